@@ -1,0 +1,57 @@
+# Entry points. Each does its own set-up first (scripts/setup.sh installs
+# what a fresh Debian 12 machine lacks and does nothing otherwise).
+
+VERSION  := 0.9.9.6
+NATIVE   := build/native
+WIN      := build/win32
+DIST     := dist/Kelvane-$(VERSION)
+DEMO     := dist/demo
+JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: all setup native win test test-native test-wine dist demo demo-dist clean FORCE
+
+all: native win
+
+setup:
+	@bash scripts/setup.sh
+
+native: setup
+	@cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	@cmake --build $(NATIVE) -j $(JOBS)
+
+win: setup
+	@cmake -S . -B $(WIN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw32.cmake -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+	@cmake --build $(WIN) -j $(JOBS)
+
+build/ati.pci: tools/make_ati_pci.py | setup
+	@mkdir -p build
+	@python3 tools/make_ati_pci.py /usr/share/misc/pci.ids $@
+
+test-native: native
+	@cd $(NATIVE) && ctest --output-on-failure -j $(JOBS)
+
+test-wine: win build/ati.pci
+	@bash tests/wine/run.sh
+
+# Every test: the native suite, then the Windows build under Wine.
+test: test-native test-wine
+
+dist: win build/ati.pci
+	@rm -rf $(DIST) $(DIST).zip
+	@mkdir -p $(DIST)
+	@cp $(WIN)/Kelvane.exe build/ati.pci $(DIST)/
+	@cd dist && zip -qr Kelvane-$(VERSION).zip Kelvane-$(VERSION)
+	@echo "dist: $(DIST)/ and $(DIST).zip"
+
+demo-dist: win build/ati.pci
+	@rm -rf $(DEMO)
+	@mkdir -p $(DEMO)
+	@cp $(WIN)/KelvaneDemo.exe $(DEMO)/Kelvane.exe
+	@cp build/ati.pci $(DEMO)/
+	@echo "demo: $(DEMO)/"
+
+demo: demo-dist
+	@bash scripts/demo.sh $(DEMO)
+
+clean:
+	rm -rf build dist

@@ -1,0 +1,265 @@
+#include "app/KVMAIN.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "app/CommandIds.h"
+#include "app/Settings.h"
+#include "maintenance/Snapshots.h"
+#include "platform/Misc.h"
+
+namespace kv {
+
+using ui::Align;
+using ui::Control;
+using ui::Kind;
+using ui::Rect;
+
+namespace {
+
+constexpr int kClientWidth = 628;
+constexpr int kClientHeight = 433;
+
+// The grid: a label, a box and the unit on each of fifteen rows.
+constexpr int kGridTop = 38;
+constexpr int kGridRowHeight = 22;
+
+// The three pages lie in the same place beside the grid.
+constexpr Rect kPageRect{192, 32, 428, 362};
+
+// Controls that no user sees: the groups of design-time settings lie below
+// the client area, and the buttons that only the menu reaches beside it.
+constexpr int kHiddenTop = kClientHeight + 40;
+
+constexpr const char* kNoAdapterText =
+    "No display adapter was found. Kelvane needs an active display adapter and will now close.";
+
+}  // namespace
+
+TForm1::TForm1(Platform& platform)
+    : ui::Form("TForm1", kProgramTitle, kClientWidth, kClientHeight), platform(platform) {
+    BuildControls();
+}
+
+void TForm1::BuildControls() {
+    BuildGrid();
+    auto& tabs = Add(Kind::TabControl, "tcMainTabs", "", Rect{192, 6, 428, 24}, "");
+    tabs.items = {"Adapter Info", "Driver Settings", "Desktop Settings"};
+    tabs.itemIndex = 0;
+    tabs.onChange = [this] { tcMainTabsChange(); };
+    BuildAdapterInfo();
+    auto& advanced = Add(Kind::GroupBox, "gbAdvanced", "", kPageRect, "");
+    advanced.visible = false;
+    auto& driver = Add(Kind::GroupBox, "gbDriver", "", kPageRect, "");
+    driver.visible = false;
+
+    Add(Kind::Button, "OK", "", Rect{383, 402, 75, 25}, "OK").enabled = false;
+    Add(Kind::Button, "Cancel", "", Rect{464, 402, 75, 25}, "Cancel").enabled = false;
+    Add(Kind::Button, "Help", "", Rect{545, 402, 75, 25}, "Help").enabled = false;
+
+    // Reached through the menu only.
+    int x = 0;
+    for (auto [name, caption] : {std::pair{"About", "About..."}, {"bLang", "Language"}, {"bReport", "Report"},
+                                 {"bAdapter", "Adapter..."}, {"bRes", "Resolution"}, {"bRestore", "bRestore"}}) {
+        Add(Kind::Button, name, "", Rect{x, kHiddenTop + 60, 75, 25}, caption).enabled = false;
+        x += 80;
+    }
+    BuildHiddenGroups();
+    BuildMenu();
+    onPaint = [this] { FormPaint(); };
+}
+
+void TForm1::BuildGrid() {
+    Add(Kind::GroupBox, "gbRefresh", "", Rect{8, 4, 176, 396}, "Refresh Rates:");
+    auto& up = Add(Kind::SpeedButton, "sbUp", "gbRefresh", Rect{84, 16, 56, 18}, "5");
+    up.fontName = "Webdings";
+    up.enabled = false;
+    for (int k = 1; k <= kGridRows; ++k) {
+        int y = kGridTop + (k - 1) * kGridRowHeight;
+        auto& label = Add(Kind::Label, "l" + std::to_string(k), "gbRefresh", Rect{6, y + 3, 72, 16}, "");
+        label.align = Align::Right;
+        Add(Kind::ComboBox, "ComboBox" + std::to_string(k), "gbRefresh", Rect{84, y, 56, 21}, "60");
+        Add(Kind::Label, "hz" + std::to_string(k), "gbRefresh", Rect{146, y + 3, 24, 16}, "Hz");
+    }
+    auto& down = Add(Kind::SpeedButton, "sbDown", "gbRefresh",
+                     Rect{84, kGridTop + kGridRows * kGridRowHeight + 2, 56, 18}, "6");
+    down.fontName = "Webdings";
+    down.enabled = false;
+    Add(Kind::Button, "bAuto", "", Rect{46, 404, 100, 25}, "Autoconfig").enabled = false;
+}
+
+void TForm1::BuildAdapterInfo() {
+    Add(Kind::GroupBox, "gbAdInfo", "", kPageRect, "");
+    struct Row {
+        const char* caption;
+        const char* hint;
+        const char* value;
+    };
+    const Row rows[] = {
+        {"Chip:", "Type of the card's chip", "lbChip"},
+        {"Driver Version:", "Version of currently installed driver", "lbDRVver"},
+        {"Vendor ID:", "", "lbVendorID"},
+        {"Device ID:", "", "lbDevID"},
+        {"SubSystem ID:", "", "lbSSID1"},
+        {"SubSystem  Vendor ID:", "", "lbSSID2"},
+        {"Revision:", "Revision of the card", "lbRev"},
+        {"Card Type:", "Type of the card", "lbCardType"},
+    };
+    int y = 30;
+    for (const Row& row : rows) {
+        auto& caption = Add(Kind::Label, std::string("lbCap_") + row.value, "gbAdInfo", Rect{12, y, 140, 16}, row.caption);
+        caption.align = Align::Right;
+        caption.hint = row.hint;
+        auto& value = Add(Kind::Label, row.value, "gbAdInfo", Rect{160, y, 256, 16}, "");
+        value.showAccel = false;  // driver texts are shown as they are
+        value.hint = row.hint;
+        y += 30;
+    }
+    (*this)["lbCardType"].text = "Unknown - please, email to program's author...";
+}
+
+void TForm1::BuildHiddenGroups() {
+    auto hiddenGroup = [this](const char* name, const char* caption, int x) {
+        Add(Kind::GroupBox, name, "", Rect{x, kHiddenTop, 200, 100}, caption).visible = false;
+    };
+    hiddenGroup("gbSettings", "", 0);
+    Add(Kind::CheckBox, "cbHiFreq", "gbSettings", Rect{8, 16, 184, 17}, "Запретить частоты выше установленных");
+    hiddenGroup("gbColor", "Разрешенная глубина цвета:", 210);
+    int y = 16;
+    for (const char* depth : {"8", "16", "24", "32"}) {
+        auto& box = Add(Kind::CheckBox, std::string("cb") + depth, "gbColor", Rect{8, y, 100, 17},
+                        std::string(depth) + " BPP");
+        box.state = ui::CheckState::Checked;
+        y += 20;
+    }
+    hiddenGroup("gbDebug", "", 420);
+    Add(Kind::Label, "lbClassID", "gbDebug", Rect{8, 16, 184, 16}, "");
+    Add(Kind::Label, "lbVideoID", "gbDebug", Rect{8, 36, 184, 16}, "");
+}
+
+void TForm1::BuildMenu() {
+    // Each item clicks a button of the window, or opens its dialog. Items
+    // whose work is not part of the program yet stay disabled.
+    auto item = [](const char* name, const char* caption, unsigned short id) {
+        ui::MenuItem m;
+        m.name = name;
+        m.caption = caption;
+        m.id = id;
+        m.enabled = false;
+        return m;
+    };
+    menus.push_back({"Program",
+                     {item("Uninstall1", "Uninstall", cmd::kUninstall),
+                      item("RestoreRegistry1", "Restore Registry", cmd::kRestoreRegistry),
+                      item("CleanRegistry1", "Clean Registry", cmd::kCleanRegistry),
+                      item("CreateReport1", "Create Report", cmd::kCreateReport),
+                      item("SaveExit1", "Save and Exit", cmd::kSaveExit), item("Exit1", "Exit", cmd::kExit)}});
+    menus.push_back({"Configure",
+                     {item("Adapter1", "Adapter...", cmd::kAdapter), item("Language1", "Language...", cmd::kLanguage),
+                      item("Resolutions1", "Resolutions...", cmd::kResolutions)}});
+    menus.push_back({"Help", {item("Contens1", "Contens...", cmd::kContents), item("About1", "About", cmd::kAbout)}});
+}
+
+void TForm1::FormCreate() { StartupSequence(); }
+
+void TForm1::RunCommand(const std::function<void()>& command) {
+    try {
+        command();
+    } catch (const CommandAborted& e) {
+        platform.system.ShowMessageBox(e.what(), kProgramTitle, kMbOk);
+    } catch (const std::exception& e) {
+        // Nothing the driver's values hold may bring the program down.
+        platform.system.ShowMessageBox(std::string("Unexpected error: ") + e.what(), kProgramTitle, kMbOk);
+    }
+}
+
+void TForm1::StartupSequence() {
+    caption = kProgramTitle;
+    for (int k = 1; k <= kGridRows; ++k) (*this)["ComboBox" + std::to_string(k)].items.clear();
+
+    sharedRegistry = std::make_unique<SharedRegistry>(platform.registry);
+    sharedRegistry->OpenKey(std::string("\\") + kProductSettingsKey, true);
+
+    // Started from its own directory, the program records where it lives, so
+    // a start from elsewhere (the one-shot start after a restart) finds its
+    // files.
+    if (platform.system.ReadFile("ati.pci"))
+        WriteTextValue(platform.registry, kProductSettingsKey, "InstallDir", platform.system.CurrentDirectory());
+
+    if (!EnumerateDisplayDevices(platform.display, adapter)) {
+        platform.system.ShowMessageBox(kNoAdapterText, "Error", kMbOk);
+        platform.system.EndProgram(0);
+    }
+
+    if (!VersionStep()) platform.system.EndProgram(1);
+    caption += std::string(" ") + kVersionText;
+
+    adapter.DDHALKey = adapter.DeviceKey + "\\ddhal";
+    FindClassAndVideoIds(platform.registry, adapter);
+    (*this)["lbClassID"].text = adapter.ClassID;
+    (*this)["lbVideoID"].text = adapter.VideoID;
+
+    IdentifyAdapter();
+    ShowPage((*this)["gbAdInfo"]);
+}
+
+// False when the user chose to stop on Windows 95/98/ME.
+bool TForm1::VersionStep() {
+    adapter.WinVersion = platform.system.GetVersion();
+    adapter.WinVer = VersionText(adapter.WinVersion);
+    if (!IsWindows9x(adapter.WinVersion)) return true;
+    // OK stops here and Cancel goes on: the buttons keep the meaning users
+    // of earlier versions have learnt.
+    return platform.system.ShowMessageBox("This program may works uncorrectly under Windows 9x/ME", "Warning",
+                                      kMbOkCancel) != kIdOk;
+}
+
+void TForm1::IdentifyAdapter() {
+    AdapterIdentity id = ReadAdapterIdentity(platform.registry, adapter);
+    (*this)["lbChip"].text = id.chip;
+    (*this)["lbDRVver"].text = id.driverVersion;
+    (*this)["lbVendorID"].text = adapter.VendorID;
+    (*this)["lbDevID"].text = adapter.DeviceID;
+    (*this)["lbSSID1"].text = adapter.SubSystemID;
+    (*this)["lbSSID2"].text = adapter.SubSystemVendorID;
+    (*this)["lbRev"].text = adapter.Revision;
+
+    std::optional<std::string> pci = platform.system.ReadFile(InstallFile(platform.registry, "ati.pci"));
+    if (!pci) {
+        platform.system.ShowMessageBox("Can't open ati.pci", "Error", kMbOk);
+        platform.system.EndProgram(0);
+    }
+    (*this)["lbCardType"].text = CardTypeFromPciIds(*pci, adapter);
+}
+
+void TForm1::ShowPage(Control& page) {
+    for (const char* name : {"gbAdInfo", "gbAdvanced", "gbDriver"}) {
+        Control& c = (*this)[name];
+        c.visible = &c == &page;
+    }
+}
+
+void TForm1::tcMainTabsChange() {
+    static const char* const kPages[] = {"gbAdInfo", "gbAdvanced", "gbDriver"};
+    int index = (*this)["tcMainTabs"].itemIndex;
+    if (index < 0 || index > 2) return;
+    ShowPage((*this)[kPages[index]]);
+}
+
+void TForm1::FormPaint() {
+    if (!FirstPaintPending) return;
+    FirstPaintPending = false;
+
+    std::string commandLine = platform.system.CommandLine();
+    std::transform(commandLine.begin(), commandLine.end(), commandLine.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    CheckMode = commandLine.find("/CHECK") != std::string::npos;
+
+    if (!CheckMode) ExportStartupSnapshot();
+    if (CheckMode) FindMenuItem("Language1")->enabled = false;
+}
+
+// The device key as it was when the program started; Cancel puts it back.
+void TForm1::ExportStartupSnapshot() { ExportSnapshot(platform, kBackupFile, adapter.DeviceKey); }
+
+}  // namespace kv

@@ -1,0 +1,166 @@
+// The operating-system operations Kelvane's logic needs, behind three small
+// interfaces. The Win32 build implements them with the real calls; the
+// simulated machine implements them in memory for tests and the demo.
+//
+// All text crossing these interfaces is UTF-8. The Win32 implementations
+// convert at the boundary, so texts such as Cyrillic captions show correctly
+// whatever the system's ANSI code page.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kv {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Registry value types as Windows numbers them.
+enum RegValueType : std::uint32_t {
+    kRegNone = 0,
+    kRegSz = 1,
+    kRegExpandSz = 2,
+    kRegBinary = 3,
+    kRegDword = 4,
+    kRegDwordBigEndian = 5,
+    kRegLink = 6,
+    kRegMultiSz = 7,
+    kRegResourceList = 8,
+};
+
+struct RegValue {
+    std::uint32_t type = kRegNone;
+    // String types hold their UTF-8 bytes, including any terminating zero
+    // that the value was stored with.
+    Bytes data;
+};
+
+enum class RegStatus {
+    Ok,
+    Failed,  // the key was opened but the value could not be read or written
+    NoKey,   // the key could not be opened
+};
+
+// The registry under HKEY_LOCAL_MACHINE. Paths carry no leading backslash;
+// key and value names compare without regard to letter case, as in Windows.
+class IRegistry {
+public:
+    virtual ~IRegistry() = default;
+    virtual bool KeyExists(const std::string& path) = 0;
+    // Creates the key and any missing parents.
+    virtual bool CreateKey(const std::string& path) = 0;
+    // Deletes the key with all its subkeys.
+    virtual bool DeleteKey(const std::string& path) = 0;
+    virtual RegStatus QueryValue(const std::string& path, const std::string& name, RegValue& out) = 0;
+    // Never creates the key.
+    virtual RegStatus SetValue(const std::string& path, const std::string& name, const RegValue& value) = 0;
+    virtual RegStatus DeleteValue(const std::string& path, const std::string& name) = 0;
+    virtual std::vector<std::string> SubKeyNames(const std::string& path) = 0;
+    virtual std::vector<std::string> ValueNames(const std::string& path) = 0;
+};
+
+// Flags of a display device's state, as Windows reports them.
+enum : std::uint32_t {
+    kDisplayAttachedToDesktop = 0x1,
+    kDisplayPrimaryDevice = 0x4,
+    kDisplayMirroringDriver = 0x8,
+};
+
+struct DisplayDeviceInfo {
+    std::string deviceName;    // such as \\.\DISPLAY1
+    std::string deviceString;  // the adapter's description
+    std::uint32_t stateFlags = 0;
+    std::string deviceKey;     // \Registry\Machine\...
+};
+
+struct DisplayMode {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::uint32_t bitsPerPixel = 0;
+    std::uint32_t frequency = 0;
+};
+
+enum : std::uint32_t {
+    kEnumRawMode = 0x2,  // EDS_RAWMODE
+    kCdsUpdateRegistry = 0x1,
+    kCdsFullscreen = 0x4,
+};
+
+// The display functions: the devices, their modes, and mode changes.
+class IDisplay {
+public:
+    virtual ~IDisplay() = default;
+    virtual std::optional<DisplayDeviceInfo> EnumDevice(std::uint32_t index) = 0;
+    virtual std::optional<DisplayMode> EnumMode(const std::string& deviceName, std::uint32_t index,
+                                                std::uint32_t flags) = 0;
+    // Asks for a new refresh rate on the primary display; true when accepted.
+    virtual bool ChangeFrequency(std::uint32_t frequency, std::uint32_t flags) = 0;
+};
+
+// Message box button sets and answers, as Windows numbers them.
+enum : int {
+    kMbOk = 0,
+    kMbOkCancel = 1,
+    kMbYesNo = 4,
+};
+enum : int {
+    kIdOk = 1,
+    kIdCancel = 2,
+    kIdYes = 6,
+    kIdNo = 7,
+};
+
+enum : int {
+    kShowHidden = 0,
+    kShowNormal = 1,
+};
+
+// Ending the program from inside a handler. The Win32 system ends the
+// process; the simulated one throws this so a test sees the end.
+struct ProgramEnded {
+    int exitCode;
+};
+
+// Everything else the program asks of the system.
+class ISystem {
+public:
+    virtual ~ISystem() = default;
+    virtual int ShowMessageBox(const std::string& text, const std::string& caption, int buttons) = 0;
+    // The shell's open action; returns a handle usable with WaitForProgram
+    // (0 when the start failed).
+    virtual std::uintptr_t ShellOpen(const std::string& file, const std::string& parameters,
+                                     const std::string& directory, int show) = 0;
+    // Waits for a started program to end; false when it is still running
+    // after the time-out.
+    virtual bool WaitForProgram(std::uintptr_t handle, std::uint32_t timeoutMs) = 0;
+    // The three steps of enabling the shutdown privilege; true for each that
+    // worked.
+    struct PrivilegeSteps {
+        bool openToken = false;
+        bool lookup = false;
+        bool adjust = false;
+    };
+    virtual PrivilegeSteps EnableShutdownPrivilege() = 0;
+    // ExitWindowsEx(EWX_REBOOT); true when the restart was accepted.
+    virtual bool RestartWindows() = 0;
+    virtual std::uint32_t GetVersion() = 0;
+    virtual void Sleep(std::uint32_t ms) = 0;
+    virtual std::string CommandLine() = 0;
+    virtual std::string CurrentDirectory() = 0;
+    // Names (without directory) of the files matching a pattern such as
+    // ".\*.lng".
+    virtual std::vector<std::string> FindFiles(const std::string& pattern) = 0;
+    virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
+    virtual bool WriteFile(const std::string& path, const std::string& content) = 0;
+    [[noreturn]] virtual void EndProgram(int exitCode) = 0;
+};
+
+// What a handler works with.
+struct Platform {
+    IRegistry& registry;
+    IDisplay& display;
+    ISystem& system;
+};
+
+}  // namespace kv

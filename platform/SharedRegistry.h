@@ -1,0 +1,59 @@
+// The one registry object of a run, rooted at HKEY_LOCAL_MACHINE, with a
+// current key. A path that begins with "\" is absolute; any other path is
+// relative to the current key. A failed open leaves the previous key current,
+// so the reads and writes that follow still go to it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace kv {
+
+// A failing binary read or write ends the command in progress: the event
+// handler that was running stops, the message is shown, the program goes on.
+class CommandAborted : public std::runtime_error {
+public:
+    explicit CommandAborted(const std::string& message) : std::runtime_error(message) {}
+};
+
+enum class ValueKind { Binary, Dword, String, ExpandString, Other };
+
+struct ValueInfo {
+    bool exists = false;
+    ValueKind kind = ValueKind::Other;
+    std::size_t size = 0;
+};
+
+class SharedRegistry {
+public:
+    explicit SharedRegistry(IRegistry& registry) : reg_(registry) {}
+
+    bool OpenKey(const std::string& path, bool create);
+    // The current key, relative to HKEY_LOCAL_MACHINE ("" for the root).
+    const std::string& CurrentKey() const { return current_; }
+
+    // Absent value: returns 0 and leaves the buffer untouched. A binary value
+    // (or one of a type the registry object does not know) of at most `size`
+    // bytes is copied and its length returned. Anything else ends the command
+    // with "Invalid data type for '<name>'".
+    std::size_t ReadBinary(const std::string& name, std::uint8_t* buffer, std::size_t size);
+    // Ends the command with "Failed to set data for '<name>'" when it fails.
+    void WriteBinary(const std::string& name, const Bytes& data);
+    bool DeleteValue(const std::string& name);
+    ValueInfo GetValueInfo(const std::string& name);
+    std::vector<std::string> SubKeyNames();
+    bool DeleteKey(const std::string& path);
+
+private:
+    std::string Resolve(const std::string& path) const;
+
+    IRegistry& reg_;
+    std::string current_;
+};
+
+}  // namespace kv

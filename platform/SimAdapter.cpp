@@ -1,0 +1,143 @@
+#include "platform/SimAdapter.h"
+
+#include <algorithm>
+#include <tuple>
+
+namespace kv {
+
+namespace {
+
+struct ModeRecord {
+    std::uint32_t width, height, depth, rate;  // 0 = any
+};
+
+std::uint32_t Bcd(std::uint8_t b) { return (b >> 4) * 10u + (b & 0x0F); }
+
+// Reads the records of one list value; the list ends at its first record
+// that begins with 0xFF.
+std::vector<ModeRecord> ReadList(IRegistry& reg, const std::string& key, const std::string& name) {
+    std::vector<ModeRecord> records;
+    RegValue v;
+    if (reg.QueryValue(key, name, v) != RegStatus::Ok || v.type != kRegBinary) return records;
+    for (std::size_t i = 0; i + 8 <= v.data.size(); i += 8) {
+        const std::uint8_t* r = &v.data[i];
+        if (r[0] == 0xFF) break;
+        records.push_back({Bcd(r[0]) * 100 + Bcd(r[1]), Bcd(r[2]) * 100 + Bcd(r[3]), Bcd(r[4]) * 100 + Bcd(r[5]),
+                           Bcd(r[6]) * 100 + Bcd(r[7])});
+    }
+    return records;
+}
+
+bool Matches(std::uint32_t field, std::uint32_t value) { return field == 0 || field == value; }
+
+bool ModeLess(const DisplayMode& a, const DisplayMode& b) {
+    return std::tie(a.bitsPerPixel, a.width, a.height, a.frequency) <
+           std::tie(b.bitsPerPixel, b.width, b.height, b.frequency);
+}
+
+bool SameMode(const DisplayMode& a, const DisplayMode& b) {
+    return a.width == b.width && a.height == b.height && a.bitsPerPixel == b.bitsPerPixel &&
+           a.frequency == b.frequency;
+}
+
+}  // namespace
+
+SimAtiAdapter::SimAtiAdapter(IRegistry& registry) : registry_(registry) { Boot(); }
+
+std::vector<DisplayMode> SimAtiAdapter::HardwareModes() {
+    struct Group {
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> sizes;
+        std::vector<std::uint32_t> rates;
+    };
+    const std::vector<Group> groups = {
+        {{{320, 200}, {320, 240}, {400, 300}, {512, 384}, {640, 400}, {640, 480}}, {60, 70, 72, 75, 85, 100, 120}},
+        {{{720, 480}, {720, 576}, {800, 600}}, {56, 60, 70, 72, 75, 85, 100, 120}},
+        {{{848, 480}, {1024, 768}}, {60, 70, 72, 75, 85, 100}},
+        {{{1152, 864}}, {60, 70, 75, 85, 100}},
+        {{{1280, 720}, {1280, 768}, {1280, 960}}, {60, 75, 85}},
+        {{{1280, 1024}}, {60, 70, 75, 85}},
+        {{{1600, 1200}}, {60, 65, 70, 75}},
+        {{{1920, 1440}}, {60}},
+    };
+    std::vector<DisplayMode> modes;
+    for (std::uint32_t depth : {8u, 16u, 32u})
+        for (const Group& g : groups)
+            for (auto [w, h] : g.sizes)
+                for (std::uint32_t rate : g.rates) modes.push_back({w, h, depth, rate});
+    std::sort(modes.begin(), modes.end(), ModeLess);
+    return modes;
+}
+
+void SimAtiAdapter::Boot() {
+    std::vector<DisplayMode> modes = HardwareModes();
+
+    // Extra modes the user listed; the card shows them all. A zero depth
+    // means every depth, a zero rate the monitor's safe 60 Hz.
+    std::vector<ModeRecord> extra;
+    for (const char* name : {"DALNonStandardModesBCD", "DALNonStandardModesBCD1", "DALNonStandardModesBCD2",
+                             "DALNonStandardModesBCD3"}) {
+        auto list = ReadList(registry_, kDeviceKey, name);
+        extra.insert(extra.end(), list.begin(), list.end());
+    }
+    for (const ModeRecord& r : extra) {
+        if (r.width == 0 || r.height == 0) continue;
+        for (std::uint32_t depth : {8u, 16u, 32u}) {
+            if (!Matches(r.depth, depth)) continue;
+            DisplayMode m{r.width, r.height, depth, r.rate ? r.rate : 60};
+            if (std::none_of(modes.begin(), modes.end(), [&](const DisplayMode& x) { return SameMode(x, m); }))
+                modes.push_back(m);
+        }
+    }
+    std::sort(modes.begin(), modes.end(), ModeLess);
+
+    std::vector<ModeRecord> restricted;
+    for (const char* name : {"DALRestrictedModesBCD", "DALRestrictedModesBCD1", "DALRestrictedModesBCD2",
+                             "DALRestrictedModesBCD3", "DALRestrictedModesBCD4"}) {
+        auto list = ReadList(registry_, kDeviceKey, name);
+        restricted.insert(restricted.end(), list.begin(), list.end());
+    }
+    offered_.clear();
+    for (const DisplayMode& m : modes) {
+        bool banned = std::any_of(restricted.begin(), restricted.end(), [&](const ModeRecord& r) {
+            return Matches(r.width, m.width) && Matches(r.height, m.height) && Matches(r.depth, m.bitsPerPixel) &&
+                   Matches(r.rate, m.frequency);
+        });
+        if (!banned) offered_.push_back(m);
+    }
+
+    current_ = {1024, 768, 32, 0};
+    for (const DisplayMode& m : offered_) {
+        if (m.width == 1024 && m.height == 768 && m.bitsPerPixel == 32) {
+            current_.frequency = m.frequency;
+            break;
+        }
+    }
+    storedFrequency_ = 0;
+}
+
+std::optional<DisplayDeviceInfo> SimAtiAdapter::EnumDevice(std::uint32_t index) {
+    if (index != 0) return std::nullopt;
+    return DisplayDeviceInfo{kDeviceName, kDeviceString, kDisplayAttachedToDesktop | kDisplayPrimaryDevice,
+                             std::string("\\Registry\\Machine\\") + kDeviceKey};
+}
+
+std::optional<DisplayMode> SimAtiAdapter::EnumMode(const std::string& deviceName, std::uint32_t index,
+                                                   std::uint32_t) {
+    if (deviceName != kDeviceName || index >= offered_.size()) return std::nullopt;
+    return offered_[index];
+}
+
+bool SimAtiAdapter::Offers(const DisplayMode& mode) const {
+    return std::any_of(offered_.begin(), offered_.end(), [&](const DisplayMode& m) { return SameMode(m, mode); });
+}
+
+bool SimAtiAdapter::ChangeFrequency(std::uint32_t frequency, std::uint32_t flags) {
+    DisplayMode wanted = current_;
+    wanted.frequency = frequency;
+    if (!Offers(wanted)) return false;
+    current_ = wanted;
+    if (flags & kCdsUpdateRegistry) storedFrequency_ = frequency;
+    return true;
+}
+
+}  // namespace kv

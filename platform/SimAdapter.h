@@ -1,0 +1,47 @@
+// A simulated ATI adapter driving a 19-inch CRT. Like the real driver it
+// reads its restricted-mode and non-standard-mode lists from its device key
+// at boot and offers its modes accordingly until the next boot.
+#pragma once
+
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace kv {
+
+class SimAtiAdapter : public IDisplay {
+public:
+    static constexpr const char* kDeviceName = "\\\\.\\DISPLAY1";
+    static constexpr const char* kDeviceString = "RADEON 9800 PRO";
+    static constexpr const char* kDeviceKey = "System\\CurrentControlSet\\Services\\ati2mtag\\Device0";
+
+    explicit SimAtiAdapter(IRegistry& registry);
+
+    // Reads both lists from the device key, as the driver does when Windows
+    // starts, and sets the current mode to 1024x768 at 32 bpp at the lowest
+    // rate offered there.
+    void Boot();
+
+    std::optional<DisplayDeviceInfo> EnumDevice(std::uint32_t index) override;
+    std::optional<DisplayMode> EnumMode(const std::string& deviceName, std::uint32_t index,
+                                        std::uint32_t flags) override;
+    bool ChangeFrequency(std::uint32_t frequency, std::uint32_t flags) override;
+
+    const DisplayMode& Current() const { return current_; }
+    // The rate last stored with CDS_UPDATEREGISTRY (0 if none).
+    std::uint32_t StoredFrequency() const { return storedFrequency_; }
+    const std::vector<DisplayMode>& OfferedModes() const { return offered_; }
+    bool Offers(const DisplayMode& mode) const;
+
+    // Every mode the monitor and card can show, in the order Windows
+    // enumerates them: by depth, then width, height and rate.
+    static std::vector<DisplayMode> HardwareModes();
+
+private:
+    IRegistry& registry_;
+    std::vector<DisplayMode> offered_;
+    DisplayMode current_;
+    std::uint32_t storedFrequency_ = 0;
+};
+
+}  // namespace kv

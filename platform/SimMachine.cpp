@@ -1,0 +1,145 @@
+#include "platform/SimMachine.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "platform/RegFile.h"
+
+namespace kv {
+
+namespace {
+
+std::string Lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+// Matches a file name against a pattern of * and ? without regard to case.
+bool WildMatch(const char* pattern, const char* name) {
+    if (*pattern == '\0') return *name == '\0';
+    if (*pattern == '*') return WildMatch(pattern + 1, name) || (*name && WildMatch(pattern, name + 1));
+    if (*name == '\0') return false;
+    if (*pattern != '?' && std::tolower(static_cast<unsigned char>(*pattern)) !=
+                               std::tolower(static_cast<unsigned char>(*name)))
+        return false;
+    return WildMatch(pattern + 1, name + 1);
+}
+
+constexpr const char* kHklmPrefix = "hkey_local_machine\\";
+
+}  // namespace
+
+std::vector<std::string> SplitParameters(const std::string& parameters) {
+    std::vector<std::string> args;
+    std::string cur;
+    bool inQuotes = false, have = false;
+    for (char c : parameters) {
+        if (c == '"') {
+            inQuotes = !inQuotes;
+            have = true;
+        } else if (c == ' ' && !inQuotes) {
+            if (have) args.push_back(cur);
+            cur.clear();
+            have = false;
+        } else {
+            cur += c;
+            have = true;
+        }
+    }
+    if (have) args.push_back(cur);
+    return args;
+}
+
+int SimSystem::ShowMessageBox(const std::string& text, const std::string& caption, int buttons) {
+    int answer = buttons == kMbYesNo ? kIdNo : kIdOk;
+    if (!answers.empty()) {
+        answer = answers.front();
+        answers.pop_front();
+    }
+    shown.push_back({text, caption, buttons, answer});
+    return answer;
+}
+
+std::uintptr_t SimSystem::ShellOpen(const std::string& file, const std::string& parameters,
+                                    const std::string& directory, int show) {
+    launches.push_back({file, parameters, directory, show});
+    if (Lower(file) == "regedit.exe") RunRegistryEditor(parameters);
+    return launches.size();
+}
+
+// The registry editor finishes at once on this machine.
+bool SimSystem::WaitForProgram(std::uintptr_t handle, std::uint32_t) { return handle != 0; }
+
+void SimSystem::RunRegistryEditor(const std::string& parameters) {
+    std::vector<std::string> args = SplitParameters(parameters);
+    if (args.size() >= 3 && Lower(args[0]) == "/e") {
+        std::string branch = args[2];
+        if (Lower(branch).rfind(kHklmPrefix, 0) != 0) return;
+        std::string exported = ExportRegBranch(registry_, branch.substr(std::string(kHklmPrefix).size()));
+        if (!exported.empty()) WriteFile(args[1], exported);
+    } else if (args.size() >= 2 && Lower(args[0]) == "/s") {
+        if (std::optional<std::string> content = ReadFile(args[1])) ImportRegFile(registry_, *content);
+    }
+}
+
+ISystem::PrivilegeSteps SimSystem::EnableShutdownPrivilege() {
+    return {privilegeGranted, privilegeGranted, privilegeGranted};
+}
+
+bool SimSystem::RestartWindows() {
+    ++restartRequests;
+    return restartAccepted;
+}
+
+std::string SimSystem::FullPath(const std::string& path) const {
+    std::string p = path;
+    std::replace(p.begin(), p.end(), '/', '\\');
+    bool absolute = p.size() >= 2 && p[1] == ':';
+    if (!absolute) p = currentDirectory + "\\" + p;
+    std::vector<std::string> parts;
+    std::string cur;
+    auto flush = [&] {
+        if (cur == "..") {
+            if (parts.size() > 1) parts.pop_back();
+        } else if (!cur.empty() && cur != ".") {
+            parts.push_back(cur);
+        }
+        cur.clear();
+    };
+    for (char c : p) {
+        if (c == '\\') flush();
+        else cur += c;
+    }
+    flush();
+    std::string out;
+    for (const std::string& part : parts) out += (out.empty() ? "" : "\\") + part;
+    return Lower(out);
+}
+
+std::vector<std::string> SimSystem::FindFiles(const std::string& pattern) {
+    std::string full = FullPath(pattern);
+    std::size_t slash = full.rfind('\\');
+    std::string dir = full.substr(0, slash), mask = full.substr(slash + 1);
+    std::vector<std::string> names;
+    for (const auto& [path, content] : files) {
+        std::size_t s = path.rfind('\\');
+        if (path.substr(0, s) == dir && WildMatch(mask.c_str(), path.c_str() + s + 1))
+            names.push_back(path.substr(s + 1));
+    }
+    return names;
+}
+
+std::optional<std::string> SimSystem::ReadFile(const std::string& path) {
+    auto it = files.find(FullPath(path));
+    if (it == files.end()) return std::nullopt;
+    return it->second;
+}
+
+bool SimSystem::WriteFile(const std::string& path, const std::string& content) {
+    files[FullPath(path)] = content;
+    return true;
+}
+
+void SimSystem::EndProgram(int exitCode) { throw ProgramEnded{exitCode}; }
+
+}  // namespace kv

@@ -1,0 +1,85 @@
+// The simulated machine the tests run on: an in-memory registry, a simulated
+// ATI adapter, files in memory, a registry editor that works on that
+// registry, scripted message-box answers, and a record of every program
+// start and restart request.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "platform/SimAdapter.h"
+#include "platform/SimRegistry.h"
+
+namespace kv {
+
+class SimSystem : public ISystem {
+public:
+    explicit SimSystem(SimRegistry& registry) : registry_(registry) {}
+
+    struct ShownBox {
+        std::string text, caption;
+        int buttons = 0;
+        int answer = 0;
+    };
+    struct Launch {
+        std::string file, parameters, directory;
+        int show = 0;
+    };
+
+    int ShowMessageBox(const std::string& text, const std::string& caption, int buttons) override;
+    std::uintptr_t ShellOpen(const std::string& file, const std::string& parameters, const std::string& directory,
+                             int show) override;
+    bool WaitForProgram(std::uintptr_t handle, std::uint32_t timeoutMs) override;
+    PrivilegeSteps EnableShutdownPrivilege() override;
+    bool RestartWindows() override;
+    std::uint32_t GetVersion() override { return version; }
+    void Sleep(std::uint32_t ms) override { sleptMs += ms; }
+    std::string CommandLine() override { return commandLine; }
+    std::string CurrentDirectory() override { return currentDirectory; }
+    std::vector<std::string> FindFiles(const std::string& pattern) override;
+    std::optional<std::string> ReadFile(const std::string& path) override;
+    bool WriteFile(const std::string& path, const std::string& content) override;
+    [[noreturn]] void EndProgram(int exitCode) override;
+
+    // A path as the files are keyed: absolute, backslashes, lower case.
+    std::string FullPath(const std::string& path) const;
+    bool HasFile(const std::string& path) const { return files.count(FullPath(path)) != 0; }
+
+    // Answers for the next message boxes, in order. Without one, an OK box
+    // is answered OK, OK/Cancel OK and Yes/No No.
+    std::deque<int> answers;
+    std::vector<ShownBox> shown;
+    std::vector<Launch> launches;
+    std::map<std::string, std::string> files;
+    std::uint32_t version = 0x0A280105;  // Windows XP, 5.1.2600
+    std::string commandLine = "\"C:\\Kelvane\\Kelvane.exe\"";
+    std::string currentDirectory = "C:\\Kelvane";
+    bool restartAccepted = true;
+    int restartRequests = 0;
+    bool privilegeGranted = true;
+    std::uint64_t sleptMs = 0;
+
+private:
+    void RunRegistryEditor(const std::string& parameters);
+
+    SimRegistry& registry_;
+};
+
+struct SimMachine {
+    SimRegistry registry;
+    SimAtiAdapter display{registry};
+    SimSystem system{registry};
+    Platform platform{registry, display, system};
+
+    // A restart: the driver takes its lists again.
+    void Boot() { display.Boot(); }
+};
+
+// Splits a parameter line the way Windows splits a command line: blanks
+// separate, double quotes group.
+std::vector<std::string> SplitParameters(const std::string& parameters);
+
+}  // namespace kv

@@ -1,0 +1,267 @@
+#include "platform/win32/Win32Platform.h"
+
+#include <shellapi.h>
+
+#include "platform/win32/Win32Text.h"
+
+namespace kv::win {
+
+namespace {
+
+// Opens a key under HKEY_LOCAL_MACHINE and closes it when done.
+class Key {
+public:
+    Key(const std::string& path, REGSAM access) {
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, Wide(path).c_str(), 0, access, &key_) != ERROR_SUCCESS)
+            key_ = nullptr;
+    }
+    ~Key() {
+        if (key_) RegCloseKey(key_);
+    }
+    Key(const Key&) = delete;
+    Key& operator=(const Key&) = delete;
+    explicit operator bool() const { return key_ != nullptr; }
+    HKEY get() const { return key_; }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
+bool DeleteTree(HKEY parent, const std::wstring& name) {
+    HKEY key;
+    if (RegOpenKeyExW(parent, name.c_str(), 0, KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS) return false;
+    // Delete the children first: RegDeleteKey only removes empty keys.
+    wchar_t sub[256];
+    for (;;) {
+        DWORD len = 256;
+        if (RegEnumKeyExW(key, 0, sub, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        if (!DeleteTree(key, sub)) break;
+    }
+    RegCloseKey(key);
+    return RegDeleteKeyW(parent, name.c_str()) == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+bool Win32Registry::KeyExists(const std::string& path) { return static_cast<bool>(Key(path, KEY_QUERY_VALUE)); }
+
+bool Win32Registry::CreateKey(const std::string& path) {
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, Wide(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+bool Win32Registry::DeleteKey(const std::string& path) {
+    if (path.empty()) return false;
+    return DeleteTree(HKEY_LOCAL_MACHINE, Wide(path));
+}
+
+RegStatus Win32Registry::QueryValue(const std::string& path, const std::string& name, RegValue& out) {
+    Key key(path, KEY_QUERY_VALUE);
+    if (!key) return RegStatus::NoKey;
+    std::wstring wname = Wide(name);
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExW(key.get(), wname.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+        return RegStatus::Failed;
+    std::vector<BYTE> data(size);
+    if (RegQueryValueExW(key.get(), wname.c_str(), nullptr, &type, data.data(), &size) != ERROR_SUCCESS)
+        return RegStatus::Failed;
+    data.resize(size);
+    out.type = type;
+    if (IsStringType(type)) {
+        std::wstring text(data.size() / 2, L'\0');
+        memcpy(text.data(), data.data(), text.size() * 2);
+        std::string utf8 = Narrow(text);
+        out.data.assign(utf8.begin(), utf8.end());
+    } else {
+        out.data.assign(data.begin(), data.end());
+    }
+    return RegStatus::Ok;
+}
+
+RegStatus Win32Registry::SetValue(const std::string& path, const std::string& name, const RegValue& value) {
+    Key key(path, KEY_SET_VALUE);
+    if (!key) return RegStatus::NoKey;
+    std::vector<BYTE> data(value.data.begin(), value.data.end());
+    if (IsStringType(value.type)) {
+        std::wstring text = Wide(std::string(value.data.begin(), value.data.end()));
+        data.assign(reinterpret_cast<const BYTE*>(text.data()),
+                    reinterpret_cast<const BYTE*>(text.data()) + text.size() * 2);
+    }
+    LONG rc = RegSetValueExW(key.get(), Wide(name).c_str(), 0, value.type, data.empty() ? nullptr : data.data(),
+                             static_cast<DWORD>(data.size()));
+    return rc == ERROR_SUCCESS ? RegStatus::Ok : RegStatus::Failed;
+}
+
+RegStatus Win32Registry::DeleteValue(const std::string& path, const std::string& name) {
+    Key key(path, KEY_SET_VALUE);
+    if (!key) return RegStatus::NoKey;
+    return RegDeleteValueW(key.get(), Wide(name).c_str()) == ERROR_SUCCESS ? RegStatus::Ok : RegStatus::Failed;
+}
+
+std::vector<std::string> Win32Registry::SubKeyNames(const std::string& path) {
+    std::vector<std::string> names;
+    Key key(path, KEY_ENUMERATE_SUB_KEYS);
+    if (!key) return names;
+    wchar_t name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD len = 256;
+        if (RegEnumKeyExW(key.get(), i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.push_back(Narrow(std::wstring(name, len)));
+    }
+    return names;
+}
+
+std::vector<std::string> Win32Registry::ValueNames(const std::string& path) {
+    std::vector<std::string> names;
+    Key key(path, KEY_QUERY_VALUE);
+    if (!key) return names;
+    wchar_t name[16384];
+    for (DWORD i = 0;; ++i) {
+        DWORD len = 16384;
+        if (RegEnumValueW(key.get(), i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.push_back(Narrow(std::wstring(name, len)));
+    }
+    return names;
+}
+
+std::optional<DisplayDeviceInfo> Win32Display::EnumDevice(std::uint32_t index) {
+    DISPLAY_DEVICEA dev{};
+    dev.cb = sizeof(dev);
+    if (!EnumDisplayDevicesA(nullptr, index, &dev, 0)) return std::nullopt;
+    return DisplayDeviceInfo{FromAnsi(dev.DeviceName), FromAnsi(dev.DeviceString), dev.StateFlags,
+                             FromAnsi(dev.DeviceKey)};
+}
+
+std::optional<DisplayMode> Win32Display::EnumMode(const std::string& deviceName, std::uint32_t index,
+                                                  std::uint32_t flags) {
+    DEVMODEA mode{};
+    mode.dmSize = sizeof(mode);
+    mode.dmDriverExtra = 0;
+    if (!EnumDisplaySettingsExA(deviceName.c_str(), index, &mode, flags)) return std::nullopt;
+    return DisplayMode{mode.dmPelsWidth, mode.dmPelsHeight, mode.dmBitsPerPel, mode.dmDisplayFrequency};
+}
+
+bool Win32Display::ChangeFrequency(std::uint32_t frequency, std::uint32_t flags) {
+    DEVMODEA mode{};
+    mode.dmSize = sizeof(mode);
+    mode.dmFields = DM_DISPLAYFREQUENCY;
+    mode.dmDisplayFrequency = frequency;
+    return ChangeDisplaySettingsA(&mode, flags) == DISP_CHANGE_SUCCESSFUL;
+}
+
+int Win32System::ShowMessageBox(const std::string& text, const std::string& caption, int buttons) {
+    UINT flags = static_cast<UINT>(buttons);
+    if (!owner || !IsWindowVisible(owner)) flags |= MB_TASKMODAL;
+    return MessageBoxW(owner && IsWindowVisible(owner) ? owner : nullptr, Wide(text).c_str(), Wide(caption).c_str(),
+                       flags);
+}
+
+std::uintptr_t Win32System::ShellOpen(const std::string& file, const std::string& parameters,
+                                      const std::string& directory, int show) {
+    std::wstring wfile = Wide(file), wparams = Wide(parameters), wdir = Wide(directory);
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.hwnd = owner;
+    info.lpVerb = L"open";
+    info.lpFile = wfile.c_str();
+    info.lpParameters = wparams.empty() ? nullptr : wparams.c_str();
+    info.lpDirectory = wdir.empty() ? nullptr : wdir.c_str();
+    info.nShow = show;
+    if (!ShellExecuteExW(&info)) return 0;
+    // A document opened through an already running program has no process
+    // of its own to wait for.
+    return info.hProcess ? reinterpret_cast<std::uintptr_t>(info.hProcess) : 1;
+}
+
+bool Win32System::WaitForProgram(std::uintptr_t handle, std::uint32_t timeoutMs) {
+    if (handle == 0) return false;
+    if (handle == 1) return true;
+    return WaitForSingleObject(reinterpret_cast<HANDLE>(handle), timeoutMs) == WAIT_OBJECT_0;
+}
+
+ISystem::PrivilegeSteps Win32System::EnableShutdownPrivilege() {
+    PrivilegeSteps steps;
+    HANDLE token = nullptr;
+    steps.openToken = OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token) != 0;
+    TOKEN_PRIVILEGES privileges{};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    steps.lookup = LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &privileges.Privileges[0].Luid) != 0;
+    BYTE previous[16];
+    DWORD previousSize = sizeof(previous);
+    SetLastError(0);
+    AdjustTokenPrivileges(token, FALSE, &privileges, sizeof(previous), reinterpret_cast<PTOKEN_PRIVILEGES>(previous),
+                          &previousSize);
+    steps.adjust = GetLastError() == 0;
+    if (token) CloseHandle(token);
+    return steps;
+}
+
+bool Win32System::RestartWindows() { return ExitWindowsEx(EWX_REBOOT, 0) != 0; }
+
+std::uint32_t Win32System::GetVersion() { return ::GetVersion(); }
+
+void Win32System::Sleep(std::uint32_t ms) { ::Sleep(ms); }
+
+std::string Win32System::CommandLine() { return Narrow(GetCommandLineW()); }
+
+std::string Win32System::CurrentDirectory() {
+    wchar_t dir[MAX_PATH + 1];
+    DWORD n = GetCurrentDirectoryW(MAX_PATH + 1, dir);
+    return n > 0 && n <= MAX_PATH ? Narrow(std::wstring(dir, n)) : ".";
+}
+
+std::vector<std::string> Win32System::FindFiles(const std::string& pattern) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(Wide(pattern).c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(Narrow(data.cFileName));
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return names;
+}
+
+std::optional<std::string> Win32System::ReadFile(const std::string& path) {
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+    std::string content;
+    char buffer[65536];
+    DWORD got = 0;
+    bool ok = true;
+    for (;;) {
+        if (!::ReadFile(file, buffer, sizeof(buffer), &got, nullptr)) {
+            ok = false;
+            break;
+        }
+        if (got == 0) break;
+        content.append(buffer, got);
+    }
+    CloseHandle(file);
+    if (!ok) return std::nullopt;
+    return content;
+}
+
+bool Win32System::WriteFile(const std::string& path, const std::string& content) {
+    HANDLE file =
+        CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok = ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
+              written == content.size();
+    CloseHandle(file);
+    return ok;
+}
+
+void Win32System::EndProgram(int exitCode) { ExitProcess(static_cast<UINT>(exitCode)); }
+
+}  // namespace kv::win

@@ -1,0 +1,51 @@
+// The real system calls behind the platform interfaces.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/Platform.h"
+
+namespace kv::win {
+
+class Win32Registry : public IRegistry {
+public:
+    bool KeyExists(const std::string& path) override;
+    bool CreateKey(const std::string& path) override;
+    bool DeleteKey(const std::string& path) override;
+    RegStatus QueryValue(const std::string& path, const std::string& name, RegValue& out) override;
+    RegStatus SetValue(const std::string& path, const std::string& name, const RegValue& value) override;
+    RegStatus DeleteValue(const std::string& path, const std::string& name) override;
+    std::vector<std::string> SubKeyNames(const std::string& path) override;
+    std::vector<std::string> ValueNames(const std::string& path) override;
+};
+
+class Win32Display : public IDisplay {
+public:
+    std::optional<DisplayDeviceInfo> EnumDevice(std::uint32_t index) override;
+    std::optional<DisplayMode> EnumMode(const std::string& deviceName, std::uint32_t index,
+                                        std::uint32_t flags) override;
+    bool ChangeFrequency(std::uint32_t frequency, std::uint32_t flags) override;
+};
+
+class Win32System : public ISystem {
+public:
+    int ShowMessageBox(const std::string& text, const std::string& caption, int buttons) override;
+    std::uintptr_t ShellOpen(const std::string& file, const std::string& parameters, const std::string& directory,
+                             int show) override;
+    bool WaitForProgram(std::uintptr_t handle, std::uint32_t timeoutMs) override;
+    PrivilegeSteps EnableShutdownPrivilege() override;
+    bool RestartWindows() override;
+    std::uint32_t GetVersion() override;
+    void Sleep(std::uint32_t ms) override;
+    std::string CommandLine() override;
+    std::string CurrentDirectory() override;
+    std::vector<std::string> FindFiles(const std::string& pattern) override;
+    std::optional<std::string> ReadFile(const std::string& path) override;
+    bool WriteFile(const std::string& path, const std::string& content) override;
+    [[noreturn]] void EndProgram(int exitCode) override;
+
+    // The window that owns message boxes and started programs.
+    HWND owner = nullptr;
+};
+
+}  // namespace kv::win

@@ -1,0 +1,29 @@
+// UTF-8 inside the program, UTF-16 at the Windows boundary.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace kv::win {
+
+inline std::wstring Wide(const std::string& s, UINT codePage = CP_UTF8) {
+    if (s.empty()) return {};
+    int n = MultiByteToWideChar(codePage, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring w(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(codePage, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
+    return w;
+}
+
+inline std::string Narrow(const std::wstring& w) {
+    if (w.empty()) return {};
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+    return s;
+}
+
+// Texts the system hands out in its ANSI code page.
+inline std::string FromAnsi(const char* s) { return Narrow(Wide(s, CP_ACP)); }
+
+}  // namespace kv::win

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian 12 machine lacks to build, run and test Kelvane.
+# Does nothing when everything is already there.
+set -euo pipefail
+
+need=()
+have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
+for p in cmake g++ make libgtest-dev g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 wine wine32 xvfb xauth \
+         x11-xserver-utils x11-utils imagemagick pci.ids zip python3; do
+  have_pkg "$p" || need+=("$p")
+done
+
+if [ ${#need[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+fi
+echo "setup: installing ${need[*]}"
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends "${need[@]}"

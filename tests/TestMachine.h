@@ -1,0 +1,39 @@
+// The simulated machine the tests start from: the demo machine's registry,
+// Kelvane installed in C:\Kelvane with its "ati.pci", Windows XP.
+#pragma once
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "platform/RegFile.h"
+#include "platform/SimMachine.h"
+
+namespace kv::test {
+
+inline constexpr const char* kInstallDir = "C:\\Kelvane";
+inline constexpr const char* kDeviceKey = "System\\CurrentControlSet\\Services\\ati2mtag\\Device0";
+
+inline std::string SourceFile(const std::string& relative) {
+    std::ifstream in(std::string(KELVANE_SOURCE_DIR) + "/" + relative, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+inline constexpr const char* kSmallPciIds =
+    "D 4E48 R350 [Radeon 9800 Series]\r\n"
+    "S 0002 Radeon 9800 Pro 128MB\r\n"
+    "O 1002 ATI Technologies Inc\r\n"
+    "D 5159 RV100 [Radeon 7000 / Radeon VE]\r\n";
+
+struct TestMachine : SimMachine {
+    TestMachine() {
+        ImportRegFile(registry, SourceFile("demo/demo-machine.reg"));
+        system.currentDirectory = kInstallDir;
+        system.WriteFile(std::string(kInstallDir) + "\\ati.pci", kSmallPciIds);
+        Boot();
+    }
+};
+
+}  // namespace kv::test

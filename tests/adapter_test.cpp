@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include "app/AdapterContext.h"
+#include "app/Settings.h"
+#include "TestMachine.h"
+
+namespace kv {
+namespace {
+
+class ScriptedDisplay : public IDisplay {
+public:
+    std::vector<DisplayDeviceInfo> devices;
+    std::optional<DisplayDeviceInfo> EnumDevice(std::uint32_t i) override {
+        if (i >= devices.size()) return std::nullopt;
+        return devices[i];
+    }
+    std::optional<DisplayMode> EnumMode(const std::string&, std::uint32_t, std::uint32_t) override {
+        return std::nullopt;
+    }
+    bool ChangeFrequency(std::uint32_t, std::uint32_t) override { return false; }
+};
+
+DisplayDeviceInfo Device(const std::string& n, std::uint32_t flags) {
+    return {"\\\\.\\DISPLAY" + n, "Card " + n, flags, "\\Registry\\Machine\\System\\Video\\" + n};
+}
+
+TEST(DisplayDevices, MirroringAndStatelessDevicesAreSkippedButKeepTheirIndex) {
+    ScriptedDisplay d;
+    d.devices = {Device("1", 5), Device("2", kDisplayMirroringDriver), Device("3", 9), Device("4", 0)};
+    AdapterContext ctx;
+    ASSERT_TRUE(EnumerateDisplayDevices(d, ctx));
+    EXPECT_EQ(ctx.DeviceCount, 3) << "device 3 (mirroring but attached) is taken, device 4 is not";
+    EXPECT_TRUE(ctx.DisplayDevices[1].deviceName.empty());
+    EXPECT_EQ(ctx.DisplayDevices[2].description, "Card 3");
+    EXPECT_EQ(ctx.DeviceKey, "System\\Video\\1") << "the kernel prefix is cut";
+    EXPECT_EQ(ctx.DeviceName, "\\\\.\\DISPLAY1");
+}
+
+TEST(DisplayDevices, NoUsableFirstDeviceLeavesNothingToSelect) {
+    ScriptedDisplay d;
+    AdapterContext ctx;
+    EXPECT_FALSE(EnumerateDisplayDevices(d, ctx));
+    d.devices = {Device("1", kDisplayMirroringDriver), Device("2", 1)};
+    EXPECT_FALSE(EnumerateDisplayDevices(d, ctx));
+    EXPECT_TRUE(ctx.DeviceKey.empty());
+}
+
+TEST(Identification, InstanceTextIsCutIntoPciIdentifiers) {
+    AdapterContext ctx;
+    CutInstanceIds("PCI\\VEN_1002&DEV_4E48&SUBSYS_00021002&REV_00\\4&1A2B3C&0&0008", ctx);
+    EXPECT_EQ(ctx.VendorID, "1002");
+    EXPECT_EQ(ctx.DeviceID, "4E48");
+    EXPECT_EQ(ctx.SubSystemID, "0002");
+    EXPECT_EQ(ctx.SubSystemVendorID, "1002");
+    EXPECT_EQ(ctx.Revision, "00");
+
+    CutInstanceIds(std::string("PCI\\VEN_1002&DEV_4E48&SUBSYS_00021002&REV_0A\0", 44), ctx);
+    EXPECT_EQ(ctx.Revision, "0A") << "a stored terminator is not part of the text";
+    CutInstanceIds("", ctx);
+    EXPECT_EQ(ctx.DeviceID, "");
+}
+
+TEST(Identification, PciWalkRefinesFamilyBoardAndMaker) {
+    AdapterContext ctx;
+    ctx.DeviceID = "4E48";
+    ctx.SubSystemID = "0002";
+    ctx.SubSystemVendorID = "1002";
+    EXPECT_EQ(CardTypeFromPciIds("D 4E48 Family A\nS 0002 Board B\nO 1002 Maker C\n", ctx), "Maker C");
+    EXPECT_EQ(CardTypeFromPciIds("D 4E48 Family A\r\nS 0002 Board B\r\n", ctx), "Board B");
+    ctx.SubSystemID = "0003";
+    EXPECT_EQ(CardTypeFromPciIds("D 4E48 Family A\nS 0002 Board B\nO 1002 Maker C\n", ctx), "Family A");
+    ctx.SubSystemID = "0002";
+    EXPECT_EQ(CardTypeFromPciIds("D 4E48 Family A\nO 1002 Maker C\n", ctx), "Family A")
+        << "a maker line without a matching board line changes nothing";
+    EXPECT_EQ(CardTypeFromPciIds("D 4E48 Family A\nS 0002 Board B\nO 1002 Maker C\nS 0002 Later\n", ctx),
+              "Maker C")
+        << "after a maker match, board lines wait for the next device line";
+    EXPECT_EQ(CardTypeFromPciIds("D 5159 Other\n\nX junk\nD\n", ctx), "???");
+}
+
+TEST(Identification, ClassAndVideoIdsComeFromTheHardwareKey) {
+    test::TestMachine m;
+    AdapterContext ctx;
+    FindClassAndVideoIds(m.registry, ctx);
+    EXPECT_EQ(ctx.ClassID, "{4D36E968-E325-11CE-BFC1-08002BE10318}");
+    EXPECT_EQ(ctx.VideoID, "{6C5A1F3E-2B8D-4E7A-9F10-3D4C5B6A7E80}");
+
+    std::string hw = "SYSTEM\\CurrentControlSet\\Enum\\PCI\\VEN_1002&DEV_4E48&SUBSYS_00021002&REV_00\\4&1A2B3C&0&0008";
+    m.registry.SetString(hw + "\\Device Parameters", "VideoID", "no brace here");
+    m.registry.SetString("SOFTWARE\\ATI Technologies\\CDS\\0000\\0\\Driver", "Hardware RegKey",
+                         hw + " trailing words" + std::string(1, '\0'));
+    FindClassAndVideoIds(m.registry, ctx);
+    EXPECT_EQ(ctx.VideoID, "") << "a VideoID without a closing brace is empty";
+    EXPECT_EQ(ctx.ClassID, "{4D36E968-E325-11CE-BFC1-08002BE10318}");
+
+    SimRegistry empty;
+    FindClassAndVideoIds(empty, ctx);
+    EXPECT_EQ(ctx.ClassID, "{4D36E968-E325-11CE-BFC1-08002BE10318}") << "unreadable values keep the old text";
+}
+
+TEST(Identification, DriverVersionTakesTheLastPresentValueUpToTheParenthesis) {
+    test::TestMachine m;
+    AdapterContext ctx;
+    ctx.DeviceKey = test::kDeviceKey;
+    AdapterIdentity id = ReadAdapterIdentity(m.registry, ctx);
+    EXPECT_EQ(id.chip, "RADEON 9800 PRO");
+    EXPECT_EQ(id.driverVersion, "6.14.10.6444 ");
+    EXPECT_EQ(ctx.DeviceID, "4E48");
+
+    SimRegistry empty;
+    id = ReadAdapterIdentity(empty, ctx);
+    EXPECT_EQ(id.chip, kValueMissingText);
+    EXPECT_EQ(id.driverVersion, kValueMissingText);
+    EXPECT_EQ(ctx.VendorID, "");
+}
+
+TEST(VersionRule, OnlyTheHighBitMeansWindows9x) {
+    EXPECT_EQ(VersionText(0x0A280105), "5.1.2600");
+    EXPECT_EQ(VersionText(0x08930005), "5.0.2195");
+    EXPECT_EQ(VersionText(0x17700006), "6.0.6000") << "Vista's build is above 4096 and still NT";
+    EXPECT_EQ(VersionText(0xC0000A04), "4.10");
+}
+
+TEST(SettingsKey, InstallDirDefaultsToTheCurrentDirectoryAndLosesAStoredZero) {
+    SimRegistry reg;
+    EXPECT_EQ(GetInstallDir(reg), ".");
+    reg.SetString(kProductSettingsKey, "InstallDir", std::string("D:\\Tools\0", 9));
+    EXPECT_EQ(GetInstallDir(reg), "D:\\Tools");
+    reg.SetString(kProductSettingsKey, "InstallDir", std::string(251, 'x'));
+    EXPECT_EQ(GetInstallDir(reg), ".") << "a value too long to read";
+    EXPECT_EQ(InstallFile(reg, "ati.pci"), ".\\ati.pci");
+}
+
+}  // namespace
+}  // namespace kv

@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include "platform/Misc.h"
+#include "platform/SharedRegistry.h"
+#include "platform/SimMachine.h"
+
+namespace kv {
+namespace {
+
+constexpr const char* kKey = "SOFTWARE\\Test";
+
+TEST(ValueHelpers, DwordsAreSixteenBitAndNeedAnExistingKey) {
+    SimRegistry reg;
+    EXPECT_EQ(WriteDwordValue(reg, kKey, "x", 5), kKeyFailed);
+    EXPECT_FALSE(reg.KeyExists(kKey)) << "a write must never create the key";
+
+    reg.SetDword(kKey, "wide", 0x00010001);
+    std::uint16_t v = 255;
+    EXPECT_EQ(ReadDwordValue(reg, kKey, "wide", v), kDone);
+    EXPECT_EQ(v, 1) << "only the low 16 bits count";
+
+    EXPECT_EQ(WriteDwordValue(reg, kKey, "x", 0xABCD), kDone);
+    EXPECT_EQ(reg.Find(kKey, "x")->type, kRegDword);
+    EXPECT_EQ(reg.Find(kKey, "x")->data, (Bytes{0xCD, 0xAB, 0, 0}));
+
+    reg.SetBinary(kKey, "short", {0x07});
+    EXPECT_EQ(ReadDwordValue(reg, kKey, "short", v), kDone);
+    EXPECT_EQ(v, 7) << "a shorter value is zero-filled";
+}
+
+TEST(ValueHelpers, FailedReadsLeaveTheCallersDefault) {
+    SimRegistry reg;
+    std::uint16_t v = 255;
+    EXPECT_EQ(ReadDwordValue(reg, kKey, "x", v), kKeyFailed);
+    reg.CreateKey(kKey);
+    EXPECT_EQ(ReadDwordValue(reg, kKey, "x", v), kValueFailed);
+    reg.SetBinary(kKey, "long", Bytes(5, 1));
+    EXPECT_EQ(ReadDwordValue(reg, kKey, "long", v), kValueFailed);
+    EXPECT_EQ(v, 255);
+
+    std::string text = "default";
+    reg.SetString(kKey, "big", std::string(300, 'a'));
+    EXPECT_EQ(ReadTextValue(reg, kKey, "big", text), kValueFailed);
+    EXPECT_EQ(ReadTextValue(reg, kKey, "missing", text), kValueFailed);
+    EXPECT_EQ(text, "default");
+}
+
+TEST(ValueHelpers, TextsKeepAStoredTerminatorButWriteNone) {
+    SimRegistry reg;
+    reg.SetString(kKey, "other", std::string("abc\0", 4));
+    std::string text;
+    ASSERT_EQ(ReadTextValue(reg, kKey, "other", text), kDone);
+    EXPECT_EQ(text, std::string("abc\0", 4));
+
+    ASSERT_EQ(WriteTextValue(reg, kKey, "own", "abc"), kDone);
+    ASSERT_EQ(ReadTextValue(reg, kKey, "own", text), kDone);
+    EXPECT_EQ(text, "abc");
+    EXPECT_EQ(reg.Find(kKey, "own")->type, kRegSz);
+
+    reg.SetString(kKey, "edge", std::string(250, 'b'));
+    EXPECT_EQ(ReadTextValue(reg, kKey, "edge", text), kDone) << "250 bytes still fit";
+}
+
+TEST(ValueHelpers, OverlongTextsAreRefusedNotCut) {
+    SimRegistry reg;
+    reg.CreateKey(kKey);
+    EXPECT_EQ(WriteTextValue(reg, kKey, "dir", std::string(255, 'c')), kDone);
+    EXPECT_EQ(WriteTextValue(reg, kKey, "dir2", std::string(256, 'c')), kValueFailed);
+    EXPECT_EQ(reg.Find(kKey, "dir2"), nullptr);
+    EXPECT_EQ(WriteTextValue(reg, "SOFTWARE\\Missing", "dir", "x"), kKeyFailed);
+
+    SimMachine m;
+    EXPECT_EQ(LaunchProgram(m.system, "regedit.exe", std::string(256, 'p'), ".", kShowNormal), 0u);
+    EXPECT_TRUE(m.system.launches.empty());
+}
+
+TEST(SharedRegistryTest, AFailedOpenKeepsThePreviousKeyCurrent) {
+    SimRegistry reg;
+    reg.SetBinary("SOFTWARE\\A", "v", {1, 2, 3});
+    SharedRegistry shared(reg);
+    ASSERT_TRUE(shared.OpenKey("\\SOFTWARE\\A", false));
+    EXPECT_FALSE(shared.OpenKey("\\SOFTWARE\\Missing", false));
+    EXPECT_FALSE(reg.KeyExists("SOFTWARE\\Missing"));
+    std::uint8_t buf[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    EXPECT_EQ(shared.ReadBinary("v", buf, sizeof buf), 3u);
+    EXPECT_EQ(buf[2], 3);
+    EXPECT_EQ(buf[3], 0xFF);
+
+    ASSERT_TRUE(shared.OpenKey("Sub", true)) << "relative to the current key";
+    EXPECT_TRUE(reg.KeyExists("SOFTWARE\\A\\Sub"));
+    EXPECT_EQ(shared.CurrentKey(), "SOFTWARE\\A\\Sub");
+}
+
+TEST(SharedRegistryTest, BinaryReadsEndTheCommandOnTheWrongTypeOrSize) {
+    SimRegistry reg;
+    reg.SetDword("K", "dw", 1);
+    reg.SetBinary("K", "big", Bytes(9, 0));
+    reg.SetValue("K", "none", RegValue{kRegNone, {5}});
+    SharedRegistry shared(reg);
+    shared.OpenKey("\\K", false);
+    std::uint8_t buf[8] = {};
+    EXPECT_EQ(shared.ReadBinary("absent", buf, 8), 0u);
+    EXPECT_EQ(shared.ReadBinary("none", buf, 8), 1u) << "values of unknown type read as binary";
+    try {
+        shared.ReadBinary("dw", buf, 8);
+        FAIL();
+    } catch (const CommandAborted& e) {
+        EXPECT_STREQ(e.what(), "Invalid data type for 'dw'");
+    }
+    EXPECT_THROW(shared.ReadBinary("big", buf, 8), CommandAborted);
+}
+
+TEST(SharedRegistryTest, AFailedBinaryWriteEndsTheCommand) {
+    SimRegistry reg;
+    reg.CreateKey("K");
+    SharedRegistry shared(reg);
+    shared.OpenKey("\\K", false);
+    shared.WriteBinary("ok", {1});
+    EXPECT_EQ(reg.Find("K", "ok")->type, kRegBinary);
+    reg.DeleteKey("K");
+    try {
+        shared.WriteBinary("lost", {1});
+        FAIL();
+    } catch (const CommandAborted& e) {
+        EXPECT_STREQ(e.what(), "Failed to set data for 'lost'");
+    }
+}
+
+TEST(ShutdownPrivilege, AskedOnEveryNtSystemAndNeverOnWindows9x) {
+    SimMachine m;
+    m.system.privilegeGranted = false;
+    m.system.version = 0xC0000A04;  // Windows 98: high bit set
+    AcquireShutdownPrivilege(m.system);
+    EXPECT_TRUE(m.system.shown.empty());
+
+    // Vista's build 6000 pushes the number above 0x10000000, yet it is an NT
+    // system and needs the privilege to restart.
+    m.system.version = 0x17700006;
+    AcquireShutdownPrivilege(m.system);
+    ASSERT_EQ(m.system.shown.size(), 3u) << "one message per failing step";
+    EXPECT_EQ(m.system.shown[0].text, "Can't get SeShutdownPrivilege");
+    EXPECT_EQ(m.system.shown[0].caption, "Error");
+
+    m.system.shown.clear();
+    m.system.privilegeGranted = true;
+    AcquireShutdownPrivilege(m.system);
+    EXPECT_TRUE(m.system.shown.empty());
+}
+
+}  // namespace
+}  // namespace kv

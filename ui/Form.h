@@ -1,0 +1,129 @@
+// Plain C++ state of a window and its controls. Handlers read and change
+// this state; the Win32 view creates the real windows from it and keeps them
+// in step, and a test drives it directly as a user would.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kv::ui {
+
+enum class Kind {
+    Label,
+    Button,
+    SpeedButton,  // a flat button without focus, such as the grid's arrows
+    CheckBox,
+    ComboBox,     // an editable drop-down box
+    GroupBox,
+    TabControl,
+    ListBox,
+    Edit,
+};
+
+enum class CheckState { Unchecked = 0, Checked = 1, Grayed = 2 };
+
+enum class Align { Left, Right, Center };
+
+struct Rect {
+    int x = 0, y = 0, w = 0, h = 0;
+};
+
+class Control {
+public:
+    Control(Kind kind, std::string name, std::string parent, Rect rect, std::string text)
+        : kind(kind), name(std::move(name)), parent(std::move(parent)), rect(rect), text(std::move(text)) {}
+    virtual ~Control() = default;
+
+    // The click notification. Check boxes raise it on every change of state,
+    // whether the user or the program made it.
+    virtual void Click() {
+        if (onClick) onClick();
+    }
+    void SetState(CheckState s) {
+        if (state == s) return;
+        state = s;
+        Click();
+    }
+    bool Checked() const { return state == CheckState::Checked; }
+    // What a mouse click by the user does.
+    void UserClick();
+
+    const Kind kind;
+    const std::string name;
+    const std::string parent;  // the group box or tab control it lies in; "" for the window
+    Rect rect;                 // relative to the parent
+    std::string text;          // caption, or the box's edit text
+    std::vector<std::string> items;  // drop-down items, list items or tab captions
+    int itemIndex = -1;              // selected tab or list item
+    CheckState state = CheckState::Unchecked;
+    bool allowGrayed = false;
+    bool enabled = true;
+    bool visible = true;
+    Align align = Align::Left;
+    bool showAccel = true;  // "&" marks an access key; "&&" shows one "&"
+    std::string hint;
+    std::string fontName;  // empty for the window's font
+    int fontSize = 0;      // points; 0 for the window's font size
+
+    std::function<void()> onClick;   // buttons, check boxes
+    std::function<void()> onChange;  // tab control, edit and combo texts
+};
+
+struct MenuItem {
+    std::string name;
+    std::string caption;
+    unsigned short id = 0;
+    bool enabled = true;
+    std::function<void()> onClick;
+};
+
+struct Menu {
+    std::string caption;
+    std::vector<MenuItem> items;
+};
+
+struct Timer {
+    std::string name;
+    unsigned intervalMs = 1000;
+    bool enabled = true;
+    std::function<void()> onTimer;
+};
+
+class Form {
+public:
+    Form(std::string name, std::string caption, int clientWidth, int clientHeight)
+        : name(std::move(name)), caption(std::move(caption)), clientWidth(clientWidth), clientHeight(clientHeight) {}
+    virtual ~Form() = default;
+    Form(const Form&) = delete;
+    Form& operator=(const Form&) = delete;
+
+    template <class T = Control, class... Args>
+    T& Add(Args&&... args) {
+        auto c = std::make_unique<T>(std::forward<Args>(args)...);
+        T& ref = *c;
+        controls.push_back(std::move(c));
+        return ref;
+    }
+    Control* Find(const std::string& controlName);
+    Control& operator[](const std::string& controlName);
+    MenuItem* FindMenuItem(const std::string& itemName);
+    // Whether the control and every container it lies in are visible.
+    bool Shown(const Control& c);
+    // The control's place in the window's client area.
+    Rect ScreenRect(const Control& c);
+
+    const std::string name;
+    std::string caption;
+    int clientWidth;
+    int clientHeight;
+    bool stayOnTop = false;
+    bool closed = false;
+    std::vector<std::unique_ptr<Control>> controls;  // in component order
+    std::vector<Menu> menus;
+    std::vector<Timer> timers;
+    std::function<void()> onPaint;
+};
+
+}  // namespace kv::ui

@@ -1,0 +1,379 @@
+#include "ui/win32/Win32View.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "platform/win32/Win32Text.h"
+
+namespace kv::win {
+
+using ui::Kind;
+
+std::vector<Win32View*> Win32View::views_;
+
+namespace {
+
+constexpr int kFirstControlId = 1000;
+constexpr int kComboListHeight = 200;
+
+std::wstring ClassName(const ui::Form& form) { return Wide(form.name); }
+
+std::string WindowText(HWND hwnd) {
+    int n = GetWindowTextLengthW(hwnd);
+    std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
+    n = GetWindowTextW(hwnd, text.data(), n + 1);
+    text.resize(static_cast<std::size_t>(std::max(n, 0)));
+    return Narrow(text);
+}
+
+bool IsContainer(Kind kind) { return kind == Kind::GroupBox || kind == Kind::TabControl; }
+
+}  // namespace
+
+Win32View::Win32View(ui::Form& form, CommandRunner runner) : form_(form), runner_(std::move(runner)) {
+    views_.push_back(this);
+}
+
+Win32View::~Win32View() {
+    views_.erase(std::remove(views_.begin(), views_.end(), this), views_.end());
+    if (hwnd_) DestroyWindow(hwnd_);
+    for (HFONT f : extraFonts_) DeleteObject(f);
+    if (font_) DeleteObject(font_);
+}
+
+HWND Win32View::Create(HWND owner, HICON icon) {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    std::wstring className = ClassName(form_);
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = instance;
+    wc.hIcon = icon;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = className.c_str();
+    RegisterClassExW(&wc);  // fails harmlessly when a second window of the kind opens
+
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+    font_ = CreateFontIndirectW(&metrics.lfMessageFont);
+
+    DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    if (!owner) style |= WS_MINIMIZEBOX;
+    DWORD exStyle = form_.stayOnTop ? WS_EX_TOPMOST : 0;
+    if (owner) exStyle |= WS_EX_DLGMODALFRAME;
+    RECT r{0, 0, form_.clientWidth, form_.clientHeight};
+    AdjustWindowRectEx(&r, style, !form_.menus.empty(), exStyle);
+    int w = r.right - r.left, h = r.bottom - r.top;
+    RECT work;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    int x = work.left + (work.right - work.left - w) / 2;
+    int y = work.top + (work.bottom - work.top - h) / 2;
+
+    hwnd_ = CreateWindowExW(exStyle, className.c_str(), Wide(form_.caption).c_str(), style, x, y, w, h, owner,
+                            nullptr, instance, this);
+    lastCaption_ = form_.caption;
+    CreateMenu();
+
+    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance, nullptr);
+    // Containers first, so that they lie beneath the controls they hold.
+    items_.resize(form_.controls.size());
+    int id = kFirstControlId;
+    for (std::size_t i = 0; i < form_.controls.size(); ++i) {
+        items_[i].control = form_.controls[i].get();
+        items_[i].id = id++;
+    }
+    for (Item& item : items_)
+        if (IsContainer(item.control->kind)) CreateControl(item);
+    for (Item& item : items_)
+        if (!IsContainer(item.control->kind)) CreateControl(item);
+    for (std::size_t i = 0; i < form_.timers.size(); ++i)
+        if (form_.timers[i].enabled) SetTimer(hwnd_, i + 1, form_.timers[i].intervalMs, nullptr);
+
+    Sync();
+    ShowWindow(hwnd_, SW_SHOWNORMAL);
+    UpdateWindow(hwnd_);
+    return hwnd_;
+}
+
+void Win32View::CreateMenu() {
+    if (form_.menus.empty()) return;
+    HMENU bar = ::CreateMenu();
+    for (const ui::Menu& menu : form_.menus) {
+        HMENU popup = CreatePopupMenu();
+        for (const ui::MenuItem& item : menu.items)
+            AppendMenuW(popup, MF_STRING | (item.enabled ? 0 : MF_GRAYED), item.id, Wide(item.caption).c_str());
+        AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), Wide(menu.caption).c_str());
+    }
+    SetMenu(hwnd_, bar);
+}
+
+HFONT Win32View::FontFor(const ui::Control& c) {
+    if (c.fontName.empty() && c.fontSize == 0) return font_;
+    LOGFONTW lf{};
+    GetObjectW(font_, sizeof(lf), &lf);
+    if (!c.fontName.empty()) {
+        std::wstring face = Wide(c.fontName);
+        wcsncpy(lf.lfFaceName, face.c_str(), LF_FACESIZE - 1);
+        lf.lfCharSet = SYMBOL_CHARSET;
+    }
+    if (c.fontSize) {
+        HDC dc = GetDC(nullptr);
+        lf.lfHeight = -MulDiv(c.fontSize, GetDeviceCaps(dc, LOGPIXELSY), 72);
+        ReleaseDC(nullptr, dc);
+    }
+    HFONT f = CreateFontIndirectW(&lf);
+    extraFonts_.push_back(f);
+    return f;
+}
+
+void Win32View::CreateControl(Item& item) {
+    const ui::Control& c = *item.control;
+    const wchar_t* cls = L"STATIC";
+    DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
+    DWORD exStyle = 0;
+    int height = c.rect.h;
+    switch (c.kind) {
+        case Kind::Label:
+            style |= SS_NOTIFY | (c.align == ui::Align::Right ? SS_RIGHT : c.align == ui::Align::Center ? SS_CENTER : SS_LEFT);
+            if (!c.showAccel) style |= SS_NOPREFIX;
+            break;
+        case Kind::Button: cls = L"BUTTON"; style |= WS_TABSTOP | BS_PUSHBUTTON; break;
+        case Kind::SpeedButton: cls = L"BUTTON"; style |= BS_PUSHBUTTON; break;
+        case Kind::CheckBox:
+            cls = L"BUTTON";
+            style |= WS_TABSTOP | (c.allowGrayed ? BS_3STATE : BS_CHECKBOX);
+            break;
+        case Kind::ComboBox:
+            cls = L"COMBOBOX";
+            style |= WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL;
+            height = kComboListHeight;
+            break;
+        case Kind::GroupBox: cls = L"BUTTON"; style |= BS_GROUPBOX; break;
+        case Kind::TabControl: cls = WC_TABCONTROLW; style |= TCS_BUTTONS | TCS_FLATBUTTONS | WS_TABSTOP; break;
+        case Kind::ListBox:
+            cls = L"LISTBOX";
+            style |= WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
+            exStyle |= WS_EX_CLIENTEDGE;
+            break;
+        case Kind::Edit:
+            cls = L"EDIT";
+            style |= WS_TABSTOP | ES_AUTOHSCROLL;
+            exStyle |= WS_EX_CLIENTEDGE;
+            break;
+    }
+    ui::Rect r = form_.ScreenRect(c);
+    item.hwnd = CreateWindowExW(exStyle, cls, L"", style, r.x, r.y, r.w, height, hwnd_,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.id)), GetModuleHandleW(nullptr),
+                                nullptr);
+    SendMessageW(item.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c)), FALSE);
+    if (c.kind == Kind::TabControl) {
+        for (std::size_t i = 0; i < c.items.size(); ++i) {
+            std::wstring caption = Wide(c.items[i]);
+            TCITEMW tab{};
+            tab.mask = TCIF_TEXT;
+            tab.pszText = caption.data();
+            SendMessageW(item.hwnd, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&tab));
+        }
+        item.last.items = c.items;
+    }
+    if (!c.hint.empty() && tooltip_) {
+        static std::vector<std::wstring> hints;  // the tooltip keeps pointers to its texts
+        hints.push_back(Wide(c.hint));
+        TOOLINFOW tool{};
+        tool.cbSize = sizeof(tool);
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = hwnd_;
+        tool.uId = reinterpret_cast<UINT_PTR>(item.hwnd);
+        tool.lpszText = hints.back().data();
+        SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+}
+
+void Win32View::SyncAll() {
+    for (Win32View* v : views_) v->Sync();
+}
+
+void Win32View::Sync() {
+    if (!hwnd_) return;
+    if (form_.caption != lastCaption_) {
+        SetWindowTextW(hwnd_, Wide(form_.caption).c_str());
+        lastCaption_ = form_.caption;
+    }
+    HMENU bar = GetMenu(hwnd_);
+    for (const ui::Menu& menu : form_.menus)
+        for (const ui::MenuItem& m : menu.items)
+            EnableMenuItem(bar, m.id, MF_BYCOMMAND | (m.enabled ? MF_ENABLED : MF_GRAYED));
+
+    for (Item& item : items_) {
+        ui::Control& c = *item.control;
+        Shadow& last = item.last;
+        bool itemsChanged = c.items != last.items;
+        if (itemsChanged && (c.kind == Kind::ComboBox || c.kind == Kind::ListBox)) {
+            bool combo = c.kind == Kind::ComboBox;
+            SendMessageW(item.hwnd, combo ? CB_RESETCONTENT : LB_RESETCONTENT, 0, 0);
+            for (const std::string& s : c.items)
+                SendMessageW(item.hwnd, combo ? CB_ADDSTRING : LB_ADDSTRING, 0,
+                             reinterpret_cast<LPARAM>(Wide(s).c_str()));
+            last.items = c.items;
+            last.itemIndex = -2;
+            if (combo) last.text = "\x01";  // emptying the list empties the edit too
+        }
+        if (c.kind != Kind::TabControl && (c.text != last.text || last.fresh)) {
+            SetWindowTextW(item.hwnd, Wide(c.text).c_str());
+            last.text = c.text;
+        }
+        if (c.kind == Kind::TabControl && c.itemIndex != last.itemIndex) {
+            SendMessageW(item.hwnd, TCM_SETCURSEL, c.itemIndex, 0);
+            last.itemIndex = c.itemIndex;
+        }
+        if (c.kind == Kind::ListBox && c.itemIndex != last.itemIndex) {
+            SendMessageW(item.hwnd, LB_SETCURSEL, c.itemIndex, 0);
+            last.itemIndex = c.itemIndex;
+        }
+        if (c.kind == Kind::CheckBox && (c.state != last.state || last.fresh)) {
+            SendMessageW(item.hwnd, BM_SETCHECK,
+                         c.state == ui::CheckState::Checked ? BST_CHECKED
+                         : c.state == ui::CheckState::Grayed ? BST_INDETERMINATE
+                                                             : BST_UNCHECKED,
+                         0);
+            last.state = c.state;
+        }
+        if (c.enabled != last.enabled || last.fresh) {
+            EnableWindow(item.hwnd, c.enabled);
+            last.enabled = c.enabled;
+        }
+        bool shown = form_.Shown(c);
+        if (shown != last.shown || last.fresh) {
+            ShowWindow(item.hwnd, shown ? SW_SHOWNA : SW_HIDE);
+            last.shown = shown;
+        }
+        last.fresh = false;
+    }
+    if (form_.closed) {
+        HWND h = hwnd_;
+        hwnd_ = nullptr;
+        DestroyWindow(h);
+    }
+}
+
+Win32View::Item* Win32View::ItemById(int id) {
+    for (Item& item : items_)
+        if (item.id == id) return &item;
+    return nullptr;
+}
+
+void Win32View::Run(const std::function<void()>& handler) {
+    if (!handler) return;
+    runner_(handler);
+    SyncAll();
+}
+
+LRESULT CALLBACK Win32View::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+        auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+        reinterpret_cast<Win32View*>(cs->lpCreateParams)->hwnd_ = hwnd;
+    }
+    auto* view = reinterpret_cast<Win32View*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!view) return DefWindowProcW(hwnd, msg, wp, lp);
+    return view->Handle(msg, wp, lp);
+}
+
+LRESULT Win32View::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case WM_COMMAND: {
+            int id = LOWORD(wp), code = HIWORD(wp);
+            if (lp == 0) {  // a menu item
+                for (ui::Menu& menu : form_.menus)
+                    for (ui::MenuItem& m : menu.items)
+                        if (m.id == id && m.enabled) Run(m.onClick);
+                return 0;
+            }
+            Item* item = ItemById(id);
+            if (!item) break;
+            ui::Control& c = *item->control;
+            switch (c.kind) {
+                case Kind::Button:
+                case Kind::SpeedButton:
+                case Kind::CheckBox:
+                    if (code == BN_CLICKED) Run([&c] { c.UserClick(); });
+                    break;
+                case Kind::ComboBox:
+                    if (code == CBN_EDITCHANGE) {
+                        c.text = item->last.text = WindowText(item->hwnd);
+                        Run(c.onChange);
+                    } else if (code == CBN_SELCHANGE) {
+                        int sel = static_cast<int>(SendMessageW(item->hwnd, CB_GETCURSEL, 0, 0));
+                        if (sel >= 0 && sel < static_cast<int>(c.items.size())) {
+                            // The edit shows the chosen item once this notification returns.
+                            c.text = item->last.text = c.items[static_cast<std::size_t>(sel)];
+                            Run(c.onChange);
+                        }
+                    }
+                    break;
+                case Kind::Edit:
+                    if (code == EN_CHANGE) {
+                        std::string text = WindowText(item->hwnd);
+                        if (text != item->last.text) {
+                            c.text = item->last.text = text;
+                            Run(c.onChange);
+                        }
+                    }
+                    break;
+                case Kind::ListBox:
+                    if (code == LBN_SELCHANGE) {
+                        c.itemIndex = item->last.itemIndex =
+                            static_cast<int>(SendMessageW(item->hwnd, LB_GETCURSEL, 0, 0));
+                        Run(c.onChange);
+                    } else if (code == LBN_DBLCLK) {
+                        Run(c.onClick);
+                    }
+                    break;
+                default: break;
+            }
+            return 0;
+        }
+        case WM_NOTIFY: {
+            auto* hdr = reinterpret_cast<NMHDR*>(lp);
+            if (hdr->code == static_cast<UINT>(TCN_SELCHANGE)) {
+                if (Item* item = ItemById(static_cast<int>(hdr->idFrom))) {
+                    ui::Control& c = *item->control;
+                    c.itemIndex = item->last.itemIndex =
+                        static_cast<int>(SendMessageW(item->hwnd, TCM_GETCURSEL, 0, 0));
+                    Run(c.onChange);
+                }
+            }
+            return 0;
+        }
+        case WM_TIMER: {
+            std::size_t index = wp - 1;
+            if (index < form_.timers.size() && form_.timers[index].enabled) Run(form_.timers[index].onTimer);
+            return 0;
+        }
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            BeginPaint(hwnd_, &ps);
+            EndPaint(hwnd_, &ps);
+            // The first paint's actions may open message boxes and windows,
+            // so they run once this paint is over.
+            Run(form_.onPaint);
+            return 0;
+        }
+        case WM_CLOSE:
+            form_.closed = true;
+            DestroyWindow(hwnd_);
+            return 0;
+        case WM_DESTROY:
+            if (!GetWindow(hwnd_, GW_OWNER)) PostQuitMessage(0);
+            hwnd_ = nullptr;
+            return 0;
+        default: break;
+    }
+    return DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+}  // namespace kv::win

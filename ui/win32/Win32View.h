@@ -1,0 +1,69 @@
+// Creates the real windows and controls of a form and keeps them in step
+// with the form's state; forwards the user's actions to its handlers.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ui/Form.h"
+
+namespace kv::win {
+
+// Runs a handler the way the program runs every command.
+using CommandRunner = std::function<void(const std::function<void()>&)>;
+
+class Win32View {
+public:
+    Win32View(ui::Form& form, CommandRunner runner);
+    ~Win32View();
+    Win32View(const Win32View&) = delete;
+    Win32View& operator=(const Win32View&) = delete;
+
+    // Creates the window centred on the desktop and shows it.
+    HWND Create(HWND owner, HICON icon);
+    // Brings every open view in step with its form.
+    static void SyncAll();
+    HWND Handle() const { return hwnd_; }
+    ui::Form& Form() { return form_; }
+
+private:
+    struct Shadow {
+        std::string text;
+        std::vector<std::string> items;
+        int itemIndex = -2;
+        ui::CheckState state = ui::CheckState::Unchecked;
+        bool enabled = true;
+        bool shown = false;
+        bool fresh = true;
+    };
+    struct Item {
+        ui::Control* control = nullptr;
+        HWND hwnd = nullptr;
+        int id = 0;
+        Shadow last;
+    };
+
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+    void CreateControl(Item& item);
+    void CreateMenu();
+    void Sync();
+    void Run(const std::function<void()>& handler);
+    Item* ItemById(int id);
+    HFONT FontFor(const ui::Control& c);
+
+    ui::Form& form_;
+    CommandRunner runner_;
+    HWND hwnd_ = nullptr;
+    HWND tooltip_ = nullptr;
+    HFONT font_ = nullptr;
+    std::vector<HFONT> extraFonts_;
+    std::vector<Item> items_;
+    std::string lastCaption_;
+    static std::vector<Win32View*> views_;
+};
+
+}  // namespace kv::win
