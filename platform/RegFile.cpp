@@ -1,0 +1,489 @@
+#include "platform/RegFile.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "platform/Text.h"
+
+namespace kv {
+
+namespace {
+
+const char kHeader5[] = "Windows Registry Editor Version 5.00";
+const char kHeader4[] = "REGEDIT4";
+const char kRoot[] = "HKEY_LOCAL_MACHINE";
+
+// regedit breaks a hex line once it has grown to this many characters,
+// counting the value's name, and indents the continuation by two spaces.
+constexpr std::size_t kHexLineLimit = 77;
+
+// The registry orders names by comparing them letter by letter after
+// lowering them, so "_x" comes before "A" and "ключ" before "Ёлка". This
+// covers the scripts a display driver's key or a translated text may use.
+char16_t LowerUnit(char16_t c) {
+    if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 0x20 : c;
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 0x20;
+    if (c == 0x178) return 0xFF;
+    if (c >= 0x100 && c <= 0x17F) {
+        if (c == 0x130 || c == 0x131 || c == 0x138 || c == 0x149 || c == 0x17F) return c;
+        if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c & 1) ? c + 1 : c;
+        return (c & 1) ? c : c + 1;
+    }
+    if (c == 0x386) return 0x3AC;
+    if (c >= 0x388 && c <= 0x38A) return c + 37;
+    if (c == 0x38C) return 0x3CC;
+    if (c == 0x38E || c == 0x38F) return c + 63;
+    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 0x20;
+    if (c >= 0x400 && c <= 0x40F) return c + 0x50;
+    if (c >= 0x410 && c <= 0x42F) return c + 0x20;
+    if ((c >= 0x460 && c <= 0x481) || (c >= 0x48A && c <= 0x4BF) || (c >= 0x4D0 && c <= 0x52F))
+        return (c & 1) ? c : c + 1;
+    if (c == 0x4C0) return 0x4CF;
+    if (c >= 0x4C1 && c <= 0x4CE) return (c & 1) ? c + 1 : c;
+    if (c >= 0x531 && c <= 0x556) return c + 0x30;
+    if ((c >= 0x1E00 && c <= 0x1E95) || (c >= 0x1EA0 && c <= 0x1EFF)) return (c & 1) ? c : c + 1;
+    if (c >= 0xFF21 && c <= 0xFF3A) return c + 0x20;
+    return c;
+}
+
+bool RegistryOrder(const std::u16string& a, const std::u16string& b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [](char16_t x, char16_t y) { return LowerUnit(x) < LowerUnit(y); });
+}
+
+void PutAscii(std::u16string& out, const char* text) {
+    while (*text) out += static_cast<char16_t>(static_cast<unsigned char>(*text++));
+}
+
+void PutHexByte(std::u16string& out, std::uint8_t b) {
+    static const char kDigits[] = "0123456789abcdef";
+    out += static_cast<char16_t>(kDigits[b >> 4]);
+    out += static_cast<char16_t>(kDigits[b & 15]);
+}
+
+std::u16string Escape(const std::u16string& text) {
+    std::u16string out;
+    for (char16_t c : text) {
+        switch (c) {
+            case u'\\': out += u"\\\\"; break;
+            case u'"': out += u"\\\""; break;
+            case u'\n': out += u"\\n"; break;
+            case u'\r': out += u"\\r"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+std::u16string AsUnits(const Bytes& data) { return Utf8ToUtf16(std::string(data.begin(), data.end())); }
+
+Bytes Utf16LeBytes(const std::u16string& units) {
+    Bytes out;
+    out.reserve(units.size() * 2);
+    for (char16_t u : units) {
+        out.push_back(static_cast<std::uint8_t>(u & 0xFF));
+        out.push_back(static_cast<std::uint8_t>(u >> 8));
+    }
+    return out;
+}
+
+// regedit takes a string's last character for its terminating zero without
+// looking, so a string stored without one loses its last letter on export;
+// it also stops at the first zero.
+std::u16string ExportedText(const Bytes& data) {
+    std::u16string units = AsUnits(data);
+    if (!units.empty()) units.pop_back();
+    return units.substr(0, units.find(u'\0'));
+}
+
+void PutHexData(std::u16string& out, std::size_t lineLen, std::uint32_t type, const Bytes& data) {
+    std::u16string prefix;
+    if (type == kRegBinary) {
+        prefix = u"hex:";
+    } else {
+        static const char kDigits[] = "0123456789abcdef";
+        std::u16string digits;
+        std::uint32_t t = type;
+        do {
+            digits.insert(digits.begin(), static_cast<char16_t>(kDigits[t & 15]));
+            t >>= 4;
+        } while (t);
+        prefix = u"hex(" + digits + u"):";
+    }
+    out += prefix;
+    lineLen += prefix.size();
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        PutHexByte(out, data[i]);
+        if (i + 1 == data.size()) break;
+        out += u',';
+        lineLen += 3;
+        if (lineLen >= kHexLineLimit) {
+            out += u"\\\r\n  ";
+            lineLen = 2;
+        }
+    }
+}
+
+void PutValue(std::u16string& out, const std::string& name, const RegValue& value) {
+    std::u16string line = name.empty() ? u"@" : u"\"" + Escape(Utf8ToUtf16(name)) + u"\"";
+    line += u'=';
+    if (value.type == kRegSz) {
+        line += u"\"" + Escape(ExportedText(value.data)) + u"\"";
+    } else if (value.type == kRegDword && !value.data.empty()) {
+        // Short data is read as a whole DWORD all the same; the missing high
+        // bytes come out as zeros here.
+        std::uint32_t n = 0;
+        for (std::size_t i = 0; i < 4 && i < value.data.size(); ++i) n |= std::uint32_t(value.data[i]) << (8 * i);
+        PutAscii(line, "dword:");
+        for (int shift = 24; shift >= 0; shift -= 8) PutHexByte(line, static_cast<std::uint8_t>(n >> shift));
+    } else if (value.type == kRegExpandSz || value.type == kRegMultiSz) {
+        PutHexData(line, line.size(), value.type, Utf16LeBytes(AsUnits(value.data)));
+    } else {
+        PutHexData(line, line.size(), value.type, value.data);
+    }
+    out += line;
+    out += u"\r\n";
+}
+
+void PutKey(std::u16string& out, const std::u16string& path, const SimRegistry::Key& key) {
+    out += u"\r\n[" + path + u"]\r\n";
+
+    std::vector<std::pair<std::u16string, const std::pair<std::string, RegValue>*>> values;
+    for (const auto& v : key.values) values.emplace_back(Utf8ToUtf16(v.first), &v);
+    std::stable_sort(values.begin(), values.end(),
+                     [](const auto& a, const auto& b) { return RegistryOrder(a.first, b.first); });
+    for (const auto& v : values) PutValue(out, v.second->first, v.second->second);
+
+    std::vector<std::pair<std::u16string, const SimRegistry::Key*>> subkeys;
+    for (const auto& [ignored, sub] : key.subkeys) subkeys.emplace_back(Utf8ToUtf16(sub->name), sub.get());
+    std::stable_sort(subkeys.begin(), subkeys.end(),
+                     [](const auto& a, const auto& b) { return RegistryOrder(a.first, b.first); });
+    for (const auto& sub : subkeys) PutKey(out, path + u"\\" + sub.first, *sub.second);
+}
+
+// ---- reading ----
+
+// Windows-1252, the code page regedit reads an 8-bit file in on a Western
+// system. Its five unassigned bytes map to the same code points.
+const char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+std::string Cp1252ToUtf8(const std::string& bytes) {
+    std::u16string units;
+    for (unsigned char b : bytes) units += (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : char16_t(b);
+    return Utf16ToUtf8(units);
+}
+
+std::u16string UnitsFromLe(const std::string& bytes, std::size_t from) {
+    std::u16string units;
+    for (std::size_t i = from; i + 1 < bytes.size(); i += 2)
+        units += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8));
+    return units;
+}
+
+// A lone CR ends a line too: regedit splits a quoted string that holds one.
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string cur;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\r' || c == '\n') {
+            lines.push_back(cur);
+            cur.clear();
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else {
+            cur += c;
+        }
+    }
+    if (!cur.empty()) lines.push_back(cur);
+    return lines;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string TrimLeft(const std::string& s) {
+    std::size_t i = 0;
+    while (i < s.size() && IsBlank(s[i])) ++i;
+    return s.substr(i);
+}
+
+void SkipBlanks(const std::string& s, std::size_t& pos) {
+    while (pos < s.size() && IsBlank(s[pos])) ++pos;
+}
+
+// Whatever follows a value may only be blanks and a comment.
+bool AtLineEnd(const std::string& s, std::size_t pos) {
+    SkipBlanks(s, pos);
+    return pos == s.size() || s[pos] == ';';
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool StartsWith(const std::string& s, std::size_t pos, const char* prefix) {
+    return s.compare(pos, std::char_traits<char>::length(prefix), prefix) == 0;
+}
+
+bool SameNoCase(const std::string& a, const char* b) {
+    std::size_t n = std::char_traits<char>::length(b);
+    if (a.size() != n) return false;
+    for (std::size_t i = 0; i < n; ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x -= 0x20;
+        if (y >= 'a' && y <= 'z') y -= 0x20;
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// A quoted name or string. regedit knows \\ \" \n \r; before any other
+// letter the backslash is dropped, and \0 makes it reject the line.
+bool ParseQuoted(const std::string& s, std::size_t& pos, std::string& out) {
+    ++pos;
+    while (pos < s.size()) {
+        char c = s[pos];
+        if (c == '"') {
+            ++pos;
+            return true;
+        }
+        if (c == '\\') {
+            if (pos + 1 >= s.size()) return false;
+            char n = s[pos + 1];
+            if (n == '0') return false;
+            out += n == 'n' ? '\n' : n == 'r' ? '\r' : n;
+            pos += 2;
+            continue;
+        }
+        out += c;
+        ++pos;
+    }
+    return false;
+}
+
+// Up to eight hex digits; the number of digits read is returned in count.
+std::uint32_t ParseHexNumber(const std::string& s, std::size_t& pos, int& count) {
+    std::uint32_t n = 0;
+    count = 0;
+    while (pos < s.size() && HexDigit(s[pos]) >= 0) {
+        n = (n << 4) | std::uint32_t(HexDigit(s[pos]));
+        ++pos;
+        ++count;
+    }
+    return n;
+}
+
+// "01,02, 03" with an optional comma at the end; a blank is allowed only
+// before a byte.
+bool ParseHexBytes(const std::string& s, Bytes& out) {
+    std::size_t pos = 0;
+    for (;;) {
+        SkipBlanks(s, pos);
+        if (pos == s.size()) return true;
+        std::uint32_t b = 0;
+        int digits = 0;
+        while (pos < s.size() && HexDigit(s[pos]) >= 0) {
+            b = (b << 4) | std::uint32_t(HexDigit(s[pos]));
+            if (b > 0xFF) return false;
+            ++pos;
+            ++digits;
+        }
+        if (digits == 0) return false;
+        out.push_back(static_cast<std::uint8_t>(b));
+        if (pos == s.size()) return true;
+        if (s[pos] != ',') return false;
+        ++pos;
+    }
+}
+
+struct Reader {
+    explicit Reader(SimRegistry& r) : reg(r) {}
+
+    SimRegistry& reg;
+    std::vector<std::string> lines;
+    bool unicode = false;   // the file was UTF-16, so string data in hex is UTF-16 too
+    bool cp1252 = false;    // the 8-bit file was not UTF-8
+    bool haveKey = false;
+    std::string key;
+
+    // Where the key named between the brackets lies in this registry, or
+    // false for another root.
+    static bool LocalPath(const std::string& full, std::string& rel) {
+        std::size_t slash = full.find('\\');
+        if (!SameNoCase(full.substr(0, slash), kRoot)) return false;
+        rel = slash == std::string::npos ? std::string() : full.substr(slash + 1);
+        return true;
+    }
+
+    // A key line without its closing bracket is passed over and the values
+    // after it still go to the key before; any other key line closes that.
+    void KeyLine(const std::string& line) {
+        std::size_t close = line.rfind(']');
+        if (close == std::string::npos) return;
+        haveKey = false;
+        std::string inner = line.substr(1, close - 1);
+        bool remove = !inner.empty() && inner[0] == '-';
+        std::string rel;
+        if (!LocalPath(remove ? inner.substr(1) : inner, rel)) return;
+        if (remove) {
+            if (!SplitPath(rel).empty()) reg.DeleteKey(rel);
+            return;
+        }
+        reg.CreateKey(rel);
+        key = rel;
+        haveKey = true;
+    }
+
+    // The text of a string value as the registry holds it: UTF-8 with the
+    // terminating zero regedit adds when the data lacks one.
+    std::string StringData(const Bytes& data) const {
+        std::string text;
+        if (unicode) {
+            std::u16string units = UnitsFromLe(std::string(data.begin(), data.end()), 0);
+            if (!units.empty() && units.back() != 0) units += u'\0';
+            return Utf16ToUtf8(units);
+        }
+        text.assign(data.begin(), data.end());
+        if (cp1252) text = Cp1252ToUtf8(text);
+        if (!text.empty() && text.back() != '\0') text += '\0';
+        return text;
+    }
+
+    // Hex data may go on over the following lines while a line ends in a
+    // backslash; blank and comment lines in between are passed over.
+    std::string HexText(std::size_t& index, const std::string& first) {
+        std::string data = first;
+        for (;;) {
+            data = data.substr(0, data.find(';'));
+            while (!data.empty() && IsBlank(data.back())) data.pop_back();
+            if (data.empty() || data.back() != '\\') return data;
+            data.pop_back();
+            std::size_t next = index + 1;
+            while (next < lines.size()) {
+                std::string t = TrimLeft(lines[next]);
+                if (!t.empty() && t[0] != ';' && t[0] != '#') break;
+                ++next;
+            }
+            if (next >= lines.size()) return data;
+            index = next;
+            data += TrimLeft(lines[index]);
+        }
+    }
+
+    void ValueLine(std::size_t& index, const std::string& line) {
+        std::size_t pos = 0;
+        std::string name;
+        if (line[0] == '@') {
+            pos = 1;
+        } else if (!ParseQuoted(line, pos, name)) {
+            return;
+        }
+        SkipBlanks(line, pos);
+        if (pos >= line.size() || line[pos] != '=') return;
+        ++pos;
+        SkipBlanks(line, pos);
+
+        if (StartsWith(line, pos, "hex")) {
+            pos += 3;
+            std::uint32_t type = kRegBinary;
+            if (pos < line.size() && line[pos] == '(') {
+                ++pos;
+                int digits;
+                type = ParseHexNumber(line, pos, digits);
+                if (digits == 0 || digits > 8 || !StartsWith(line, pos, ")")) return;
+                ++pos;
+            }
+            if (!StartsWith(line, pos, ":")) return;
+            std::string text = HexText(index, line.substr(pos + 1));
+            Bytes data;
+            if (!ParseHexBytes(text, data) || !haveKey) return;
+            if (type == kRegSz || type == kRegExpandSz || type == kRegMultiSz) {
+                std::string s = StringData(data);
+                data.assign(s.begin(), s.end());
+            }
+            reg.SetValue(key, name, RegValue{type, data});
+            return;
+        }
+
+        if (!haveKey) return;
+        if (line[pos] == '-' && AtLineEnd(line, pos + 1)) {
+            reg.DeleteValue(key, name);
+        } else if (line[pos] == '"') {
+            std::string text;
+            if (!ParseQuoted(line, pos, text) || !AtLineEnd(line, pos)) return;
+            text += '\0';
+            reg.SetValue(key, name, RegValue{kRegSz, Bytes(text.begin(), text.end())});
+        } else if (StartsWith(line, pos, "dword:")) {
+            pos += 6;
+            SkipBlanks(line, pos);
+            int digits;
+            std::uint32_t n = ParseHexNumber(line, pos, digits);
+            if (digits == 0 || digits > 8 || !AtLineEnd(line, pos)) return;
+            reg.SetDword(key, name, n);
+        }
+    }
+
+    void Run() {
+        for (std::size_t i = 1; i < lines.size(); ++i) {
+            std::string line = TrimLeft(lines[i]);
+            if (line.empty()) continue;
+            if (line[0] == '[') {
+                KeyLine(line);
+            } else if (line[0] == '"' || line[0] == '@') {
+                ValueLine(i, line);
+            }
+        }
+    }
+};
+
+}  // namespace
+
+std::string ExportRegBranch(SimRegistry& reg, const std::string& keyPath) {
+    const SimRegistry::Key* key = reg.FindKey(keyPath);
+    if (!key) return {};
+    std::string top = kRoot;
+    if (!keyPath.empty()) top += "\\" + keyPath;
+
+    std::u16string text;
+    PutAscii(text, kHeader5);
+    text += u"\r\n";
+    PutKey(text, Utf8ToUtf16(top), *key);
+    text += u"\r\n";
+
+    Bytes bytes = Utf16LeBytes(text);
+    std::string out = "\xFF\xFE";
+    out.append(bytes.begin(), bytes.end());
+    return out;
+}
+
+bool ImportRegFile(SimRegistry& reg, const std::string& fileBytes, std::string* error) {
+    Reader reader(reg);
+    std::string text;
+    if (fileBytes.size() >= 2 && static_cast<unsigned char>(fileBytes[0]) == 0xFF &&
+        static_cast<unsigned char>(fileBytes[1]) == 0xFE) {
+        reader.unicode = true;
+        text = Utf16ToUtf8(UnitsFromLe(fileBytes, 2));
+    } else if (IsValidUtf8(fileBytes)) {
+        text = fileBytes;
+    } else {
+        reader.cp1252 = true;
+        text = Cp1252ToUtf8(fileBytes);
+    }
+    reader.lines = SplitLines(text);
+    // regedit insists on one of its two headers, alone on the first line.
+    if (reader.lines.empty() || (reader.lines[0] != kHeader5 && reader.lines[0] != kHeader4)) {
+        if (error) *error = "not a registry file: the first line is not a registry editor header";
+        return false;
+    }
+    reader.Run();
+    return true;
+}
+
+}  // namespace kv

@@ -1,0 +1,27 @@
+// The registry editor's .reg files: what "regedit /e file KEY" writes for a
+// branch of the simulated registry, and what "regedit /s file" does with a
+// file. Kelvane keeps its snapshots of the driver's key in this form, so the
+// simulated machine has to produce and read them exactly as the real
+// registry editor does.
+#pragma once
+
+#include <string>
+
+#include "platform/SimRegistry.h"
+
+namespace kv {
+
+// The bytes regedit writes when exporting HKEY_LOCAL_MACHINE\keyPath with
+// everything under it: UTF-16LE with its byte-order mark, CRLF line ends.
+// Empty when the key does not exist (regedit then writes no file).
+std::string ExportRegBranch(SimRegistry& reg, const std::string& keyPath);
+
+// Applies a .reg file as a silent regedit import does: creates keys, sets the
+// values named in the file and leaves all others alone, deletes [-KEY]
+// branches and "name"=- values. Only HKEY_LOCAL_MACHINE sections reach this
+// registry; sections of other roots are skipped. Lines regedit would reject
+// are skipped one by one. Returns false, with a message, only when the bytes
+// are not a registry file at all; nothing is changed then.
+bool ImportRegFile(SimRegistry& reg, const std::string& fileBytes, std::string* error = nullptr);
+
+}  // namespace kv

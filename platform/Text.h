@@ -1,0 +1,21 @@
+// Conversions between the UTF-8 the program works in and the UTF-16 that
+// Windows and its registry files use.
+#pragma once
+
+#include <string>
+
+namespace kv {
+
+// Never fails: a byte that does not start a well-formed UTF-8 sequence
+// becomes U+FFFD on its own, so broken input still converts and the rest of
+// the text survives. Zero bytes convert to zero units.
+std::u16string Utf8ToUtf16(const std::string& text);
+
+// Never fails: a surrogate without its partner becomes U+FFFD, as Windows
+// does when it converts to UTF-8.
+std::string Utf16ToUtf8(const std::u16string& text);
+
+// True when every byte belongs to a well-formed UTF-8 sequence.
+bool IsValidUtf8(const std::string& text);
+
+}  // namespace kv
