@@ -6,6 +6,7 @@
 #include "app/CommandIds.h"
 #include "app/Settings.h"
 #include "maintenance/Snapshots.h"
+#include "options/OptionTable.h"
 #include "platform/Misc.h"
 
 namespace kv {
@@ -52,6 +53,7 @@ void TForm1::BuildControls() {
     advanced.visible = false;
     auto& driver = Add(Kind::GroupBox, "gbDriver", "", kPageRect, "");
     driver.visible = false;
+    AddOptionBoxes(*this, clicks, platform.system);
 
     Add(Kind::Button, "OK", "", Rect{383, 402, 75, 25}, "OK").enabled = false;
     Add(Kind::Button, "Cancel", "", Rect{464, 402, 75, 25}, "Cancel").enabled = false;
@@ -74,6 +76,7 @@ void TForm1::BuildGrid() {
     auto& up = Add(Kind::SpeedButton, "sbUp", "gbRefresh", Rect{84, 16, 56, 18}, "5");
     up.fontName = "Webdings";
     up.enabled = false;
+    up.onClick = [this] { sbUpClick(); };
     for (int k = 1; k <= kGridRows; ++k) {
         int y = kGridTop + (k - 1) * kGridRowHeight;
         auto& label = Add(Kind::Label, "l" + std::to_string(k), "gbRefresh", Rect{6, y + 3, 72, 16}, "");
@@ -85,7 +88,9 @@ void TForm1::BuildGrid() {
                      Rect{84, kGridTop + kGridRows * kGridRowHeight + 2, 56, 18}, "6");
     down.fontName = "Webdings";
     down.enabled = false;
-    Add(Kind::Button, "bAuto", "", Rect{46, 404, 100, 25}, "Autoconfig").enabled = false;
+    down.onClick = [this] { sbDownClick(); };
+    auto& autoconfig = Add(Kind::Button, "bAuto", "", Rect{46, 404, 100, 25}, "Autoconfig");
+    autoconfig.onClick = [this] { bAutoClick(); };
 }
 
 void TForm1::BuildAdapterInfo() {
@@ -174,6 +179,7 @@ void TForm1::RunCommand(const std::function<void()>& command) {
 }
 
 void TForm1::StartupSequence() {
+    StartupComplete = false;
     caption = kProgramTitle;
     for (int k = 1; k <= kGridRows; ++k) (*this)["ComboBox" + std::to_string(k)].items.clear();
 
@@ -191,17 +197,111 @@ void TForm1::StartupSequence() {
         platform.system.EndProgram(0);
     }
 
+    // Without the driver's pruning the modes are enumerated raw, and the
+    // highest raw rate may be more than the monitor takes: no Autoconfig.
+    std::uint16_t pruning = 1;
+    ReadDwordValue(platform.registry, adapter.DeviceKey, "PruningMode", pruning);
+    (*this)["bAuto"].enabled = pruning != 0;
+    modes.ResolutionRows =
+        RowsFromSystemModes(platform.display, adapter.DeviceName, pruning != 0 ? 0u : std::uint32_t{kEnumRawMode});
+
     if (!VersionStep()) platform.system.EndProgram(1);
     caption += std::string(" ") + kVersionText;
 
+    sharedRegistry->OpenKey("\\" + adapter.DeviceKey, false);
+    ListBuffer firstList = EmptyListBuffer();
+    ReadListValue(kRestrictedListNames[0], firstList);
+
     adapter.DDHALKey = adapter.DeviceKey + "\\ddhal";
+    ReadAnisoDegree();
     FindClassAndVideoIds(platform.registry, adapter);
     (*this)["lbClassID"].text = adapter.ClassID;
     (*this)["lbVideoID"].text = adapter.VideoID;
 
+    ReadBoundOptions(*this, *sharedRegistry, platform.registry, adapter);
+    BuildModeTable(firstList);
+    grid.Fill();
+
     IdentifyAdapter();
     ShowPage((*this)["gbAdInfo"]);
+    RecordRestartBookkeeping();
+    StartupComplete = true;
 }
+
+// Reads one of the driver's list values from the current key. A value longer
+// than the buffer is refused with a message rather than read in part, and
+// the lists are then left alone at OK.
+bool TForm1::ReadListValue(const char* name, ListBuffer& buffer) {
+    ValueInfo info = sharedRegistry->GetValueInfo(name);
+    if (info.exists && (info.kind == ValueKind::Binary || info.kind == ValueKind::Other) &&
+        info.size > kListBufferSize) {
+        platform.system.ShowMessageBox(std::string("The driver's list '") + name + "' holds " +
+                                           std::to_string(info.size / 8) +
+                                           " modes, more than the 256 Kelvane can read. Kelvane shows the rest of "
+                                           "the settings but will not change the driver's mode lists.",
+                                       "Error", kMbOk);
+        DriverListsUnreadable = true;
+        return false;
+    }
+    return sharedRegistry->ReadBinary(name, buffer.data(), buffer.size()) > 0;
+}
+
+void TForm1::BuildModeTable(const ListBuffer& firstList) {
+    std::vector<ModeEntry> records = DecodeList(firstList);
+    if (MergeRestrictedModes(modes.ResolutionRows, records)) {
+        // The driver still offers a rate its list forbids: it did not take
+        // the list at boot.
+        if (platform.system.ShowMessageBox("Undisabled refresh rate detected. Strongly recommendated to restore "
+                                           "previsious registry data. Restore now?",
+                                           "Error", kMbYesNo) == kIdYes)
+            RestoreAtStart = true;
+    }
+    SortRows(modes.ResolutionRows);
+    SelectAllowedRates(modes.ResolutionRows, records);
+
+    modes.RestrictedResolutions.clear();
+    modes.RestrictedRates.clear();
+    bool continuation = false;
+    for (const char* name : kRestrictedListNames) {
+        ListBuffer buffer = EmptyListBuffer();
+        ReadListValue(name, buffer);
+        CollectKeptRecords(modes, DecodeList(buffer), continuation);
+        continuation = true;
+    }
+}
+
+void TForm1::ReadAnisoDegree() {
+    std::string degree;
+    ReadTextValue(platform.registry, adapter.DDHALKey, "AnisoDegree", degree);
+    degree = degree.substr(0, degree.find('\0'));
+    if (degree.empty()) return;
+    (*this)["cbAnisoD3D"].SetState(ui::CheckState::Checked);
+    (*this)["cbAnisoDegree"].enabled = true;
+    (*this)["cbAnisoDegree"].text = degree;
+}
+
+void TForm1::RecordRestartBookkeeping() {
+    InitialSelections.clear();
+    for (const ResolutionRow& row : modes.ResolutionRows) InitialSelections.push_back(row.selected);
+    InitialAnisoDegree = (*this)["cbAnisoDegree"].text;
+    InitialOptionStates = RecordRestartStates(*this);
+}
+
+void TForm1::ShowRateError(std::size_t row) {
+    platform.system.ShowMessageBox("The refresh rate for " + RefreshGrid::ResolutionText(modes.ResolutionRows[row]) +
+                                       " must be a whole number from 0 to 255.",
+                                   "Error", kMbOk);
+}
+
+void TForm1::sbUpClick() {
+    if (std::optional<std::size_t> bad = grid.ScrollUp()) ShowRateError(*bad);
+}
+
+void TForm1::sbDownClick() {
+    if (std::optional<std::size_t> bad = grid.ScrollDown()) ShowRateError(*bad);
+}
+
+void TForm1::bAutoClick() { grid.Autoconfig(); }
 
 // False when the user chose to stop on Windows 95/98/ME.
 bool TForm1::VersionStep() {

@@ -6,6 +6,9 @@
 #include <string>
 
 #include "app/AdapterContext.h"
+#include "modes/ModeRecords.h"
+#include "modes/RefreshGrid.h"
+#include "options/TSCheckBox.h"
 #include "platform/Platform.h"
 #include "platform/SharedRegistry.h"
 #include "ui/Form.h"
@@ -23,6 +26,9 @@ public:
     void StartupSequence();
     void FormPaint();
     void tcMainTabsChange();
+    void sbUpClick();
+    void sbDownClick();
+    void bAutoClick();
 
     // Runs one command the way the window system delivers an event: a
     // command that the shared registry aborts shows its message, and the
@@ -37,6 +43,22 @@ public:
     bool CheckMode = false;
     bool RestoreAtStart = false;
 
+    ModeTable modes;
+    RefreshGrid grid{*this, modes.ResolutionRows};
+    TSClickState clicks;
+
+    // What start-up saw, to tell at OK whether a restart is needed.
+    std::vector<std::uint8_t> InitialSelections;
+    std::string InitialAnisoDegree;
+    std::vector<ui::CheckState> InitialOptionStates;
+
+    // Set when a driver list could not be read whole: the driver's lists
+    // must then not be written, or the records not read would be lost.
+    bool DriverListsUnreadable = false;
+    // Start-up ran to its end; a command aborted half-way leaves the window
+    // open but not fit to write anything back.
+    bool StartupComplete = false;
+
 private:
     void BuildControls();
     void BuildGrid();
@@ -45,6 +67,11 @@ private:
     void BuildMenu();
     void ShowPage(ui::Control& page);
     bool VersionStep();
+    bool ReadListValue(const char* name, ListBuffer& buffer);
+    void BuildModeTable(const ListBuffer& firstList);
+    void ReadAnisoDegree();
+    void RecordRestartBookkeeping();
+    void ShowRateError(std::size_t row);
     void IdentifyAdapter();
     void ExportStartupSnapshot();
 };

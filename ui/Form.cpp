@@ -6,6 +6,7 @@ namespace kv::ui {
 
 void Control::UserClick() {
     if (!enabled) return;
+    touched = true;
     if (kind == Kind::CheckBox) {
         // A three-state box cycles unchecked, grayed, checked.
         CheckState next = CheckState::Unchecked;

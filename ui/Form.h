@@ -59,6 +59,7 @@ public:
     int itemIndex = -1;              // selected tab or list item
     CheckState state = CheckState::Unchecked;
     bool allowGrayed = false;
+    bool touched = false;  // the user changed it (set by UserClick)
     bool enabled = true;
     bool visible = true;
     Align align = Align::Left;

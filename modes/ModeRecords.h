@@ -1,0 +1,84 @@
+// The driver's 8-byte mode records and the table of resolutions Kelvane
+// shows: built from the modes Windows enumerates and from the driver's
+// restricted-mode list.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace kv {
+
+// Width, height, colour depth and refresh rate, each four BCD digits in two
+// bytes, most significant first; 0 matches any value.
+using BcdModeRecord = std::array<std::uint8_t, 8>;
+
+struct ModeEntry {
+    std::uint16_t width = 0;
+    std::uint16_t height = 0;
+    std::uint16_t depth = 0;
+    std::uint16_t rate = 0;
+};
+
+// The driver's list values are read into a buffer of this size filled with
+// 0xFF, so a list ends at its first record that begins with 0xFF.
+inline constexpr std::size_t kListBufferSize = 2048;
+inline constexpr std::size_t kMaxListRecords = kListBufferSize / 8;
+using ListBuffer = std::array<std::uint8_t, kListBufferSize>;
+
+inline constexpr const char* kRestrictedListNames[] = {"DALRestrictedModesBCD", "DALRestrictedModesBCD1",
+                                                       "DALRestrictedModesBCD2", "DALRestrictedModesBCD3",
+                                                       "DALRestrictedModesBCD4"};
+
+BcdModeRecord EncodeModeRecord(const ModeEntry& entry);
+// Decodes the records of a list buffer the way the driver's tools always
+// have: byte by byte up to the first 0xFF byte, then record by record up to
+// the first record that begins with 0xFF.
+std::vector<ModeEntry> DecodeList(const ListBuffer& buffer);
+ListBuffer EmptyListBuffer();
+
+struct ResolutionRow {
+    std::uint16_t height = 0;
+    std::uint16_t width = 0;
+    std::vector<std::uint8_t> rates;  // ascending once the table is built
+    // The lowest rate that stays allowed; 0 not set, 255 every rate restricted.
+    std::uint8_t selected = 0;
+};
+
+struct RestrictedResolution {
+    std::uint16_t height = 0;
+    std::uint16_t width = 0;
+};
+
+inline constexpr std::uint8_t kAllRatesRestricted = 255;
+
+// The table and the records of the driver's lists that the grid cannot show;
+// those are written back unchanged.
+struct ModeTable {
+    std::vector<ResolutionRow> ResolutionRows;
+    std::vector<RestrictedResolution> RestrictedResolutions;
+    // Kept at full width: a rate record above 255 Hz is written back as read.
+    std::vector<std::uint16_t> RestrictedRates;
+    bool ExtraListsHoldModes = false;
+};
+
+// Rows from the modes Windows enumerates for the device. Only the first run
+// of resolutions counts: the enumeration stops at the first width smaller
+// than the one before, where the next colour depth begins.
+std::vector<ResolutionRow> RowsFromSystemModes(IDisplay& display, const std::string& deviceName,
+                                               std::uint32_t enumFlags);
+
+// Adds the rates of full mode records of the first list value to the rows;
+// true when the system still offers a rate the list restricts.
+bool MergeRestrictedModes(std::vector<ResolutionRow>& rows, const std::vector<ModeEntry>& records);
+void SortRows(std::vector<ResolutionRow>& rows);
+// Every row's selection becomes the lowest rate the list leaves allowed.
+void SelectAllowedRates(std::vector<ResolutionRow>& rows, const std::vector<ModeEntry>& records);
+// Keeps the resolution and rate records of one list value; `continuation`
+// for the four values after the first.
+void CollectKeptRecords(ModeTable& table, const std::vector<ModeEntry>& records, bool continuation);
+
+}  // namespace kv

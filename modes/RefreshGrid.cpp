@@ -1,0 +1,88 @@
+#include "modes/RefreshGrid.h"
+
+#include <string>
+
+namespace kv {
+
+RefreshGrid::RefreshGrid(ui::Form& form, std::vector<ResolutionRow>& rows) : form_(form), rows_(rows) {}
+
+ui::Control& RefreshGrid::Box(int k) { return form_["ComboBox" + std::to_string(k)]; }
+
+std::string RefreshGrid::ResolutionText(const ResolutionRow& row) {
+    return std::to_string(row.width) + "x" + std::to_string(row.height);
+}
+
+std::optional<std::uint8_t> RefreshGrid::ParseRate(const std::string& text) {
+    std::size_t b = text.find_first_not_of(' '), e = text.find_last_not_of(' ');
+    if (b == std::string::npos) return std::nullopt;
+    std::string digits = text.substr(b, e - b + 1);
+    if (digits.size() > 3 || digits.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+    int value = std::stoi(digits);
+    if (value > 255) return std::nullopt;
+    return static_cast<std::uint8_t>(value);
+}
+
+void RefreshGrid::ShowRow(int k, const ResolutionRow& row) {
+    ui::Control& box = Box(k);
+    box.text = std::to_string(row.selected);
+    box.items.clear();
+    for (std::uint8_t rate : row.rates) box.items.push_back(std::to_string(rate));
+    form_["l" + std::to_string(k)].text = ResolutionText(row);
+}
+
+void RefreshGrid::Fill() {
+    form_["sbUp"].enabled = false;
+    form_["sbDown"].enabled = false;
+    FirstVisibleRow = 0;
+    for (int k = 1; k <= static_cast<int>(rows_.size()); ++k) {
+        if (k > kRows) {
+            form_["sbDown"].enabled = true;
+            break;
+        }
+        ShowRow(k, rows_[static_cast<std::size_t>(k - 1)]);
+    }
+    for (int k = 1; k <= kRows; ++k) {
+        bool used = k <= static_cast<int>(rows_.size());
+        for (const char* prefix : {"l", "ComboBox", "hz"}) form_[prefix + std::to_string(k)].visible = used;
+    }
+}
+
+std::optional<std::size_t> RefreshGrid::StoreVisibleBoxes() {
+    std::vector<std::uint8_t> rates;
+    for (int k = 1; k <= kRows; ++k) {
+        std::size_t index = FirstVisibleRow + static_cast<std::size_t>(k - 1);
+        if (index >= rows_.size()) break;
+        std::optional<std::uint8_t> rate = ParseRate(Box(k).text);
+        if (!rate) return index;
+        rates.push_back(*rate);
+    }
+    for (std::size_t i = 0; i < rates.size(); ++i) rows_[FirstVisibleRow + i].selected = rates[i];
+    return std::nullopt;
+}
+
+std::optional<std::size_t> RefreshGrid::Scroll(int step) {
+    if (std::optional<std::size_t> bad = StoreVisibleBoxes()) return bad;
+    for (int k = 1; k <= kRows; ++k) Box(k).items.clear();
+    FirstVisibleRow = static_cast<std::uint8_t>(FirstVisibleRow + step);
+    if (step < 0) {
+        if (FirstVisibleRow == 0) form_["sbUp"].enabled = false;
+        form_["sbDown"].enabled = true;
+    } else {
+        form_["sbUp"].enabled = true;
+        form_["sbDown"].enabled = FirstVisibleRow + kRows < static_cast<int>(rows_.size());
+    }
+    for (int k = 1; k <= kRows; ++k) {
+        std::size_t index = FirstVisibleRow + static_cast<std::size_t>(k - 1);
+        if (index >= rows_.size()) break;
+        ShowRow(k, rows_[index]);
+    }
+    return std::nullopt;
+}
+
+void RefreshGrid::Autoconfig() {
+    for (ResolutionRow& row : rows_)
+        if (!row.rates.empty()) row.selected = row.rates.back();
+    Fill();
+}
+
+}  // namespace kv

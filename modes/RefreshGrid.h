@@ -1,0 +1,46 @@
+// The refresh-rate grid: fifteen rows of the resolution table at a time, a
+// label, an editable box with the lowest allowed rate and the unit on each.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "modes/ModeRecords.h"
+#include "ui/Form.h"
+
+namespace kv {
+
+class RefreshGrid {
+public:
+    static constexpr int kRows = 15;
+
+    RefreshGrid(ui::Form& form, std::vector<ResolutionRow>& rows);
+
+    void Fill();
+    // Stores the visible boxes into the table. A box that does not hold a
+    // whole number from 0 to 255 stops the store and is reported by its
+    // row's index; nothing is stored then.
+    std::optional<std::size_t> StoreVisibleBoxes();
+    // A box without a valid rate keeps the grid where it is; its row is
+    // returned.
+    std::optional<std::size_t> ScrollUp() { return Scroll(-1); }
+    std::optional<std::size_t> ScrollDown() { return Scroll(+1); }
+    void Autoconfig();
+
+    std::uint8_t FirstVisibleRow = 0;
+
+    static std::optional<std::uint8_t> ParseRate(const std::string& text);
+    static std::string ResolutionText(const ResolutionRow& row);
+
+private:
+    std::optional<std::size_t> Scroll(int step);
+    void ShowRow(int k, const ResolutionRow& row);
+    ui::Control& Box(int k);
+
+    ui::Form& form_;
+    std::vector<ResolutionRow>& rows_;
+};
+
+}  // namespace kv

@@ -1,0 +1,251 @@
+#include "options/OptionTable.h"
+
+#include <cctype>
+
+#include "platform/Misc.h"
+
+namespace kv {
+
+using ui::CheckState;
+
+namespace {
+
+constexpr RegType D = RegType::REG_DWORD;
+constexpr RegType B = RegType::REG_BINARY;
+constexpr RBranch Dev = RBranch::rbDevice;
+constexpr RBranch Desk = RBranch::rbDesktop;
+
+constexpr const char* kDesktopRoot = "SOFTWARE\\ATI Technologies\\Desktop";
+
+// Layout of the two pages.
+constexpr int kDesktopRowHeight = 22;
+constexpr int kDriverRowHeight = 19;
+constexpr int kColumnWidth = 206;
+
+std::vector<TTSCheckBox*> Boxes(ui::Form& form) {
+    std::vector<TTSCheckBox*> boxes;
+    for (auto& c : form.controls)
+        if (auto* box = dynamic_cast<TTSCheckBox*>(c.get())) boxes.push_back(box);
+    return boxes;
+}
+
+bool IsWholeNumber(const std::string& s) {
+    std::size_t i = (!s.empty() && (s[0] == '-' || s[0] == '+')) ? 1 : 0;
+    if (i >= s.size()) return false;
+    for (; i < s.size(); ++i)
+        if (!std::isdigit(static_cast<unsigned char>(s[i]))) return false;
+    return true;
+}
+
+std::string BranchKey(const TTSCheckBox& box, const AdapterContext& ctx) {
+    switch (box.RegistryBranch) {
+        case RBranch::rbDevice: return ctx.DeviceKey;
+        case RBranch::rbDesktop: return ctx.DesktopKey;
+        case RBranch::rbDDHAL: return ctx.DDHALKey;
+        case RBranch::rbOpenGL: return ctx.DeviceKey + "\\OpenGL";
+        case RBranch::rbOther: break;
+    }
+    return "";
+}
+
+// 0 and 1 are the only states a value can show; anything else stays grayed.
+void ShowStoredFlag(TTSCheckBox& box, unsigned value) {
+    if (value > 1) {
+        box.KeepUnreadableValue = true;
+        return;
+    }
+    bool on = (value == 1) != box.RegistryKeyInverted;
+    box.SetState(on ? CheckState::Checked : CheckState::Unchecked);
+}
+
+void ReadOne(TTSCheckBox& box, SharedRegistry& shared, IRegistry& reg, const std::string& key) {
+    bool opened = !key.empty() && shared.OpenKey("\\" + key, false);
+    box.SetState(CheckState::Grayed);
+    box.KeepUnreadableValue = false;
+    if (!opened) return;
+    ValueInfo info = shared.GetValueInfo(box.RegistryKey);
+    if (!info.exists) return;
+    if (info.kind == ValueKind::Dword) {
+        box.RegistryKeyType = RegType::REG_DWORD;
+        std::uint16_t value = 255;
+        ReadDwordValue(reg, key, box.RegistryKey, value);
+        // The helper keeps only the low half; 0x10001 is not "on".
+        RegValue raw;
+        bool wide = reg.QueryValue(key, box.RegistryKey, raw) == RegStatus::Ok && raw.data.size() == 4 &&
+                    (raw.data[2] != 0 || raw.data[3] != 0);
+        ShowStoredFlag(box, wide ? 2u : value);
+    } else if (info.kind == ValueKind::Binary && info.size <= 4) {
+        box.RegistryKeyType = RegType::REG_BINARY;
+        std::uint8_t buffer[4] = {255, 0, 0, 0};
+        shared.ReadBinary(box.RegistryKey, buffer, sizeof buffer);
+        ShowStoredFlag(box, buffer[0]);
+    } else {
+        // A longer binary, or a value of another type: shown grayed and
+        // kept as it is.
+        if (info.kind == ValueKind::Binary) box.RegistryKeyType = RegType::REG_BINARY;
+        box.KeepUnreadableValue = true;
+    }
+}
+
+void WriteOne(TTSCheckBox& box, SharedRegistry& shared, IRegistry& reg, const std::string& key) {
+    if (key.empty() || !shared.OpenKey("\\" + key, false)) return;
+    if (box.state == CheckState::Grayed && box.KeepUnreadableValue && !box.touched) return;
+    bool on = (box.state == CheckState::Checked) != box.RegistryKeyInverted;
+    switch (box.RegistryKeyType) {
+        case RegType::REG_BINARY:
+            if (box.state == CheckState::Grayed)
+                shared.DeleteValue(box.RegistryKey);
+            else
+                shared.WriteBinary(box.RegistryKey, {static_cast<std::uint8_t>(on ? 1 : 0), 0, 0, 0});
+            break;
+        case RegType::REG_DWORD:
+            if (box.state == CheckState::Grayed)
+                shared.DeleteValue(box.RegistryKey);
+            else
+                WriteDwordValue(reg, key, box.RegistryKey, on ? 1 : 0);
+            break;
+        default: break;
+    }
+}
+
+}  // namespace
+
+const std::vector<OptionDef>& DesktopOptions() {
+    static const std::vector<OptionDef> options = {
+        {"tcbOpenGL", "Enable OpenGL tab", "OpenGL", D, false, Desk, false},
+        {"tcbD3D", "Enable Direct3D tab", "D3D", D, false, Desk, false},
+        {"tcbProjector", "Enable Projector tab", "Projector", D, false, Desk, false},
+        {"tcbRotation", "Enable Rotation tab", "Rotation", D, false, Desk, false},
+        {"tcbOverl", "Enable Overlay tab", "Overlay", B, false, Desk, false},
+        {"tcbATV", "Enable Advanced TV tab", "TVAdvanced", B, false, Desk, false},
+        {"tcbDTM", "Enable Theater Mode", "DisableOverlayTheaterMode", B, true, Desk, false},
+        {"tcbDispl", "Enable Displays tab", "Displays", B, false, Desk, false},
+        {"tcbDPF", "Enable Displays Page Function", "DisableDisplaysPageFunction", B, true, Desk, false},
+        {"tcbWorkstation", "Enable Workstation tab", "Workstation", B, false, Desk, false},
+        {"tcbHideOL", "Hide Overlay \"THX\" Logo", "HideOverlayTHXLogo", B, false, Desk, false},
+        {"tcbMaxx", "Enable Maxx tab", "Maxx", B, false, Desk, false},
+        {"tcbOvlEM", "Overlay Warning Message", "OverlayWarningMessage", D, false, Desk, false},
+        {"ttsLDFPA", "DFP Advanced Settings (Laptop)", "LaptopDFPAdvanced", B, false, Desk, false},
+    };
+    return options;
+}
+
+const std::vector<OptionDef>& DriverOptions() {
+    // Two value names end in a blank: the driver reads them that way.
+    static const std::vector<OptionDef> options = {
+        {"tcbBitBlt", "Enable BitBlock Transfers with Stretch", "DisableDrvStretchBlt", D, true, Dev, true},
+        {"tcbBlockWrite", "BlockWrite (For cards with SGRAM/DDR SGRAM only)", "DisableBlockWrite", D, true, Dev, true},
+        {"TSCheckBox1", "UnCached Write Combining", "DisableUSWC", D, true, Dev, true},
+        {"tcbTilling", "Enable Primary Tiling", "DisableTiling", D, true, Dev, true},
+        {"TSCheckBox2", "Enable VBlankFlip", "DisableVBlankFlip", D, true, Dev, true},
+        {"tcbLCD", "Enable LCD controller", "DisableLCD", D, true, Dev, true},
+        {"tcbDDC2", "Enable DDC2", "DDC2Disabled", D, true, Dev, true},
+        {"tcbDmaCopy", "Enable DMA copy", "DisableDMACopy", D, true, Dev, true},
+        {"tcbHideRM", "Hide modes restricted by driver", "DALRULE_ENUMDISPLAYSRESTRICTMODES", D, false, Dev, false},
+        {"tcbTheM", "Enable Theater Mode Support", "OvlTheaterMode", B, false, Dev, true},
+        {"tcbNoCRTTV", "CRT&&TV can be active simultaneously", "DALRULE_NOCRTANDTVACTIVESIMULTANEOUSLY", D, true, Dev,
+         false},
+        {"tcbNoCRTTVDVI", "CRT&&TV&&DVI can be active simultaneously", "DALRULE_NOCRTTVANDDVIACTIVESIMULTANEOUSLY", D,
+         true, Dev, false},
+        {"tcbCRTTVsc", "TV&&CRT can be on same controller", "DALRULE_NOTVANDCRTONSAMECONTROLLER", D, true, Dev, false},
+        {"tcbCRTLCDsc", "TV&&LCD can be on same controller", "DALRULE_NOTVANDLCDONCRTC", D, true, Dev, false},
+        {"tcbCRTSAM", "Disable driver's restrictions for CRT", "DALRULE_CRTSUPPORTSALLMODES", D, false, Dev, true},
+        {"tcbDFPSAM", "Disable driver's restrictions for DFP", "DALRULE_DFPSUPPORTSALLMODES ", D, false, Dev, true},
+        {"tcbLCDSAM", "Disable driver's restrictions for LCD", "DALRULE_LCDSUPPORTSALLMODES ", D, false, Dev, true},
+        {"ttsMF", "Mobile Features", "DALRULE_MOBILEFEATURES", D, false, Dev, false},
+        {"ttsGVE", "Get VGA Expansion at boot", "DALRULE_GETVGAEXPANSIONATBOOT", D, false, Dev, false},
+        {"ttsDFPHP", "DFP Hot Plug supported", "DFPRULE_HotplugSupported", D, false, Dev, false},
+        {"ttsDDFPHP", "Disable DFP Hot Plug", "DisableHotPlugDFP", D, false, Dev, false},
+    };
+    return options;
+}
+
+void AddOptionBoxes(ui::Form& form, TSClickState& clicks, ISystem& system) {
+    auto add = [&](const OptionDef& def, const char* page, ui::Rect rect) {
+        auto& box = form.Add<TTSCheckBox>(def.component, page, rect, def.caption, clicks, system);
+        box.RegistryKey = def.registryKey;
+        box.RegistryKeyType = def.type;
+        box.RegistryKeyInverted = def.inverted;
+        box.RegistryBranch = def.branch;
+        box.RestartRequred = def.restart;
+        box.state = CheckState::Grayed;
+    };
+
+    int y = 20;
+    for (const OptionDef& def : DesktopOptions()) {
+        add(def, "gbDriver", ui::Rect{16, y, 400, 17});
+        y += kDesktopRowHeight;
+    }
+
+    // The anisotropy box is bound to no value of its own: its degree is
+    // read and written with the drop-down beside it.
+    auto& aniso = form.Add<TTSCheckBox>("cbAnisoD3D", "gbAdvanced", ui::Rect{12, 20, 240, 17},
+                                        "Force Anisotropic Filtering in Direct3D", clicks, system);
+    aniso.allowGrayed = false;
+    aniso.RegistryKeyType = RegType::REG_SZ;
+    aniso.RegistryBranch = RBranch::rbOther;
+    aniso.RestartRequred = true;
+    auto& degree = form.Add(ui::Kind::ComboBox, "cbAnisoDegree", "gbAdvanced", ui::Rect{256, 18, 56, 21}, "16");
+    degree.items = {"16", "32", "64", "128"};
+    degree.enabled = false;
+    aniso.onClick = [&form] { form["cbAnisoDegree"].enabled = form["cbAnisoD3D"].Checked(); };
+
+    // Two columns: the hardware switches on the left, the display rules on
+    // the right.
+    const auto& driver = DriverOptions();
+    const std::size_t leftCount = 10;
+    for (std::size_t i = 0; i < driver.size(); ++i) {
+        bool left = i < leftCount;
+        int row = static_cast<int>(left ? i : i - leftCount);
+        int height = 17;
+        int top = 50 + row * kDriverRowHeight;
+        add(driver[i], "gbAdvanced", ui::Rect{left ? 12 : 12 + kColumnWidth + 4, top, kColumnWidth, height});
+    }
+}
+
+std::string FindDesktopKey(IRegistry& reg, const AdapterContext& ctx) {
+    const std::string& v = ctx.WinVer;
+    bool xp = v.size() >= 3 && v[0] == '5' && v[2] == '1';
+    if (!xp) return ctx.DeviceKey + "\\Desktop";
+    // Without a video identifier the candidate would be the parent key itself.
+    std::string candidate = std::string(kDesktopRoot) + "\\" + ctx.VideoID;
+    if (!ctx.VideoID.empty() && reg.KeyExists(candidate)) return candidate;
+    std::string found;
+    for (const std::string& name : reg.SubKeyNames(kDesktopRoot))
+        if (IsWholeNumber(name)) found = std::string(kDesktopRoot) + "\\" + name;
+    return found;
+}
+
+void ReadBoundOptions(ui::Form& form, SharedRegistry& shared, IRegistry& reg, AdapterContext& ctx) {
+    for (TTSCheckBox* box : Boxes(form)) {
+        if (box->RegistryBranch == RBranch::rbOther) continue;
+        if (box->RegistryBranch == RBranch::rbDesktop) ctx.DesktopKey = FindDesktopKey(reg, ctx);
+        ReadOne(*box, shared, reg, BranchKey(*box, ctx));
+        box->touched = false;
+    }
+}
+
+void WriteBoundOptions(ui::Form& form, SharedRegistry& shared, IRegistry& reg, const AdapterContext& ctx) {
+    for (TTSCheckBox* box : Boxes(form)) {
+        if (box->RegistryBranch == RBranch::rbOther) continue;
+        WriteOne(*box, shared, reg, BranchKey(*box, ctx));
+    }
+}
+
+std::vector<CheckState> RecordRestartStates(ui::Form& form) {
+    std::vector<CheckState> states;
+    for (TTSCheckBox* box : Boxes(form))
+        if (box->RestartRequred) states.push_back(box->state);
+    return states;
+}
+
+bool RestartNeededByOptions(ui::Form& form, const std::vector<CheckState>& recorded) {
+    std::size_t next = 0;
+    for (TTSCheckBox* box : Boxes(form)) {
+        if (!box->RestartRequred) continue;
+        if (next >= recorded.size() || recorded[next++] != box->state) return true;
+    }
+    return false;
+}
+
+}  // namespace kv

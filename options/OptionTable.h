@@ -1,0 +1,43 @@
+// The driver's on/off options as bound check boxes, and the loops that read
+// them from the driver's keys at start-up and write them back on OK.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/AdapterContext.h"
+#include "options/TSCheckBox.h"
+#include "platform/SharedRegistry.h"
+#include "ui/Form.h"
+
+namespace kv {
+
+struct OptionDef {
+    const char* component;
+    const char* caption;  // as stored: "&&" shows one "&"
+    const char* registryKey;
+    RegType type;
+    bool inverted;
+    RBranch branch;
+    bool restart;
+};
+
+// In component order, page by page.
+const std::vector<OptionDef>& DesktopOptions();
+const std::vector<OptionDef>& DriverOptions();
+
+// Adds every bound box to its page: the desktop options to gbDriver, the
+// anisotropy controls and the device options to gbAdvanced.
+void AddOptionBoxes(ui::Form& form, TSClickState& clicks, ISystem& system);
+
+// The key the desktop options live in.
+std::string FindDesktopKey(IRegistry& reg, const AdapterContext& ctx);
+
+void ReadBoundOptions(ui::Form& form, SharedRegistry& shared, IRegistry& reg, AdapterContext& ctx);
+void WriteBoundOptions(ui::Form& form, SharedRegistry& shared, IRegistry& reg, const AdapterContext& ctx);
+
+// The states of the boxes whose change needs a restart, in component order.
+std::vector<ui::CheckState> RecordRestartStates(ui::Form& form);
+bool RestartNeededByOptions(ui::Form& form, const std::vector<ui::CheckState>& recorded);
+
+}  // namespace kv

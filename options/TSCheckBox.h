@@ -1,0 +1,64 @@
+// A three-state check box bound to one driver registry value: checked is on,
+// unchecked off, grayed means the value is absent and the driver's default
+// applies.
+#pragma once
+
+#include <string>
+
+#include "platform/Platform.h"
+#include "ui/Form.h"
+
+namespace kv {
+
+// Declared types, in this order; only REG_BINARY and REG_DWORD are written.
+enum class RegType {
+    REG_BINARY,
+    REG_DWORD,
+    REG_DWORD_LITTLE_ENDIAN,
+    REG_DWORD_BIG_ENDIAN,
+    REG_EXPAND_SZ,
+    REG_LINK,
+    REG_MULTI_SZ,
+    REG_NONE,
+    REG_RESOURCE_LIST,
+    REG_SZ,
+};
+
+enum class RBranch { rbDevice, rbDesktop, rbDDHAL, rbOpenGL, rbOther };
+
+// Shared by every box of a window: the first state change, whether boxes may
+// still ask to create a value, and a guard against asking twice at once.
+struct TSClickState {
+    bool firstClick = true;
+    bool askCreate = true;
+    bool startedGrayed = false;
+    bool promptBusy = false;
+    std::string prompt = "Registry key doesn't exists. Create it?";
+};
+
+class TTSCheckBox : public ui::Control {
+public:
+    TTSCheckBox(std::string name, std::string parent, ui::Rect rect, std::string caption, TSClickState& clicks,
+                ISystem& system);
+
+    // The toolkit's click first (the window's own handler), then the box's.
+    void Click() override;
+
+    bool Warnings = false;
+    RegType RegistryKeyType = RegType::REG_DWORD;
+    bool RegistryKeyInverted = false;
+    std::string RegistryKey;
+    bool RestartRequred = false;
+    RBranch RegistryBranch = RBranch::rbDevice;
+
+    // Set when start-up found a value the box cannot show (another number,
+    // type or length): it is then left exactly as it is unless the user
+    // changes the box.
+    bool KeepUnreadableValue = false;
+
+private:
+    TSClickState& clicks_;
+    ISystem& system_;
+};
+
+}  // namespace kv

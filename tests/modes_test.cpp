@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+
+#include "app/KVMAIN.h"
+#include "modes/ModeRecords.h"
+#include "TestMachine.h"
+
+namespace kv {
+namespace {
+
+using test::kDeviceKey;
+using test::TestMachine;
+
+Bytes Records(std::initializer_list<ModeEntry> entries) {
+    Bytes out;
+    for (const ModeEntry& e : entries) {
+        BcdModeRecord r = EncodeModeRecord(e);
+        out.insert(out.end(), r.begin(), r.end());
+    }
+    return out;
+}
+
+const ResolutionRow* Row(TForm1& form, int w, int h) {
+    for (const ResolutionRow& r : form.modes.ResolutionRows)
+        if (r.width == w && r.height == h) return &r;
+    return nullptr;
+}
+
+TEST(ModeRecordCodec, EncodesEachFieldAsFourBcdDigits) {
+    EXPECT_EQ(EncodeModeRecord({640, 480, 0, 60}), (BcdModeRecord{0x06, 0x40, 0x04, 0x80, 0, 0, 0x00, 0x60}));
+    EXPECT_EQ(EncodeModeRecord({1280, 1024, 32, 120}),
+              (BcdModeRecord{0x12, 0x80, 0x10, 0x24, 0x00, 0x32, 0x01, 0x20}));
+    ListBuffer b = EmptyListBuffer();
+    const std::uint8_t rec[8] = {0x12, 0x80, 0x10, 0x24, 0, 0, 0, 0x75};
+    std::copy(rec, rec + 8, b.begin());
+    auto list = DecodeList(b);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].width, 1280);
+    EXPECT_EQ(list[0].height, 1024);
+    EXPECT_EQ(list[0].depth, 0);
+    EXPECT_EQ(list[0].rate, 75);
+}
+
+TEST(ModeRecordCodec, AFullBufferIsReadWholeAndAnFFRecordEndsTheList) {
+    ListBuffer b;
+    for (std::size_t i = 0; i < kMaxListRecords; ++i) {
+        BcdModeRecord r = EncodeModeRecord({800, 600, 0, static_cast<std::uint16_t>(i % 100)});
+        std::copy(r.begin(), r.end(), b.begin() + static_cast<long>(i * 8));
+    }
+    EXPECT_EQ(DecodeList(b).size(), 256u);
+    b[8 * 3] = 0xFF;
+    EXPECT_EQ(DecodeList(b).size(), 3u);
+    EXPECT_TRUE(DecodeList(EmptyListBuffer()).empty());
+}
+
+class TableBuild : public ::testing::Test {
+protected:
+    void SetList(const char* name, const Bytes& data) { m.registry.SetBinary(kDeviceKey, name, data); }
+    // The driver takes its lists at boot; then Kelvane starts.
+    TForm1& StartAfterBoot() {
+        m.Boot();
+        return Start();
+    }
+    TForm1& Start() {
+        form = std::make_unique<TForm1>(m.platform);
+        form->RunCommand([&] { form->FormCreate(); });
+        return *form;
+    }
+    TestMachine m;
+    std::unique_ptr<TForm1> form;
+};
+
+TEST_F(TableBuild, RowsFollowTheFirstColourDepthsResolutionsInOrder) {
+    TForm1& f = StartAfterBoot();
+    ASSERT_EQ(f.modes.ResolutionRows.size(), 18u);
+    EXPECT_EQ(f.modes.ResolutionRows.front().width, 320);
+    EXPECT_EQ(f.modes.ResolutionRows.back().width, 1920);
+    const ResolutionRow* r = Row(f, 800, 600);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->rates, (std::vector<std::uint8_t>{56, 60, 70, 72, 75, 85, 100, 120}));
+    EXPECT_EQ(r->selected, 56);
+}
+
+TEST_F(TableBuild, SelectionIsTheLowestRateTheListLeavesAllowed) {
+    SetList("DALRestrictedModesBCD", Records({{640, 480, 0, 60}, {640, 480, 0, 70}, {640, 480, 0, 72},
+                                              {1280, 1024, 0, 60}, {1280, 1024, 0, 70}, {1280, 1024, 0, 75},
+                                              {1280, 1024, 0, 85}}));
+    TForm1& f = StartAfterBoot();
+    EXPECT_TRUE(m.system.shown.empty());
+    EXPECT_EQ(Row(f, 640, 480)->selected, 75);
+    EXPECT_EQ(Row(f, 640, 480)->rates.front(), 60) << "restricted rates come back into the row";
+    EXPECT_EQ(Row(f, 1280, 1024)->selected, kAllRatesRestricted);
+    EXPECT_EQ(f["ComboBox1"].text, "60");
+}
+
+TEST_F(TableBuild, ARestrictedModeWithoutAnEnumeratedResolutionBecomesItsOwnRow) {
+    SetList("DALRestrictedModesBCD", Records({{1400, 1050, 0, 60}}));
+    TForm1& f = StartAfterBoot();
+    const ResolutionRow* r = Row(f, 1400, 1050);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->rates, (std::vector<std::uint8_t>{60}));
+    EXPECT_EQ(r->selected, kAllRatesRestricted);
+    EXPECT_EQ(&f.modes.ResolutionRows.back() - 2, r) << "sorted in among the others by width";
+}
+
+TEST_F(TableBuild, ARestrictedRateStillOfferedAsksToRestore) {
+    SetList("DALRestrictedModesBCD", Records({{640, 480, 0, 60}}));
+    m.system.answers = {kIdYes};
+    TForm1& f = Start();  // no boot: the driver has not taken the list
+    ASSERT_EQ(m.system.shown.size(), 1u);
+    EXPECT_EQ(m.system.shown[0].text,
+              "Undisabled refresh rate detected. Strongly recommendated to restore previsious registry data. "
+              "Restore now?");
+    EXPECT_EQ(m.system.shown[0].caption, "Error");
+    EXPECT_EQ(m.system.shown[0].buttons, kMbYesNo);
+    EXPECT_TRUE(f.RestoreAtStart);
+    EXPECT_EQ(Row(f, 640, 480)->selected, 70);
+}
+
+TEST_F(TableBuild, ContinuationValuesOnlyRaiseTheFlagAndAllFiveKeepTheirOtherRecords) {
+    SetList("DALRestrictedModesBCD", Records({{0, 0, 0, 56}, {1600, 1200, 0, 0}, {0, 0, 16, 0}}));
+    SetList("DALRestrictedModesBCD2", Records({{640, 480, 0, 60}, {0, 0, 0, 43}}));
+    SetList("DALRestrictedModesBCD4", Records({{1024, 768, 0, 0}}));
+    TForm1& f = StartAfterBoot();
+    EXPECT_TRUE(f.modes.ExtraListsHoldModes);
+    EXPECT_EQ(Row(f, 800, 600)->selected, 60) << "the 56 Hz rate record keeps 800x600 from offering 56";
+    EXPECT_EQ(Row(f, 640, 480)->selected, 70) << "the driver took the continuation record; Kelvane does not";
+    EXPECT_EQ(f.modes.RestrictedRates, (std::vector<std::uint16_t>{56, 43}));
+    ASSERT_EQ(f.modes.RestrictedResolutions.size(), 2u);
+    EXPECT_EQ(f.modes.RestrictedResolutions[0].width, 1600);
+    EXPECT_EQ(f.modes.RestrictedResolutions[1].height, 768);
+}
+
+TEST_F(TableBuild, AnOverlongListIsRefusedByNameAndLocksTheLists) {
+    SetList("DALRestrictedModesBCD3", Bytes(2056, 0x00));
+    TForm1& f = StartAfterBoot();
+    ASSERT_EQ(m.system.shown.size(), 1u);
+    EXPECT_NE(m.system.shown[0].text.find("'DALRestrictedModesBCD3'"), std::string::npos);
+    EXPECT_TRUE(f.DriverListsUnreadable);
+    EXPECT_TRUE(f.StartupComplete);
+}
+
+TEST_F(TableBuild, AListOfTheWrongTypeStopsTheStartUpWithItsMessage) {
+    m.registry.SetString(kDeviceKey, "DALRestrictedModesBCD", "garbage");
+    TForm1& f = StartAfterBoot();
+    ASSERT_EQ(m.system.shown.size(), 1u);
+    EXPECT_EQ(m.system.shown[0].text, "Invalid data type for 'DALRestrictedModesBCD'");
+    EXPECT_FALSE(f.StartupComplete);
+    EXPECT_EQ(f.caption, "Kelvane 0.9.9.6");
+}
+
+TEST_F(TableBuild, PruningModeZeroEnumeratesRawAndDisablesAutoconfig) {
+    m.registry.SetDword(kDeviceKey, "PruningMode", 0);
+    TForm1& f = StartAfterBoot();
+    EXPECT_FALSE(f["bAuto"].enabled);
+    m.registry.SetDword(kDeviceKey, "PruningMode", 0x10000);  // low half 0 as well
+    EXPECT_FALSE(Start()["bAuto"].enabled);
+    m.registry.DeleteValue(kDeviceKey, "PruningMode");
+    EXPECT_TRUE(Start()["bAuto"].enabled) << "an absent value counts as pruning on";
+}
+
+TEST_F(TableBuild, AnisotropyDegreeIsReadFromTheDdhalKey) {
+    m.registry.SetString(std::string(kDeviceKey) + "\\ddhal", "AnisoDegree", "64");
+    TForm1& f = StartAfterBoot();
+    EXPECT_TRUE(f["cbAnisoD3D"].Checked());
+    EXPECT_TRUE(f["cbAnisoDegree"].enabled);
+    EXPECT_EQ(f["cbAnisoDegree"].text, "64");
+    EXPECT_EQ(f.InitialAnisoDegree, "64");
+
+    m.registry.SetString(std::string(kDeviceKey) + "\\ddhal", "AnisoDegree", "");
+    TForm1& g = Start();
+    EXPECT_FALSE(g["cbAnisoD3D"].Checked());
+    EXPECT_FALSE(g["cbAnisoDegree"].enabled);
+    EXPECT_EQ(g["cbAnisoDegree"].text, "16");
+}
+
+}  // namespace
+}  // namespace kv
