@@ -6,6 +6,7 @@
 #include "app/CommandIds.h"
 #include "app/Settings.h"
 #include "maintenance/Snapshots.h"
+#include "modes/CheckModes.h"
 #include "options/OptionTable.h"
 #include "platform/Misc.h"
 
@@ -55,8 +56,8 @@ void TForm1::BuildControls() {
     driver.visible = false;
     AddOptionBoxes(*this, clicks, platform.system);
 
-    Add(Kind::Button, "OK", "", Rect{383, 402, 75, 25}, "OK").enabled = false;
-    Add(Kind::Button, "Cancel", "", Rect{464, 402, 75, 25}, "Cancel").enabled = false;
+    Add(Kind::Button, "OK", "", Rect{383, 402, 75, 25}, "OK").onClick = [this] { OKClick(); };
+    Add(Kind::Button, "Cancel", "", Rect{464, 402, 75, 25}, "Cancel").onClick = [this] { CancelClick(); };
     Add(Kind::Button, "Help", "", Rect{545, 402, 75, 25}, "Help").enabled = false;
 
     // Reached through the menu only.
@@ -66,6 +67,9 @@ void TForm1::BuildControls() {
         Add(Kind::Button, name, "", Rect{x, kHiddenTop + 60, 75, 25}, caption).enabled = false;
         x += 80;
     }
+    auto& restore = (*this)["bRestore"];
+    restore.enabled = true;
+    restore.onClick = [this] { bRestoreClick(); };
     BuildHiddenGroups();
     BuildMenu();
     onPaint = [this] { FormPaint(); };
@@ -163,6 +167,15 @@ void TForm1::BuildMenu() {
                      {item("Adapter1", "Adapter...", cmd::kAdapter), item("Language1", "Language...", cmd::kLanguage),
                       item("Resolutions1", "Resolutions...", cmd::kResolutions)}});
     menus.push_back({"Help", {item("Contens1", "Contens...", cmd::kContents), item("About1", "About", cmd::kAbout)}});
+
+    auto clicks = [this](const char* itemName, const char* button) {
+        ui::MenuItem& m = *FindMenuItem(itemName);
+        m.enabled = true;
+        m.onClick = [this, button] { (*this)[button].Click(); };
+    };
+    clicks("RestoreRegistry1", "bRestore");
+    clicks("SaveExit1", "OK");
+    clicks("Exit1", "Cancel");
 }
 
 void TForm1::FormCreate() { StartupSequence(); }
@@ -349,17 +362,52 @@ void TForm1::tcMainTabsChange() {
 void TForm1::FormPaint() {
     if (!FirstPaintPending) return;
     FirstPaintPending = false;
+    if (RestoreAtStart) {
+        bRestoreClick();
+        return;
+    }
 
     std::string commandLine = platform.system.CommandLine();
     std::transform(commandLine.begin(), commandLine.end(), commandLine.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     CheckMode = commandLine.find("/CHECK") != std::string::npos;
 
-    if (!CheckMode) ExportStartupSnapshot();
-    if (CheckMode) FindMenuItem("Language1")->enabled = false;
+    if (CheckMode) {
+        OpenDialog(std::make_unique<TForm5>(platform, adapter.DeviceKey));
+        FindMenuItem("Language1")->enabled = false;
+    } else {
+        ExportStartupSnapshot();
+    }
 }
 
 // The device key as it was when the program started; Cancel puts it back.
 void TForm1::ExportStartupSnapshot() { ExportSnapshot(platform, kBackupFile, adapter.DeviceKey); }
+
+void TForm1::CancelClick() {
+    // After a restart the start-up snapshot is of the new settings; the
+    // mode check has its own way back.
+    if (!CheckMode) RestoreSnapshot(platform, kBackupFile, adapter.DeviceKey);
+    StoreLangFileName();
+    platform.system.EndProgram(0);
+}
+
+void TForm1::bRestoreClick() {
+    std::uintptr_t editor = RestoreSnapshot(platform, kLastKnownGoodFile, adapter.DeviceKey);
+    // Windows must not restart before the editor has put everything back.
+    platform.system.WaitForProgram(editor, kSnapshotWaitMs);
+    OfferRestart("Registry restored from backup. Restart now?", "Restart Needed");
+    platform.system.EndProgram(0);
+}
+
+void TForm1::StoreLangFileName() {
+    WriteTextValue(platform.registry, kProductSettingsKey, "LangFileName", LangFileName);
+}
+
+ui::Form& TForm1::OpenDialog(std::unique_ptr<ui::Form> dialog) {
+    dialogs.push_back(std::move(dialog));
+    ui::Form& shown = *dialogs.back();
+    if (showDialog) showDialog(shown);
+    return shown;
+}
 
 }  // namespace kv

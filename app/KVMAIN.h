@@ -29,6 +29,19 @@ public:
     void sbUpClick();
     void sbDownClick();
     void bAutoClick();
+    void OKClick();
+    void CancelClick();
+    void bRestoreClick();
+
+    // Opens a secondary window; it stays open beside the main window.
+    ui::Form& OpenDialog(std::unique_ptr<ui::Form> dialog);
+    std::vector<std::unique_ptr<ui::Form>> dialogs;
+    std::function<void(ui::Form&)> showDialog;  // set by the window system
+
+    // The language file in force, relative to the installation directory;
+    // empty for the built-in English texts.
+    std::string LangFileName;
+    void StoreLangFileName();
 
     // Runs one command the way the window system delivers an event: a
     // command that the shared registry aborts shows its message, and the
@@ -72,6 +85,8 @@ private:
     void ReadAnisoDegree();
     void RecordRestartBookkeeping();
     void ShowRateError(std::size_t row);
+    bool RestartDecision();
+    void OfferRestart(const std::string& question, const std::string& caption);
     void IdentifyAdapter();
     void ExportStartupSnapshot();
 };

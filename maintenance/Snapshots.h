@@ -24,4 +24,18 @@ std::string ImportParameters(const std::string& installDir, const std::string& f
 std::uintptr_t ExportSnapshot(Platform& p, const std::string& fileName, const std::string& deviceKey);
 std::uintptr_t ImportSnapshot(Platform& p, const std::string& fileName);
 
+// How long a change waits for the registry editor to finish a snapshot.
+inline constexpr std::uint32_t kSnapshotWaitMs = 60000;
+
+// Makes a fresh snapshot and waits for it; false when no file with content
+// exists afterwards, so a change must not rely on it.
+bool TakeSnapshot(Platform& p, const std::string& fileName, const std::string& deviceKey);
+
+// Puts a snapshot back. The registry editor only adds and replaces values,
+// so the values Kelvane itself writes under the device key and that the
+// snapshot does not hold are deleted first: otherwise a restricted-mode list
+// written after the snapshot would survive its restore. Returns the
+// editor's process handle.
+std::uintptr_t RestoreSnapshot(Platform& p, const std::string& fileName, const std::string& deviceKey);
+
 }  // namespace kv

@@ -153,6 +153,7 @@ public:
     virtual std::vector<std::string> FindFiles(const std::string& pattern) = 0;
     virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
     virtual bool WriteFile(const std::string& path, const std::string& content) = 0;
+    virtual bool RemoveFile(const std::string& path) = 0;
     [[noreturn]] virtual void EndProgram(int exitCode) = 0;
 };
 

@@ -59,6 +59,14 @@ void SharedRegistry::WriteBinary(const std::string& name, const Bytes& data) {
         throw CommandAborted("Failed to set data for '" + name + "'");
 }
 
+bool SharedRegistry::WriteString(const std::string& name, const std::string& text) {
+    RegValue v;
+    v.type = kRegSz;
+    v.data.assign(text.begin(), text.end());
+    v.data.push_back(0);
+    return reg_.SetValue(current_, name, v) == RegStatus::Ok;
+}
+
 bool SharedRegistry::DeleteValue(const std::string& name) {
     return reg_.DeleteValue(current_, name) == RegStatus::Ok;
 }

@@ -44,6 +44,9 @@ public:
     std::size_t ReadBinary(const std::string& name, std::uint8_t* buffer, std::size_t size);
     // Ends the command with "Failed to set data for '<name>'" when it fails.
     void WriteBinary(const std::string& name, const Bytes& data);
+    // Stores the text with its terminating zero, as the registry object always
+    // has; false when it could not.
+    bool WriteString(const std::string& name, const std::string& text);
     bool DeleteValue(const std::string& name);
     ValueInfo GetValueInfo(const std::string& name);
     std::vector<std::string> SubKeyNames();

@@ -63,7 +63,10 @@ int SimSystem::ShowMessageBox(const std::string& text, const std::string& captio
 std::uintptr_t SimSystem::ShellOpen(const std::string& file, const std::string& parameters,
                                     const std::string& directory, int show) {
     launches.push_back({file, parameters, directory, show});
-    if (Lower(file) == "regedit.exe") RunRegistryEditor(parameters);
+    if (Lower(file) == "regedit.exe") {
+        if (!registryEditorPresent) return 0;
+        RunRegistryEditor(parameters);
+    }
     return launches.size();
 }
 
@@ -141,5 +144,18 @@ bool SimSystem::WriteFile(const std::string& path, const std::string& content) {
 }
 
 void SimSystem::EndProgram(int exitCode) { throw ProgramEnded{exitCode}; }
+
+std::vector<std::string> SimMachine::TakeRunOnceCommands() {
+    const std::string key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+    std::vector<std::string> commands;
+    for (const std::string& name : registry.ValueNames(key)) {
+        RegValue v;
+        registry.QueryValue(key, name, v);
+        std::string command(v.data.begin(), v.data.end());
+        commands.push_back(command.substr(0, command.find('\0')));
+        registry.DeleteValue(key, name);
+    }
+    return commands;
+}
 
 }  // namespace kv

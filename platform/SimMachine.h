@@ -42,6 +42,7 @@ public:
     std::vector<std::string> FindFiles(const std::string& pattern) override;
     std::optional<std::string> ReadFile(const std::string& path) override;
     bool WriteFile(const std::string& path, const std::string& content) override;
+    bool RemoveFile(const std::string& path) override { return files.erase(FullPath(path)) != 0; }
     [[noreturn]] void EndProgram(int exitCode) override;
 
     // A path as the files are keyed: absolute, backslashes, lower case.
@@ -57,6 +58,7 @@ public:
     std::uint32_t version = 0x0A280105;  // Windows XP, 5.1.2600
     std::string commandLine = "\"C:\\Kelvane\\Kelvane.exe\"";
     std::string currentDirectory = "C:\\Kelvane";
+    bool registryEditorPresent = true;
     bool restartAccepted = true;
     int restartRequests = 0;
     bool privilegeGranted = true;
@@ -76,6 +78,9 @@ struct SimMachine {
 
     // A restart: the driver takes its lists again.
     void Boot() { display.Boot(); }
+    // What Windows does with the one-shot start entries at logon: takes them
+    // out and returns their commands.
+    std::vector<std::string> TakeRunOnceCommands();
 };
 
 // Splits a parameter line the way Windows splits a command line: blanks

@@ -262,6 +262,8 @@ bool Win32System::WriteFile(const std::string& path, const std::string& content)
     return ok;
 }
 
+bool Win32System::RemoveFile(const std::string& path) { return DeleteFileW(Wide(path).c_str()) != 0; }
+
 void Win32System::EndProgram(int exitCode) { ExitProcess(static_cast<UINT>(exitCode)); }
 
 }  // namespace kv::win

@@ -42,6 +42,7 @@ public:
     std::vector<std::string> FindFiles(const std::string& pattern) override;
     std::optional<std::string> ReadFile(const std::string& path) override;
     bool WriteFile(const std::string& path, const std::string& content) override;
+    bool RemoveFile(const std::string& path) override;
     [[noreturn]] void EndProgram(int exitCode) override;
 
     // The window that owns message boxes and started programs.

@@ -1,0 +1,39 @@
+// The check after the restart: can the user read the screen at the new
+// rates? Without an answer it falls back to the lowest rate the driver
+// allows, and then to the settings from before the change.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/Platform.h"
+#include "ui/Form.h"
+
+namespace kv {
+
+class TForm5 : public ui::Form {
+public:
+    // `deviceKey` is the adapter whose snapshot the fallback puts back.
+    TForm5(Platform& platform, std::string deviceKey);
+
+    void Timer1Timer();
+    void bOKClick();
+    void bCancelClick();
+    // Asks for every rate from 200 Hz down to 60 Hz; the display ends at the
+    // lowest one the driver accepts for the current resolution.
+    void MinimalRateSweep(bool store);
+
+    static constexpr std::uint8_t kStopped = 255;
+    static constexpr std::uint8_t kSeconds = 15;
+
+    std::uint8_t ModeCheckCountdown = kSeconds;
+    bool ModeCheckFirstPhase = true;
+    std::string CountdownPrefix;
+    std::string UnitWord;  // the word after the number; none in English
+
+private:
+    Platform& platform_;
+    std::string deviceKey_;
+};
+
+}  // namespace kv

@@ -1,0 +1,374 @@
+#include <gtest/gtest.h>
+
+#include "app/KVMAIN.h"
+#include "app/Settings.h"
+#include "modes/Apply.h"
+#include "modes/CheckModes.h"
+#include "platform/Misc.h"
+#include "TestMachine.h"
+
+namespace kv {
+namespace {
+
+using test::kDeviceKey;
+using test::kInstallDir;
+
+constexpr const char* kRunOnce = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+
+Bytes Rec(std::uint16_t w, std::uint16_t h, std::uint16_t d, std::uint16_t r) {
+    BcdModeRecord b = EncodeModeRecord({w, h, d, r});
+    return Bytes(b.begin(), b.end());
+}
+
+Bytes Join(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+ModeTable OneRow(std::vector<std::uint8_t> rates, std::uint8_t selected) {
+    ModeTable t;
+    t.ResolutionRows.push_back({480, 640, std::move(rates), selected});
+    return t;
+}
+
+Bytes Flat(const std::vector<BcdModeRecord>& records) {
+    Bytes out;
+    for (const auto& r : records) out.insert(out.end(), r.begin(), r.end());
+    return out;
+}
+
+TEST(RecordRule, RatesBelowTheSelectionAreRestrictedAndWithHiFreqThoseAboveToo) {
+    ModeTable t = OneRow({60, 72, 75, 85}, 75);
+    EXPECT_EQ(Flat(RestrictedRecords(t, false, {})), Join({Rec(640, 480, 0, 60), Rec(640, 480, 0, 72)}));
+    EXPECT_EQ(Flat(RestrictedRecords(t, true, {})),
+              Join({Rec(640, 480, 0, 60), Rec(640, 480, 0, 72), Rec(640, 480, 0, 85)}));
+    // A typed rate that is not offered: 60 and 75 go, 85 stays.
+    EXPECT_EQ(Flat(RestrictedRecords(OneRow({60, 75, 85}, 80), false, {})),
+              Join({Rec(640, 480, 0, 60), Rec(640, 480, 0, 75)}));
+    EXPECT_EQ(RestrictedRecords(OneRow({60, 75}, 0), false, {}).size(), 0u);
+    EXPECT_EQ(RestrictedRecords(OneRow({60, 75}, 255), false, {}).size(), 2u);
+}
+
+TEST(RecordRule, KeptRecordsThenDepthsFollowTheRows) {
+    ModeTable t = OneRow({60, 75}, 75);
+    t.RestrictedResolutions.push_back({1200, 1600});
+    t.RestrictedRates.push_back(300);
+    DepthChoice depths;
+    depths.allow16 = false;
+    EXPECT_EQ(Flat(RestrictedRecords(t, false, depths)),
+              Join({Rec(640, 480, 0, 60), Rec(1600, 1200, 0, 0), Rec(0, 0, 0, 300), Rec(0, 0, 16, 0)}));
+}
+
+class Apply : public ::testing::Test {
+protected:
+    void SetUp() override { m.Boot(); }
+    TForm1& Start() {
+        form = std::make_unique<TForm1>(m.platform);
+        form->RunCommand([&] { form->FormCreate(); });
+        form->RunCommand([&] { form->FormPaint(); });
+        return *form;
+    }
+    // The value of the grid row showing a resolution; scrolls it into view.
+    void SetRate(const std::string& resolution, const std::string& rate) {
+        for (int tries = 0; tries < 40; ++tries) {
+            for (int k = 1; k <= 15; ++k) {
+                if ((*form)["l" + std::to_string(k)].text == resolution) {
+                    (*form)["ComboBox" + std::to_string(k)].text = rate;
+                    return;
+                }
+            }
+            (*form)["sbDown"].UserClick();
+        }
+        FAIL() << "no row " << resolution;
+    }
+    int Ok() {
+        try {
+            form->RunCommand([&] { (*form)["OK"].UserClick(); });
+        } catch (const ProgramEnded& e) {
+            return e.exitCode;
+        }
+        return -1;
+    }
+    const RegValue* List() { return m.registry.Find(kDeviceKey, "DALRestrictedModesBCD"); }
+    test::TestMachine m;
+    std::unique_ptr<TForm1> form;
+};
+
+TEST_F(Apply, NothingChangedWritesTheListsButLeavesNoRunOnceAndAsksNothing) {
+    m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD2", Rec(0, 0, 0, 43));
+    Start();
+    EXPECT_EQ(Ok(), 0);
+    ASSERT_TRUE(List());
+    EXPECT_EQ(List()->data, Rec(0, 0, 0, 43)) << "kept records move into the first value";
+    EXPECT_EQ(m.registry.Find(kDeviceKey, "DALRestrictedModesBCD2"), nullptr);
+    EXPECT_TRUE(m.registry.ValueNames(kRunOnce).empty());
+    EXPECT_TRUE(m.system.shown.empty());
+    EXPECT_EQ(m.system.restartRequests, 0);
+    std::string version;
+    ReadTextValue(m.registry, kProductSettingsKey, "Version", version);
+    EXPECT_EQ(version, "0.9.9.6");
+}
+
+TEST_F(Apply, AllDepthsUncheckedKeeps32WithAMessage) {
+    TForm1& f = Start();
+    for (const char* box : {"cb8", "cb16", "cb24", "cb32"}) f[box].SetState(ui::CheckState::Unchecked);
+    EXPECT_EQ(Ok(), 0);
+    ASSERT_FALSE(m.system.shown.empty());
+    EXPECT_EQ(m.system.shown[0].text, "Can't disable all modes, 32BPP will be enabled");
+    EXPECT_EQ(List()->data, Join({Rec(0, 0, 8, 0), Rec(0, 0, 16, 0), Rec(0, 0, 24, 0)}));
+}
+
+TEST_F(Apply, AHighSelectionRaisesTheControlPanelsMaximumOnceAndOffersARestart) {
+    m.registry.SetDword(kDeviceKey, "PruningMode", 1);
+    TForm1& f = Start();
+    SetRate("1024x768", "100");
+    Bytes infoBefore = m.registry.Find(kDeviceKey, "DALR6 CRT_Info")->data;
+    m.system.answers = {kIdOk, kIdNo};
+    (void)f;
+    EXPECT_EQ(Ok(), 0);
+    ASSERT_EQ(m.system.shown.size(), 2u);
+    EXPECT_EQ(m.system.shown[0].text,
+              "Selected Refresh Rate larger than maximum refresh rate setted up in Control Panel. Control Panel "
+              "settings will be corrected.");
+    EXPECT_EQ(m.system.shown[1].text, "All changes do not take effect until next boot. Restart?");
+    Bytes info = m.registry.Find(kDeviceKey, "DALR6 CRT_Info")->data;
+    Bytes max = m.registry.Find(kDeviceKey, "DALR6 CRT_MaxModeInfo")->data;
+    EXPECT_EQ(info[8], 100);
+    EXPECT_EQ(max[16], 100);
+    infoBefore[8] = 100;
+    EXPECT_EQ(info, infoBefore) << "nothing else in the value changes";
+    EXPECT_EQ(m.registry.Find(kDeviceKey, "DALR6 CRT2_Info"), nullptr) << "absent values are not created";
+    EXPECT_EQ(m.system.restartRequests, 0) << "No means no restart";
+}
+
+TEST_F(Apply, ControlPanelValuesTooShortForTheRateAreNotClaimedCorrected) {
+    m.registry.SetBinary(kDeviceKey, "DALR6 CRT_Info", Bytes(8, 0));  // no byte 8
+    m.registry.DeleteValue(kDeviceKey, "DALR6 CRT_MaxModeInfo");
+    Start();
+    SetRate("1024x768", "100");
+    EXPECT_EQ(Ok(), 0);
+    for (const auto& box : m.system.shown) EXPECT_EQ(box.text.find("Control Panel settings"), std::string::npos);
+    EXPECT_EQ(m.registry.Find(kDeviceKey, "DALR6 CRT_Info")->data, Bytes(8, 0));
+    EXPECT_EQ(m.registry.Find(kDeviceKey, "DALR6 CRT_MaxModeInfo"), nullptr);
+}
+
+TEST_F(Apply, ARateThatIsNoByteStopsOkWithoutWritingAnything) {
+    Start();
+    SetRate("640x480", "300");
+    auto before = m.registry.ChangeCount();
+    EXPECT_EQ(Ok(), -1) << "the program stays open";
+    ASSERT_EQ(m.system.shown.size(), 1u);
+    EXPECT_EQ(m.system.shown[0].text, "The refresh rate for 640x480 must be a whole number from 0 to 255.");
+    EXPECT_EQ(m.registry.ChangeCount(), before);
+    EXPECT_FALSE(m.system.HasFile("C:\\Kelvane\\lastknowngood.dat"));
+}
+
+TEST_F(Apply, MoreRecordsThanTheDriversListHoldsAreRefused) {
+    Bytes many;
+    for (int i = 0; i < 251; ++i) many = Join({many, Rec(0, 0, 0, static_cast<std::uint16_t>(i + 1))});
+    m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD1", many);
+    Start();
+    SetRate("640x480", "120");
+    auto before = m.registry.ChangeCount();
+    EXPECT_EQ(Ok(), -1);
+    ASSERT_EQ(m.system.shown.size(), 1u);
+    EXPECT_NE(m.system.shown[0].text.find("at most 256"), std::string::npos);
+    EXPECT_EQ(m.registry.ChangeCount(), before);
+}
+
+TEST_F(Apply, WithoutASnapshotOkAsksAndNoWritesNothing) {
+    Start();
+    m.system.registryEditorPresent = false;
+    SetRate("640x480", "75");
+    m.system.answers = {kIdNo};
+    auto before = m.registry.ChangeCount();
+    EXPECT_EQ(Ok(), -1);
+    ASSERT_EQ(m.system.shown.size(), 1u);
+    EXPECT_EQ(m.system.shown[0].caption, "Warning");
+    EXPECT_EQ(m.registry.ChangeCount(), before);
+    EXPECT_EQ(List(), nullptr);
+
+    m.system.answers = {kIdYes, kIdNo};
+    EXPECT_EQ(Ok(), 0);
+    ASSERT_TRUE(List());
+}
+
+TEST_F(Apply, TheSnapshotHoldsTheValuesFromBeforeOk) {
+    m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD", Rec(0, 0, 0, 43));
+    m.Boot();
+    Start();
+    SetRate("640x480", "75");
+    EXPECT_EQ(Ok(), 0);
+    SimRegistry snapshot;
+    ASSERT_TRUE(ImportRegFile(snapshot, *m.system.ReadFile("C:\\Kelvane\\lastknowngood.dat")));
+    EXPECT_EQ(snapshot.Find(kDeviceKey, "DALRestrictedModesBCD")->data, Rec(0, 0, 0, 43));
+    EXPECT_NE(List()->data, Rec(0, 0, 0, 43));
+}
+
+TEST_F(Apply, UnreadableStartUpStateNeverReachesTheDriver) {
+    m.registry.SetString(kDeviceKey, "DALRestrictedModesBCD", "garbage");
+    Start();
+    m.system.shown.clear();
+    auto before = m.registry.ChangeCount();
+    EXPECT_EQ(Ok(), -1);
+    ASSERT_EQ(m.system.shown.size(), 1u);
+    EXPECT_EQ(m.registry.ChangeCount(), before);
+}
+
+TEST_F(Apply, CancelPutsTheStartUpSnapshotBackButNotAfterACheckStart) {
+    Start();
+    m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD", Rec(640, 480, 0, 60));
+    m.registry.SetDword(kDeviceKey, "PruningMode", 0);
+    form->LangFileName = "";
+    EXPECT_THROW(form->CancelClick(), ProgramEnded);
+    EXPECT_EQ(List(), nullptr) << "a list written after the snapshot goes too";
+    std::uint16_t pruning = 7;
+    ReadDwordValue(m.registry, kDeviceKey, "PruningMode", pruning);
+    EXPECT_EQ(pruning, 1);
+    EXPECT_NE(m.registry.Find(kProductSettingsKey, "LangFileName"), nullptr);
+
+    m.system.commandLine = "Kelvane.exe /CHECK";
+    Start();
+    m.system.launches.clear();
+    m.registry.SetDword(kDeviceKey, "PruningMode", 0);
+    EXPECT_THROW(form->CancelClick(), ProgramEnded);
+    EXPECT_TRUE(m.system.launches.empty());
+    ReadDwordValue(m.registry, kDeviceKey, "PruningMode", pruning);
+    EXPECT_EQ(pruning, 0);
+}
+
+TEST_F(Apply, RestoreAnsweredNoStillImportsAndEnds) {
+    Start();
+    SetRate("640x480", "75");
+    EXPECT_EQ(Ok(), 0);
+    m.system.shown.clear();
+    m.system.answers = {kIdNo};
+    Start();
+    m.system.launches.clear();
+    EXPECT_THROW(form->bRestoreClick(), ProgramEnded);
+    ASSERT_EQ(m.system.launches.size(), 1u);
+    EXPECT_EQ(m.system.launches[0].parameters, "/s \"C:\\Kelvane\\lastknowngood.dat\"");
+    EXPECT_EQ(List(), nullptr);
+    EXPECT_EQ(m.system.shown.back().text, "Registry restored from backup. Restart now?");
+    EXPECT_EQ(m.system.shown.back().caption, "Restart Needed");
+    EXPECT_EQ(m.system.restartRequests, 0);
+}
+
+TEST_F(Apply, AYesToTheRestoreQuestionRestoresAtTheFirstPaint) {
+    m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD", Rec(0, 0, 0, 43));
+    m.Boot();
+    Start();
+    SetRate("640x480", "75");
+    EXPECT_EQ(Ok(), 0);  // lastknowngood holds only the 43 Hz record
+    // The driver never took the new list: 640x480 still offers 60 Hz.
+    m.system.answers = {kIdYes, kIdNo};
+    form = std::make_unique<TForm1>(m.platform);
+    form->FormCreate();
+    EXPECT_TRUE(form->RestoreAtStart);
+    m.system.launches.clear();
+    EXPECT_THROW(form->FormPaint(), ProgramEnded);
+    ASSERT_EQ(m.system.launches.size(), 1u) << "no backup export, only the restore";
+    EXPECT_EQ(List()->data, Rec(0, 0, 0, 43));
+    EXPECT_TRUE(form->dialogs.empty());
+}
+
+// The whole way of one change: 640x480 and 1024x768 set to 75 Hz, OK, the
+// restart, the mode check after it.
+class RoadOfOneChange : public Apply {
+protected:
+    void ApplyAndRestart() {
+        Start();
+        SetRate("640x480", "75");
+        SetRate("1024x768", "75");
+        m.system.answers = {kIdYes};
+        ASSERT_EQ(Ok(), 0);
+        ASSERT_EQ(m.system.restartRequests, 1);
+        EXPECT_EQ(m.system.shown.back().caption, "Restart needed");
+
+        // Windows restarts: the driver takes the list, and at logon the
+        // one-shot entry starts Kelvane from elsewhere.
+        m.Boot();
+        std::vector<std::string> commands = m.TakeRunOnceCommands();
+        ASSERT_EQ(commands.size(), 1u);
+        EXPECT_EQ(commands[0], "C:\\Kelvane\\Kelvane.exe /CHECK");
+        m.system.commandLine = commands[0];
+        m.system.currentDirectory = "C:\\WINDOWS\\system32";
+        m.system.launches.clear();
+        m.system.shown.clear();
+        Start();
+        ASSERT_EQ(form->dialogs.size(), 1u);
+        check = dynamic_cast<TForm5*>(form->dialogs[0].get());
+        ASSERT_TRUE(check);
+    }
+    void Tick(int n) {
+        for (int i = 0; i < n; ++i) check->Timer1Timer();
+    }
+    TForm5* check = nullptr;
+};
+
+TEST_F(RoadOfOneChange, OkWritesExactlyTheLowerRatesAndTheCheckStartShowsTheNewRate) {
+    ApplyAndRestart();
+    EXPECT_TRUE(m.system.launches.empty()) << "no backup export in the mode check";
+    EXPECT_FALSE(form->FindMenuItem("Language1")->enabled);
+    EXPECT_FALSE(m.display.Offers({640, 480, 32, 72}));
+    EXPECT_TRUE(m.display.Offers({640, 480, 32, 75}));
+    const ResolutionRow& row = form->modes.ResolutionRows[5];
+    EXPECT_EQ(row.width, 640);
+    EXPECT_EQ(row.height, 480);
+    EXPECT_EQ(row.selected, 75);
+    EXPECT_EQ(row.rates.front(), 60) << "the restricted rates come back into the row";
+    EXPECT_TRUE(m.system.shown.empty()) << "the driver took the list: no restore question";
+    Bytes expected = Join({Rec(640, 480, 0, 60), Rec(640, 480, 0, 70), Rec(640, 480, 0, 72), Rec(1024, 768, 0, 60),
+                           Rec(1024, 768, 0, 70), Rec(1024, 768, 0, 72)});
+    EXPECT_EQ(List()->data, expected);
+}
+
+TEST_F(RoadOfOneChange, UnansweredTheCheckFallsBackToTheLowestRateAndThenToTheBackup) {
+    ApplyAndRestart();
+    EXPECT_EQ(m.display.Current().frequency, 75u);
+    Tick(1);
+    EXPECT_EQ((*check)["Label2"].text, "Minimal refresh rate will be automatically selected in 14 ");
+    m.display.ChangeFrequency(100, kCdsFullscreen);
+    Tick(14);
+    EXPECT_FALSE(check->ModeCheckFirstPhase);
+    EXPECT_EQ(m.display.Current().frequency, 75u) << "the lowest allowed rate at 1024x768";
+    EXPECT_EQ(m.display.StoredFrequency(), 75u);
+    EXPECT_EQ((*check)["Label1"].text, "Minimal refresh rate selected. If you can read this message, click \"OK\".");
+    EXPECT_EQ(m.system.restartRequests, 1);
+    Tick(15);
+    EXPECT_EQ(check->ModeCheckCountdown, TForm5::kStopped);
+    EXPECT_EQ(m.system.restartRequests, 2);
+    ASSERT_FALSE(m.system.launches.empty());
+    EXPECT_EQ(m.system.launches.back().parameters, "/s \"C:\\Kelvane\\backup.dat\"");
+    EXPECT_EQ(List(), nullptr) << "backup.dat had no list: the written one is gone";
+    m.Boot();
+    EXPECT_TRUE(m.display.Offers({640, 480, 32, 60}));
+}
+
+TEST_F(RoadOfOneChange, OkInTheFirstPhaseKeepsTheNewSettings) {
+    ApplyAndRestart();
+    Tick(5);
+    (*check)["bOK"].UserClick();
+    EXPECT_TRUE(check->closed);
+    EXPECT_EQ(check->ModeCheckCountdown, TForm5::kStopped);
+    Tick(40);
+    EXPECT_EQ(m.display.StoredFrequency(), 0u);
+    EXPECT_EQ(m.system.restartRequests, 1);
+    EXPECT_TRUE(List());
+}
+
+TEST_F(RoadOfOneChange, CancelAtOnceStartsTheSecondPhaseWithFifteenSeconds) {
+    ApplyAndRestart();
+    (*check)["bCancel"].UserClick();
+    EXPECT_FALSE(check->ModeCheckFirstPhase);
+    EXPECT_EQ(check->ModeCheckCountdown, 15);
+    EXPECT_EQ((*check)["Label2"].text, "Settings will be automatically restored from backup in 15 seconds");
+    Tick(14);
+    EXPECT_EQ(m.system.restartRequests, 1);
+    Tick(1);
+    EXPECT_EQ(m.system.restartRequests, 2);
+}
+
+}  // namespace
+}  // namespace kv
