@@ -6,7 +6,7 @@ set(KELVANE_WIN_DEFS _WIN32_WINNT=0x0500 WINVER=0x0500 _WIN32_IE=0x0500 WIN32_LE
 target_compile_definitions(kelvane_core PUBLIC ${KELVANE_WIN_DEFS})
 
 # Windows 2000 loads only images whose PE header asks for 5.0 or less.
-set(KELVANE_LINK_FLAGS -static -static-libgcc -static-libstdc++
+set(KELVANE_LINK_FLAGS -static -static-libgcc -static-libstdc++ -s
     -Wl,--major-subsystem-version,5,--minor-subsystem-version,0
     -Wl,--major-os-version,5,--minor-os-version,0)
 

@@ -1,11 +1,17 @@
 // The entry: the real registry and system, the display adapter (the real one,
 // or in the demo flavour a simulated ATI card), the main window and the
 // message loop.
+// The program's own headers come before <windows.h>: the option box's type
+// names (REG_BINARY, ...) are macros there.
+#include "app/KVMAIN.h"
+#include "app/Settings.h"
+
 #include <windows.h>
 #include <commctrl.h>
 
-#include "app/KVMAIN.h"
-#include "app/Settings.h"
+#include <memory>
+#include <vector>
+
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/Win32Text.h"
 #include "ui/win32/Win32View.h"
@@ -30,9 +36,18 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     kv::TForm1 form(platform);
     form.RunCommand([&] { form.FormCreate(); });
 
-    kv::win::Win32View view(form, [&form](const std::function<void()>& handler) { form.RunCommand(handler); });
+    auto runner = [&form](const std::function<void()>& handler) { form.RunCommand(handler); };
+    kv::win::Win32View view(form, runner);
     HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(1));
     system.owner = view.Create(nullptr, icon);
+
+    // Secondary windows stay open beside the main window, each with a view
+    // of its own for as long as the program runs.
+    std::vector<std::unique_ptr<kv::win::Win32View>> dialogViews;
+    form.showDialog = [&](kv::ui::Form& dialog) {
+        dialogViews.push_back(std::make_unique<kv::win::Win32View>(dialog, runner));
+        dialogViews.back()->Create(system.owner, icon);
+    };
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

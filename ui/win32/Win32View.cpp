@@ -94,8 +94,9 @@ HWND Win32View::Create(HWND owner, HICON icon) {
         if (form_.timers[i].enabled) SetTimer(hwnd_, i + 1, form_.timers[i].intervalMs, nullptr);
 
     Sync();
+    // The first paint comes through the message loop, once the caller has
+    // the window's handle.
     ShowWindow(hwnd_, SW_SHOWNORMAL);
-    UpdateWindow(hwnd_);
     return hwnd_;
 }
 
