@@ -27,7 +27,7 @@ constexpr int kGridTop = 38;
 constexpr int kGridRowHeight = 22;
 
 // The three pages lie in the same place beside the grid.
-constexpr Rect kPageRect{192, 32, 428, 362};
+constexpr Rect kPageRect{180, 32, 440, 362};
 
 // Controls that no user sees: the groups of design-time settings lie below
 // the client area, and the buttons that only the menu reaches beside it.
@@ -45,7 +45,7 @@ TForm1::TForm1(Platform& platform)
 
 void TForm1::BuildControls() {
     BuildGrid();
-    auto& tabs = Add(Kind::TabControl, "tcMainTabs", "", Rect{192, 6, 428, 24}, "");
+    auto& tabs = Add(Kind::TabControl, "tcMainTabs", "", Rect{180, 6, 440, 24}, "");
     tabs.items = {"Adapter Info", "Driver Settings", "Desktop Settings"};
     tabs.itemIndex = 0;
     tabs.onChange = [this] { tcMainTabsChange(); };
@@ -76,24 +76,26 @@ void TForm1::BuildControls() {
 }
 
 void TForm1::BuildGrid() {
-    Add(Kind::GroupBox, "gbRefresh", "", Rect{8, 4, 176, 396}, "Refresh Rates:");
-    auto& up = Add(Kind::SpeedButton, "sbUp", "gbRefresh", Rect{84, 16, 56, 18}, "5");
+    Add(Kind::GroupBox, "gbRefresh", "", Rect{8, 4, 164, 396}, "Refresh Rates:");
+    auto& up = Add(Kind::SpeedButton, "sbUp", "gbRefresh", Rect{74, 16, 56, 18}, "5");
     up.fontName = "Webdings";
+    up.fontSize = 10;
     up.enabled = false;
     up.onClick = [this] { sbUpClick(); };
     for (int k = 1; k <= kGridRows; ++k) {
         int y = kGridTop + (k - 1) * kGridRowHeight;
-        auto& label = Add(Kind::Label, "l" + std::to_string(k), "gbRefresh", Rect{6, y + 3, 72, 16}, "");
+        auto& label = Add(Kind::Label, "l" + std::to_string(k), "gbRefresh", Rect{4, y + 3, 64, 16}, "");
         label.align = Align::Right;
-        Add(Kind::ComboBox, "ComboBox" + std::to_string(k), "gbRefresh", Rect{84, y, 56, 21}, "60");
-        Add(Kind::Label, "hz" + std::to_string(k), "gbRefresh", Rect{146, y + 3, 24, 16}, "Hz");
+        Add(Kind::ComboBox, "ComboBox" + std::to_string(k), "gbRefresh", Rect{74, y, 56, 21}, "60");
+        Add(Kind::Label, "hz" + std::to_string(k), "gbRefresh", Rect{136, y + 3, 22, 16}, "Hz");
     }
     auto& down = Add(Kind::SpeedButton, "sbDown", "gbRefresh",
-                     Rect{84, kGridTop + kGridRows * kGridRowHeight + 2, 56, 18}, "6");
+                     Rect{74, kGridTop + kGridRows * kGridRowHeight + 2, 56, 18}, "6");
     down.fontName = "Webdings";
+    down.fontSize = 10;
     down.enabled = false;
     down.onClick = [this] { sbDownClick(); };
-    auto& autoconfig = Add(Kind::Button, "bAuto", "", Rect{46, 404, 100, 25}, "Autoconfig");
+    auto& autoconfig = Add(Kind::Button, "bAuto", "", Rect{40, 404, 100, 25}, "Autoconfig");
     autoconfig.onClick = [this] { bAutoClick(); };
 }
 

@@ -20,7 +20,10 @@ constexpr const char* kDesktopRoot = "SOFTWARE\\ATI Technologies\\Desktop";
 // Layout of the two pages.
 constexpr int kDesktopRowHeight = 22;
 constexpr int kDriverRowHeight = 19;
+constexpr int kDriverTop = 52;
 constexpr int kColumnWidth = 206;
+// The longest caption (as stored) that one line of a column shows whole.
+constexpr std::size_t kOneLineCaption = 38;
 
 std::vector<TTSCheckBox*> Boxes(ui::Form& form) {
     std::vector<TTSCheckBox*> boxes;
@@ -173,7 +176,7 @@ void AddOptionBoxes(ui::Form& form, TSClickState& clicks, ISystem& system) {
 
     int y = 20;
     for (const OptionDef& def : DesktopOptions()) {
-        add(def, "gbDriver", ui::Rect{16, y, 400, 17});
+        add(def, "gbDriver", ui::Rect{16, y, 410, 17});
         y += kDesktopRowHeight;
     }
 
@@ -191,15 +194,18 @@ void AddOptionBoxes(ui::Form& form, TSClickState& clicks, ISystem& system) {
     aniso.onClick = [&form] { form["cbAnisoDegree"].enabled = form["cbAnisoD3D"].Checked(); };
 
     // Two columns: the hardware switches on the left, the display rules on
-    // the right.
+    // the right. Captions too long for a column take two lines.
     const auto& driver = DriverOptions();
     const std::size_t leftCount = 10;
+    int columnTop[2] = {kDriverTop, kDriverTop};
     for (std::size_t i = 0; i < driver.size(); ++i) {
-        bool left = i < leftCount;
-        int row = static_cast<int>(left ? i : i - leftCount);
-        int height = 17;
-        int top = 50 + row * kDriverRowHeight;
-        add(driver[i], "gbAdvanced", ui::Rect{left ? 12 : 12 + kColumnWidth + 4, top, kColumnWidth, height});
+        int column = i < leftCount ? 0 : 1;
+        std::string caption = driver[i].caption;
+        bool twoLines = caption.size() > kOneLineCaption;
+        int height = twoLines ? 2 * kDriverRowHeight - 6 : 17;
+        add(driver[i], "gbAdvanced", ui::Rect{12 + column * (kColumnWidth + 6), columnTop[column], kColumnWidth, height});
+        if (twoLines) form[driver[i].component].wordWrap = true;
+        columnTop[column] += twoLines ? 2 * kDriverRowHeight - 2 : kDriverRowHeight;
     }
 }
 

@@ -18,6 +18,9 @@ make_base() {
         "$WINE" winecfg -v winxp >/dev/null 2>&1
         "$WINE" reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f >/dev/null 2>&1
         "$WINESERVER" -w'
+    # Wine's own fonts (Tahoma, Marlett, Webdings) are not always found where
+    # the package puts them; in the prefix's Fonts folder they always are.
+    cp /usr/share/wine/fonts/*.ttf "$WINE_BASE/drive_c/windows/Fonts/" 2>/dev/null || true
     echo "$want" > "$WINE_BASE/.kelvane-stamp"
 }
 

@@ -60,7 +60,9 @@ HWND Win32View::Create(HWND owner, HICON icon) {
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
     font_ = CreateFontIndirectW(&metrics.lfMessageFont);
 
-    DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    // No WS_CLIPCHILDREN: group boxes are transparent, so the window must
+    // paint the background beneath them.
+    DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
     if (!owner) style |= WS_MINIMIZEBOX;
     DWORD exStyle = form_.stayOnTop ? WS_EX_TOPMOST : 0;
     if (owner) exStyle |= WS_EX_DLGMODALFRAME;
@@ -79,7 +81,6 @@ HWND Win32View::Create(HWND owner, HICON icon) {
 
     tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance, nullptr);
-    // Containers first, so that they lie beneath the controls they hold.
     items_.resize(form_.controls.size());
     int id = kFirstControlId;
     for (std::size_t i = 0; i < form_.controls.size(); ++i) {
@@ -90,6 +91,10 @@ HWND Win32View::Create(HWND owner, HICON icon) {
         if (IsContainer(item.control->kind)) CreateControl(item);
     for (Item& item : items_)
         if (!IsContainer(item.control->kind)) CreateControl(item);
+    // Containers lie beneath the controls they hold.
+    for (Item& item : items_)
+        if (IsContainer(item.control->kind))
+            SetWindowPos(item.hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     for (std::size_t i = 0; i < form_.timers.size(); ++i)
         if (form_.timers[i].enabled) SetTimer(hwnd_, i + 1, form_.timers[i].intervalMs, nullptr);
 
@@ -146,7 +151,7 @@ void Win32View::CreateControl(Item& item) {
         case Kind::SpeedButton: cls = L"BUTTON"; style |= BS_PUSHBUTTON; break;
         case Kind::CheckBox:
             cls = L"BUTTON";
-            style |= WS_TABSTOP | (c.allowGrayed ? BS_3STATE : BS_CHECKBOX);
+            style |= WS_TABSTOP | (c.allowGrayed ? BS_3STATE : BS_CHECKBOX) | (c.wordWrap ? BS_MULTILINE : 0);
             break;
         case Kind::ComboBox:
             cls = L"COMBOBOX";
