@@ -2,17 +2,25 @@
 
 namespace kv {
 
-std::uint16_t WriteDwordValue(IRegistry& reg, const std::string& path, const std::string& name,
-                              std::uint16_t value) {
-    RegValue v;
-    v.type = kRegDword;
-    v.data = {static_cast<std::uint8_t>(value & 0xFF), static_cast<std::uint8_t>(value >> 8), 0, 0};
-    switch (reg.SetValue(path, name, v)) {
+namespace {
+
+std::uint16_t ResultOf(RegStatus status) {
+    switch (status) {
         case RegStatus::Ok: return kDone;
         case RegStatus::Failed: return kValueFailed;
         case RegStatus::NoKey: break;
     }
     return kKeyFailed;
+}
+
+}  // namespace
+
+std::uint16_t WriteDwordValue(IRegistry& reg, const std::string& path, const std::string& name,
+                              std::uint16_t value) {
+    RegValue v;
+    v.type = kRegDword;
+    v.data = {static_cast<std::uint8_t>(value & 0xFF), static_cast<std::uint8_t>(value >> 8), 0, 0};
+    return ResultOf(reg.SetValue(path, name, v));
 }
 
 std::uint16_t ReadDwordValue(IRegistry& reg, const std::string& path, const std::string& name,
@@ -45,12 +53,7 @@ std::uint16_t WriteTextValue(IRegistry& reg, const std::string& path, const std:
     RegValue v;
     v.type = kRegSz;
     v.data.assign(text.begin(), text.end());
-    switch (reg.SetValue(path, name, v)) {
-        case RegStatus::Ok: return kDone;
-        case RegStatus::Failed: return kValueFailed;
-        case RegStatus::NoKey: break;
-    }
-    return kKeyFailed;
+    return ResultOf(reg.SetValue(path, name, v));
 }
 
 std::uintptr_t LaunchProgram(ISystem& sys, const std::string& file, const std::string& parameters,
