@@ -30,7 +30,7 @@ build/ati.pci: tools/make_ati_pci.py | setup
 test-native: native
 	@cd $(NATIVE) && ctest --output-on-failure -j $(JOBS)
 
-test-wine: win build/ati.pci
+test-wine: native win build/ati.pci
 	@bash tests/wine/run.sh
 
 # Every test: the native suite, then the Windows build under Wine.

@@ -6,7 +6,15 @@ set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
 demo_dir="$(cd "${1:-$ROOT/dist/demo}" && pwd)"
 bash "$ROOT/scripts/wine-prefix.sh"
-export WINEPREFIX="$WINE_DEMO"
+# The demo runs in a copy of the demo machine, so what it stores there (its
+# installation folder, applied settings) never reaches the tests' machines.
+# The copy is made anew whenever the demo machine changes.
+run_prefix="$ROOT/build/wine/demo-run"
+if [ ! -f "$run_prefix/.kelvane-stamp" ] || ! cmp -s "$run_prefix/.kelvane-stamp" "$WINE_DEMO/.kelvane-stamp"; then
+    rm -rf "$run_prefix"
+    cp -a "$WINE_DEMO" "$run_prefix"
+fi
+export WINEPREFIX="$run_prefix"
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     cd "$demo_dir"

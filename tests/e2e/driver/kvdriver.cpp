@@ -1,0 +1,684 @@
+// kvdriver: drives Kelvane's windows from another process, for the tests
+// that run the real exe under Wine.
+//
+//   kvdriver COMMAND ARGS... [-- COMMAND ARGS...]...
+//
+// The commands run in order and the first that fails ends the run. Results
+// go to stdout as UTF-8, one line each; complaints go to stderr.
+//
+// Exit status: 0 every command succeeded; 1 a window, control or state was
+// not there in time (or a button was disabled); 2 the command line was
+// wrong; 3 a window did not answer a message.
+//
+// Windows: an exact caption, "class:NAME", or a handle such as 0x1003A.
+// Controls: an exact caption (an '&' marking an access key may be left out),
+// "CLASS#N" for the N-th (from 0) child of that class, or "id:N".
+//
+// Windows and controls are looked for again and again until the timeout
+// (10 s unless a command takes one), since the program under test starts
+// and reacts at its own pace.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/CommandIds.h"
+
+namespace {
+
+constexpr double kDefaultTimeout = 10.0;
+constexpr DWORD kPollMs = 100;
+constexpr UINT kSendTimeoutMs = 5000;
+
+enum Exit { kOk = 0, kNotMet = 1, kUsage = 2, kNoAnswer = 3 };
+
+struct Failure {
+    Exit code;
+    std::wstring why;
+};
+
+// ---- Output --------------------------------------------------------------
+
+std::string Utf8(const std::wstring& w) {
+    if (w.empty()) return {};
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+    return s;
+}
+
+// Raw UTF-8 bytes whatever the console's code page: the tests compare the
+// output with UTF-8 text on the Unix side.
+void Write(DWORD which, const std::wstring& line) {
+    std::string bytes = Utf8(line + L"\n");
+    DWORD written = 0;
+    WriteFile(GetStdHandle(which), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+void Out(const std::wstring& line) { Write(STD_OUTPUT_HANDLE, line); }
+void Err(const std::wstring& line) { Write(STD_ERROR_HANDLE, L"kvdriver: " + line); }
+
+// Line breaks inside a text would break the one-line-per-result rule.
+std::wstring OneLine(const std::wstring& text) {
+    std::wstring out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'\r') continue;
+        if (text[i] == L'\n')
+            out += L"\\n";
+        else
+            out += text[i];
+    }
+    return out;
+}
+
+std::wstring Hex(HWND hwnd) {
+    wchar_t buf[32];
+    swprintf(buf, 32, L"0x%08lX", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(hwnd)));
+    return buf;
+}
+
+// ---- Command line --------------------------------------------------------
+
+// The C runtime's rules for splitting a command line; kept here so that the
+// driver needs nothing from shell32.
+std::vector<std::wstring> SplitCommandLine(const wchar_t* p) {
+    std::vector<std::wstring> args;
+    // The program's name: up to the next quote or blank, no escapes.
+    if (*p == L'"') {
+        ++p;
+        while (*p && *p != L'"') ++p;
+        if (*p) ++p;
+    } else {
+        while (*p && *p != L' ' && *p != L'\t') ++p;
+    }
+    for (;;) {
+        while (*p == L' ' || *p == L'\t') ++p;
+        if (!*p) break;
+        std::wstring arg;
+        bool quoted = false;
+        while (*p && (quoted || (*p != L' ' && *p != L'\t'))) {
+            std::size_t slashes = 0;
+            while (*p == L'\\') {
+                ++slashes;
+                ++p;
+            }
+            if (*p == L'"') {
+                arg.append(slashes / 2, L'\\');
+                if (slashes % 2) {
+                    arg += L'"';
+                    ++p;
+                } else if (quoted && p[1] == L'"') {
+                    arg += L'"';
+                    p += 2;
+                } else {
+                    quoted = !quoted;
+                    ++p;
+                }
+            } else {
+                arg.append(slashes, L'\\');
+                if (*p && (quoted || (*p != L' ' && *p != L'\t'))) arg += *p++;
+            }
+        }
+        args.push_back(arg);
+    }
+    return args;
+}
+
+std::optional<double> Number(const std::wstring& s) {
+    if (s.empty()) return std::nullopt;
+    wchar_t* end = nullptr;
+    double v = wcstod(s.c_str(), &end);
+    if (*end) return std::nullopt;
+    return v;
+}
+
+// ---- Windows -------------------------------------------------------------
+
+std::wstring ClassOf(HWND hwnd) {
+    wchar_t name[256] = L"";
+    GetClassNameW(hwnd, name, 256);
+    return name;
+}
+
+// WM_GETTEXT rather than GetWindowText: across processes GetWindowText does
+// not ask the window, and some controls keep their text themselves.
+std::optional<std::wstring> TextOf(HWND hwnd) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length))
+        return std::nullopt;
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR got = 0;
+    if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
+                             kSendTimeoutMs, &got))
+        return std::nullopt;
+    text.resize(got < length ? got : length);
+    return text;
+}
+
+std::wstring TextOr(HWND hwnd) { return TextOf(hwnd).value_or(L"<no answer>"); }
+
+std::wstring WithoutAccel(const std::wstring& s) {
+    std::wstring out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == L'&') {
+            if (i + 1 < s.size() && s[i + 1] == L'&') out += s[++i];
+            continue;
+        }
+        out += s[i];
+    }
+    return out;
+}
+
+bool SameCaption(const std::wstring& actual, const std::wstring& wanted) {
+    return actual == wanted || WithoutAccel(actual) == wanted;
+}
+
+struct WindowQuery {
+    enum { Caption, Class, Handle } by = Caption;
+    std::wstring value;
+    HWND handle = nullptr;
+};
+
+WindowQuery ParseWindow(const std::wstring& s) {
+    WindowQuery query;
+    if (s.rfind(L"class:", 0) == 0) {
+        query.by = WindowQuery::Class;
+        query.value = s.substr(6);
+    } else if (s.size() > 2 && s[0] == L'0' && (s[1] == L'x' || s[1] == L'X')) {
+        wchar_t* end = nullptr;
+        unsigned long v = wcstoul(s.c_str() + 2, &end, 16);
+        if (!*end) {
+            query.by = WindowQuery::Handle;
+            query.handle = reinterpret_cast<HWND>(static_cast<UINT_PTR>(v));
+        } else {
+            query.value = s;
+        }
+    } else {
+        query.value = s;
+    }
+    return query;
+}
+
+BOOL CALLBACK Collect(HWND h, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(h);
+    return TRUE;
+}
+
+std::vector<HWND> TopLevelWindows() {
+    std::vector<HWND> all;
+    EnumWindows(Collect, reinterpret_cast<LPARAM>(&all));
+    return all;
+}
+
+// The first matching top-level window, visible ones only unless told.
+HWND FindTop(const WindowQuery& query, bool visibleOnly) {
+    if (query.by == WindowQuery::Handle)
+        return IsWindow(query.handle) && (!visibleOnly || IsWindowVisible(query.handle)) ? query.handle : nullptr;
+    for (HWND h : TopLevelWindows()) {
+        if (visibleOnly && !IsWindowVisible(h)) continue;
+        if (query.by == WindowQuery::Class) {
+            if (ClassOf(h) == query.value) return h;
+        } else {
+            wchar_t caption[512] = L"";
+            GetWindowTextW(h, caption, 512);  // top-level captions are kept by the system
+            if (SameCaption(caption, query.value)) return h;
+        }
+    }
+    return nullptr;
+}
+
+template <class F>
+auto Poll(double seconds, F attempt) -> decltype(attempt()) {
+    DWORD start = GetTickCount();
+    DWORD limit = static_cast<DWORD>(seconds * 1000);
+    for (;;) {
+        auto result = attempt();
+        if (result || GetTickCount() - start >= limit) return result;
+        Sleep(kPollMs);
+    }
+}
+
+HWND WaitTop(const std::wstring& query, double seconds) {
+    WindowQuery w = ParseWindow(query);
+    HWND h = Poll(seconds, [&] { return FindTop(w, true); });
+    if (!h) throw Failure{kNotMet, L"no window \"" + query + L"\""};
+    return h;
+}
+
+std::vector<HWND> Children(HWND parent) {
+    std::vector<HWND> all;
+    EnumChildWindows(parent, Collect, reinterpret_cast<LPARAM>(&all));
+    return all;
+}
+
+HWND FindChild(HWND parent, const std::wstring& query) {
+    std::vector<HWND> children = Children(parent);
+    if (query.rfind(L"id:", 0) == 0) {
+        int id = _wtoi(query.c_str() + 3);
+        for (HWND h : children)
+            if (GetDlgCtrlID(h) == id) return h;
+        return nullptr;
+    }
+    std::size_t hash = query.rfind(L'#');
+    if (hash != std::wstring::npos && hash > 0 && hash + 1 < query.size() &&
+        query.find_first_not_of(L"0123456789", hash + 1) == std::wstring::npos) {
+        std::wstring cls = query.substr(0, hash);
+        int index = _wtoi(query.c_str() + hash + 1);
+        for (HWND h : children)
+            if (_wcsicmp(ClassOf(h).c_str(), cls.c_str()) == 0 && index-- == 0) return h;
+        return nullptr;
+    }
+    // By caption: a shown control before a hidden one of the same caption.
+    HWND hidden = nullptr;
+    for (HWND h : children) {
+        if (!SameCaption(TextOr(h), query)) continue;
+        if (IsWindowVisible(h)) return h;
+        if (!hidden) hidden = h;
+    }
+    return hidden;
+}
+
+HWND WaitChild(HWND parent, const std::wstring& query, double seconds) {
+    HWND h = Poll(seconds, [&] { return FindChild(parent, query); });
+    if (!h) throw Failure{kNotMet, L"no control \"" + query + L"\" in " + OneLine(TextOr(parent))};
+    return h;
+}
+
+RECT RectIn(HWND h, HWND parent) {
+    RECT r;
+    GetWindowRect(h, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+// The control that shows the value a caption label names: on the same row,
+// nearest to the right of it.
+HWND ValueBeside(HWND parent, HWND caption) {
+    RECT c = RectIn(caption, parent);
+    HWND best = nullptr;
+    LONG bestGap = 0;
+    for (HWND h : Children(parent)) {
+        if (h == caption) continue;
+        RECT r = RectIn(h, parent);
+        LONG middle = (r.top + r.bottom) / 2;
+        if (middle < c.top || middle >= c.bottom || r.left < c.right - 1) continue;
+        // Group boxes span the rows they hold.
+        if (r.bottom - r.top > 2 * (c.bottom - c.top)) continue;
+        LONG gap = r.left - c.right;
+        if (!best || gap < bestGap) {
+            best = h;
+            bestGap = gap;
+        }
+    }
+    return best;
+}
+
+std::wstring StateOf(HWND h) {
+    return std::wstring(IsWindowVisible(h) ? L"visible" : L"hidden") + L" " +
+           (IsWindowEnabled(h) ? L"enabled" : L"disabled");
+}
+
+// A message box: a visible dialog of the system's class. Kelvane's own
+// windows are of other classes, so any such box belongs to it.
+HWND FindMessageBox() {
+    for (HWND h : TopLevelWindows())
+        if (IsWindowVisible(h) && ClassOf(h) == L"#32770") return h;
+    return nullptr;
+}
+
+HWND WaitMessageBox(double seconds) {
+    HWND h = Poll(seconds, FindMessageBox);
+    if (!h) throw Failure{kNotMet, L"no message box"};
+    return h;
+}
+
+void Post(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (!PostMessageW(h, msg, wp, lp)) throw Failure{kNoAnswer, L"cannot post to " + Hex(h)};
+}
+
+LRESULT Send(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(h, msg, wp, lp, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result))
+        throw Failure{kNoAnswer, Hex(h) + L" did not answer"};
+    return static_cast<LRESULT>(result);
+}
+
+// The place of a tab in its control. The control writes it into memory of
+// its own process, so the driver lends it some there.
+RECT RemoteItemRect(HWND tabs, WPARAM index) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(tabs, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process) throw Failure{kNoAnswer, L"cannot open the process of " + Hex(tabs)};
+    RECT r{};
+    void* remote = VirtualAllocEx(process, nullptr, sizeof(r), MEM_COMMIT, PAGE_READWRITE);
+    bool ok = false;
+    if (remote) {
+        DWORD_PTR got = 0;
+        ok = SendMessageTimeoutW(tabs, TCM_GETITEMRECT, index, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG,
+                                 kSendTimeoutMs, &got) &&
+             got && ReadProcessMemory(process, remote, &r, sizeof(r), nullptr);
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    if (!ok) throw Failure{kNoAnswer, L"cannot find the place of tab " + std::to_wstring(index)};
+    return r;
+}
+
+// Visible controls that a visible sibling higher in the z-order hides: every
+// control clips its siblings, so such a control never shows where they meet.
+// The middle of the control stands for all of it.
+std::vector<std::pair<HWND, HWND>> Covered(HWND top) {
+    std::vector<std::pair<HWND, HWND>> found;
+    for (HWND h : Children(top)) {
+        HWND parent = GetParent(h);
+        if (!IsWindowVisible(h) || !parent) continue;
+        // A group box is a frame: what lies over it is its content.
+        if (_wcsicmp(ClassOf(h).c_str(), L"Button") == 0 &&
+            (GetWindowLongW(h, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX)
+            continue;
+        RECT r = RectIn(h, parent);
+        if (r.right <= r.left || r.bottom <= r.top) continue;
+        // A combo box's window reaches down over its list.
+        if (_wcsicmp(ClassOf(h).c_str(), L"ComboBox") == 0) {
+            RECT item;
+            GetWindowRect(FindWindowExW(h, nullptr, L"Edit", nullptr), &item);
+            r.bottom = r.top + (item.bottom - item.top) + 6;
+        }
+        POINT middle{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        HWND above = ChildWindowFromPointEx(parent, middle, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
+        if (above && above != h && above != parent && GetParent(above) == parent) found.emplace_back(h, above);
+    }
+    return found;
+}
+
+// Posted, not sent: the click may open a modal message box, and a sent
+// click would not return until someone answered it.
+void ClickButton(HWND button, const std::wstring& name) {
+    if (!IsWindowEnabled(button)) throw Failure{kNotMet, L"\"" + name + L"\" is disabled"};
+    Post(button, BM_CLICK, 0, 0);
+}
+
+// ---- Commands ------------------------------------------------------------
+
+// The main window's menu commands by name, so that scripts need not copy
+// the numbers.
+constexpr std::pair<const wchar_t*, int> kCommands[] = {
+    {L"Uninstall", kv::cmd::kUninstall},       {L"RestoreRegistry", kv::cmd::kRestoreRegistry},
+    {L"CleanRegistry", kv::cmd::kCleanRegistry}, {L"CreateReport", kv::cmd::kCreateReport},
+    {L"SaveExit", kv::cmd::kSaveExit},         {L"Exit", kv::cmd::kExit},
+    {L"Adapter", kv::cmd::kAdapter},           {L"Language", kv::cmd::kLanguage},
+    {L"Resolutions", kv::cmd::kResolutions},   {L"Contents", kv::cmd::kContents},
+    {L"About", kv::cmd::kAbout},
+};
+
+int CommandId(const std::wstring& s) {
+    for (auto [name, id] : kCommands)
+        if (_wcsicmp(name, s.c_str()) == 0) return id;
+    std::optional<double> v = Number(s);
+    if (!v || *v < 1 || *v > 0xFFFF) throw Failure{kUsage, L"menu: no command \"" + s + L"\""};
+    return static_cast<int>(*v);
+}
+
+using Args = std::vector<std::wstring>;
+
+const std::wstring& Arg(const Args& a, std::size_t i, const wchar_t* what) {
+    if (i >= a.size()) throw Failure{kUsage, a[0] + L": " + what + L" missing"};
+    return a[i];
+}
+
+double TimeoutArg(const Args& a, std::size_t i, double fallback) {
+    if (i >= a.size()) return fallback;
+    std::optional<double> v = Number(a[i]);
+    if (!v || *v < 0) throw Failure{kUsage, a[0] + L": bad timeout \"" + a[i] + L"\""};
+    return *v;
+}
+
+void NoMoreThan(const Args& a, std::size_t n) {
+    if (a.size() > n) throw Failure{kUsage, a[0] + L": unexpected \"" + a[n] + L"\""};
+}
+
+void Dump(HWND top) {
+    Out(Hex(top) + L" " + ClassOf(top) + L" \"" + OneLine(TextOr(top)) + L"\" " + StateOf(top));
+    for (HWND h : Children(top)) {
+        RECT r = RectIn(h, GetParent(h));
+        wchar_t geometry[96];
+        swprintf(geometry, 96, L"id=%d rect=%ld,%ld,%ldx%ld", GetDlgCtrlID(h), r.left, r.top, r.right - r.left,
+                 r.bottom - r.top);
+        std::wstring indent = GetParent(h) == top ? L"  " : L"    ";
+        Out(indent + ClassOf(h) + L" \"" + OneLine(TextOr(h)) + L"\" " + StateOf(h) + L" " + geometry);
+    }
+}
+
+void Run(const Args& a) {
+    const std::wstring& cmd = a[0];
+    if (cmd == L"wait-window") {
+        NoMoreThan(a, 3);
+        HWND h = WaitTop(Arg(a, 1, L"window"), TimeoutArg(a, 2, 20));
+        Out(OneLine(TextOr(h)));
+    } else if (cmd == L"wait-gone") {
+        NoMoreThan(a, 3);
+        WindowQuery w = ParseWindow(Arg(a, 1, L"window"));
+        if (!Poll(TimeoutArg(a, 2, kDefaultTimeout), [&] { return FindTop(w, false) == nullptr; }))
+            throw Failure{kNotMet, L"\"" + a[1] + L"\" is still there"};
+        Out(L"gone");
+    } else if (cmd == L"exists") {
+        NoMoreThan(a, 2);
+        if (!FindTop(ParseWindow(Arg(a, 1, L"window")), false)) throw Failure{kNotMet, L"no window \"" + a[1] + L"\""};
+        Out(L"exists");
+    } else if (cmd == L"caption") {
+        NoMoreThan(a, 2);
+        Out(OneLine(TextOr(WaitTop(Arg(a, 1, L"window"), kDefaultTimeout))));
+    } else if (cmd == L"text") {
+        NoMoreThan(a, 3);
+        HWND top = WaitTop(Arg(a, 1, L"window"), kDefaultTimeout);
+        HWND h = WaitChild(top, Arg(a, 2, L"control"), kDefaultTimeout);
+        std::optional<std::wstring> text = TextOf(h);
+        if (!text) throw Failure{kNoAnswer, L"\"" + a[2] + L"\" did not answer"};
+        Out(OneLine(*text));
+    } else if (cmd == L"value") {
+        NoMoreThan(a, 3);
+        HWND top = WaitTop(Arg(a, 1, L"window"), kDefaultTimeout);
+        HWND caption = WaitChild(top, Arg(a, 2, L"caption"), kDefaultTimeout);
+        HWND h = ValueBeside(top, caption);
+        if (!h) throw Failure{kNotMet, L"nothing beside \"" + a[2] + L"\""};
+        Out(OneLine(TextOr(h)));
+    } else if (cmd == L"wait-text") {
+        NoMoreThan(a, 5);
+        HWND top = WaitTop(Arg(a, 1, L"window"), kDefaultTimeout);
+        const std::wstring& want = Arg(a, 3, L"text");
+        double seconds = TimeoutArg(a, 4, kDefaultTimeout);
+        HWND h = WaitChild(top, Arg(a, 2, L"control"), seconds);
+        std::wstring last;
+        bool ok = Poll(seconds, [&] { return (last = TextOr(h)) == want; });
+        if (!ok) throw Failure{kNotMet, L"\"" + a[2] + L"\" shows \"" + OneLine(last) + L"\""};
+        Out(OneLine(last));
+    } else if (cmd == L"state") {
+        NoMoreThan(a, 3);
+        HWND top = WaitTop(Arg(a, 1, L"window"), kDefaultTimeout);
+        Out(StateOf(WaitChild(top, Arg(a, 2, L"control"), kDefaultTimeout)));
+    } else if (cmd == L"click") {
+        NoMoreThan(a, 3);
+        HWND top = WaitTop(Arg(a, 1, L"window"), kDefaultTimeout);
+        ClickButton(WaitChild(top, Arg(a, 2, L"button"), kDefaultTimeout), a[2]);
+        Out(L"clicked");
+    } else if (cmd == L"tab") {
+        NoMoreThan(a, 4);
+        HWND top = WaitTop(Arg(a, 1, L"window"), kDefaultTimeout);
+        std::optional<double> index = Number(Arg(a, 2, L"index"));
+        if (!index || *index < 0) throw Failure{kUsage, L"tab: bad index \"" + a[2] + L"\""};
+        HWND tabs = WaitChild(top, a.size() > 3 ? a[3] : L"SysTabControl32#0", kDefaultTimeout);
+        auto i = static_cast<WPARAM>(*index);
+        if (i >= static_cast<WPARAM>(Send(tabs, TCM_GETITEMCOUNT, 0, 0)))
+            throw Failure{kNotMet, L"tab: no tab " + a[2]};
+        // A click on the tab, as a user's: neither TCM_SETCURSEL (which tells
+        // nobody) nor TCM_SETCURFOCUS (which, on a button-style tab control,
+        // moves only the focus) does what the user does.
+        RECT r = RemoteItemRect(tabs, i);
+        LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        Post(tabs, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        Post(tabs, WM_LBUTTONUP, 0, at);
+        if (!Poll(2, [&] { return static_cast<WPARAM>(Send(tabs, TCM_GETCURSEL, 0, 0)) == i; }))
+            throw Failure{kNotMet, L"tab " + a[2] + L" was not selected"};
+        Out(L"tab " + a[2]);
+    } else if (cmd == L"menu") {
+        NoMoreThan(a, 3);
+        HWND top = WaitTop(Arg(a, 1, L"window"), kDefaultTimeout);
+        int id = CommandId(Arg(a, 2, L"command"));
+        Post(top, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), 0), 0);
+        Out(L"menu " + std::to_wstring(id));
+    } else if (cmd == L"close") {
+        NoMoreThan(a, 2);
+        Post(WaitTop(Arg(a, 1, L"window"), kDefaultTimeout), WM_CLOSE, 0, 0);
+        Out(L"closed");
+    } else if (cmd == L"settext" || cmd == L"type") {
+        NoMoreThan(a, 4);
+        HWND top = WaitTop(Arg(a, 1, L"window"), kDefaultTimeout);
+        HWND h = WaitChild(top, Arg(a, 2, L"control"), kDefaultTimeout);
+        const std::wstring& text = Arg(a, 3, L"text");
+        if (cmd == L"settext") {
+            Send(h, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        } else {
+            // Typing goes to the edit inside a combo box: only that raises
+            // the change notifications a user's typing does.
+            HWND edit = _wcsicmp(ClassOf(h).c_str(), L"ComboBox") == 0 ? FindWindowExW(h, nullptr, L"Edit", nullptr) : h;
+            if (!edit) throw Failure{kNotMet, L"\"" + a[2] + L"\" has no edit"};
+            Send(edit, EM_SETSEL, 0, -1);
+            Send(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+        }
+        Out(OneLine(TextOr(h)));
+    } else if (cmd == L"msgbox") {
+        NoMoreThan(a, 2);
+        HWND box = WaitMessageBox(TimeoutArg(a, 1, kDefaultTimeout));
+        HWND text = GetDlgItem(box, 0xFFFF);
+        Out(OneLine(text ? TextOr(text) : L""));
+    } else if (cmd == L"msgbox-caption") {
+        NoMoreThan(a, 2);
+        Out(OneLine(TextOr(WaitMessageBox(TimeoutArg(a, 1, kDefaultTimeout)))));
+    } else if (cmd == L"answer") {
+        NoMoreThan(a, 3);
+        HWND box = WaitMessageBox(TimeoutArg(a, 2, kDefaultTimeout));
+        const std::wstring& button = Arg(a, 1, L"button");
+        HWND h = nullptr;
+        for (HWND c : Children(box))
+            if (_wcsicmp(ClassOf(c).c_str(), L"Button") == 0 && SameCaption(TextOr(c), button)) h = c;
+        if (!h) throw Failure{kNotMet, L"the message box has no button \"" + button + L"\""};
+        ClickButton(h, button);
+        Out(L"answered");
+    } else if (cmd == L"rect") {
+        NoMoreThan(a, 3);
+        HWND h = WaitTop(Arg(a, 1, L"window"), kDefaultTimeout);
+        if (a.size() > 2) h = WaitChild(h, a[2], kDefaultTimeout);
+        RECT r;
+        GetWindowRect(h, &r);
+        Out(std::to_wstring(r.left) + L" " + std::to_wstring(r.top) + L" " + std::to_wstring(r.right - r.left) + L" " +
+            std::to_wstring(r.bottom - r.top));
+    } else if (cmd == L"modes") {
+        // What the display offers, to hold the program's lists against.
+        NoMoreThan(a, 1);
+        DEVMODEW mode{};
+        mode.dmSize = sizeof(mode);
+        for (DWORD i = 0; EnumDisplaySettingsW(nullptr, i, &mode); ++i)
+            Out(std::to_wstring(mode.dmPelsWidth) + L"x" + std::to_wstring(mode.dmPelsHeight) + L" " +
+                std::to_wstring(mode.dmBitsPerPel) + L" " + std::to_wstring(mode.dmDisplayFrequency));
+    } else if (cmd == L"syscolor") {
+        NoMoreThan(a, 2);
+        std::optional<double> index = Number(Arg(a, 1, L"index"));
+        if (!index || *index < 0 || *index > 30) throw Failure{kUsage, L"syscolor: bad index \"" + a[1] + L"\""};
+        COLORREF c = GetSysColor(static_cast<int>(*index));
+        wchar_t buf[16];
+        swprintf(buf, 16, L"#%02X%02X%02X", GetRValue(c), GetGValue(c), GetBValue(c));
+        Out(buf);
+    } else if (cmd == L"covered") {
+        NoMoreThan(a, 2);
+        auto found = Covered(WaitTop(Arg(a, 1, L"window"), kDefaultTimeout));
+        for (auto [h, above] : found)
+            Out(ClassOf(h) + L" \"" + OneLine(TextOr(h)) + L"\" id=" + std::to_wstring(GetDlgCtrlID(h)) +
+                L" lies under " + ClassOf(above) + L" \"" + OneLine(TextOr(above)) + L"\" id=" +
+                std::to_wstring(GetDlgCtrlID(above)));
+        if (!found.empty()) throw Failure{kNotMet, std::to_wstring(found.size()) + L" controls hidden under others"};
+        Out(L"none covered");
+    } else if (cmd == L"dump") {
+        NoMoreThan(a, 2);
+        Dump(WaitTop(Arg(a, 1, L"window"), kDefaultTimeout));
+    } else if (cmd == L"windows") {
+        NoMoreThan(a, 1);
+        for (HWND h : TopLevelWindows())
+            if (IsWindowVisible(h)) Out(Hex(h) + L" " + ClassOf(h) + L" \"" + OneLine(TextOr(h)) + L"\"");
+    } else if (cmd == L"command-ids") {
+        NoMoreThan(a, 1);
+        for (auto [name, id] : kCommands) Out(std::wstring(name) + L" " + std::to_wstring(id));
+    } else if (cmd == L"sleep") {
+        NoMoreThan(a, 2);
+        std::optional<double> ms = Number(Arg(a, 1, L"milliseconds"));
+        if (!ms || *ms < 0) throw Failure{kUsage, L"sleep: bad time \"" + a[1] + L"\""};
+        Sleep(static_cast<DWORD>(*ms));
+    } else {
+        throw Failure{kUsage, L"unknown command \"" + cmd + L"\""};
+    }
+}
+
+constexpr const wchar_t* kUsageText =
+    L"usage: kvdriver COMMAND ARGS... [-- COMMAND ARGS...]...\n"
+    L"  wait-window WIN [SECONDS]      wait until shown; print its caption\n"
+    L"  wait-gone WIN [SECONDS]        wait until no such window exists\n"
+    L"  exists WIN                     succeed if it exists now\n"
+    L"  caption WIN                    print its caption\n"
+    L"  text WIN CTRL                  print a control's text\n"
+    L"  value WIN CAPTION              print the text beside a caption label\n"
+    L"  wait-text WIN CTRL TEXT [SECONDS]\n"
+    L"  state WIN CTRL                 print visible|hidden enabled|disabled\n"
+    L"  click WIN CTRL                 click a button (posted)\n"
+    L"  tab WIN INDEX [CTRL]           choose a tab as a user would\n"
+    L"  menu WIN COMMAND               run a menu command, by name or id\n"
+    L"  close WIN                      ask the window to close\n"
+    L"  settext WIN CTRL TEXT          set a text (no change notification)\n"
+    L"  type WIN CTRL TEXT             replace a text as typing would\n"
+    L"  msgbox [SECONDS]               print the open message box's text\n"
+    L"  msgbox-caption [SECONDS]       print its caption\n"
+    L"  answer BUTTON [SECONDS]        click a button of the message box\n"
+    L"  rect WIN [CTRL]                print its screen place: left top width height\n"
+    L"  modes                          list the display's modes: WxH BPP HZ\n"
+    L"  syscolor INDEX                 print a system colour as #RRGGBB\n"
+    L"  covered WIN                    list shown controls that others hide\n"
+    L"  dump WIN                       list the window's controls\n"
+    L"  windows                        list the visible top-level windows\n"
+    L"  command-ids                    list the menu command ids\n"
+    L"  sleep MILLISECONDS\n"
+    L"WIN: caption | class:NAME | 0xHANDLE    CTRL: caption | CLASS#N | id:N";
+
+}  // namespace
+
+int main() {
+    std::vector<std::wstring> words = SplitCommandLine(GetCommandLineW());
+    if (words.empty() || words[0] == L"-h" || words[0] == L"--help" || words[0] == L"help") {
+        Write(words.empty() ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE, kUsageText);
+        return words.empty() ? kUsage : kOk;
+    }
+    std::vector<Args> commands(1);
+    for (const std::wstring& w : words) {
+        if (w == L"--") {
+            commands.emplace_back();
+        } else {
+            commands.back().push_back(w);
+        }
+    }
+    for (const Args& a : commands) {
+        if (a.empty()) {
+            Err(L"empty command");
+            return kUsage;
+        }
+        try {
+            Run(a);
+        } catch (const Failure& f) {
+            Err(f.why);
+            return f.code;
+        }
+    }
+    return kOk;
+}
