@@ -6,6 +6,10 @@
 
 namespace kv::win {
 
+// The record sizes Windows 2000 knows; a larger one would be refused there.
+static_assert(sizeof(DEVMODEA) == 156);
+static_assert(sizeof(DISPLAY_DEVICEA) == 424);
+
 namespace {
 
 // Opens a key under HKEY_LOCAL_MACHINE and closes it when done.
