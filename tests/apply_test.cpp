@@ -238,6 +238,14 @@ TEST_F(Apply, CancelPutsTheStartUpSnapshotBackButNotAfterACheckStart) {
     EXPECT_EQ(pruning, 0);
 }
 
+TEST_F(Apply, WithoutASnapshotFileCancelDeletesNothing) {
+    m.system.registryEditorPresent = false;
+    Start();
+    m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD", Rec(640, 480, 0, 60));
+    EXPECT_THROW(form->CancelClick(), ProgramEnded);
+    EXPECT_TRUE(List()) << "only a snapshot of the key may tell what to delete";
+}
+
 TEST_F(Apply, RestoreAnsweredNoStillImportsAndEnds) {
     Start();
     SetRate("640x480", "75");
