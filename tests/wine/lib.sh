@@ -17,6 +17,7 @@ APP_PID=""
 APP_RC=""
 DRV_OUT=""
 DRV_ERR=""
+S_IMPORTS=0
 
 # The main window, found by its class so that a wrong caption fails only the
 # scenario about the caption.
@@ -69,6 +70,66 @@ app_ended() {
         sleep 0.1
     done
     return 1
+}
+
+# Starts a command line as Windows starts one it finds under RunOnce at
+# logon: through the command interpreter, from a folder of Windows' own
+# rather than the program's.
+start_command() {
+    (cd "$WINEPREFIX/drive_c/windows" && exec "$WINE" cmd /c "$1") >>"$S_LOG" 2>&1 &
+    APP_PID=$!
+}
+
+# reg_value KEY NAME: prints a value's data the way `reg query` shows it
+# (hex digits for binary data, 0x... for a DWORD); fails when it is absent.
+reg_value() {
+    local out rc
+    out=$("$WINE" reg query "$1" /v "$2" 2>&1)
+    rc=$?
+    out=${out//$'\r'/}
+    printf '$ reg query %q /v %q -> %s\n%s\n' "$1" "$2" "$rc" "$out" >>"$S_LOG"
+    [ $rc = 0 ] || return 1
+    awk -v lead="    $2    " 'index($0, lead) == 1 {
+        data = substr($0, length(lead) + 1)
+        sub(/^REG_[A-Z_]+ */, "", data)
+        print data
+        found = 1
+    } END { exit !found }' <<<"$out"
+}
+
+# reg_import: merges the .reg text on stdin into the registry, as a user's
+# double-click on a .reg file would.
+reg_import() {
+    local file
+    file=$S_DIR/import-$((++S_IMPORTS)).reg
+    cat >"$file"
+    "$WINE" regedit /s "$(winpath "$file")" >>"$S_LOG" 2>&1
+}
+
+# wait_file FILE TEXT SECONDS: waits until the program's .reg file FILE
+# (UTF-16) holds the line TEXT and has stopped growing: the registry editor
+# writes it while the program goes on.
+wait_file() {
+    local i size="" last=""
+    for ((i = 0; i < $3 * 5; i++)); do
+        if [ -s "$1" ] && iconv -f UTF-16 -t UTF-8 "$1" 2>/dev/null | tr -d '\r' | grep -qxF "$2"; then
+            size=$(stat -c %s "$1")
+            [ "$size" = "$last" ] && return 0
+            last=$size
+        fi
+        sleep 0.2
+    done
+    return 1
+}
+
+# The main window's picture, for the developers to look at.
+screenshot() {
+    local x y w h
+    mkdir -p "$KV_SHOTS"
+    drv rect "$MAIN" || { S_PROBLEMS+=("no picture of the main window: $DRV_ERR"); return; }
+    read -r x y w h <<<"$DRV_OUT"
+    import -window root -crop "${w}x$h+$x+$y" +repage "$KV_SHOTS/$1" >>"$S_LOG" 2>&1 ||
+        S_PROBLEMS+=("no picture $1")
 }
 
 # drv ARGS...: runs the driver; its output lands in DRV_OUT, its complaint in

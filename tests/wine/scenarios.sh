@@ -8,6 +8,11 @@ source "$(dirname "$0")/lib.sh"
 
 TITLE="Kelvane 0.9.9.6"
 MISSING="Ключ реестра не найден"  # what the program shows for a driver value it cannot read
+DEVICE='HKLM\System\CurrentControlSet\Services\ati2mtag\Device0'
+RUNONCE='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\RunOnce'
+CHECK="Kelvane - Checking Video Modes..."
+# 640x480 at 60, 70 and 72 Hz, as the driver's list holds them.
+BELOW_75=064004800000006006400480000000700640048000000072
 
 # The window opens with the program's name and version in its caption. The
 # picture is for the developers to look at.
@@ -61,9 +66,9 @@ scenario_tabs() {
 }
 
 # What the window shows can be seen: on no page does a control lie hidden
-# beneath another, and once the other pages have been shown and left, the
-# empty part of the Adapter Info page has the dialog colour again, not what
-# was drawn there before.
+# beneath another or cut its caption off, and once the other pages have been
+# shown and left, the empty part of the Adapter Info page has the dialog
+# colour again, not what was drawn there before.
 scenario_page_painted() {
     setup page_painted demo KelvaneDemo
     start_app
@@ -72,6 +77,8 @@ scenario_page_painted() {
     for tab in 0 1 2; do
         drv tab "$MAIN" "$tab" -- covered "$MAIN" ||
             fail "tab $tab: $DRV_ERR, such as $(printf '%s' "$DRV_OUT" | sed -n 2p)"
+        drv clipped "$MAIN" ||
+            S_PROBLEMS+=("tab $tab: $DRV_ERR: $(printf '%s' "$DRV_OUT" | paste -sd';' -)")
     done
     drv tab "$MAIN" 0 -- syscolor 15 -- rect "$MAIN" "Card Type:" || fail "$DRV_ERR"
     local face x y w h i colours="" colour=""
@@ -171,8 +178,170 @@ scenario_real_exe() {
     verdict
 }
 
+# The shipped program's grid comes from the modes the display offers: a row
+# for each resolution of the first colour depth, in order, its box listing
+# that resolution's rates from the lowest and showing the lowest, since
+# nothing is restricted yet. A rate of 0 Hz (Xvfb's own mode) is no rate.
+scenario_real_grid() {
+    setup real_grid base Kelvane
+    start_app
+    wait_main
+    drv modes || fail "cannot list the display's modes: $DRV_ERR"
+    local first resolutions rows res rates v
+    first=$(awk 'NR == 1 { depth = $2 } $2 != depth { exit } { print }' <<<"$DRV_OUT")
+    resolutions=$(cut -d' ' -f1 <<<"$first" | sort -t x -k1,1n -k2,2n -u)
+    drv dump "$MAIN" || fail "cannot list the window's controls: $DRV_ERR"
+    rows=$(sed -n 's/^  Static "\([0-9]*x[0-9]*\)" visible .*/\1/p' <<<"$DRV_OUT")
+    expect "the grid's rows" "$(paste -sd' ' <<<"$rows")" "$(paste -sd' ' <<<"$resolutions")"
+    for res in $resolutions; do
+        rates=$(awk -v res="$res" '$1 == res && $3 > 0 { print $3 }' <<<"$first" | sort -nu)
+        if ! drv items "$MAIN" "beside:$res" -- text "$MAIN" "beside:$res"; then
+            S_PROBLEMS+=("no rates beside $res: $DRV_ERR")
+            continue
+        fi
+        mapfile -t v <<<"$DRV_OUT"
+        expect "the rates offered for $res" "${v[*]:0:${#v[@]}-1}" "$(paste -sd' ' <<<"$rates")"
+        expect "the rate shown for $res" "${v[-1]}" "$(head -n 1 <<<"$rates")"
+    done
+    verdict
+}
+
+# What the driver's keys hold when the program starts is what it shows: the
+# lowest rate a restricted list leaves (the simulated card took the list at
+# boot, so no restore is offered) and each option box's three states, an
+# inverted value among them. The pictures of the two option pages are for
+# the developers to look at.
+scenario_demo_state() {
+    setup demo_state demo KelvaneDemo
+    reg_import <<'REG'
+Windows Registry Editor Version 5.00
+
+[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\ati2mtag\Device0]
+"DALRestrictedModesBCD"=hex:06,40,04,80,00,00,00,60,06,40,04,80,00,00,00,70,06,40,04,80,00,00,00,72
+"DisableTiling"=dword:00000001
+"DisableDMACopy"=dword:00000000
+"OvlTheaterMode"=hex:01
+"DisableUSWC"=dword:00000002
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\ATI Technologies\Desktop\{6C5A1F3E-2B8D-4E7A-9F10-3D4C5B6A7E80}]
+"Rotation"=dword:00000001
+REG
+    reg_value "$DEVICE" DALRestrictedModesBCD >/dev/null || fail "the restricted list could not be seeded"
+    start_app
+    wait_main
+    if drv msgbox 0; then S_PROBLEMS+=("a message box says \"$DRV_OUT\""); fi
+    drv text "$MAIN" beside:640x480 || fail "no 640x480 row: $DRV_ERR"
+    expect "the rate shown for 640x480" "$DRV_OUT" 75
+
+    local pair box want
+    for pair in "Enable Primary Tiling=unchecked" "Enable DMA copy=checked" "Enable Theater Mode Support=checked" \
+        "UnCached Write Combining=grayed" "Enable Rotation tab=checked"; do
+        box=${pair%=*}
+        want=${pair#*=}
+        if drv check "$MAIN" "$box"; then
+            expect "\"$box\"" "$DRV_OUT" "$want"
+        else
+            S_PROBLEMS+=("no box \"$box\": $DRV_ERR")
+        fi
+    done
+
+    drv tab "$MAIN" 1 || fail "$DRV_ERR"
+    sleep 0.5
+    screenshot driver-settings.png
+    drv tab "$MAIN" 2 || fail "$DRV_ERR"
+    sleep 0.5
+    screenshot desktop-settings.png
+    verdict
+}
+
+# One change the whole way: a lower limit for 640x480, OK, the restart, and
+# the mode check after it left unanswered until it falls back to the
+# settings from before.
+scenario_road_of_one_change() {
+    setup road_of_one_change demo KelvaneDemo
+    start_app
+    wait_main
+    local app=$S_DIR/app text command list
+    wait_file "$app/backup.dat" '"Device Description"="RADEON 9800 PRO"' 15 ||
+        fail "no backup.dat with the device's values$(on_screen)"
+    drv type "$MAIN" beside:640x480 75 -- click "$MAIN" OK || fail "cannot set 75 Hz and click OK: $DRV_ERR"
+    drv msgbox 20 -- msgbox-caption || fail "no message box after OK$(on_screen)"
+    expect "the question after OK" "$DRV_OUT" $'All changes do not take effect until next boot. Restart?\nRestart needed'
+
+    # While the question is open, everything is in place for the restart.
+    list=$(reg_value "$DEVICE" DALRestrictedModesBCD) || list="(none)"
+    expect "the restricted list" "$list" "$BELOW_75"
+    if [ -s "$app/lastknowngood.dat" ]; then
+        text=$(iconv -f UTF-16 -t UTF-8 "$app/lastknowngood.dat" | tr -d '\r')
+        grep -qxF '"Device Description"="RADEON 9800 PRO"' <<<"$text" ||
+            S_PROBLEMS+=("lastknowngood.dat lacks the device's values")
+        ! grep -q DALRestrictedModesBCD <<<"$text" ||
+            S_PROBLEMS+=("lastknowngood.dat holds the list written at OK, not the key from before")
+    else
+        S_PROBLEMS+=("no lastknowngood.dat")
+    fi
+    command=$(reg_value "$RUNONCE" "Kelvane - test resolution") || fail "no one-shot start under RunOnce"
+    expect "the one-shot start" "$command" "$(winpath "$app")\\Kelvane.exe /CHECK"
+
+    # Windows runs and deletes a RunOnce entry at the next logon. Wine's
+    # restart would run it at once, in the session it is ending, so the
+    # entry is taken now and run once the restart is over.
+    "$WINE" reg delete "$RUNONCE" /v "Kelvane - test resolution" /f >>"$S_LOG" 2>&1
+    drv answer Yes || fail "cannot answer the question: $DRV_ERR"
+    app_ended 15 || fail "the program still runs after the restart$(on_screen)"
+    # The restart is over once Wine's session has ended; the next start
+    # boots a new one.
+    timeout 20 "$WINESERVER" -w || fail "Wine's session did not end after the restart"
+
+    start_command "$command"
+    drv wait-window "$CHECK" 30 || fail "the mode check did not open$(on_screen)"
+    drv text "$MAIN" beside:640x480 || fail "no 640x480 row behind the mode check: $DRV_ERR"
+    expect "the rate shown for 640x480 after the restart" "$DRV_OUT" 75
+    drv wait-text "$CHECK" Static#0 'Minimal refresh rate selected. If you can read this message, click "OK".' 20 ||
+        fail "the mode check did not fall back to the lowest rate: $DRV_ERR"
+    app_ended 25 || fail "the program still runs after the fallback to the backup$(on_screen)"
+    timeout 20 "$WINESERVER" -w || fail "Wine's session did not end after the second restart"
+    if list=$(reg_value "$DEVICE" DALRestrictedModesBCD); then
+        S_PROBLEMS+=("the backup is back but the restricted list $list stayed")
+    fi
+    verdict
+}
+
+# Cancel puts the device key back as it was at the start, even where it was
+# changed behind the program's back: a value changed returns, a list added
+# goes.
+scenario_cancel_restores() {
+    setup cancel_restores demo KelvaneDemo
+    start_app
+    wait_main
+    wait_file "$S_DIR/app/backup.dat" '"PruningMode"=dword:00000001' 15 ||
+        fail "no backup.dat with the device's values$(on_screen)"
+    reg_import <<'REG'
+Windows Registry Editor Version 5.00
+
+[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\ati2mtag\Device0]
+"PruningMode"=dword:00000000
+"DALRestrictedModesBCD"=hex:06,40,04,80,00,00,00,60
+REG
+    expect "PruningMode changed behind the program" "$(reg_value "$DEVICE" PruningMode)" 0x0
+    drv click "$MAIN" Cancel || fail "cannot click Cancel: $DRV_ERR"
+    app_ended 15 || fail "the program did not end at Cancel$(on_screen)"
+    # The registry editor the program started may still be at work.
+    local i pruning list
+    for ((i = 0; i < 20; i++)); do
+        pruning=$(reg_value "$DEVICE" PruningMode)
+        list=$(reg_value "$DEVICE" DALRestrictedModesBCD) || list=""
+        [ "$pruning" = 0x1 ] && [ -z "$list" ] && break
+        sleep 0.5
+    done
+    expect PruningMode "$pruning" 0x1
+    [ -z "$list" ] || S_PROBLEMS+=("the list $list added after the start stayed")
+    verdict
+}
+
 if [ "${1:-}" = --list ]; then
-    echo startup adapter_info tabs page_painted install_dir backup missing_pci real_exe
+    echo startup adapter_info tabs page_painted install_dir backup missing_pci real_exe real_grid demo_state \
+        road_of_one_change cancel_restores
 elif declare -F "scenario_${1:-}" >/dev/null; then
     "scenario_$1"
 else

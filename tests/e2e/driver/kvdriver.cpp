@@ -12,7 +12,9 @@
 //
 // Windows: an exact caption, "class:NAME", or a handle such as 0x1003A.
 // Controls: an exact caption (an '&' marking an access key may be left out),
-// "CLASS#N" for the N-th (from 0) child of that class, or "id:N".
+// "CLASS#N" for the N-th (from 0) child of that class, "id:N", or
+// "beside:CAPTION" for the control right of a caption label (a grid row's
+// box by its resolution, say).
 //
 // Windows and controls are looked for again and again until the timeout
 // (10 s unless a command takes one), since the program under test starts
@@ -20,7 +22,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <optional>
 #include <string>
@@ -256,7 +260,13 @@ std::vector<HWND> Children(HWND parent) {
     return all;
 }
 
+HWND ValueBeside(HWND parent, HWND caption);
+
 HWND FindChild(HWND parent, const std::wstring& query) {
+    if (query.rfind(L"beside:", 0) == 0) {
+        HWND caption = FindChild(parent, query.substr(7));
+        return caption ? ValueBeside(parent, caption) : nullptr;
+    }
     std::vector<HWND> children = Children(parent);
     if (query.rfind(L"id:", 0) == 0) {
         int id = _wtoi(query.c_str() + 3);
@@ -393,6 +403,185 @@ std::vector<std::pair<HWND, HWND>> Covered(HWND top) {
         POINT middle{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
         HWND above = ChildWindowFromPointEx(parent, middle, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
         if (above && above != h && above != parent && GetParent(above) == parent) found.emplace_back(h, above);
+    }
+    return found;
+}
+
+// The drawing calls that measuring a caption takes. The driver links only
+// what clicking needs, so it finds these in gdi32 when asked to measure.
+struct Gdi {
+    HDC(WINAPI* createDc)(HDC) = nullptr;
+    BOOL(WINAPI* deleteDc)(HDC) = nullptr;
+    HBITMAP(WINAPI* createDib)(HDC, const BITMAPINFO*, UINT, void**, HANDLE, DWORD) = nullptr;
+    HFONT(WINAPI* createFont)(const LOGFONTW*) = nullptr;
+    HGDIOBJ(WINAPI* select)(HDC, HGDIOBJ) = nullptr;
+    BOOL(WINAPI* remove)(HGDIOBJ) = nullptr;
+    int(WINAPI* describe)(HANDLE, int, LPVOID) = nullptr;
+    BOOL(WINAPI* flush)() = nullptr;
+};
+
+template <class F>
+void Load(HMODULE module, const char* name, F& function) {
+    function = reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+    if (!function) throw Failure{kNoAnswer, L"gdi32 lacks " + std::wstring(name, name + std::strlen(name))};
+}
+
+const Gdi& Drawing() {
+    static Gdi gdi;
+    if (gdi.flush) return gdi;
+    HMODULE module = LoadLibraryW(L"gdi32.dll");
+    if (!module) throw Failure{kNoAnswer, L"cannot load gdi32"};
+    Load(module, "CreateCompatibleDC", gdi.createDc);
+    Load(module, "DeleteDC", gdi.deleteDc);
+    Load(module, "CreateDIBSection", gdi.createDib);
+    Load(module, "CreateFontIndirectW", gdi.createFont);
+    Load(module, "SelectObject", gdi.select);
+    Load(module, "DeleteObject", gdi.remove);
+    Load(module, "GetObjectW", gdi.describe);
+    Load(module, "GdiFlush", gdi.flush);
+    return gdi;
+}
+
+// The font a control draws with. Its handle belongs to the other process
+// and may not be readable here (under Wine, WM_GETFONT does not even answer
+// across processes); then the dialogs' font, which the program takes from
+// the system, stands for it.
+LOGFONTW FontOf(HWND h) {
+    LOGFONTW font{};
+    DWORD_PTR theirs = 0;
+    if (SendMessageTimeoutW(h, WM_GETFONT, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &theirs) && theirs &&
+        Drawing().describe(reinterpret_cast<HFONT>(theirs), sizeof(font), &font) == sizeof(font))
+        return font;
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+    return metrics.lfMessageFont;
+}
+
+// How a control lays out its caption: the DrawText flags and the room it
+// leaves the text inside its client area. False for controls without a
+// caption of their own to cut (pictures, frames, owner-drawn ones).
+bool CaptionLayout(HWND h, UINT& flags, SIZE& room) {
+    RECT client;
+    GetClientRect(h, &client);
+    room = {client.right, client.bottom};
+    LONG style = GetWindowLongW(h, GWL_STYLE);
+    std::wstring cls = ClassOf(h);
+    if (_wcsicmp(cls.c_str(), L"Static") == 0) {
+        switch (style & SS_TYPEMASK) {
+            case SS_LEFT: flags = DT_WORDBREAK | DT_EXPANDTABS; break;
+            case SS_CENTER: flags = DT_WORDBREAK | DT_EXPANDTABS | DT_CENTER; break;
+            case SS_RIGHT: flags = DT_WORDBREAK | DT_EXPANDTABS | DT_RIGHT; break;
+            case SS_LEFTNOWORDWRAP: flags = DT_EXPANDTABS; break;
+            case SS_SIMPLE: flags = DT_SINGLELINE; break;
+            default: return false;
+        }
+        if (style & SS_NOPREFIX) flags |= DT_NOPREFIX;
+        return true;
+    }
+    if (_wcsicmp(cls.c_str(), L"Button") != 0) return false;
+    flags = (style & BS_MULTILINE) ? DT_WORDBREAK : DT_SINGLELINE;
+    LONG align = style & BS_CENTER;
+    switch (style & BS_TYPEMASK) {
+        case BS_PUSHBUTTON:
+        case BS_DEFPUSHBUTTON:
+            // The raised edge and the focus rectangle.
+            room.cx -= 8;
+            room.cy -= 4;
+            if (align == 0) align = BS_CENTER;
+            break;
+        case BS_CHECKBOX:
+        case BS_AUTOCHECKBOX:
+        case BS_3STATE:
+        case BS_AUTO3STATE:
+        case BS_RADIOBUTTON:
+        case BS_AUTORADIOBUTTON:
+            // The box and the gap before the text.
+            room.cx -= GetSystemMetrics(SM_CXMENUCHECK) + 4;
+            break;
+        case BS_GROUPBOX:
+            // The caption sits in the top edge, between two bits of frame.
+            flags = DT_SINGLELINE;
+            room.cx -= 16;
+            break;
+        default: return false;
+    }
+    if (align == BS_CENTER) flags |= DT_CENTER;
+    if (align == BS_RIGHT) flags |= DT_RIGHT;
+    return true;
+}
+
+struct Cut {
+    HWND control;
+    RECT ink;  // where the caption's pixels fall, the room's top left at 0,0
+    SIZE room;
+};
+
+// Shown controls whose caption does not fit: a text running over an edge,
+// or a word-wrapped one with more lines than the control is high.
+//
+// The caption is drawn off-screen, as the control lays it out, and its
+// pixels are what counts: Wine measures some fonts (its Tahoma among them)
+// up to a tenth wider than it draws them, which would cry wolf.
+std::vector<Cut> CutCaptions(HWND top) {
+    const Gdi& gdi = Drawing();
+    std::vector<Cut> found;
+    for (HWND h : Children(top)) {
+        UINT flags = 0;
+        SIZE room{};
+        if (!IsWindowVisible(h) || !CaptionLayout(h, flags, room) || room.cx <= 0 || room.cy <= 0) continue;
+        // Placed outside its window, a control shows nobody anything.
+        RECT place = RectIn(h, GetParent(h)), inside, seen;
+        GetClientRect(GetParent(h), &inside);
+        if (!IntersectRect(&seen, &place, &inside)) continue;
+        std::wstring text = TextOr(h);
+        if (text.empty()) continue;
+
+        // Room on every side for what spills over.
+        const LONG margin = 2 * room.cx + 64;
+        const LONG width = room.cx + 2 * margin, height = room.cy + 2 * margin;
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;  // top-down
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        HDC dc = gdi.createDc(nullptr);
+        HBITMAP canvas = gdi.createDib(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        if (!dc || !canvas || !bits) {
+            if (canvas) gdi.remove(canvas);
+            if (dc) gdi.deleteDc(dc);
+            throw Failure{kNoAnswer, L"cannot draw off-screen"};
+        }
+        auto* pixels = static_cast<DWORD*>(bits);
+        std::fill(pixels, pixels + width * height, 0xFFFFFFu);
+        LOGFONTW description = FontOf(h);
+        HFONT font = gdi.createFont(&description);
+        HGDIOBJ oldCanvas = gdi.select(dc, canvas);
+        HGDIOBJ oldFont = gdi.select(dc, font);
+        RECT r{margin, margin, margin + room.cx, margin + room.cy};
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, flags | DT_NOCLIP);
+        gdi.flush();
+
+        RECT ink{width, height, -1, -1};
+        for (LONG y = 0; y < height; ++y)
+            for (LONG x = 0; x < width; ++x)
+                if ((pixels[y * width + x] & 0xFF) < 0xC0) {
+                    ink.left = std::min(ink.left, x);
+                    ink.top = std::min(ink.top, y);
+                    ink.right = std::max(ink.right, x + 1);
+                    ink.bottom = std::max(ink.bottom, y + 1);
+                }
+        gdi.select(dc, oldFont);
+        gdi.select(dc, oldCanvas);
+        gdi.remove(font);
+        gdi.remove(canvas);
+        gdi.deleteDc(dc);
+        if (ink.right < 0) continue;  // blanks only
+        OffsetRect(&ink, -margin, -margin);
+        if (ink.left < 0 || ink.top < 0 || ink.right > room.cx || ink.bottom > room.cy)
+            found.push_back({h, ink, room});
     }
     return found;
 }
@@ -603,6 +792,39 @@ void Run(const Args& a) {
                 std::to_wstring(GetDlgCtrlID(above)));
         if (!found.empty()) throw Failure{kNotMet, std::to_wstring(found.size()) + L" controls hidden under others"};
         Out(L"none covered");
+    } else if (cmd == L"check") {
+        NoMoreThan(a, 3);
+        HWND top = WaitTop(Arg(a, 1, L"window"), kDefaultTimeout);
+        LRESULT state = Send(WaitChild(top, Arg(a, 2, L"control"), kDefaultTimeout), BM_GETCHECK, 0, 0);
+        Out(state == BST_CHECKED ? L"checked" : state == BST_INDETERMINATE ? L"grayed" : L"unchecked");
+    } else if (cmd == L"items") {
+        NoMoreThan(a, 3);
+        HWND top = WaitTop(Arg(a, 1, L"window"), kDefaultTimeout);
+        HWND h = WaitChild(top, Arg(a, 2, L"control"), kDefaultTimeout);
+        bool combo = _wcsicmp(ClassOf(h).c_str(), L"ComboBox") == 0;
+        if (!combo && _wcsicmp(ClassOf(h).c_str(), L"ListBox") != 0)
+            throw Failure{kNotMet, L"\"" + a[2] + L"\" is a " + ClassOf(h) + L", not a list"};
+        LRESULT count = Send(h, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0);
+        for (LRESULT i = 0; i < count; ++i) {
+            LRESULT length = Send(h, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, i, 0);
+            if (length < 0) throw Failure{kNoAnswer, L"no item " + std::to_wstring(i) + L" in \"" + a[2] + L"\""};
+            std::wstring item(static_cast<std::size_t>(length) + 1, L'\0');
+            length = Send(h, combo ? CB_GETLBTEXT : LB_GETTEXT, i, reinterpret_cast<LPARAM>(item.data()));
+            item.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+            Out(OneLine(item));
+        }
+    } else if (cmd == L"clipped") {
+        NoMoreThan(a, 2);
+        auto found = CutCaptions(WaitTop(Arg(a, 1, L"window"), kDefaultTimeout));
+        for (const Cut& cut : found) {
+            wchar_t where[96];
+            swprintf(where, 96, L"draws at %ld,%ld-%ld,%ld in %ldx%ld", cut.ink.left, cut.ink.top, cut.ink.right,
+                     cut.ink.bottom, cut.room.cx, cut.room.cy);
+            Out(ClassOf(cut.control) + L" \"" + OneLine(TextOr(cut.control)) + L"\" id=" +
+                std::to_wstring(GetDlgCtrlID(cut.control)) + L" " + where);
+        }
+        if (!found.empty()) throw Failure{kNotMet, std::to_wstring(found.size()) + L" captions cut off"};
+        Out(L"none clipped");
     } else if (cmd == L"dump") {
         NoMoreThan(a, 2);
         Dump(WaitTop(Arg(a, 1, L"window"), kDefaultTimeout));
@@ -646,11 +868,15 @@ constexpr const wchar_t* kUsageText =
     L"  modes                          list the display's modes: WxH BPP HZ\n"
     L"  syscolor INDEX                 print a system colour as #RRGGBB\n"
     L"  covered WIN                    list shown controls that others hide\n"
+    L"  clipped WIN                    list shown captions their controls cut off\n"
+    L"  check WIN CTRL                 print checked|unchecked|grayed\n"
+    L"  items WIN CTRL                 list a combo or list box's items\n"
     L"  dump WIN                       list the window's controls\n"
     L"  windows                        list the visible top-level windows\n"
     L"  command-ids                    list the menu command ids\n"
     L"  sleep MILLISECONDS\n"
-    L"WIN: caption | class:NAME | 0xHANDLE    CTRL: caption | CLASS#N | id:N";
+    L"WIN: caption | class:NAME | 0xHANDLE\n"
+    L"CTRL: caption | CLASS#N | id:N | beside:CAPTION";
 
 }  // namespace
 
