@@ -276,12 +276,11 @@ void TForm1::BuildModeTable(const ListBuffer& firstList) {
 
     modes.RestrictedResolutions.clear();
     modes.RestrictedRates.clear();
-    bool continuation = false;
-    for (const char* name : kRestrictedListNames) {
+    CollectKeptRecords(modes, records, false);
+    for (std::size_t i = 1; i < std::size(kRestrictedListNames); ++i) {
         ListBuffer buffer = EmptyListBuffer();
-        ReadListValue(name, buffer);
-        CollectKeptRecords(modes, DecodeList(buffer), continuation);
-        continuation = true;
+        ReadListValue(kRestrictedListNames[i], buffer);
+        CollectKeptRecords(modes, DecodeList(buffer), true);
     }
 }
 

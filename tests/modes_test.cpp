@@ -139,6 +139,14 @@ TEST_F(TableBuild, AnOverlongListIsRefusedByNameAndLocksTheLists) {
     EXPECT_TRUE(f.StartupComplete);
 }
 
+TEST_F(TableBuild, AnOverlongFirstListIsRefusedOnce) {
+    SetList("DALRestrictedModesBCD", Bytes(4096, 0x00));
+    TForm1& f = StartAfterBoot();
+    EXPECT_EQ(m.system.shown.size(), 1u);
+    EXPECT_TRUE(f.DriverListsUnreadable);
+    EXPECT_TRUE(f.modes.RestrictedRates.empty());
+}
+
 TEST_F(TableBuild, AListOfTheWrongTypeStopsTheStartUpWithItsMessage) {
     m.registry.SetString(kDeviceKey, "DALRestrictedModesBCD", "garbage");
     TForm1& f = StartAfterBoot();
