@@ -12,7 +12,6 @@ inline constexpr const char* kProgramTitle = "Kelvane";
 // Addressed without a leading backslash by the value helpers and with one by
 // the shared registry object.
 inline constexpr const char* kProductSettingsKey = "SOFTWARE\\Tessaly\\Kelvane";
-inline constexpr const char* kRunOnceKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 
 // "InstallDir", "." when absent or unreadable. A value stored by another
 // program with its terminating zero loses that zero.

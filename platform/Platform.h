@@ -16,6 +16,10 @@ namespace kv {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// Windows starts each command stored here once at the next logon, then
+// deletes it.
+inline constexpr const char* kRunOnceKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+
 // Registry value types as Windows numbers them.
 enum RegValueType : std::uint32_t {
     kRegNone = 0,

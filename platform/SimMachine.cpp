@@ -146,14 +146,13 @@ bool SimSystem::WriteFile(const std::string& path, const std::string& content) {
 void SimSystem::EndProgram(int exitCode) { throw ProgramEnded{exitCode}; }
 
 std::vector<std::string> SimMachine::TakeRunOnceCommands() {
-    const std::string key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
     std::vector<std::string> commands;
-    for (const std::string& name : registry.ValueNames(key)) {
+    for (const std::string& name : registry.ValueNames(kRunOnceKey)) {
         RegValue v;
-        registry.QueryValue(key, name, v);
+        registry.QueryValue(kRunOnceKey, name, v);
         std::string command(v.data.begin(), v.data.end());
         commands.push_back(command.substr(0, command.find('\0')));
-        registry.DeleteValue(key, name);
+        registry.DeleteValue(kRunOnceKey, name);
     }
     return commands;
 }

@@ -63,8 +63,8 @@ public:
     bool enabled = true;
     bool visible = true;
     Align align = Align::Left;
-    bool showAccel = true;
-    bool wordWrap = false;  // a caption that may take more than one line  // "&" marks an access key; "&&" shows one "&"
+    bool showAccel = true;  // "&" marks an access key; "&&" shows one "&"
+    bool wordWrap = false;  // a caption that may take more than one line
     std::string hint;
     std::string fontName;  // empty for the window's font
     int fontSize = 0;      // points; 0 for the window's font size
