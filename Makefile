@@ -8,7 +8,7 @@ DIST     := dist/Kelvane-$(VERSION)
 DEMO     := dist/demo
 JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all setup native win test test-native test-wine dist demo demo-dist clean FORCE
+.PHONY: all setup native win test test-layers test-tools test-native test-wine dist demo demo-dist clean FORCE
 
 all: native win
 
@@ -27,14 +27,23 @@ build/ati.pci: tools/make_ati_pci.py | setup
 	@mkdir -p build
 	@python3 tools/make_ati_pci.py /usr/share/misc/pci.ids $@
 
+# The folders are layers: a file that includes from a higher one fails.
+test-layers: setup
+	@python3 tools/check_layers.py
+
+# The build tools: the import check, the ati.pci generator, the layer check.
+test-tools: setup
+	@bash tests/tools/build_tools_test.sh
+
 test-native: native
 	@cd $(NATIVE) && ctest --output-on-failure -j $(JOBS)
 
 test-wine: native win build/ati.pci
 	@bash tests/wine/run.sh
 
-# Every test: the native suite, then the Windows build under Wine.
-test: test-native test-wine
+# Every test: the layers, the build tools, the native suite, then the
+# Windows build under Wine.
+test: test-layers test-tools test-native test-wine
 
 dist: win build/ati.pci
 	@rm -rf $(DIST) $(DIST).zip

@@ -4,11 +4,11 @@
 #include <cctype>
 
 #include "app/CommandIds.h"
-#include "app/Settings.h"
 #include "maintenance/Snapshots.h"
 #include "modes/CheckModes.h"
 #include "options/OptionTable.h"
 #include "platform/Misc.h"
+#include "platform/Settings.h"
 
 namespace kv {
 
@@ -215,7 +215,7 @@ void TForm1::StartupSequence() {
     // Without the driver's pruning the modes are enumerated raw, and the
     // highest raw rate may be more than the monitor takes: no Autoconfig.
     std::uint16_t pruning = 1;
-    ReadDwordValue(platform.registry, adapter.DeviceKey, "PruningMode", pruning);
+    ReadDwordValue(platform.registry, adapter.DeviceKey, kPruningModeValue, pruning);
     (*this)["bAuto"].enabled = pruning != 0;
     modes.ResolutionRows =
         RowsFromSystemModes(platform.display, adapter.DeviceName, pruning != 0 ? 0u : std::uint32_t{kEnumRawMode});
@@ -227,7 +227,7 @@ void TForm1::StartupSequence() {
     ListBuffer firstList = EmptyListBuffer();
     ReadListValue(kRestrictedListNames[0], firstList);
 
-    adapter.DDHALKey = adapter.DeviceKey + "\\ddhal";
+    adapter.DDHALKey = adapter.DeviceKey + "\\" + kDdhalSubkey;
     ReadAnisoDegree();
     FindClassAndVideoIds(platform.registry, adapter);
     (*this)["lbClassID"].text = adapter.ClassID;
@@ -286,7 +286,7 @@ void TForm1::BuildModeTable(const ListBuffer& firstList) {
 
 void TForm1::ReadAnisoDegree() {
     std::string degree;
-    ReadTextValue(platform.registry, adapter.DDHALKey, "AnisoDegree", degree);
+    ReadTextValue(platform.registry, adapter.DDHALKey, kAnisoDegreeValue, degree);
     degree = degree.substr(0, degree.find('\0'));
     if (degree.empty()) return;
     (*this)["cbAnisoD3D"].SetState(ui::CheckState::Checked);
@@ -383,26 +383,6 @@ void TForm1::FormPaint() {
 
 // The device key as it was when the program started; Cancel puts it back.
 void TForm1::ExportStartupSnapshot() { ExportSnapshot(platform, kBackupFile, adapter.DeviceKey); }
-
-void TForm1::CancelClick() {
-    // After a restart the start-up snapshot is of the new settings; the
-    // mode check has its own way back.
-    if (!CheckMode) RestoreSnapshot(platform, kBackupFile, adapter.DeviceKey);
-    StoreLangFileName();
-    platform.system.EndProgram(0);
-}
-
-void TForm1::bRestoreClick() {
-    std::uintptr_t editor = RestoreSnapshot(platform, kLastKnownGoodFile, adapter.DeviceKey);
-    // Windows must not restart before the editor has put everything back.
-    platform.system.WaitForProgram(editor, kSnapshotWaitMs);
-    OfferRestart("Registry restored from backup. Restart now?", "Restart Needed");
-    platform.system.EndProgram(0);
-}
-
-void TForm1::StoreLangFileName() {
-    WriteTextValue(platform.registry, kProductSettingsKey, "LangFileName", LangFileName);
-}
 
 ui::Form& TForm1::OpenDialog(std::unique_ptr<ui::Form> dialog) {
     dialogs.push_back(std::move(dialog));

@@ -5,10 +5,10 @@
 #include <memory>
 #include <string>
 
-#include "app/AdapterContext.h"
 #include "modes/ModeRecords.h"
 #include "modes/RefreshGrid.h"
 #include "options/TSCheckBox.h"
+#include "platform/AdapterContext.h"
 #include "platform/Platform.h"
 #include "platform/SharedRegistry.h"
 #include "ui/Form.h"

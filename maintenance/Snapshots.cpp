@@ -1,10 +1,8 @@
 #include "maintenance/Snapshots.h"
 
-#include "app/Settings.h"
-#include "modes/ModeRecords.h"
-#include "options/OptionTable.h"
 #include "platform/Misc.h"
 #include "platform/RegFile.h"
+#include "platform/Settings.h"
 
 namespace kv {
 
@@ -39,28 +37,13 @@ bool TakeSnapshot(Platform& p, const std::string& fileName, const std::string& d
     return content && !content->empty();
 }
 
-namespace {
-
-// The values under the device key that Kelvane writes.
-std::vector<std::pair<std::string, std::string>> OwnValues(const std::string& deviceKey) {
-    std::vector<std::pair<std::string, std::string>> values;
-    for (const char* name : kRestrictedListNames) values.emplace_back(deviceKey, name);
-    for (const char* name : {"DALNonStandardModesBCD", "DALNonStandardModesBCD1", "DALNonStandardModesBCD2",
-                             "DALNonStandardModesBCD3"})
-        values.emplace_back(deviceKey, name);
-    for (const OptionDef& def : DriverOptions()) values.emplace_back(deviceKey, def.registryKey);
-    values.emplace_back(deviceKey + "\\ddhal", "AnisoDegree");
-    return values;
-}
-
-}  // namespace
-
-std::uintptr_t RestoreSnapshot(Platform& p, const std::string& fileName, const std::string& deviceKey) {
+std::uintptr_t RestoreSnapshot(Platform& p, const std::string& fileName, const std::string& deviceKey,
+                               const std::vector<ValueRef>& ownValues) {
     std::optional<std::string> content = p.system.ReadFile(InstallFile(p.registry, fileName));
     SimRegistry snapshot;
     // Only a snapshot of this very key tells which values were absent.
     if (content && ImportRegFile(snapshot, *content) && snapshot.KeyExists(deviceKey)) {
-        for (const auto& [key, name] : OwnValues(deviceKey)) {
+        for (const auto& [key, name] : ownValues) {
             RegValue live;
             if (p.registry.QueryValue(key, name, live) == RegStatus::Ok && !snapshot.Find(key, name))
                 p.registry.DeleteValue(key, name);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/Platform.h"
 
@@ -31,11 +32,18 @@ inline constexpr std::uint32_t kSnapshotWaitMs = 60000;
 // exists afterwards, so a change must not rely on it.
 bool TakeSnapshot(Platform& p, const std::string& fileName, const std::string& deviceKey);
 
+// A registry value: its key under HKEY_LOCAL_MACHINE and its name.
+struct ValueRef {
+    std::string key;
+    std::string name;
+};
+
 // Puts a snapshot back. The registry editor only adds and replaces values,
-// so the values Kelvane itself writes under the device key and that the
+// so of `ownValues` (the values Kelvane itself writes) those that the
 // snapshot does not hold are deleted first: otherwise a restricted-mode list
 // written after the snapshot would survive its restore. Returns the
 // editor's process handle.
-std::uintptr_t RestoreSnapshot(Platform& p, const std::string& fileName, const std::string& deviceKey);
+std::uintptr_t RestoreSnapshot(Platform& p, const std::string& fileName, const std::string& deviceKey,
+                               const std::vector<ValueRef>& ownValues);
 
 }  // namespace kv

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "maintenance/Snapshots.h"
 #include "modes/ModeRecords.h"
 #include "platform/SharedRegistry.h"
 
@@ -43,5 +44,9 @@ inline constexpr std::size_t kMaxModeInfoRateByte = 16;
 // key of the shared registry; true when a value was corrected. Values that
 // are absent, or too short to hold the rate byte, are left alone.
 bool CorrectMaxRatePair(SharedRegistry& shared, std::uint8_t rate, const MaxRatePair& pair);
+
+// The values under the adapter's keys that Kelvane writes: a restore deletes
+// those its snapshot lacks.
+std::vector<ValueRef> OwnDriverValues(const std::string& deviceKey);
 
 }  // namespace kv

@@ -1,6 +1,7 @@
 #include "modes/CheckModes.h"
 
 #include "maintenance/Snapshots.h"
+#include "modes/Apply.h"
 #include "platform/Misc.h"
 
 namespace kv {
@@ -48,7 +49,7 @@ void TForm5::bCancelClick() {
         return;
     }
     ModeCheckCountdown = kStopped;
-    std::uintptr_t editor = RestoreSnapshot(platform_, kBackupFile, deviceKey_);
+    std::uintptr_t editor = RestoreSnapshot(platform_, kBackupFile, deviceKey_, OwnDriverValues(deviceKey_));
     AcquireShutdownPrivilege(platform_.system);
     // Restart only once the old settings are back in place.
     platform_.system.WaitForProgram(editor, kSnapshotWaitMs);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/DriverValues.h"
 #include "platform/Platform.h"
 
 namespace kv {
@@ -28,10 +29,6 @@ struct ModeEntry {
 inline constexpr std::size_t kListBufferSize = 2048;
 inline constexpr std::size_t kMaxListRecords = kListBufferSize / 8;
 using ListBuffer = std::array<std::uint8_t, kListBufferSize>;
-
-inline constexpr const char* kRestrictedListNames[] = {"DALRestrictedModesBCD", "DALRestrictedModesBCD1",
-                                                       "DALRestrictedModesBCD2", "DALRestrictedModesBCD3",
-                                                       "DALRestrictedModesBCD4"};
 
 BcdModeRecord EncodeModeRecord(const ModeEntry& entry);
 // Decodes the records of a list buffer the way the driver's tools always

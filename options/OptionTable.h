@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/AdapterContext.h"
 #include "options/TSCheckBox.h"
+#include "platform/AdapterContext.h"
 #include "platform/SharedRegistry.h"
 #include "ui/Form.h"
 

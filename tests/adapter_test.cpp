@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/AdapterContext.h"
-#include "app/Settings.h"
+#include "platform/AdapterContext.h"
+#include "platform/Settings.h"
 #include "TestMachine.h"
 
 namespace kv {

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "app/KVMAIN.h"
-#include "app/Settings.h"
 #include "modes/Apply.h"
 #include "modes/CheckModes.h"
 #include "platform/Misc.h"
+#include "platform/Settings.h"
 #include "TestMachine.h"
 
 namespace kv {

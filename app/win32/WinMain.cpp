@@ -4,7 +4,7 @@
 // The program's own headers come before <windows.h>: the option box's type
 // names (REG_BINARY, ...) are macros there.
 #include "app/KVMAIN.h"
-#include "app/Settings.h"
+#include "platform/Settings.h"
 
 #include <windows.h>
 #include <commctrl.h>

@@ -1,4 +1,4 @@
-#include "app/Settings.h"
+#include "platform/Settings.h"
 
 #include "platform/Misc.h"
 

@@ -1,4 +1,4 @@
-#include "app/AdapterContext.h"
+#include "platform/AdapterContext.h"
 
 #include "platform/Misc.h"
 

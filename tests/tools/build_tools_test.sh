@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Tests for the Python build tools: the Windows 2000 import check (against
-# real MinGW-built programs), the ati.pci generator and the icon generator.
+# real MinGW-built programs), the ati.pci generator, the icon generator and
+# the layer check, which also runs over the repository itself.
 # Needs i686-w64-mingw32-g++-win32 and dlltool (scripts/setup.sh installs them).
 set -u
 
@@ -244,6 +245,35 @@ if python3 "$TOOLS/make_icon.py" icon.ico >build.log 2>&1 && cmp -s icon.ico "$R
 else
   fail "res/Kelvane.ico matches tools/make_icon.py (rerun the script)" build.log
 fi
+
+# --- check_layers.py ---------------------------------------------------------------
+# layer_tree DIR FILE INCLUDE: a tree with one source file that includes one header.
+layer_tree() {
+  rm -rf "$1"; mkdir -p "$(dirname "$1/$2")"
+  printf '#include <vector>\n#include "%s"\n#include "TestMachine.h"\n' "$3" >"$1/$2"
+}
+expect_layers() {
+  local name=$1 want=$2 pattern=${3-}
+  python3 "$TOOLS/check_layers.py" "$WORK/layers" >layers.out 2>&1
+  local got=$?
+  if [ "$got" -ne "$want" ] || { [ -n "$pattern" ] && ! grep -qF -- "$pattern" layers.out; }; then
+    fail "check_layers: $name (exit $got, expected $want)" layers.out
+  else
+    pass "check_layers: $name"
+  fi
+}
+layer_tree layers modes/Apply.cpp app/KVMAIN.h
+expect_layers "a Part including the main window fails" 1 'modes/Apply.cpp:2: modes/ includes "app/KVMAIN.h" from the higher layer app/'
+layer_tree layers platform/win32/Win32Platform.cpp ui/Form.h
+expect_layers "a win32 sub-folder keeps its folder's layer" 1 'from the higher layer ui/'
+layer_tree layers maintenance/Snapshots.cpp modes/ModeRecords.h
+expect_layers "snapshots lie below the modes" 1 'from the higher layer modes/'
+layer_tree layers app/KVMAIN.cpp maintenance/Snapshots.h
+expect_layers "an include going down passes" 0
+layer_tree layers lang/Lang.cpp core/Texts.h
+expect_layers "a folder that is not a layer fails" 1 'which is not a layer'
+python3 "$TOOLS/check_layers.py" "$ROOT" >layers.out 2>&1 && pass "check_layers: the repository keeps its layers" ||
+  fail "check_layers: the repository keeps its layers" layers.out
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
