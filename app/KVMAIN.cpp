@@ -126,7 +126,11 @@ void TForm1::BuildAdapterInfo() {
         value.hint = row.hint;
         y += 30;
     }
-    (*this)["lbCardType"].text = "Unknown - please, email to program's author...";
+    // The card type names the board and its maker, over up to four lines.
+    auto& cardType = (*this)["lbCardType"];
+    cardType.rect.h = 4 * 16;
+    cardType.wordWrap = true;
+    cardType.text = "Unknown - please, email to program's author...";
 }
 
 void TForm1::BuildHiddenGroups() {

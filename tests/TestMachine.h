@@ -24,7 +24,7 @@ inline std::string SourceFile(const std::string& relative) {
 inline constexpr const char* kSmallPciIds =
     "D 4E48 R350 [Radeon 9800 Series]\r\n"
     "S 0002 Radeon 9800 Pro 128MB\r\n"
-    "O 1002 ATI Technologies Inc\r\n"
+    "O 1002 Radeon 9800 Pro 128MB, ATI Technologies Inc\r\n"
     "D 5159 RV100 [Radeon 7000 / Radeon VE]\r\n";
 
 struct TestMachine : SimMachine {

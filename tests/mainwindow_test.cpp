@@ -30,7 +30,7 @@ TEST(Startup, FillsCaptionAndAdapterInfoFromTheDriverAndAtiPci) {
     EXPECT_EQ(form["lbSSID1"].text, "0002");
     EXPECT_EQ(form["lbSSID2"].text, "1002");
     EXPECT_EQ(form["lbRev"].text, "00");
-    EXPECT_EQ(form["lbCardType"].text, "ATI Technologies Inc");
+    EXPECT_EQ(form["lbCardType"].text, "Radeon 9800 Pro 128MB, ATI Technologies Inc");
     EXPECT_EQ(form["lbClassID"].text, "{4D36E968-E325-11CE-BFC1-08002BE10318}");
     EXPECT_EQ(form.adapter.DeviceKey, test::kDeviceKey);
     EXPECT_EQ(form.adapter.DDHALKey, std::string(test::kDeviceKey) + "\\ddhal");
@@ -50,7 +50,7 @@ TEST(Startup, ARunFromItsOwnDirectoryRecordsItAndOthersUseTheStoredOne) {
     TForm1 again(m.platform);
     again.FormCreate();
     EXPECT_EQ(GetInstallDir(m.registry), "C:\\Kelvane");
-    EXPECT_EQ(again["lbCardType"].text, "ATI Technologies Inc");
+    EXPECT_EQ(again["lbCardType"].text, "Radeon 9800 Pro 128MB, ATI Technologies Inc");
 }
 
 TEST(Startup, MissingAtiPciEndsTheProgramWithItsMessage) {

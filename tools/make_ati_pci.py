@@ -6,10 +6,12 @@ Usage: make_ati_pci.py [PCI_IDS [OUTPUT]]
   OUTPUT defaults to ati.pci in the current directory.
 
 Each line is fixed-column so the program can read it without a parser:
-  "D dddd name"   an ATI device
-  "S ssdd name"   a board built on the device above (subsystem device id)
-  "O ssvv name"   who makes that board (subsystem vendor id)
+  "D dddd name"          an ATI device
+  "S ssdd board"         a board built on the device above (subsystem device id)
+  "O ssvv board, maker"  that board by who makes it (subsystem vendor id)
 The O line always follows its S line; the program pairs them by position.
+The card type shown is the text of the last line that matched, so an O line
+names the board as well as its maker: its text is the most precise name.
 """
 
 import re
@@ -90,7 +92,7 @@ def render(vendors, devices):
         for sub_vendor, sub_device, board in subsystems:
             out.append("S %s %s" % (sub_device, to_ascii(board)))
             maker = vendors.get(sub_vendor)
-            out.append("O %s %s" % (sub_vendor, to_ascii(maker) if maker else sub_vendor))
+            out.append("O %s %s, %s" % (sub_vendor, to_ascii(board), to_ascii(maker) if maker else sub_vendor))
     return "".join(line.rstrip() + "\r\n" for line in out)
 
 

@@ -210,17 +210,17 @@ printf '%s\n' \
 printf '%s\r\n' \
   'D 4E48 R350 [Radeon 9800 Series]' \
   'S 0002 R9800 Pro primary' \
-  'O 1002 Advanced Micro Devices, Inc. [AMD/ATI]' \
+  'O 1002 R9800 Pro primary, Advanced Micro Devices, Inc. [AMD/ATI]' \
   'S 7C10 Radeon 9800 Pro 128MB' \
-  'O 174B PC Partner Limited / Sapphire Technology' \
+  'O 174B Radeon 9800 Pro 128MB, PC Partner Limited / Sapphire Technology' \
   'S BEEF Mystery board' \
-  'O DEAD DEAD' \
+  'O DEAD Mystery board, DEAD' \
   'D 5960 RV280 [Radeon 9200 PRO]' \
   'D 7149 M52 [Mobility Radeon X1300]' \
   'S 0A14 Presario X1300 Grafik' \
-  'O 0E11 Compaq Computer Corporation' \
+  'O 0E11 Presario X1300 Grafik, Compaq Computer Corporation' \
   'S 2020 X1300 IceQ X2' \
-  'O 1787 Hightech Information System Ltd.' >expected.pci
+  'O 1787 X1300 IceQ X2, Hightech Information System Ltd.' >expected.pci
 if python3 "$TOOLS/make_ati_pci.py" pci.ids ati.pci >build.log 2>&1 && cmp -s ati.pci expected.pci; then
   pass "make_ati_pci.py output"
 else
@@ -228,7 +228,9 @@ else
   fail "make_ati_pci.py output" diff.out
 fi
 
-# The real database must yield the entry the program is known to look up.
+# The real database must yield the entry the program is known to look up,
+# in plain ASCII; and since the card type is the last line that matched, every
+# O line must name its board (the S line before it), not only the maker.
 if [ -r /usr/share/misc/pci.ids ]; then
   if python3 "$TOOLS/make_ati_pci.py" /usr/share/misc/pci.ids real.pci >build.log 2>&1 \
      && grep -q $'^D 4E48 R350 \\[Radeon 9800 Series\\]\r$' real.pci \
@@ -236,6 +238,15 @@ if [ -r /usr/share/misc/pci.ids ]; then
     pass "make_ati_pci.py on the system database"
   else
     fail "make_ati_pci.py on the system database" build.log
+  fi
+  tr -d '\r' <real.pci | awk '
+    /^S / { board = substr($0, 8); next }
+    /^O / { if (board == "" || index(substr($0, 8), board) == 0) { print NR ": " $0; bad++ } }
+    END { exit bad > 0 }' >unnamed.out
+  if [ -s real.pci ] && [ ! -s unnamed.out ]; then
+    pass "every O line of ati.pci names the board of its S line"
+  else
+    fail "every O line of ati.pci names the board of its S line" unnamed.out
   fi
 fi
 
