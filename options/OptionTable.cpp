@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "platform/Misc.h"
+#include "ui/TextWidth.h"
 
 namespace kv {
 
@@ -21,9 +22,12 @@ constexpr const char* kDesktopRoot = "SOFTWARE\\ATI Technologies\\Desktop";
 constexpr int kDesktopRowHeight = 22;
 constexpr int kDriverRowHeight = 19;
 constexpr int kDriverTop = 52;
-constexpr int kColumnWidth = 206;
-// The longest caption (as stored) that one line of a column shows whole.
-constexpr std::size_t kOneLineCaption = 38;
+// The driver page's two columns: the hardware switches, then the display
+// rules, whose captions run longer.
+constexpr ui::Rect kColumns[] = {{12, 0, 188, 0}, {204, 0, 228, 0}};
+// A check box's own square and the gap before its caption, with room to
+// spare: a caption wider than the rest of the column takes two lines.
+constexpr int kCheckRoom = 21;
 
 std::vector<TTSCheckBox*> Boxes(ui::Form& form) {
     std::vector<TTSCheckBox*> boxes;
@@ -200,10 +204,10 @@ void AddOptionBoxes(ui::Form& form, TSClickState& clicks, ISystem& system) {
     int columnTop[2] = {kDriverTop, kDriverTop};
     for (std::size_t i = 0; i < driver.size(); ++i) {
         int column = i < leftCount ? 0 : 1;
-        std::string caption = driver[i].caption;
-        bool twoLines = caption.size() > kOneLineCaption;
+        const ui::Rect& place = kColumns[column];
+        bool twoLines = ui::CaptionWidth(driver[i].caption) > place.w - kCheckRoom;
         int height = twoLines ? 2 * kDriverRowHeight - 6 : 17;
-        add(driver[i], "gbAdvanced", ui::Rect{12 + column * (kColumnWidth + 6), columnTop[column], kColumnWidth, height});
+        add(driver[i], "gbAdvanced", ui::Rect{place.x, columnTop[column], place.w, height});
         if (twoLines) form[driver[i].component].wordWrap = true;
         columnTop[column] += twoLines ? 2 * kDriverRowHeight - 2 : kDriverRowHeight;
     }

@@ -339,9 +339,87 @@ REG
     verdict
 }
 
+# set_dpi DPI: the font size Windows' display properties set ("Large size"
+# is 120); a program started afterwards draws at it.
+set_dpi() {
+    local key
+    for key in 'HKCU\Control Panel\Desktop' 'HKCC\Software\Fonts'; do
+        "$WINE" reg add "$key" /v LogPixels /t REG_DWORD /d "$1" /f >>"$S_LOG" 2>&1 ||
+            fail "cannot set LogPixels to $1 under $key"
+    done
+}
+
+# The board whose name in ati.pci is the longest, as the driver's device
+# instance text names it: "PCI\VEN_1002&DEV_dddd&SUBSYS_ssssvvvv&REV_00\..."
+# and the name; on two lines.
+longest_board() {
+    tr -d '\r' <"$KV_PCI" | awk '
+        /^D / { device = substr($0, 3, 4) }
+        /^S / { board = substr($0, 3, 4) }
+        /^O / && length($0) > best { best = length($0); id = device " " board substr($0, 3, 4); name = substr($0, 8) }
+        END { split(id, p, " "); print "PCI\\VEN_1002&DEV_" p[1] "&SUBSYS_" p[2] "&REV_00\\4&1A2B3C&0&0008"; print name }'
+}
+
+# Large fonts: at 120 DPI the window and every control are larger by 120/96
+# than at 96, and on no page does a caption run out of its control; the
+# longest board name of ati.pci shows whole. Pictures of each page at both
+# sizes are for the developers to look at.
+scenario_large_fonts() {
+    setup large_fonts demo KelvaneDemo
+    local board instance name dpi tab
+    mapfile -t board < <(longest_board)
+    instance=${board[0]} name=${board[1]}
+    "$WINE" reg add 'HKLM\SYSTEM\CurrentControlSet\Services\ati2mtag\Enum' /v 0 /d "$instance" /f >>"$S_LOG" 2>&1 ||
+        fail "cannot name the longest board"
+    for dpi in 96 120; do
+        set_dpi "$dpi"
+        "$WINESERVER" -w
+        start_app
+        wait_main
+        drv value "$MAIN" "Card Type:" || fail "no card type at $dpi DPI: $DRV_ERR"
+        expect "the card type at $dpi DPI" "${DRV_OUT//\\n/ }" "$name"
+        drv client "$MAIN" || fail "$DRV_ERR"
+        echo "$DRV_OUT" >"$S_DIR/client-$dpi"
+        drv dump "$MAIN" || fail "$DRV_ERR"
+        sed -n 's/^  \([^ ]*\) ".* id=\([0-9]*\) rect=\([-0-9]*\),\([-0-9]*\),\([0-9]*\)x\([0-9]*\)$/\2 \1 \3 \4 \5 \6/p' \
+            <<<"$DRV_OUT" | sort >"$S_DIR/rects-$dpi"
+        for tab in 0 1 2; do
+            drv tab "$MAIN" "$tab" || fail "$DRV_ERR"
+            drv clipped "$MAIN" ||
+                S_PROBLEMS+=("$dpi DPI, tab $tab: $DRV_ERR: $(printf '%s' "$DRV_OUT" | paste -sd';' -)")
+            sleep 0.3
+            screenshot "main-$dpi-tab$tab.png"
+        done
+        # The widest resolutions lie at the grid's end.
+        local i
+        for ((i = 0; i < 40; i++)); do drv click "$MAIN" 6 >/dev/null || break; done
+        drv clipped "$MAIN" || S_PROBLEMS+=("$dpi DPI, the grid's end: $DRV_ERR: $(printf '%s' "$DRV_OUT" | paste -sd';' -)")
+        screenshot "main-$dpi-grid-end.png"
+        drv close "$MAIN" || fail "$DRV_ERR"
+        app_ended 15 || fail "the program did not end when its window was closed at $dpi DPI"
+    done
+
+    # Scaled by 5/4, each length within a pixel or two of rounding. A label
+    # is as wide as its text, which grows with the font, so of a label the
+    # right edge counts: where its text ends.
+    local mismatch
+    mismatch=$(paste -d' ' "$S_DIR/client-96" "$S_DIR/client-120" |
+        awk '{ for (i = 1; i <= 2; i++) if ($(i + 2) - $i * 1.25 > 1 || $i * 1.25 - $(i + 2) > 1) print "client " $1 "x" $2 " became " $3 "x" $4 }')
+    [ -z "$mismatch" ] || S_PROBLEMS+=("$mismatch")
+    mismatch=$(join "$S_DIR/rects-96" "$S_DIR/rects-120" | awk '
+        function off(a, b) { d = b - a * 1.25; return d > 2 || d < -2 }
+        { bad = off($4, $9) || off($6, $11)
+          if ($2 == "Static") bad = bad || off($3 + $5, $8 + $10)
+          else bad = bad || off($3, $8) || off($5, $10)
+          if (bad) printf "%s %s at %s,%s %sx%s became %s,%s %sx%s; ", $2, $1, $3, $4, $5, $6, $8, $9, $10, $11 }')
+    [ -z "$mismatch" ] || S_PROBLEMS+=("not scaled by 120/96: $mismatch")
+    [ "$(wc -l <"$S_DIR/rects-96")" -gt 100 ] || S_PROBLEMS+=("the dump at 96 DPI lists too few controls")
+    verdict
+}
+
 if [ "${1:-}" = --list ]; then
     echo startup adapter_info tabs page_painted install_dir backup missing_pci real_exe real_grid demo_state \
-        road_of_one_change cancel_restores
+        road_of_one_change cancel_restores large_fonts
 elif declare -F "scenario_${1:-}" >/dev/null; then
     "scenario_$1"
 else

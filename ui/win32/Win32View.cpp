@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/win32/Win32Text.h"
+#include "ui/Scale.h"
 
 namespace kv::win {
 
@@ -16,6 +17,10 @@ namespace {
 
 constexpr int kFirstControlId = 1000;
 constexpr int kComboListHeight = 200;
+// Room beyond a text's last character: some renderers (Wine's among them,
+// with large fonts) draw a few pixels, up to about 3 %, past the width they
+// measure, which the control would cut.
+constexpr int kInkSlack = 3;
 
 std::wstring ClassName(const ui::Form& form) { return Wide(form.name); }
 
@@ -28,6 +33,14 @@ std::string WindowText(HWND hwnd) {
 }
 
 bool IsContainer(Kind kind) { return kind == Kind::GroupBox || kind == Kind::TabControl; }
+
+// The system's DPI: 96 with normal fonts, 120 with large ones.
+int SystemDpi() {
+    HDC dc = GetDC(nullptr);
+    int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : ui::kDesignDpi;
+    if (dc) ReleaseDC(nullptr, dc);
+    return dpi > 0 ? dpi : ui::kDesignDpi;
+}
 
 }  // namespace
 
@@ -55,6 +68,9 @@ HWND Win32View::Create(HWND owner, HICON icon) {
     wc.lpszClassName = className.c_str();
     RegisterClassExW(&wc);  // fails harmlessly when a second window of the kind opens
 
+    // The layout grows with the system's fonts; the font itself is the
+    // system's, already made for its DPI.
+    dpi_ = SystemDpi();
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof(metrics);
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
@@ -66,7 +82,7 @@ HWND Win32View::Create(HWND owner, HICON icon) {
     if (!owner) style |= WS_MINIMIZEBOX;
     DWORD exStyle = form_.stayOnTop ? WS_EX_TOPMOST : 0;
     if (owner) exStyle |= WS_EX_DLGMODALFRAME;
-    RECT r{0, 0, form_.clientWidth, form_.clientHeight};
+    RECT r{0, 0, ui::Scaled(form_.clientWidth, dpi_), ui::Scaled(form_.clientHeight, dpi_)};
     AdjustWindowRectEx(&r, style, !form_.menus.empty(), exStyle);
     int w = r.right - r.left, h = r.bottom - r.top;
     RECT work;
@@ -141,10 +157,19 @@ void Win32View::CreateControl(Item& item) {
     const wchar_t* cls = L"STATIC";
     DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
     DWORD exStyle = 0;
-    int height = c.rect.h;
+    ui::Rect r = ui::Scaled(form_.ScreenRect(c), dpi_);
+    item.place = {r.x, r.y, r.x + r.w, r.y + r.h};
+    int height = r.h;
     switch (c.kind) {
         case Kind::Label:
-            style |= SS_NOTIFY | (c.align == ui::Align::Right ? SS_RIGHT : c.align == ui::Align::Center ? SS_CENTER : SS_LEFT);
+            // A one-line right-aligned label is drawn from the left and placed
+            // so that its text ends at the design's right edge (PlaceFlushRight).
+            item.flushRight = c.align == ui::Align::Right && !c.wordWrap;
+            item.wrapped = c.align == ui::Align::Left && c.wordWrap;
+            style |= SS_NOTIFY | (item.flushRight                   ? SS_LEFTNOWORDWRAP
+                                  : c.align == ui::Align::Center ? SS_CENTER
+                                  : c.align == ui::Align::Right  ? SS_RIGHT
+                                                                 : SS_LEFT);
             if (!c.showAccel) style |= SS_NOPREFIX;
             break;
         case Kind::Button: cls = L"BUTTON"; style |= WS_TABSTOP | BS_PUSHBUTTON; break;
@@ -156,7 +181,7 @@ void Win32View::CreateControl(Item& item) {
         case Kind::ComboBox:
             cls = L"COMBOBOX";
             style |= WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL;
-            height = kComboListHeight;
+            height = ui::Scaled(kComboListHeight, dpi_);
             break;
         case Kind::GroupBox: cls = L"BUTTON"; style |= BS_GROUPBOX; break;
         case Kind::TabControl: cls = WC_TABCONTROLW; style |= TCS_BUTTONS | TCS_FLATBUTTONS | WS_TABSTOP; break;
@@ -171,7 +196,6 @@ void Win32View::CreateControl(Item& item) {
             exStyle |= WS_EX_CLIENTEDGE;
             break;
     }
-    ui::Rect r = form_.ScreenRect(c);
     item.hwnd = CreateWindowExW(exStyle, cls, L"", style, r.x, r.y, r.w, height, hwnd_,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.id)), GetModuleHandleW(nullptr),
                                 nullptr);
@@ -229,8 +253,14 @@ void Win32View::Sync() {
             if (combo) last.text = "\x01";  // emptying the list empties the edit too
         }
         if (c.kind != Kind::TabControl && (c.text != last.text || last.fresh)) {
-            SetWindowTextW(item.hwnd, Wide(c.text).c_str());
+            std::wstring text = Wide(c.text);
+            if (item.wrapped) text = WrapLines(item, text);
+            // A group box cuts its caption where it measures it to end; a
+            // blank after it keeps the last character clear of the frame.
+            if (c.kind == Kind::GroupBox && !text.empty()) text += L' ';
+            SetWindowTextW(item.hwnd, text.c_str());
             last.text = c.text;
+            if (item.flushRight) PlaceFlushRight(item);
         }
         if (c.kind == Kind::TabControl && c.itemIndex != last.itemIndex) {
             SendMessageW(item.hwnd, TCM_SETCURSEL, c.itemIndex, 0);
@@ -264,6 +294,52 @@ void Win32View::Sync() {
         hwnd_ = nullptr;
         DestroyWindow(h);
     }
+}
+
+// The width of one line of a control's text in its font, as it lays it out.
+int Win32View::MeasureLine(const Item& item, const std::wstring& line) {
+    RECT measured{0, 0, 0, 0};
+    if (HDC dc = GetDC(item.hwnd)) {
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(item.hwnd, WM_GETFONT, 0, 0)));
+        UINT flags = DT_CALCRECT | DT_SINGLELINE | (item.control->showAccel ? 0 : DT_NOPREFIX);
+        DrawTextW(dc, line.c_str(), static_cast<int>(line.size()), &measured, flags);
+        SelectObject(dc, old);
+        ReleaseDC(item.hwnd, dc);
+    }
+    return measured.right;
+}
+
+int Win32View::InkSlack(int width) const { return ui::Scaled(kInkSlack, dpi_) + width / 32; }
+
+void Win32View::PlaceFlushRight(Item& item) {
+    const RECT& p = item.place;
+    int width = std::min<int>(MeasureLine(item, Wide(item.control->text)), p.right - p.left);
+    SetWindowPos(item.hwnd, nullptr, p.right - width, p.top, width + InkSlack(width), p.bottom - p.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Breaks the text at blanks into lines that leave the slack free at the
+// right, so that no line's last character is cut; the control then shows
+// the lines as they are. A word wider than a line keeps a line of its own.
+std::wstring Win32View::WrapLines(const Item& item, const std::wstring& text) {
+    int width = static_cast<int>(item.place.right - item.place.left);
+    int room = width - InkSlack(width);
+    std::wstring out, line;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find(L' ', start);
+        if (end == std::wstring::npos) end = text.size();
+        std::wstring word = text.substr(start, end - start);
+        std::wstring longer = line.empty() ? word : line + L" " + word;
+        if (!line.empty() && MeasureLine(item, longer) > room) {
+            out += line + L"\r\n";
+            line = word;
+        } else {
+            line = longer;
+        }
+        start = end + 1;
+    }
+    return out + line;
 }
 
 Win32View::Item* Win32View::ItemById(int id) {

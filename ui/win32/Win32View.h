@@ -44,6 +44,9 @@ private:
         HWND hwnd = nullptr;
         int id = 0;
         Shadow last;
+        RECT place{};            // the design rectangle at the system's DPI
+        bool flushRight = false;  // a one-line label whose text ends at its right edge
+        bool wrapped = false;     // a left-aligned label over several lines
     };
 
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -51,6 +54,10 @@ private:
     void CreateControl(Item& item);
     void CreateMenu();
     void Sync();
+    int MeasureLine(const Item& item, const std::wstring& line);
+    int InkSlack(int width) const;
+    void PlaceFlushRight(Item& item);
+    std::wstring WrapLines(const Item& item, const std::wstring& text);
     void Run(const std::function<void()>& handler);
     Item* ItemById(int id);
     HFONT FontFor(const ui::Control& c);
@@ -58,6 +65,7 @@ private:
     ui::Form& form_;
     CommandRunner runner_;
     HWND hwnd_ = nullptr;
+    int dpi_ = 96;  // the system's, by which the design is scaled
     HWND tooltip_ = nullptr;
     HFONT font_ = nullptr;
     std::vector<HFONT> extraFonts_;

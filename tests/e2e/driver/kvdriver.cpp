@@ -308,17 +308,25 @@ RECT RectIn(HWND h, HWND parent) {
 
 // The control that shows the value a caption label names: on the same row,
 // nearest to the right of it.
+bool IsGroupBox(HWND h) {
+    return _wcsicmp(ClassOf(h).c_str(), L"Button") == 0 &&
+           (GetWindowLongW(h, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
+}
+
+// The nearest control right of a caption on its row: one whose middle lies
+// in the caption's height, or a taller one (a value over several lines)
+// whose first line starts there. Beside a shown caption only shown ones.
 HWND ValueBeside(HWND parent, HWND caption) {
     RECT c = RectIn(caption, parent);
+    bool shown = IsWindowVisible(caption);
     HWND best = nullptr;
     LONG bestGap = 0;
     for (HWND h : Children(parent)) {
-        if (h == caption) continue;
+        if (h == caption || IsGroupBox(h) || (shown && !IsWindowVisible(h))) continue;
         RECT r = RectIn(h, parent);
         LONG middle = (r.top + r.bottom) / 2;
-        if (middle < c.top || middle >= c.bottom || r.left < c.right - 1) continue;
-        // Group boxes span the rows they hold.
-        if (r.bottom - r.top > 2 * (c.bottom - c.top)) continue;
+        bool onRow = (middle >= c.top && middle < c.bottom) || (r.top >= c.top - 2 && r.top < c.bottom);
+        if (!onRow || r.left < c.right - 1) continue;
         LONG gap = r.left - c.right;
         if (!best || gap < bestGap) {
             best = h;
@@ -389,9 +397,7 @@ std::vector<std::pair<HWND, HWND>> Covered(HWND top) {
         HWND parent = GetParent(h);
         if (!IsWindowVisible(h) || !parent) continue;
         // A group box is a frame: what lies over it is its content.
-        if (_wcsicmp(ClassOf(h).c_str(), L"Button") == 0 &&
-            (GetWindowLongW(h, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX)
-            continue;
+        if (IsGroupBox(h)) continue;
         RECT r = RectIn(h, parent);
         if (r.right <= r.left || r.bottom <= r.top) continue;
         // A combo box's window reaches down over its list.
@@ -767,6 +773,12 @@ void Run(const Args& a) {
         GetWindowRect(h, &r);
         Out(std::to_wstring(r.left) + L" " + std::to_wstring(r.top) + L" " + std::to_wstring(r.right - r.left) + L" " +
             std::to_wstring(r.bottom - r.top));
+    } else if (cmd == L"client") {
+        // The size of a window's client area, which its layout fills.
+        NoMoreThan(a, 2);
+        RECT r;
+        GetClientRect(WaitTop(Arg(a, 1, L"window"), kDefaultTimeout), &r);
+        Out(std::to_wstring(r.right) + L" " + std::to_wstring(r.bottom));
     } else if (cmd == L"modes") {
         // What the display offers, to hold the program's lists against.
         NoMoreThan(a, 1);
@@ -865,6 +877,7 @@ constexpr const wchar_t* kUsageText =
     L"  msgbox-caption [SECONDS]       print its caption\n"
     L"  answer BUTTON [SECONDS]        click a button of the message box\n"
     L"  rect WIN [CTRL]                print its screen place: left top width height\n"
+    L"  client WIN                     print the size of its client area: width height\n"
     L"  modes                          list the display's modes: WxH BPP HZ\n"
     L"  syscolor INDEX                 print a system colour as #RRGGBB\n"
     L"  covered WIN                    list shown controls that others hide\n"

@@ -1,0 +1,33 @@
+#include "ui/TextWidth.h"
+
+namespace kv::ui {
+
+namespace {
+
+// Advance widths of the characters 32 (blank) to 126 (~).
+constexpr unsigned char kTahoma8[95] = {
+    3, 3, 5, 8, 6, 12, 8, 3, 4, 4, 7, 9, 3, 4, 3, 4,   // blank to /
+    6, 6, 6, 6, 6, 6,  6, 6, 6, 6, 3, 4, 8, 8, 8, 5,   // 0 to ?
+    10, 7, 7, 7, 7, 6, 6, 7, 8, 4, 5, 7, 6, 9, 8, 8,   // @ to O
+    6, 8, 7, 6, 7, 7,  7, 10, 6, 7, 7, 4, 4, 4, 8, 6,  // P to _
+    6, 7, 6, 6, 7, 7,  4, 7, 7, 3, 3, 6, 3, 9, 7, 6,   // ` to o
+    6, 7, 4, 5, 4, 7,  5, 8, 5, 5, 6, 5, 5, 5, 9,      // p to ~
+};
+constexpr int kWideLetter = 8;
+
+}  // namespace
+
+int CaptionWidth(const std::string& text, bool accel) {
+    int width = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (accel && c == '&') {
+            if (i + 1 >= text.size() || text[i + 1] != '&') continue;  // marks the access key
+            ++i;
+        }
+        width += c >= 32 && c < 127 ? kTahoma8[c - 32] : kWideLetter;
+    }
+    return width;
+}
+
+}  // namespace kv::ui
