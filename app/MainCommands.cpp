@@ -130,8 +130,8 @@ void TForm1::CancelClick() {
 }
 
 void TForm1::bRestoreClick() {
-    std::uintptr_t editor = RestoreSnapshot(platform, kLastKnownGoodFile, adapter.DeviceKey,
-                                                 OwnDriverValues(adapter.DeviceKey));
+    std::uintptr_t editor =
+        RestoreSnapshot(platform, kLastKnownGoodFile, adapter.DeviceKey, OwnDriverValues(adapter.DeviceKey));
     // Windows must not restart before the editor has put everything back.
     platform.system.WaitForProgram(editor, kSnapshotWaitMs);
     OfferRestart("Registry restored from backup. Restart now?", "Restart Needed");

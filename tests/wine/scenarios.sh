@@ -366,7 +366,7 @@ longest_board() {
 # sizes are for the developers to look at.
 scenario_large_fonts() {
     setup large_fonts demo KelvaneDemo
-    local board instance name dpi tab
+    local board instance name dpi tab i
     mapfile -t board < <(longest_board)
     instance=${board[0]} name=${board[1]}
     "$WINE" reg add 'HKLM\SYSTEM\CurrentControlSet\Services\ati2mtag\Enum' /v 0 /d "$instance" /f >>"$S_LOG" 2>&1 ||
@@ -391,7 +391,6 @@ scenario_large_fonts() {
             screenshot "main-$dpi-tab$tab.png"
         done
         # The widest resolutions lie at the grid's end.
-        local i
         for ((i = 0; i < 40; i++)); do drv click "$MAIN" 6 >/dev/null || break; done
         drv clipped "$MAIN" || S_PROBLEMS+=("$dpi DPI, the grid's end: $DRV_ERR: $(printf '%s' "$DRV_OUT" | paste -sd';' -)")
         screenshot "main-$dpi-grid-end.png"
