@@ -5,6 +5,7 @@
 
 #include "app/CommandIds.h"
 #include "maintenance/Snapshots.h"
+#include "modes/Apply.h"
 #include "modes/CheckModes.h"
 #include "options/OptionTable.h"
 #include "platform/Misc.h"
@@ -36,11 +37,25 @@ constexpr int kHiddenTop = kClientHeight + 40;
 constexpr const char* kNoAdapterText =
     "No display adapter was found. Kelvane needs an active display adapter and will now close.";
 
+// A second Kelvane would write over the first one's changes, or undo them
+// on Cancel: one runs at a time.
+constexpr const char* kInstanceName = "Tessaly.Kelvane.OneInstance";
+
+bool AsksForCheck(std::string commandLine) {
+    std::transform(commandLine.begin(), commandLine.end(), commandLine.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return commandLine.find("/CHECK") != std::string::npos;
+}
+
 }  // namespace
 
 TForm1::TForm1(Platform& platform)
     : ui::Form("TForm1", kProgramTitle, kClientWidth, kClientHeight), platform(platform) {
     BuildControls();
+}
+
+TForm1::~TForm1() {
+    if (instanceClaimed_) platform.system.ReleaseSingleInstance(kInstanceName);
 }
 
 void TForm1::BuildControls() {
@@ -73,6 +88,7 @@ void TForm1::BuildControls() {
     BuildHiddenGroups();
     BuildMenu();
     onPaint = [this] { FormPaint(); };
+    onCloseQuery = [this] { return !CheckPending(); };
 }
 
 void TForm1::BuildGrid() {
@@ -184,21 +200,50 @@ void TForm1::BuildMenu() {
     clicks("Exit1", "Cancel");
 }
 
-void TForm1::FormCreate() { StartupSequence(); }
+void TForm1::FormCreate() {
+    if (!platform.system.ClaimSingleInstance(kInstanceName)) {
+        platform.system.ActivateWindow(name);
+        platform.system.EndProgram(0);
+    }
+    instanceClaimed_ = true;
+    StartupSequence();
+}
 
 void TForm1::RunCommand(const std::function<void()>& command) {
     try {
         command();
     } catch (const CommandAborted& e) {
-        platform.system.ShowMessageBox(e.what(), kProgramTitle, kMbOk);
+        Inform(e.what(), kProgramTitle);
     } catch (const std::exception& e) {
         // Nothing the driver's values hold may bring the program down.
-        platform.system.ShowMessageBox(std::string("Unexpected error: ") + e.what(), kProgramTitle, kMbOk);
+        Inform(std::string("Unexpected error: ") + e.what(), kProgramTitle);
     }
+}
+
+void TForm1::Inform(const std::string& text, const std::string& caption) {
+    if (CheckMode && (!modeCheck || modeCheck->Pending()))
+        deferred_.emplace_back(text, caption);
+    else
+        platform.system.ShowMessageBox(text, caption, kMbOk);
+}
+
+void TForm1::ShowDeferredMessages() {
+    std::vector<std::pair<std::string, std::string>> messages;
+    messages.swap(deferred_);
+    for (const auto& [text, caption] : messages) platform.system.ShowMessageBox(text, caption, kMbOk);
+}
+
+bool TForm1::CheckPending() {
+    if (!modeCheck || !modeCheck->Pending()) return false;
+    modeCheck->bringToFront = true;
+    return true;
 }
 
 void TForm1::StartupSequence() {
     StartupComplete = false;
+    DriverListsUnreadable = false;
+    // Known from the start, so that nothing modal comes before the check.
+    CheckMode = AsksForCheck(platform.system.CommandLine());
     caption = kProgramTitle;
     for (int k = 1; k <= kGridRows; ++k) (*this)["ComboBox" + std::to_string(k)].items.clear();
 
@@ -229,7 +274,7 @@ void TForm1::StartupSequence() {
 
     sharedRegistry->OpenKey("\\" + adapter.DeviceKey, false);
     ListBuffer firstList = EmptyListBuffer();
-    ReadListValue(kRestrictedListNames[0], firstList);
+    std::size_t firstLength = ReadListValue(kRestrictedListNames[0], firstList);
 
     adapter.DDHALKey = adapter.DeviceKey + "\\" + kDdhalSubkey;
     ReadAnisoDegree();
@@ -238,8 +283,11 @@ void TForm1::StartupSequence() {
     (*this)["lbVideoID"].text = adapter.VideoID;
 
     ReadBoundOptions(*this, *sharedRegistry, platform.registry, adapter);
-    BuildModeTable(firstList);
+    BuildModeTable(firstList, firstLength);
     grid.Fill();
+    // Rates typed into the grid could not be saved.
+    for (int k = 1; k <= kGridRows; ++k) (*this)["ComboBox" + std::to_string(k)].enabled = !DriverListsUnreadable;
+    if (DriverListsUnreadable) (*this)["bAuto"].enabled = false;
 
     IdentifyAdapter();
     ShowPage((*this)["gbAdInfo"]);
@@ -247,29 +295,44 @@ void TForm1::StartupSequence() {
     StartupComplete = true;
 }
 
-// Reads one of the driver's list values from the current key. A value longer
-// than the buffer is refused with a message rather than read in part, and
-// the lists are then left alone at OK.
-bool TForm1::ReadListValue(const char* name, ListBuffer& buffer) {
+// Reads one of the driver's list values from the current key; returns how
+// many bytes it held (0 when absent). A value the buffer cannot hold whole,
+// or one that is no binary data, is not read at all: the driver's lists are
+// then locked, so that OK does not write back a list it never read.
+std::size_t TForm1::ReadListValue(const char* name, ListBuffer& buffer) {
     ValueInfo info = sharedRegistry->GetValueInfo(name);
-    if (info.exists && (info.kind == ValueKind::Binary || info.kind == ValueKind::Other) &&
-        info.size > kListBufferSize) {
-        platform.system.ShowMessageBox(std::string("The driver's list '") + name + "' holds " +
-                                           std::to_string(info.size / 8) +
-                                           " modes, more than the 256 Kelvane can read. Kelvane shows the rest of "
-                                           "the settings but will not change the driver's mode lists.",
-                                       "Error", kMbOk);
-        DriverListsUnreadable = true;
-        return false;
+    if (!info.exists) return 0;
+    const char* held = info.kind == ValueKind::Dword    ? "a number"
+                       : info.kind == ValueKind::String ? "a text"
+                       : info.kind == ValueKind::ExpandString ? "a text"
+                                                              : nullptr;
+    if (held) {
+        LockDriverLists(std::string("The driver's value '") + name + "' should hold mode records, but it holds " +
+                        held + ".");
+        return 0;
     }
-    return sharedRegistry->ReadBinary(name, buffer.data(), buffer.size()) > 0;
+    if (info.size > kListBufferSize) {
+        LockDriverLists(std::string("The driver's value '") + name + "' holds " + std::to_string(info.size) +
+                        " bytes, more than the 2048 bytes (256 modes) Kelvane can read.");
+        return 0;
+    }
+    return sharedRegistry->ReadBinary(name, buffer.data(), buffer.size());
 }
 
-void TForm1::BuildModeTable(const ListBuffer& firstList) {
-    std::vector<ModeEntry> records = DecodeList(firstList);
-    if (MergeRestrictedModes(modes.ResolutionRows, records)) {
-        // The driver still offers a rate its list forbids: it did not take
-        // the list at boot.
+void TForm1::LockDriverLists(const std::string& why) {
+    DriverListsUnreadable = true;
+    Inform(why + " Kelvane leaves the driver's restricted-mode lists as they are: the refresh rates cannot be "
+                 "changed, but the other settings can.",
+           "Error");
+}
+
+void TForm1::BuildModeTable(const ListBuffer& firstList, std::size_t firstLength) {
+    modes.KeptRawRecords.clear();
+    std::vector<ModeEntry> records = DecodeList(firstList, firstLength, &modes.KeptRawRecords);
+    // The driver still offers a rate its list forbids: it did not take the
+    // list at boot. After a restart the check comes first; it has its own
+    // way back.
+    if (MergeRestrictedModes(modes.ResolutionRows, records) && !CheckMode) {
         if (platform.system.ShowMessageBox("Undisabled refresh rate detected. Strongly recommendated to restore "
                                            "previsious registry data. Restore now?",
                                            "Error", kMbYesNo) == kIdYes)
@@ -283,15 +346,23 @@ void TForm1::BuildModeTable(const ListBuffer& firstList) {
     CollectKeptRecords(modes, records, false);
     for (std::size_t i = 1; i < std::size(kRestrictedListNames); ++i) {
         ListBuffer buffer = EmptyListBuffer();
-        ReadListValue(kRestrictedListNames[i], buffer);
-        CollectKeptRecords(modes, DecodeList(buffer), true);
+        std::size_t length = ReadListValue(kRestrictedListNames[i], buffer);
+        CollectKeptRecords(modes, DecodeList(buffer, length, &modes.KeptRawRecords), true);
     }
 }
 
 void TForm1::ReadAnisoDegree() {
-    std::string degree;
-    ReadTextValue(platform.registry, adapter.DDHALKey, kAnisoDegreeValue, degree);
+    RegValue stored;
+    if (platform.registry.QueryValue(adapter.DDHALKey, kAnisoDegreeValue, stored) != RegStatus::Ok) return;
+    std::string degree(stored.data.begin(), stored.data.end());
     degree = degree.substr(0, degree.find('\0'));
+    if (stored.type != kRegSz || degree.size() > kMaxTextRead) {
+        // A value the controls cannot show: the box shows grayed, and OK
+        // leaves the value alone unless the user sets the box.
+        (*this)["cbAnisoD3D"].SetState(ui::CheckState::Grayed);
+        (*this)["cbAnisoDegree"].enabled = false;
+        return;
+    }
     if (degree.empty()) return;
     (*this)["cbAnisoD3D"].SetState(ui::CheckState::Checked);
     (*this)["cbAnisoDegree"].enabled = true;
@@ -344,7 +415,15 @@ void TForm1::IdentifyAdapter() {
 
     std::optional<std::string> pci = platform.system.ReadFile(InstallFile(platform.registry, "ati.pci"));
     if (!pci) {
-        platform.system.ShowMessageBox("Can't open ati.pci", "Error", kMbOk);
+        std::string folder = GetInstallDir(platform.registry);
+        if (folder == ".") folder = platform.system.CurrentDirectory();
+        std::string text = "Can't open ati.pci\n\nKelvane looked for it in the folder " + folder + ".";
+        // The check after a restart must run whatever else is missing.
+        if (CheckMode) {
+            Inform(text, "Error");
+            return;
+        }
+        platform.system.ShowMessageBox(text, "Error", kMbOk);
         platform.system.EndProgram(0);
     }
     (*this)["lbCardType"].text = CardTypeFromPciIds(*pci, adapter);
@@ -372,13 +451,12 @@ void TForm1::FormPaint() {
         return;
     }
 
-    std::string commandLine = platform.system.CommandLine();
-    std::transform(commandLine.begin(), commandLine.end(), commandLine.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    CheckMode = commandLine.find("/CHECK") != std::string::npos;
-
+    CheckMode = AsksForCheck(platform.system.CommandLine());
     if (CheckMode) {
-        OpenDialog(std::make_unique<TForm5>(platform, adapter.DeviceKey));
+        auto check = std::make_unique<TForm5>(platform, adapter.DeviceKey, OwnDriverValues(adapter));
+        modeCheck = check.get();
+        check->onAnswered = [this] { ShowDeferredMessages(); };
+        OpenDialog(std::move(check));
         FindMenuItem("Language1")->enabled = false;
     } else {
         ExportStartupSnapshot();
@@ -386,7 +464,8 @@ void TForm1::FormPaint() {
 }
 
 // The device key as it was when the program started; Cancel puts it back.
-void TForm1::ExportStartupSnapshot() { ExportSnapshot(platform, kBackupFile, adapter.DeviceKey); }
+// The export runs beside the window; Cancel and OK wait for it.
+void TForm1::ExportStartupSnapshot() { startupSnapshot = StartSnapshot(platform, kBackupFile, adapter.DeviceKey); }
 
 ui::Form& TForm1::OpenDialog(std::unique_ptr<ui::Form> dialog) {
     dialogs.push_back(std::move(dialog));

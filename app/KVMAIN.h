@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "maintenance/Snapshots.h"
+#include "modes/CheckModes.h"
 #include "modes/ModeRecords.h"
 #include "modes/RefreshGrid.h"
 #include "options/TSCheckBox.h"
@@ -20,6 +22,7 @@ inline constexpr int kGridRows = 15;
 class TForm1 : public ui::Form {
 public:
     explicit TForm1(Platform& platform);
+    ~TForm1() override;
 
     // The creation handler: runs the start-up sequence.
     void FormCreate();
@@ -68,6 +71,16 @@ public:
     // Set when a driver list could not be read whole: the driver's lists
     // must then not be written, or the records not read would be lost.
     bool DriverListsUnreadable = false;
+    // The export of "backup.dat" the first paint started.
+    PendingSnapshot startupSnapshot;
+    // The check after the restart, once opened.
+    TForm5* modeCheck = nullptr;
+    // True while that check still runs; it is then brought to the front,
+    // since nothing may end the program before it is answered.
+    bool CheckPending();
+    // A failed save whose previous settings could not be put back: OK must
+    // not overwrite "lastknowngood.dat" with the half-written state.
+    bool SavingStopped = false;
     // Start-up ran to its end; a command aborted half-way leaves the window
     // open but not fit to write anything back.
     bool StartupComplete = false;
@@ -80,15 +93,27 @@ private:
     void BuildMenu();
     void ShowPage(ui::Control& page);
     bool VersionStep();
-    bool ReadListValue(const char* name, ListBuffer& buffer);
-    void BuildModeTable(const ListBuffer& firstList);
+    std::size_t ReadListValue(const char* name, ListBuffer& buffer);
+    void BuildModeTable(const ListBuffer& firstList, std::size_t firstLength);
+    void LockDriverLists(const std::string& why);
     void ReadAnisoDegree();
     void RecordRestartBookkeeping();
     void ShowRateError(std::size_t row);
+    bool ConfirmRowsWithoutRates();
+    bool AnisoDegreeAccepted();
+    std::vector<std::string> UnreadableMaxRateValues();
+    void WriteSettings(const Bytes& list, bool& restart);
     bool RestartDecision();
     void OfferRestart(const std::string& question, const std::string& caption);
     void IdentifyAdapter();
     void ExportStartupSnapshot();
+    // Informs; in a start for the check after a restart, where nothing may
+    // come up before the count-down, the message waits until the check is
+    // answered.
+    void Inform(const std::string& text, const std::string& caption);
+    void ShowDeferredMessages();
+    std::vector<std::pair<std::string, std::string>> deferred_;
+    bool instanceClaimed_ = false;
 };
 
 }  // namespace kv

@@ -1,5 +1,8 @@
 // The main window's commands that end the program: OK applies everything,
 // Cancel and Restore put a snapshot back.
+#include <algorithm>
+#include <cctype>
+
 #include "app/KVMAIN.h"
 #include "maintenance/Snapshots.h"
 #include "modes/Apply.h"
@@ -13,9 +16,16 @@ namespace {
 
 constexpr const char* kRunOnceValue = "Kelvane - test resolution";
 
+// Deletes a value; a value that is still there afterwards ends the save.
+void DeleteOrAbort(SharedRegistry& shared, const char* name) {
+    shared.DeleteValue(name);
+    if (shared.GetValueInfo(name).exists) throw CommandAborted(std::string("Failed to delete '") + name + "'");
+}
+
 }  // namespace
 
 void TForm1::OKClick() {
+    if (CheckPending()) return;
     // Writing back what was never read would overwrite the driver's settings
     // with guesses.
     if (!StartupComplete) {
@@ -24,9 +34,9 @@ void TForm1::OKClick() {
                                        "Error", kMbOk);
         return;
     }
-    if (DriverListsUnreadable) {
-        platform.system.ShowMessageBox("The driver's mode lists could not be read whole at start-up, so Kelvane "
-                                       "will not write them. Nothing was changed.",
+    if (SavingStopped) {
+        platform.system.ShowMessageBox("An earlier save stopped half-way and the settings from before it could not "
+                                       "be put back. Choose Restore Registry first. Nothing was changed.",
                                        "Error", kMbOk);
         return;
     }
@@ -34,6 +44,7 @@ void TForm1::OKClick() {
         ShowRateError(*bad);
         return;
     }
+    if (!ConfirmRowsWithoutRates() || !AnisoDegreeAccepted()) return;
 
     DepthChoice depths{(*this)["cb8"].Checked(), (*this)["cb16"].Checked(), (*this)["cb24"].Checked(),
                        (*this)["cb32"].Checked()};
@@ -43,60 +54,75 @@ void TForm1::OKClick() {
         depths.allow32 = true;
     }
     std::vector<BcdModeRecord> records = RestrictedRecords(modes, (*this)["cbHiFreq"].Checked(), depths);
-    if (records.size() > kMaxListRecords) {
-        platform.system.ShowMessageBox("The rates chosen need " + std::to_string(records.size()) +
+    Bytes list = ListBytes(records, modes);
+    if (!DriverListsUnreadable && list.size() > kListBufferSize) {
+        platform.system.ShowMessageBox("The rates chosen need " + std::to_string((list.size() + 7) / 8) +
                                            " restricted modes, but the driver's list holds at most 256. Nothing "
                                            "was changed: allow more rates and try again.",
                                        "Error", kMbOk);
         return;
     }
-
-    // Restore must be able to undo this change, so the snapshot has to be
-    // complete before the first value is written.
-    if (!TakeSnapshot(platform, kLastKnownGoodFile, adapter.DeviceKey) &&
-        platform.system.ShowMessageBox("The snapshot of the driver's settings (lastknowngood.dat) could not be "
-                                       "made, so Restore could not undo these changes. Apply them anyway?",
-                                       "Warning", kMbYesNo) != kIdYes)
-        return;
-
-    SharedRegistry& shared = *sharedRegistry;
-    std::string deviceKey = "\\" + adapter.DeviceKey;
-    if (shared.OpenKey(deviceKey, false)) {
-        Bytes list;
-        for (const BcdModeRecord& r : records) list.insert(list.end(), r.begin(), r.end());
-        shared.WriteBinary(kRestrictedListNames[0], list);
-        for (std::size_t i = 1; i < std::size(kRestrictedListNames); ++i) shared.DeleteValue(kRestrictedListNames[i]);
+    std::vector<std::string> oddValues = UnreadableMaxRateValues();
+    if (!oddValues.empty()) {
+        std::string names;
+        for (const std::string& n : oddValues) names += (names.empty() ? "'" : ", '") + n + "'";
+        platform.system.ShowMessageBox("Kelvane cannot read the control panel's maximum refresh rate in " + names +
+                                           " (not binary data of at most 2048 bytes), so it leaves that pair as "
+                                           "it is.",
+                                       "Warning", kMbOk);
     }
 
-    WriteBoundOptions(*this, shared, platform.registry, adapter);
-
-    // The ddhal key is the one driver key Kelvane may create, and only
-    // below a device key that exists.
-    ui::Control& aniso = (*this)["cbAnisoD3D"];
-    if (platform.registry.KeyExists(adapter.DeviceKey) && shared.OpenKey(deviceKey + "\\" + kDdhalSubkey, true)) {
-        if (aniso.state == ui::CheckState::Checked)
-            shared.WriteString(kAnisoDegreeValue, (*this)["cbAnisoDegree"].text);
-        else if (aniso.state == ui::CheckState::Unchecked)
-            shared.DeleteValue(kAnisoDegreeValue);
+    // Two snapshots before the first write: "backup.dat", the settings the
+    // check after the restart falls back to, and "lastknowngood.dat", the
+    // one Restore puts back. Without the second nothing is written.
+    if (!FinishSnapshot(platform, startupSnapshot, adapter.DeviceKey))
+        startupSnapshot = StartSnapshot(platform, kBackupFile, adapter.DeviceKey);
+    bool backupTrusted = FinishSnapshot(platform, startupSnapshot, adapter.DeviceKey);
+    if (!TakeSnapshot(platform, kLastKnownGoodFile, adapter.DeviceKey)) {
+        platform.system.ShowMessageBox("Kelvane could not make a complete snapshot of the driver's settings "
+                                       "(lastknowngood.dat), so Restore could not undo this change. Nothing was "
+                                       "changed.",
+                                       "Error", kMbOk);
+        return;
     }
 
     bool restart = false;
-    if (shared.OpenKey(deviceKey, false)) {
-        std::uint8_t highest = HighestSelection(modes.ResolutionRows);
-        for (const MaxRatePair& pair : kMaxRatePairs) {
-            if (!CorrectMaxRatePair(shared, highest, pair)) continue;
-            platform.system.ShowMessageBox("Selected Refresh Rate larger than maximum refresh rate setted up in "
-                                           "Control Panel. Control Panel settings will be corrected.",
-                                           "Warning", kMbOk);
-            restart = true;
+    try {
+        WriteSettings(list, restart);
+    } catch (const CommandAborted& e) {
+        // Half a change is worse than none: put the snapshot back at once.
+        RestoreOutcome outcome = RestoreSnapshot(platform, kLastKnownGoodFile, adapter.DeviceKey,
+                                                 OwnDriverValues(adapter));
+        if (outcome.Ok()) {
+            platform.system.ShowMessageBox(std::string("Saving stopped: ") + e.what() +
+                                               ". Kelvane put the driver's settings back as they were before OK "
+                                               "(lastknowngood.dat).",
+                                           "Error", kMbOk);
+            platform.system.EndProgram(1);
         }
+        SavingStopped = true;
+        platform.system.ShowMessageBox(std::string("Saving stopped: ") + e.what() + ". " +
+                                           RestoreFailureText(outcome, kLastKnownGoodFile) +
+                                           " Choose Restore Registry to try again.",
+                                       "Error", kMbOk);
+        return;
     }
 
     WriteTextValue(platform.registry, kProductSettingsKey, "Version", kVersionText);
     StoreLangFileName();
+    if (DriverListsUnreadable)
+        platform.system.ShowMessageBox("The driver's restricted-mode lists were left as they were, since Kelvane "
+                                       "could not read them at start-up. The other settings were saved.",
+                                       "Warning", kMbOk);
 
     if (RestartDecision()) restart = true;
     if (restart) {
+        // The check after the restart falls back to this very "backup.dat"
+        // and to no other.
+        if (backupTrusted)
+            RememberSnapshotBeforeChange(platform, FileFingerprint(platform, kBackupFile));
+        else
+            ForgetSnapshotBeforeChange(platform);
         // Windows runs this once at the next logon: the mode check then asks
         // whether the screen can be read.
         if (!platform.registry.KeyExists(kRunOnceKey)) platform.registry.CreateKey(kRunOnceKey);
@@ -105,6 +131,94 @@ void TForm1::OKClick() {
         OfferRestart("All changes do not take effect until next boot. Restart?", "Restart needed");
     }
     platform.system.EndProgram(0);
+}
+
+// The driver's settings, in the order the driver's tools always wrote them.
+// A write that fails ends this with CommandAborted.
+void TForm1::WriteSettings(const Bytes& list, bool& restart) {
+    SharedRegistry& shared = *sharedRegistry;
+    std::string deviceKey = "\\" + adapter.DeviceKey;
+    if (!DriverListsUnreadable && shared.OpenKey(deviceKey, false)) {
+        shared.WriteBinary(kRestrictedListNames[0], list);
+        for (std::size_t i = 1; i < std::size(kRestrictedListNames); ++i)
+            DeleteOrAbort(shared, kRestrictedListNames[i]);
+    }
+
+    WriteBoundOptions(*this, shared, platform.registry, adapter);
+
+    // The ddhal key is the one driver key Kelvane may create, and only
+    // below a device key that exists.
+    ui::Control& aniso = (*this)["cbAnisoD3D"];
+    if (aniso.state != ui::CheckState::Grayed && platform.registry.KeyExists(adapter.DeviceKey) &&
+        shared.OpenKey(deviceKey + "\\" + kDdhalSubkey, true)) {
+        if (aniso.state == ui::CheckState::Checked) {
+            if (!shared.WriteString(kAnisoDegreeValue, (*this)["cbAnisoDegree"].text))
+                throw CommandAborted(std::string("Failed to set data for '") + kAnisoDegreeValue + "'");
+        } else {
+            DeleteOrAbort(shared, kAnisoDegreeValue);
+        }
+    }
+
+    // The control panel's maximum follows the rates chosen; with the lists
+    // left alone nothing was chosen.
+    if (!DriverListsUnreadable && shared.OpenKey(deviceKey, false)) {
+        std::uint8_t highest = HighestSelection(modes.ResolutionRows);
+        std::vector<std::string> odd = UnreadableMaxRateValues();
+        for (const MaxRatePair& pair : kMaxRatePairs) {
+            bool readable = std::find(odd.begin(), odd.end(), pair.info) == odd.end() &&
+                            std::find(odd.begin(), odd.end(), pair.maxModeInfo) == odd.end();
+            if (!readable || !CorrectMaxRatePair(shared, highest, pair)) continue;
+            platform.system.ShowMessageBox("Selected Refresh Rate larger than maximum refresh rate setted up in "
+                                           "Control Panel. Control Panel settings will be corrected.",
+                                           "Warning", kMbOk);
+            restart = true;
+        }
+    }
+}
+
+// The values of the maximum-rate pairs that cannot be read as the binary
+// data they should be.
+std::vector<std::string> TForm1::UnreadableMaxRateValues() {
+    std::vector<std::string> odd;
+    SharedRegistry probe(platform.registry);
+    if (!probe.OpenKey("\\" + adapter.DeviceKey, false)) return odd;
+    for (const MaxRatePair& pair : kMaxRatePairs) {
+        for (const char* name : {pair.info, pair.maxModeInfo}) {
+            ValueInfo info = probe.GetValueInfo(name);
+            bool binary = info.kind == ValueKind::Binary || info.kind == ValueKind::Other;
+            if (info.exists && (!binary || info.size > kListBufferSize)) odd.push_back(name);
+        }
+    }
+    return odd;
+}
+
+// A rate above every rate a row offers restricts them all: after the restart
+// the driver offers no mode of that resolution. That needs a yes.
+bool TForm1::ConfirmRowsWithoutRates() {
+    for (std::size_t i = 0; i < modes.ResolutionRows.size(); ++i) {
+        const ResolutionRow& row = modes.ResolutionRows[i];
+        if (row.rates.empty() || row.selected <= row.rates.back()) continue;
+        if (i < InitialSelections.size() && InitialSelections[i] > row.rates.back()) continue;
+        std::string resolution = RefreshGrid::ResolutionText(row);
+        std::string question = "The rate " + std::to_string(row.selected) + " Hz for " + resolution +
+                               " is above every rate it offers (up to " + std::to_string(row.rates.back()) +
+                               " Hz), so all of them would be restricted and after the restart Windows could not "
+                               "use " + resolution + " at all. Restrict every rate of " + resolution + "?";
+        if (platform.system.ShowMessageBox(question, "Warning", kMbYesNo) != kIdYes) return false;
+    }
+    return true;
+}
+
+// The driver takes the degree as a number: a typed text that is none is
+// not written.
+bool TForm1::AnisoDegreeAccepted() {
+    const std::string& degree = (*this)["cbAnisoDegree"].text;
+    if (!(*this)["cbAnisoD3D"].Checked() || degree == InitialAnisoDegree) return true;
+    bool whole = !degree.empty() && degree.size() <= 5 &&
+                 std::all_of(degree.begin(), degree.end(), [](unsigned char c) { return std::isdigit(c); });
+    if (whole) return true;
+    platform.system.ShowMessageBox("The anisotropy degree must be a whole number, such as 16.", "Error", kMbOk);
+    return false;
 }
 
 bool TForm1::RestartDecision() {
@@ -122,18 +236,34 @@ void TForm1::OfferRestart(const std::string& question, const std::string& captio
 }
 
 void TForm1::CancelClick() {
+    if (CheckPending()) return;
     // After a restart the start-up snapshot is of the new settings; the
-    // mode check has its own way back.
-    if (!CheckMode) RestoreSnapshot(platform, kBackupFile, adapter.DeviceKey, OwnDriverValues(adapter.DeviceKey));
+    // mode check has its own way back. Otherwise only the snapshot this
+    // run made at its start will do.
+    if (!CheckMode) {
+        RestoreOutcome outcome{RestoreOutcome::NoSnapshot, "Kelvane could not make it when it started"};
+        if (FinishSnapshot(platform, startupSnapshot, adapter.DeviceKey))
+            outcome = RestoreSnapshot(platform, kBackupFile, adapter.DeviceKey, OwnDriverValues(adapter));
+        if (!outcome.Ok()) platform.system.ShowMessageBox(RestoreFailureText(outcome, kBackupFile), "Error", kMbOk);
+    }
     StoreLangFileName();
     platform.system.EndProgram(0);
 }
 
 void TForm1::bRestoreClick() {
-    std::uintptr_t editor =
-        RestoreSnapshot(platform, kLastKnownGoodFile, adapter.DeviceKey, OwnDriverValues(adapter.DeviceKey));
-    // Windows must not restart before the editor has put everything back.
-    platform.system.WaitForProgram(editor, kSnapshotWaitMs);
+    if (CheckPending()) return;
+    // Windows must not restart before the editor has put everything back:
+    // the restore waits for it and checks that every value is back.
+    RestoreOutcome outcome =
+        RestoreSnapshot(platform, kLastKnownGoodFile, adapter.DeviceKey, OwnDriverValues(adapter));
+    if (!outcome.Ok()) {
+        platform.system.ShowMessageBox(RestoreFailureText(outcome, kLastKnownGoodFile), "Error", kMbOk);
+        platform.system.EndProgram(0);
+    }
+    // The change is taken back: neither its check after the next restart
+    // nor that check's fallback may bring it again.
+    platform.registry.DeleteValue(kRunOnceKey, kRunOnceValue);
+    ForgetSnapshotBeforeChange(platform);
     OfferRestart("Registry restored from backup. Restart now?", "Restart Needed");
     platform.system.EndProgram(0);
 }

@@ -1,5 +1,9 @@
 // Copies of the adapter's device key, written and read back by the system's
 // registry editor, so that a change to the driver's settings can be undone.
+//
+// A snapshot is trusted only when it is whole: a new one is exported beside
+// the old file, waited for, checked, and only then put in the old file's
+// place; every restore checks the file again before the editor imports it.
 #pragma once
 
 #include <cstdint>
@@ -20,16 +24,25 @@ std::string ExportParameters(const std::string& installDir, const std::string& f
                              const std::string& deviceKey);
 std::string ImportParameters(const std::string& installDir, const std::string& fileName);
 
-// Start the registry editor and return its process handle (0 when it could
-// not be started); neither waits.
-std::uintptr_t ExportSnapshot(Platform& p, const std::string& fileName, const std::string& deviceKey);
-std::uintptr_t ImportSnapshot(Platform& p, const std::string& fileName);
-
 // How long a change waits for the registry editor to finish a snapshot.
 inline constexpr std::uint32_t kSnapshotWaitMs = 60000;
 
-// Makes a fresh snapshot and waits for it; false when no file with content
-// exists afterwards, so a change must not rely on it.
+// A snapshot whose export has been started into a file beside its own.
+struct PendingSnapshot {
+    std::string fileName;  // "" when none was started
+    std::uintptr_t editor = 0;
+    bool finished = false;
+    bool trusted = false;  // finished, checked and in place
+};
+
+// Starts exporting the device key into "<fileName>.new"; does not wait.
+PendingSnapshot StartSnapshot(Platform& p, const std::string& fileName, const std::string& deviceKey);
+// Waits for the export, checks that it is a whole copy of the device key
+// and puts it in place of the old file. False, with the old file left as it
+// was, when any of that fails. A snapshot is finished once; later calls
+// give the first answer.
+bool FinishSnapshot(Platform& p, PendingSnapshot& pending, const std::string& deviceKey);
+// Both at once: a change must not be written unless this says true.
 bool TakeSnapshot(Platform& p, const std::string& fileName, const std::string& deviceKey);
 
 // A registry value: its key under HKEY_LOCAL_MACHINE and its name.
@@ -38,12 +51,44 @@ struct ValueRef {
     std::string name;
 };
 
-// Puts a snapshot back. The registry editor only adds and replaces values,
-// so of `ownValues` (the values Kelvane itself writes) those that the
-// snapshot does not hold are deleted first: otherwise a restricted-mode list
-// written after the snapshot would survive its restore. Returns the
-// editor's process handle.
-std::uintptr_t RestoreSnapshot(Platform& p, const std::string& fileName, const std::string& deviceKey,
-                               const std::vector<ValueRef>& ownValues);
+struct RestoreOutcome {
+    enum Result {
+        Restored,
+        NoSnapshot,     // missing, cut off, or of another key: nothing was changed
+        NotThisChange,  // a snapshot, but not the one taken before the change
+        ImportFailed,   // the registry editor did not put the values back; nothing was deleted
+        PartlyRestored, // imported, but a value the snapshot lacks could not be deleted
+    };
+    Result result = NoSnapshot;
+    // What went wrong, in a few words a user can follow.
+    std::string detail;
+    bool Ok() const { return result == Restored; }
+};
+
+// Puts a snapshot back. The file is checked first; the registry editor
+// imports it and is waited for; only when every value of the file is back
+// in the registry are those of `ownValues` (the values Kelvane writes) that
+// the file lacks deleted, since the editor only adds and replaces values.
+// With `expectedFingerprint` the file must also be the very one that was
+// fingerprinted.
+RestoreOutcome RestoreSnapshot(Platform& p, const std::string& fileName, const std::string& deviceKey,
+                               const std::vector<ValueRef>& ownValues, const std::string* expectedFingerprint = nullptr);
+
+// The message for a restore that did not restore: what went wrong and what
+// was (not) changed.
+std::string RestoreFailureText(const RestoreOutcome& outcome, const std::string& fileName);
+
+// A short text that changes whenever a file's contents do.
+std::string Fingerprint(const std::string& content);
+// The fingerprint of the snapshot file as it is now; "" when it cannot be
+// read.
+std::string FileFingerprint(Platform& p, const std::string& fileName);
+
+// The check after a restart puts back "backup.dat" only when it is the file
+// the change it checks was made from: the change records its fingerprint
+// here, and a restore that takes the change back forgets it.
+void RememberSnapshotBeforeChange(Platform& p, const std::string& fingerprint);
+std::string SnapshotBeforeChange(Platform& p);
+void ForgetSnapshotBeforeChange(Platform& p);
 
 }  // namespace kv

@@ -1,6 +1,7 @@
 #include "modes/Apply.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "options/OptionTable.h"
 
@@ -23,6 +24,15 @@ std::vector<BcdModeRecord> RestrictedRecords(const ModeTable& table, bool restri
     for (auto [allowed, depth] : depthBoxes)
         if (!allowed) records.push_back(EncodeModeRecord({0, 0, depth, 0}));
     return records;
+}
+
+Bytes ListBytes(const std::vector<BcdModeRecord>& records, const ModeTable& table) {
+    Bytes list;
+    for (const BcdModeRecord& r : records) list.insert(list.end(), r.begin(), r.end());
+    std::vector<Bytes> raw = table.KeptRawRecords;
+    std::stable_partition(raw.begin(), raw.end(), [](const Bytes& r) { return r.size() == 8; });
+    for (const Bytes& r : raw) list.insert(list.end(), r.begin(), r.end());
+    return list;
 }
 
 std::uint8_t HighestSelection(const std::vector<ResolutionRow>& rows) {
@@ -57,12 +67,27 @@ bool CorrectMaxRatePair(SharedRegistry& shared, std::uint8_t rate, const MaxRate
     return corrected;
 }
 
-std::vector<ValueRef> OwnDriverValues(const std::string& deviceKey) {
+namespace {
+
+bool LiesUnder(const std::string& key, const std::string& parent) {
+    if (key.size() <= parent.size() || key[parent.size()] != '\\') return false;
+    for (std::size_t i = 0; i < parent.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(key[i])) != std::tolower(static_cast<unsigned char>(parent[i])))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+std::vector<ValueRef> OwnDriverValues(const AdapterContext& adapter) {
+    const std::string& deviceKey = adapter.DeviceKey;
     std::vector<ValueRef> values;
     for (const char* name : kRestrictedListNames) values.push_back({deviceKey, name});
     for (const char* name : kNonStandardListNames) values.push_back({deviceKey, name});
     for (const OptionDef& def : DriverOptions()) values.push_back({deviceKey, def.registryKey});
     values.push_back({deviceKey + "\\" + kDdhalSubkey, kAnisoDegreeValue});
+    if (LiesUnder(adapter.DesktopKey, deviceKey))
+        for (const OptionDef& def : DesktopOptions()) values.push_back({adapter.DesktopKey, def.registryKey});
     return values;
 }
 

@@ -8,6 +8,7 @@
 
 #include "maintenance/Snapshots.h"
 #include "modes/ModeRecords.h"
+#include "platform/AdapterContext.h"
 #include "platform/SharedRegistry.h"
 
 namespace kv {
@@ -21,6 +22,9 @@ struct DepthChoice {
 // Then the kept resolution and rate records, then one record per colour
 // depth that is not allowed.
 std::vector<BcdModeRecord> RestrictedRecords(const ModeTable& table, bool restrictHigher, const DepthChoice& depths);
+// The list value's bytes: the records, then the kept records that are no
+// valid mode, byte for byte (a short one can only come last).
+Bytes ListBytes(const std::vector<BcdModeRecord>& records, const ModeTable& table);
 
 // The largest selection, 255 ("every rate restricted") not counted.
 std::uint8_t HighestSelection(const std::vector<ResolutionRow>& rows);
@@ -45,8 +49,9 @@ inline constexpr std::size_t kMaxModeInfoRateByte = 16;
 // are absent, or too short to hold the rate byte, are left alone.
 bool CorrectMaxRatePair(SharedRegistry& shared, std::uint8_t rate, const MaxRatePair& pair);
 
-// The values under the adapter's keys that Kelvane writes: a restore deletes
-// those its snapshot lacks.
-std::vector<ValueRef> OwnDriverValues(const std::string& deviceKey);
+// The values under the adapter's device key that Kelvane writes: a restore
+// deletes those its snapshot lacks. On Windows 2000 the desktop options lie
+// under the device key too, inside the snapshot.
+std::vector<ValueRef> OwnDriverValues(const AdapterContext& adapter);
 
 }  // namespace kv

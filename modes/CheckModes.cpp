@@ -1,7 +1,5 @@
 #include "modes/CheckModes.h"
 
-#include "maintenance/Snapshots.h"
-#include "modes/Apply.h"
 #include "platform/Misc.h"
 
 namespace kv {
@@ -13,11 +11,15 @@ constexpr const char* kSecondPrefix = "Settings will be automatically restored f
 
 }  // namespace
 
-TForm5::TForm5(Platform& platform, std::string deviceKey)
+TForm5::TForm5(Platform& platform, std::string deviceKey, std::vector<ValueRef> ownValues)
     : ui::Form("TForm5", "Kelvane - Checking Video Modes...", 380, 128),
       platform_(platform),
-      deviceKey_(std::move(deviceKey)) {
+      deviceKey_(std::move(deviceKey)),
+      ownValues_(std::move(ownValues)) {
     stayOnTop = true;
+    // Nobody may be able to read the screen: closing the window must not
+    // stop the count-down, so the window stays until it is answered.
+    onCloseQuery = [] { return false; };
     auto& label1 = Add(ui::Kind::Label, "Label1", "", ui::Rect{10, 14, 360, 30},
                        "Settings implemented. If you can read this message, click \"OK\".");
     label1.align = ui::Align::Center;
@@ -49,17 +51,39 @@ void TForm5::bCancelClick() {
         return;
     }
     ModeCheckCountdown = kStopped;
-    std::uintptr_t editor = RestoreSnapshot(platform_, kBackupFile, deviceKey_, OwnDriverValues(deviceKey_));
+    answered_ = true;
+    FallBackToBackup();
+}
+
+// The settings from before the change, then a restart to take them. Only
+// the snapshot that change was made from will do: a later one may hold the
+// change itself, and one the user has restored away must not come back.
+void TForm5::FallBackToBackup() {
+    std::string expected = SnapshotBeforeChange(platform_);
+    RestoreOutcome outcome;
+    if (expected.empty())
+        outcome = {RestoreOutcome::NotThisChange, "no change awaiting this check was recorded"};
+    else
+        outcome = RestoreSnapshot(platform_, kBackupFile, deviceKey_, ownValues_, &expected);
+    if (!outcome.Ok()) {
+        platform_.system.ShowMessageBox(RestoreFailureText(outcome, kBackupFile) +
+                                            " The lowest refresh rate stays selected.",
+                                        "Error", kMbOk);
+        if (onAnswered) onAnswered();
+        return;
+    }
+    ForgetSnapshotBeforeChange(platform_);
     AcquireShutdownPrivilege(platform_.system);
-    // Restart only once the old settings are back in place.
-    platform_.system.WaitForProgram(editor, kSnapshotWaitMs);
     platform_.system.RestartWindows();
 }
 
 void TForm5::bOKClick() {
     if (!ModeCheckFirstPhase) MinimalRateSweep(false);
     ModeCheckCountdown = kStopped;
+    answered_ = true;
+    ForgetSnapshotBeforeChange(platform_);
     closed = true;
+    if (onAnswered) onAnswered();
 }
 
 void TForm5::MinimalRateSweep(bool store) {

@@ -4,8 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
+#include "maintenance/Snapshots.h"
 #include "platform/Platform.h"
 #include "ui/Form.h"
 
@@ -13,8 +16,10 @@ namespace kv {
 
 class TForm5 : public ui::Form {
 public:
-    // `deviceKey` is the adapter whose snapshot the fallback puts back.
-    TForm5(Platform& platform, std::string deviceKey);
+    // `deviceKey` is the adapter whose snapshot the fallback puts back;
+    // `ownValues` the values Kelvane writes there, deleted when the
+    // snapshot lacks them.
+    TForm5(Platform& platform, std::string deviceKey, std::vector<ValueRef> ownValues);
 
     void Timer1Timer();
     void bOKClick();
@@ -31,9 +36,20 @@ public:
     std::string CountdownPrefix;
     std::string UnitWord;  // the word after the number; none in English
 
+    // Until the user answers, or the count-down has run its course, the
+    // check decides what happens to the new settings.
+    bool Pending() const { return !answered_; }
+    // Called once the check is answered, or has fallen back without a
+    // restart.
+    std::function<void()> onAnswered;
+
 private:
+    void FallBackToBackup();
+
     Platform& platform_;
     std::string deviceKey_;
+    std::vector<ValueRef> ownValues_;
+    bool answered_ = false;
 };
 
 }  // namespace kv

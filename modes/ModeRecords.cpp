@@ -14,7 +14,7 @@ void PutField(BcdModeRecord& r, std::size_t at, std::uint16_t value) {
     r[at + 1] = ToBcd(v % 100);
 }
 
-std::uint8_t FromBcd(std::uint8_t b) { return b == 0 ? 0 : static_cast<std::uint8_t>((b >> 4) * 10 + (b & 0x0F)); }
+std::uint8_t FromBcd(std::uint8_t b) { return static_cast<std::uint8_t>((b >> 4) * 10 + (b & 0x0F)); }
 
 }  // namespace
 
@@ -33,17 +33,19 @@ ListBuffer EmptyListBuffer() {
     return b;
 }
 
-std::vector<ModeEntry> DecodeList(const ListBuffer& buffer) {
-    ListBuffer decoded = buffer;
-    for (std::uint8_t& b : decoded) {
-        if (b == 0xFF) break;
-        b = FromBcd(b);
-    }
+std::vector<ModeEntry> DecodeList(const ListBuffer& buffer, std::size_t length, std::vector<Bytes>* raw) {
+    length = std::min(length, buffer.size());
     std::vector<ModeEntry> records;
-    for (std::size_t i = 0; i < kMaxListRecords; ++i) {
-        const std::uint8_t* r = &decoded[i * 8];
+    for (std::size_t at = 0; at < length; at += 8) {
+        const std::uint8_t* r = &buffer[at];
         if (r[0] == 0xFF) break;
-        auto field = [&](int at) { return static_cast<std::uint16_t>(r[at] * 100 + r[at + 1]); };
+        std::size_t size = std::min<std::size_t>(8, length - at);
+        bool valid = size == 8 && std::all_of(r, r + 8, [](std::uint8_t b) { return (b >> 4) <= 9 && (b & 0x0F) <= 9; });
+        if (!valid) {
+            if (raw) raw->emplace_back(r, r + size);
+            continue;
+        }
+        auto field = [&](int i) { return static_cast<std::uint16_t>(FromBcd(r[i]) * 100 + FromBcd(r[i + 1])); };
         records.push_back({field(0), field(2), field(4), field(6)});
     }
     return records;

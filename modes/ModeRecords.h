@@ -31,10 +31,14 @@ inline constexpr std::size_t kMaxListRecords = kListBufferSize / 8;
 using ListBuffer = std::array<std::uint8_t, kListBufferSize>;
 
 BcdModeRecord EncodeModeRecord(const ModeEntry& entry);
-// Decodes the records of a list buffer the way the driver's tools always
-// have: byte by byte up to the first 0xFF byte, then record by record up to
-// the first record that begins with 0xFF.
-std::vector<ModeEntry> DecodeList(const ListBuffer& buffer);
+// Decodes a list buffer record by record up to the first record that begins
+// with 0xFF, as the driver reads it; `length` is how many bytes the value
+// held. A record that is not valid BCD (a nibble above 9), or the short
+// record a length that is no multiple of 8 ends with, is no mode at all: it
+// is left out of the result and, when `raw` is given, kept there byte for
+// byte so that it can be written back as it was.
+std::vector<ModeEntry> DecodeList(const ListBuffer& buffer, std::size_t length = kListBufferSize,
+                                  std::vector<Bytes>* raw = nullptr);
 ListBuffer EmptyListBuffer();
 
 struct ResolutionRow {
@@ -59,6 +63,8 @@ struct ModeTable {
     std::vector<RestrictedResolution> RestrictedResolutions;
     // Kept at full width: a rate record above 255 Hz is written back as read.
     std::vector<std::uint16_t> RestrictedRates;
+    // Records that are no valid mode, kept byte for byte.
+    std::vector<Bytes> KeptRawRecords;
     bool ExtraListsHoldModes = false;
 };
 

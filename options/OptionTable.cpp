@@ -57,10 +57,7 @@ std::string BranchKey(const TTSCheckBox& box, const AdapterContext& ctx) {
 
 // 0 and 1 are the only states a value can show; anything else stays grayed.
 void ShowStoredFlag(TTSCheckBox& box, unsigned value) {
-    if (value > 1) {
-        box.KeepUnreadableValue = true;
-        return;
-    }
+    if (value > 1) return;
     bool on = (value == 1) != box.RegistryKeyInverted;
     box.SetState(on ? CheckState::Checked : CheckState::Unchecked);
 }
@@ -68,35 +65,29 @@ void ShowStoredFlag(TTSCheckBox& box, unsigned value) {
 void ReadOne(TTSCheckBox& box, SharedRegistry& shared, IRegistry& reg, const std::string& key) {
     bool opened = !key.empty() && shared.OpenKey("\\" + key, false);
     box.SetState(CheckState::Grayed);
-    box.KeepUnreadableValue = false;
     if (!opened) return;
     ValueInfo info = shared.GetValueInfo(box.RegistryKey);
     if (!info.exists) return;
     if (info.kind == ValueKind::Dword) {
         box.RegistryKeyType = RegType::REG_DWORD;
+        // Only the low half counts, as the driver's tools have always read
+        // it: 0x10001 shows checked.
         std::uint16_t value = 255;
         ReadDwordValue(reg, key, box.RegistryKey, value);
-        // The helper keeps only the low half; 0x10001 is not "on".
-        RegValue raw;
-        bool wide = reg.QueryValue(key, box.RegistryKey, raw) == RegStatus::Ok && raw.data.size() == 4 &&
-                    (raw.data[2] != 0 || raw.data[3] != 0);
-        ShowStoredFlag(box, wide ? 2u : value);
+        ShowStoredFlag(box, value);
     } else if (info.kind == ValueKind::Binary && info.size <= 4) {
         box.RegistryKeyType = RegType::REG_BINARY;
         std::uint8_t buffer[4] = {255, 0, 0, 0};
         shared.ReadBinary(box.RegistryKey, buffer, sizeof buffer);
         ShowStoredFlag(box, buffer[0]);
-    } else {
-        // A longer binary, or a value of another type: shown grayed and
-        // kept as it is.
-        if (info.kind == ValueKind::Binary) box.RegistryKeyType = RegType::REG_BINARY;
-        box.KeepUnreadableValue = true;
+    } else if (info.kind == ValueKind::Binary) {
+        // A longer binary shows grayed and is kept as it is.
+        box.RegistryKeyType = RegType::REG_BINARY;
     }
 }
 
 void WriteOne(TTSCheckBox& box, SharedRegistry& shared, IRegistry& reg, const std::string& key) {
-    if (key.empty() || !shared.OpenKey("\\" + key, false)) return;
-    if (box.state == CheckState::Grayed && box.KeepUnreadableValue && !box.touched) return;
+    if (box.state == box.StartState || key.empty() || !shared.OpenKey("\\" + key, false)) return;
     bool on = (box.state == CheckState::Checked) != box.RegistryKeyInverted;
     switch (box.RegistryKeyType) {
         case RegType::REG_BINARY:
@@ -108,8 +99,8 @@ void WriteOne(TTSCheckBox& box, SharedRegistry& shared, IRegistry& reg, const st
         case RegType::REG_DWORD:
             if (box.state == CheckState::Grayed)
                 shared.DeleteValue(box.RegistryKey);
-            else
-                WriteDwordValue(reg, key, box.RegistryKey, on ? 1 : 0);
+            else if (WriteDwordValue(reg, key, box.RegistryKey, on ? 1 : 0) != kDone)
+                throw CommandAborted("Failed to set data for '" + box.RegistryKey + "'");
             break;
         default: break;
     }
@@ -231,6 +222,7 @@ void ReadBoundOptions(ui::Form& form, SharedRegistry& shared, IRegistry& reg, Ad
         if (box->RegistryBranch == RBranch::rbOther) continue;
         if (box->RegistryBranch == RBranch::rbDesktop) ctx.DesktopKey = FindDesktopKey(reg, ctx);
         ReadOne(*box, shared, reg, BranchKey(*box, ctx));
+        box->StartState = box->state;
         box->touched = false;
     }
 }

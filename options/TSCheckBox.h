@@ -51,10 +51,10 @@ public:
     bool RestartRequred = false;
     RBranch RegistryBranch = RBranch::rbDevice;
 
-    // Set when start-up found a value the box cannot show (another number,
-    // type or length): it is then left exactly as it is unless the user
-    // changes the box.
-    bool KeepUnreadableValue = false;
+    // The state start-up showed. A box that ends where it started leaves
+    // its value exactly as it is, whatever the value holds: one the box
+    // cannot show (another number, type or length) is never rewritten.
+    ui::CheckState StartState = ui::CheckState::Grayed;
 
 private:
     TSClickState& clicks_;

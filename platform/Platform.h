@@ -158,6 +158,19 @@ public:
     virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
     virtual bool WriteFile(const std::string& path, const std::string& content) = 0;
     virtual bool RemoveFile(const std::string& path) = 0;
+    // Moves a file over another, replacing it; false (both left as they
+    // were) when the target cannot be replaced, such as a locked or
+    // read-only file.
+    virtual bool MoveFileOver(const std::string& from, const std::string& to) = 0;
+    // One running Kelvane: true for the first claim of the name on the
+    // machine; a second program's claim fails while the first runs.
+    virtual bool ClaimSingleInstance(const std::string& name) = 0;
+    // Gives the claim up before the program ends (Windows drops it at the
+    // end of the process anyway).
+    virtual void ReleaseSingleInstance(const std::string& name) = 0;
+    // Brings the top-level window of that window class to the front,
+    // restoring it when it is minimised.
+    virtual void ActivateWindow(const std::string& windowClass) = 0;
     [[noreturn]] virtual void EndProgram(int exitCode) = 0;
 };
 

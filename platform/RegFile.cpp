@@ -312,6 +312,10 @@ struct Reader {
     bool cp1252 = false;    // the 8-bit file was not UTF-8
     bool haveKey = false;
     std::string key;
+    // What a check of the whole file needs: the sections in file order and
+    // the lines regedit would pass over.
+    std::vector<std::string> sections;
+    int passedOver = 0;
 
     // Where the key named between the brackets lies in this registry, or
     // false for another root.
@@ -324,21 +328,24 @@ struct Reader {
 
     // A key line without its closing bracket is passed over and the values
     // after it still go to the key before; any other key line closes that.
-    void KeyLine(const std::string& line) {
+    // False for a line regedit passes over.
+    bool KeyLine(const std::string& line) {
         std::size_t close = line.rfind(']');
-        if (close == std::string::npos) return;
+        if (close == std::string::npos) return false;
         haveKey = false;
         std::string inner = line.substr(1, close - 1);
+        sections.push_back(inner);
         bool remove = !inner.empty() && inner[0] == '-';
         std::string rel;
-        if (!LocalPath(remove ? inner.substr(1) : inner, rel)) return;
+        if (!LocalPath(remove ? inner.substr(1) : inner, rel)) return true;
         if (remove) {
             if (!SplitPath(rel).empty()) reg.DeleteKey(rel);
-            return;
+            return true;
         }
         reg.CreateKey(rel);
         key = rel;
         haveKey = true;
+        return true;
     }
 
     // The text of a string value as the registry holds it: UTF-8 with the
@@ -377,16 +384,16 @@ struct Reader {
         }
     }
 
-    void ValueLine(std::size_t& index, const std::string& line) {
+    bool ValueLine(std::size_t& index, const std::string& line) {
         std::size_t pos = 0;
         std::string name;
         if (line[0] == '@') {
             pos = 1;
         } else if (!ParseQuoted(line, pos, name)) {
-            return;
+            return false;
         }
         SkipBlanks(line, pos);
-        if (pos >= line.size() || line[pos] != '=') return;
+        if (pos >= line.size() || line[pos] != '=') return false;
         ++pos;
         SkipBlanks(line, pos);
 
@@ -397,48 +404,53 @@ struct Reader {
                 ++pos;
                 int digits;
                 type = ParseHexNumber(line, pos, digits);
-                if (digits == 0 || digits > 8 || !StartsWith(line, pos, ")")) return;
+                if (digits == 0 || digits > 8 || !StartsWith(line, pos, ")")) return false;
                 ++pos;
             }
-            if (!StartsWith(line, pos, ":")) return;
+            if (!StartsWith(line, pos, ":")) return false;
             std::string text = HexText(index, line.substr(pos + 1));
             Bytes data;
-            if (!ParseHexBytes(text, data) || !haveKey) return;
+            if (!ParseHexBytes(text, data) || !haveKey) return false;
             if (type == kRegSz || type == kRegExpandSz || type == kRegMultiSz) {
                 std::string s = StringData(data);
                 data.assign(s.begin(), s.end());
             }
             reg.SetValue(key, name, RegValue{type, data});
-            return;
+            return true;
         }
 
-        if (!haveKey) return;
+        if (!haveKey) return false;
         if (line[pos] == '-' && AtLineEnd(line, pos + 1)) {
             reg.DeleteValue(key, name);
+            return true;
         } else if (line[pos] == '"') {
             std::string text;
-            if (!ParseQuoted(line, pos, text) || !AtLineEnd(line, pos)) return;
+            if (!ParseQuoted(line, pos, text) || !AtLineEnd(line, pos)) return false;
             text += '\0';
             reg.SetValue(key, name, RegValue{kRegSz, Bytes(text.begin(), text.end())});
+            return true;
         } else if (StartsWith(line, pos, "dword:")) {
             pos += 6;
             SkipBlanks(line, pos);
             int digits;
             std::uint32_t n = ParseHexNumber(line, pos, digits);
-            if (digits == 0 || digits > 8 || !AtLineEnd(line, pos)) return;
+            if (digits == 0 || digits > 8 || !AtLineEnd(line, pos)) return false;
             reg.SetDword(key, name, n);
+            return true;
         }
+        return false;
     }
 
     void Run() {
         for (std::size_t i = 1; i < lines.size(); ++i) {
             std::string line = TrimLeft(lines[i]);
-            if (line.empty()) continue;
-            if (line[0] == '[') {
-                KeyLine(line);
-            } else if (line[0] == '"' || line[0] == '@') {
-                ValueLine(i, line);
-            }
+            if (line.empty() || line[0] == ';') continue;
+            bool taken = false;
+            if (line[0] == '[')
+                taken = KeyLine(line);
+            else if (line[0] == '"' || line[0] == '@')
+                taken = ValueLine(i, line);
+            if (!taken) ++passedOver;
         }
     }
 };
@@ -463,9 +475,11 @@ std::string ExportRegBranch(SimRegistry& reg, const std::string& keyPath) {
     return out;
 }
 
-bool ImportRegFile(SimRegistry& reg, const std::string& fileBytes, std::string* error) {
-    Reader reader(reg);
-    std::string text;
+namespace {
+
+// Decodes the file and splits it into lines; false when it does not begin
+// with a registry editor header. `text` is the whole decoded text.
+bool ReadLines(Reader& reader, const std::string& fileBytes, std::string& text, std::string* error) {
     if (fileBytes.size() >= 2 && static_cast<unsigned char>(fileBytes[0]) == 0xFF &&
         static_cast<unsigned char>(fileBytes[1]) == 0xFE) {
         reader.unicode = true;
@@ -482,7 +496,46 @@ bool ImportRegFile(SimRegistry& reg, const std::string& fileBytes, std::string* 
         if (error) *error = "not a registry file: the first line is not a registry editor header";
         return false;
     }
+    return true;
+}
+
+bool SameKeyName(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && SameNoCase(a, b.c_str());
+}
+
+}  // namespace
+
+bool ImportRegFile(SimRegistry& reg, const std::string& fileBytes, std::string* error) {
+    Reader reader(reg);
+    std::string text;
+    if (!ReadLines(reader, fileBytes, text, error)) return false;
     reader.Run();
+    return true;
+}
+
+bool CheckRegExport(const std::string& fileBytes, const std::string& keyPath, SimRegistry& parsed,
+                    std::string* why) {
+    auto fail = [why](const std::string& reason) {
+        if (why) *why = reason;
+        return false;
+    };
+    Reader reader(parsed);
+    std::string text;
+    if (!ReadLines(reader, fileBytes, text, why)) return false;
+    reader.Run();
+    std::string top = std::string(kRoot) + "\\" + keyPath;
+    if (reader.sections.empty() || !SameKeyName(reader.sections.front(), top))
+        return fail("it is not a copy of HKEY_LOCAL_MACHINE\\" + keyPath);
+    for (const std::string& section : reader.sections)
+        if (!SameKeyName(section, top) && !SameKeyName(section.substr(0, top.size() + 1), top + "\\"))
+            return fail("it holds the key " + section + ", which lies outside the copied key");
+    if (reader.passedOver > 0) return fail("some of its lines cannot be read");
+    // regedit ends every export with an empty line after the last value; a
+    // file cut off while it was written lacks it.
+    bool endsWithEmptyLine = text.size() >= 2 && text.back() == '\n' &&
+                             (text[text.size() - 2] == '\n' ||
+                              (text.size() >= 4 && text.compare(text.size() - 4, 4, "\r\n\r\n") == 0));
+    if (!endsWithEmptyLine) return fail("it ends before the registry editor finished it");
     return true;
 }
 

@@ -24,4 +24,12 @@ std::string ExportRegBranch(SimRegistry& reg, const std::string& keyPath);
 // are not a registry file at all; nothing is changed then.
 bool ImportRegFile(SimRegistry& reg, const std::string& fileBytes, std::string* error = nullptr);
 
+// Whether a file is a whole export of HKEY_LOCAL_MACHINE\keyPath, as regedit
+// writes one: it has the header, every line of it can be read, its first
+// key is that key and all others lie below it, and it ends with the empty
+// line regedit writes after the last value. Its contents are imported into
+// `parsed`; `why` says what is wrong in words a user can follow.
+bool CheckRegExport(const std::string& fileBytes, const std::string& keyPath, SimRegistry& parsed,
+                    std::string* why = nullptr);
+
 }  // namespace kv

@@ -68,6 +68,17 @@ std::vector<DisplayMode> SimAtiAdapter::HardwareModes() {
     return modes;
 }
 
+std::vector<DisplayMode> SimAtiAdapter::RawOnlyModes() {
+    std::vector<DisplayMode> modes;
+    for (std::uint32_t depth : {8u, 16u, 32u}) {
+        modes.push_back({1024, 768, depth, 120});
+        modes.push_back({1280, 1024, depth, 100});
+        modes.push_back({1600, 1200, depth, 85});
+    }
+    std::sort(modes.begin(), modes.end(), ModeLess);
+    return modes;
+}
+
 void SimAtiAdapter::Boot() {
     std::vector<DisplayMode> modes = HardwareModes();
 
@@ -96,14 +107,19 @@ void SimAtiAdapter::Boot() {
         auto list = ReadList(registry_, kDeviceKey, name);
         restricted.insert(restricted.end(), list.begin(), list.end());
     }
-    offered_.clear();
-    for (const DisplayMode& m : modes) {
-        bool banned = std::any_of(restricted.begin(), restricted.end(), [&](const ModeRecord& r) {
+    auto banned = [&](const DisplayMode& m) {
+        return std::any_of(restricted.begin(), restricted.end(), [&](const ModeRecord& r) {
             return Matches(r.width, m.width) && Matches(r.height, m.height) && Matches(r.depth, m.bitsPerPixel) &&
                    Matches(r.rate, m.frequency);
         });
-        if (!banned) offered_.push_back(m);
-    }
+    };
+    offered_.clear();
+    for (const DisplayMode& m : modes)
+        if (!banned(m)) offered_.push_back(m);
+    offeredRaw_ = offered_;
+    for (const DisplayMode& m : RawOnlyModes())
+        if (!banned(m)) offeredRaw_.push_back(m);
+    std::sort(offeredRaw_.begin(), offeredRaw_.end(), ModeLess);
 
     current_ = {1024, 768, 32, 0};
     for (const DisplayMode& m : offered_) {
@@ -122,9 +138,12 @@ std::optional<DisplayDeviceInfo> SimAtiAdapter::EnumDevice(std::uint32_t index) 
 }
 
 std::optional<DisplayMode> SimAtiAdapter::EnumMode(const std::string& deviceName, std::uint32_t index,
-                                                   std::uint32_t) {
-    if (deviceName != kDeviceName || index >= offered_.size()) return std::nullopt;
-    return offered_[index];
+                                                   std::uint32_t flags) {
+    lastEnumFlags = flags;
+    const std::vector<DisplayMode>& modes =
+        enumeration ? *enumeration : (flags & kEnumRawMode) ? offeredRaw_ : offered_;
+    if (deviceName != kDeviceName || index >= modes.size()) return std::nullopt;
+    return modes[index];
 }
 
 bool SimAtiAdapter::Offers(const DisplayMode& mode) const {

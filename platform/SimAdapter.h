@@ -36,10 +36,21 @@ public:
     // Every mode the monitor and card can show, in the order Windows
     // enumerates them: by depth, then width, height and rate.
     static std::vector<DisplayMode> HardwareModes();
+    // Modes the card makes but the monitor cannot take: Windows prunes them
+    // unless asked for the raw list.
+    static std::vector<DisplayMode> RawOnlyModes();
+
+    // When set, the enumeration returns exactly these modes, in this order
+    // (duplicates and all), whatever the flags: the odd lists some drivers
+    // give.
+    std::optional<std::vector<DisplayMode>> enumeration;
+    // The flags of the last enumeration call.
+    std::uint32_t lastEnumFlags = 0;
 
 private:
     IRegistry& registry_;
     std::vector<DisplayMode> offered_;
+    std::vector<DisplayMode> offeredRaw_;
     DisplayMode current_;
     std::uint32_t storedFrequency_ = 0;
 };

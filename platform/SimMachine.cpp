@@ -63,23 +63,45 @@ int SimSystem::ShowMessageBox(const std::string& text, const std::string& captio
 std::uintptr_t SimSystem::ShellOpen(const std::string& file, const std::string& parameters,
                                     const std::string& directory, int show) {
     launches.push_back({file, parameters, directory, show});
+    std::uintptr_t handle = launches.size();
     if (Lower(file) == "regedit.exe") {
         if (!registryEditorPresent) return 0;
-        RunRegistryEditor(parameters);
+        // It does its work when it is waited for, or later on its own: a
+        // program that does not wait cannot rely on it being done.
+        running_[handle] = StartRegistryEditor(parameters);
     }
-    return launches.size();
+    return handle;
 }
 
-// The registry editor finishes at once on this machine.
-bool SimSystem::WaitForProgram(std::uintptr_t handle, std::uint32_t) { return handle != 0; }
+bool SimSystem::WaitForProgram(std::uintptr_t handle, std::uint32_t timeoutMs) {
+    waits.push_back({handle, timeoutMs});
+    if (handle == 0) return false;
+    auto it = running_.find(handle);
+    if (it == running_.end()) return true;
+    if (editorHangs) return false;
+    EditorRun run = it->second;
+    running_.erase(it);
+    FinishRegistryEditor(run);
+    return true;
+}
 
-void SimSystem::RunRegistryEditor(const std::string& parameters) {
+void SimSystem::FinishPrograms() {
+    if (editorHangs) return;
+    while (!running_.empty()) WaitForProgram(running_.begin()->first, 0);
+}
+
+SimSystem::EditorRun SimSystem::StartRegistryEditor(const std::string& parameters) {
+    EditorRun run{parameters, ""};
     std::vector<std::string> args = SplitParameters(parameters);
+    if (args.size() >= 3 && Lower(args[0]) == "/e" && Lower(args[2]).rfind(kHklmPrefix, 0) == 0)
+        run.exported = ExportRegBranch(registry_, args[2].substr(std::string(kHklmPrefix).size()));
+    return run;
+}
+
+void SimSystem::FinishRegistryEditor(const EditorRun& run) {
+    std::vector<std::string> args = SplitParameters(run.parameters);
     if (args.size() >= 3 && Lower(args[0]) == "/e") {
-        std::string branch = args[2];
-        if (Lower(branch).rfind(kHklmPrefix, 0) != 0) return;
-        std::string exported = ExportRegBranch(registry_, branch.substr(std::string(kHklmPrefix).size()));
-        if (!exported.empty()) WriteFile(args[1], exported);
+        if (!run.exported.empty()) WriteFile(args[1], run.exported.substr(0, exportLimit));
     } else if (args.size() >= 2 && Lower(args[0]) == "/s") {
         if (std::optional<std::string> content = ReadFile(args[1])) ImportRegFile(registry_, *content);
     }
@@ -133,17 +155,40 @@ std::vector<std::string> SimSystem::FindFiles(const std::string& pattern) {
 }
 
 std::optional<std::string> SimSystem::ReadFile(const std::string& path) {
-    auto it = files.find(FullPath(path));
-    if (it == files.end()) return std::nullopt;
+    std::string full = FullPath(path);
+    auto it = files.find(full);
+    if (it == files.end() || lockedFiles.count(full)) return std::nullopt;
     return it->second;
 }
 
 bool SimSystem::WriteFile(const std::string& path, const std::string& content) {
-    files[FullPath(path)] = content;
+    std::string full = FullPath(path);
+    if (!Writable(full)) return false;
+    files[full] = content;
     return true;
 }
 
-void SimSystem::EndProgram(int exitCode) { throw ProgramEnded{exitCode}; }
+bool SimSystem::RemoveFile(const std::string& path) {
+    std::string full = FullPath(path);
+    return Writable(full) && files.erase(full) != 0;
+}
+
+bool SimSystem::MoveFileOver(const std::string& from, const std::string& to) {
+    std::string source = FullPath(from), target = FullPath(to);
+    auto it = files.find(source);
+    if (it == files.end() || !Writable(source) || !Writable(target)) return false;
+    std::string content = it->second;
+    files.erase(it);
+    files[target] = content;
+    return true;
+}
+
+void SimSystem::EndProgram(int exitCode) {
+    // Windows drops the ended program's claims.
+    instances.clear();
+    FinishPrograms();
+    throw ProgramEnded{exitCode};
+}
 
 std::vector<std::string> SimMachine::TakeRunOnceCommands() {
     std::vector<std::string> commands;

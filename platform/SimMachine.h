@@ -6,6 +6,7 @@
 
 #include <deque>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -42,8 +43,17 @@ public:
     std::vector<std::string> FindFiles(const std::string& pattern) override;
     std::optional<std::string> ReadFile(const std::string& path) override;
     bool WriteFile(const std::string& path, const std::string& content) override;
-    bool RemoveFile(const std::string& path) override { return files.erase(FullPath(path)) != 0; }
+    bool RemoveFile(const std::string& path) override;
+    bool MoveFileOver(const std::string& from, const std::string& to) override;
+    bool ClaimSingleInstance(const std::string& name) override { return instances.insert(name).second; }
+    void ReleaseSingleInstance(const std::string& name) override { instances.erase(name); }
+    void ActivateWindow(const std::string& windowClass) override { activated.push_back(windowClass); }
+    // The registry editor runs on after the program ends.
     [[noreturn]] void EndProgram(int exitCode) override;
+
+    // Started programs that have not finished yet finish now, as they do
+    // on their own in time.
+    void FinishPrograms();
 
     // A path as the files are keyed: absolute, backslashes, lower case.
     std::string FullPath(const std::string& path) const;
@@ -54,6 +64,24 @@ public:
     std::deque<int> answers;
     std::vector<ShownBox> shown;
     std::vector<Launch> launches;
+    // Every wait for a started program, in order.
+    struct Wait {
+        std::uintptr_t handle = 0;
+        std::uint32_t timeoutMs = 0;
+    };
+    std::vector<Wait> waits;
+    // The registry editor never finishes: every wait for it times out.
+    bool editorHangs = false;
+    // An export stops after this many bytes, as on a full disk or when
+    // the editor is killed half-way.
+    std::size_t exportLimit = std::string::npos;
+    // Files another program holds open: they cannot be read, written,
+    // replaced or removed. Read-only files can only be read. Full paths
+    // as FullPath gives them.
+    std::set<std::string> lockedFiles;
+    std::set<std::string> readOnlyFiles;
+    std::set<std::string> instances;
+    std::vector<std::string> activated;
     std::map<std::string, std::string> files;
     std::uint32_t version = 0x0A280105;  // Windows XP, 5.1.2600
     std::string commandLine = "\"C:\\Kelvane\\Kelvane.exe\"";
@@ -65,7 +93,20 @@ public:
     std::uint64_t sleptMs = 0;
 
 private:
-    void RunRegistryEditor(const std::string& parameters);
+    // The editor reads the registry when it starts and writes its file,
+    // or imports one, when it finishes.
+    struct EditorRun {
+        std::string parameters;
+        std::string exported;
+    };
+    EditorRun StartRegistryEditor(const std::string& parameters);
+    void FinishRegistryEditor(const EditorRun& run);
+    bool Writable(const std::string& fullPath) const {
+        return !lockedFiles.count(fullPath) && !readOnlyFiles.count(fullPath);
+    }
+
+    // The registry editor's runs that have not finished, by handle.
+    std::map<std::uintptr_t, EditorRun> running_;
 
     SimRegistry& registry_;
 };
@@ -76,8 +117,12 @@ struct SimMachine {
     SimSystem system{registry};
     Platform platform{registry, display, system};
 
-    // A restart: the driver takes its lists again.
-    void Boot() { display.Boot(); }
+    // A restart: programs still running finish first, then the driver
+    // takes its lists again.
+    void Boot() {
+        system.FinishPrograms();
+        display.Boot();
+    }
     // What Windows does with the one-shot start entries at logon: takes them
     // out and returns their commands.
     std::vector<std::string> TakeRunOnceCommands();

@@ -49,6 +49,7 @@ SimRegistry::Key* SimRegistry::FindKey(const std::string& path) {
 bool SimRegistry::KeyExists(const std::string& path) { return FindKey(path) != nullptr; }
 
 bool SimRegistry::CreateKey(const std::string& path) {
+    if (Refused(Op::CreateKey, path, "")) return false;
     Key* k = root_.get();
     for (const std::string& part : SplitPath(path)) {
         auto it = k->subkeys.find(part);
@@ -65,7 +66,7 @@ bool SimRegistry::CreateKey(const std::string& path) {
 
 bool SimRegistry::DeleteKey(const std::string& path) {
     std::vector<std::string> parts = SplitPath(path);
-    if (parts.empty()) return false;
+    if (parts.empty() || Refused(Op::DeleteKey, path, "")) return false;
     std::string last = parts.back();
     parts.pop_back();
     Key* k = root_.get();
@@ -82,6 +83,7 @@ bool SimRegistry::DeleteKey(const std::string& path) {
 RegStatus SimRegistry::QueryValue(const std::string& path, const std::string& name, RegValue& out) {
     Key* k = FindKey(path);
     if (!k) return RegStatus::NoKey;
+    if (Refused(Op::Query, path, name)) return RegStatus::Failed;
     for (auto& [n, v] : k->values) {
         if (SameName(n, name)) {
             out = v;
@@ -94,6 +96,7 @@ RegStatus SimRegistry::QueryValue(const std::string& path, const std::string& na
 RegStatus SimRegistry::SetValue(const std::string& path, const std::string& name, const RegValue& value) {
     Key* k = FindKey(path);
     if (!k) return RegStatus::NoKey;
+    if (Refused(Op::Set, path, name)) return RegStatus::Failed;
     ++changes_;
     for (auto& [n, v] : k->values) {
         if (SameName(n, name)) {
@@ -108,6 +111,7 @@ RegStatus SimRegistry::SetValue(const std::string& path, const std::string& name
 RegStatus SimRegistry::DeleteValue(const std::string& path, const std::string& name) {
     Key* k = FindKey(path);
     if (!k) return RegStatus::NoKey;
+    if (Refused(Op::Delete, path, name)) return RegStatus::Failed;
     auto it = std::find_if(k->values.begin(), k->values.end(),
                            [&](const auto& p) { return SameName(p.first, name); });
     if (it == k->values.end()) return RegStatus::Failed;

@@ -3,6 +3,7 @@
 // created with; subkeys are listed in name order, as Windows lists them.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -48,7 +49,16 @@ public:
     // Counts every change, so a test can tell that nothing was written.
     unsigned long ChangeCount() const { return changes_; }
 
+    // A fault to inject: an operation for which this answers true fails as
+    // access denied would (the value name is empty for key operations).
+    enum class Op { CreateKey, DeleteKey, Query, Set, Delete };
+    std::function<bool(Op, const std::string& path, const std::string& name)> refuse;
+
 private:
+    bool Refused(Op op, const std::string& path, const std::string& name) const {
+        return refuse && refuse(op, path, name);
+    }
+
     std::unique_ptr<Key> root_;
     unsigned long changes_ = 0;
 };

@@ -59,8 +59,21 @@ TEST(Startup, MissingAtiPciEndsTheProgramWithItsMessage) {
     TForm1 form(m.platform);
     EXPECT_EQ(Ended([&] { form.FormCreate(); }), 0);
     ASSERT_EQ(m.system.shown.size(), 1u);
-    EXPECT_EQ(m.system.shown[0].text, "Can't open ati.pci");
+    EXPECT_EQ(m.system.shown[0].text, "Can't open ati.pci\n\nKelvane looked for it in the folder C:\\Kelvane.");
     EXPECT_EQ(m.system.shown[0].caption, "Error");
+
+    // After a restart the check must run all the same: the message waits
+    // for its answer.
+    m.system.shown.clear();
+    m.system.commandLine = "Kelvane.exe /CHECK";
+    TForm1 check(m.platform);
+    check.FormCreate();
+    check.FormPaint();
+    EXPECT_TRUE(m.system.shown.empty());
+    ASSERT_TRUE(check.modeCheck);
+    (*check.modeCheck)["bOK"].UserClick();
+    ASSERT_EQ(m.system.shown.size(), 1u);
+    EXPECT_EQ(m.system.shown[0].text.substr(0, 18), "Can't open ati.pci");
 }
 
 TEST(Startup, WithoutADisplayDeviceTheProgramSaysSoAndEnds) {
@@ -115,9 +128,13 @@ TEST(FirstPaint, AnOrdinaryStartExportsTheDeviceKeyToBackupOnce) {
     ASSERT_EQ(m.system.launches.size(), 1u);
     EXPECT_EQ(m.system.launches[0].file, "regedit.exe");
     EXPECT_EQ(m.system.launches[0].parameters,
-              "/e \"C:\\Kelvane\\backup.dat\" HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\ati2mtag\\Device0");
+              "/e \"C:\\Kelvane\\backup.dat.new\" HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\ati2mtag\\Device0");
     EXPECT_EQ(m.system.launches[0].directory, ".");
+    EXPECT_TRUE(m.system.waits.empty()) << "the export runs beside the window";
     EXPECT_FALSE(form.CheckMode);
+    // It takes the old file's place only once it is finished and whole.
+    EXPECT_TRUE(FinishSnapshot(m.platform, form.startupSnapshot, test::kDeviceKey));
+    EXPECT_FALSE(m.system.HasFile("C:\\Kelvane\\backup.dat.new"));
     std::optional<std::string> backup = m.system.ReadFile("C:\\Kelvane\\backup.dat");
     ASSERT_TRUE(backup);
     EXPECT_EQ(backup->substr(0, 2), "\xFF\xFE") << "regedit's UTF-16 export";

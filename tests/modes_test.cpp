@@ -130,30 +130,50 @@ TEST_F(TableBuild, ContinuationValuesOnlyRaiseTheFlagAndAllFiveKeepTheirOtherRec
     EXPECT_EQ(f.modes.RestrictedResolutions[1].height, 768);
 }
 
-TEST_F(TableBuild, AnOverlongListIsRefusedByNameAndLocksTheLists) {
-    SetList("DALRestrictedModesBCD3", Bytes(2056, 0x00));
+// A list Kelvane cannot read whole is named, with what is wrong and what
+// Kelvane does about it; start-up goes on with the lists locked.
+TEST_F(TableBuild, AListThatCannotBeReadWholeIsNamedAndLocksTheLists) {
+    SetList("DALRestrictedModesBCD3", Bytes(2049, 0x00));
     TForm1& f = StartAfterBoot();
     ASSERT_EQ(m.system.shown.size(), 1u);
-    EXPECT_NE(m.system.shown[0].text.find("'DALRestrictedModesBCD3'"), std::string::npos);
+    EXPECT_EQ(m.system.shown[0].text,
+              "The driver's value 'DALRestrictedModesBCD3' holds 2049 bytes, more than the 2048 bytes (256 modes) "
+              "Kelvane can read. Kelvane leaves the driver's restricted-mode lists as they are: the refresh rates "
+              "cannot be changed, but the other settings can.");
     EXPECT_TRUE(f.DriverListsUnreadable);
     EXPECT_TRUE(f.StartupComplete);
+    EXPECT_FALSE(f["ComboBox1"].enabled);
+    EXPECT_FALSE(f["bAuto"].enabled);
+
+    // Exactly 2048 bytes is read whole.
+    Bytes full;
+    for (int i = 0; i < 256; ++i) {
+        BcdModeRecord r = EncodeModeRecord({0, 0, 0, static_cast<std::uint16_t>(i + 1)});
+        full.insert(full.end(), r.begin(), r.end());
+    }
+    SetList("DALRestrictedModesBCD3", full);
+    m.system.shown.clear();
+    TForm1& g = StartAfterBoot();
+    EXPECT_TRUE(m.system.shown.empty());
+    EXPECT_FALSE(g.DriverListsUnreadable);
+    EXPECT_TRUE(g["ComboBox1"].enabled);
+    ASSERT_EQ(g.modes.RestrictedRates.size(), 256u);
+    EXPECT_EQ(g.modes.RestrictedRates.back(), 256);
 }
 
-TEST_F(TableBuild, AnOverlongFirstListIsRefusedOnce) {
-    SetList("DALRestrictedModesBCD", Bytes(4096, 0x00));
-    TForm1& f = StartAfterBoot();
-    EXPECT_EQ(m.system.shown.size(), 1u);
-    EXPECT_TRUE(f.DriverListsUnreadable);
-    EXPECT_TRUE(f.modes.RestrictedRates.empty());
-}
-
-TEST_F(TableBuild, AListOfTheWrongTypeStopsTheStartUpWithItsMessage) {
+TEST_F(TableBuild, AListOfTheWrongTypeIsNamedAndStartUpGoesOn) {
     m.registry.SetString(kDeviceKey, "DALRestrictedModesBCD", "garbage");
+    m.registry.SetDword(kDeviceKey, "DALRestrictedModesBCD2", 5);
     TForm1& f = StartAfterBoot();
-    ASSERT_EQ(m.system.shown.size(), 1u);
-    EXPECT_EQ(m.system.shown[0].text, "Invalid data type for 'DALRestrictedModesBCD'");
-    EXPECT_FALSE(f.StartupComplete);
-    EXPECT_EQ(f.caption, "Kelvane 0.9.9.6");
+    ASSERT_EQ(m.system.shown.size(), 2u);
+    EXPECT_EQ(m.system.shown[0].text.substr(0, 89),
+              "The driver's value 'DALRestrictedModesBCD' should hold mode records, but it holds a text.");
+    EXPECT_NE(m.system.shown[1].text.find("'DALRestrictedModesBCD2' should hold mode records, but it holds a number"),
+              std::string::npos);
+    EXPECT_TRUE(f.StartupComplete);
+    EXPECT_TRUE(f.DriverListsUnreadable);
+    EXPECT_EQ(f["l1"].text, "320x200") << "the grid is filled";
+    EXPECT_EQ(f["lbChip"].text.empty(), false) << "and the adapter page";
 }
 
 TEST_F(TableBuild, PruningModeZeroEnumeratesRawAndDisablesAutoconfig) {

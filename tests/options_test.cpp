@@ -53,19 +53,21 @@ TEST_F(Options, DwordsShowThreeStatesWithInversionAndWriteBackUnchanged) {
     EXPECT_EQ(Device("DisableLCD"), nullptr);
 }
 
-TEST_F(Options, BinaryValuesOfUpToFourBytesAreWrittenBackAsFour) {
+TEST_F(Options, BinaryValuesOfUpToFourBytesAreReadAndAChangedOneIsWrittenAsFour) {
     m.registry.SetBinary(kDeviceKey, "OvlTheaterMode", {1});
-    m.registry.SetBinary(kXpDesktop, "Workstation", {0, 0, 0, 0});
+    m.registry.SetBinary(kXpDesktop, "Workstation", {0});
     m.registry.SetBinary(kXpDesktop, "Maxx", {});
     TForm1& f = Start();
     EXPECT_EQ(f["tcbTheM"].state, CheckState::Checked);
     EXPECT_EQ(f["tcbWorkstation"].state, CheckState::Unchecked);
     EXPECT_EQ(f["tcbOverl"].state, CheckState::Checked) << "the demo machine's Overlay 01 00 00 00";
     EXPECT_EQ(f["tcbMaxx"].state, CheckState::Grayed);
+    f["tcbWorkstation"].UserClick();  // unchecked -> grayed
+    f["tcbWorkstation"].UserClick();  // grayed -> checked
     Write();
-    EXPECT_EQ(Device("OvlTheaterMode")->data, (Bytes{1, 0, 0, 0}));
-    EXPECT_EQ(Device("OvlTheaterMode")->type, kRegBinary);
-    EXPECT_EQ(m.registry.Find(kXpDesktop, "Workstation")->data, (Bytes{0, 0, 0, 0}));
+    EXPECT_EQ(Device("OvlTheaterMode")->data, (Bytes{1})) << "a box left as it was leaves its value alone";
+    EXPECT_EQ(m.registry.Find(kXpDesktop, "Workstation")->data, (Bytes{1, 0, 0, 0}));
+    EXPECT_EQ(m.registry.Find(kXpDesktop, "Workstation")->type, kRegBinary);
     ASSERT_NE(m.registry.Find(kXpDesktop, "Maxx"), nullptr) << "an untouched empty value stays";
 }
 
@@ -105,19 +107,24 @@ TEST_F(Options, ValuesTheBoxCannotShowStayUnlessTheUserChangesThem) {
     m.registry.SetString(kDeviceKey, "DisableLCD", "1");
     m.registry.SetBinary(kDeviceKey, "OvlTheaterMode", {1, 0, 0, 0, 0, 0});
     m.registry.SetDword(kDeviceKey, "DDC2Disabled", 7);
+    m.registry.SetString(kDeviceKey, "DisableDMACopy", "0");
     TForm1& f = Start();
-    for (const char* box : {"TSCheckBox1", "TSCheckBox2", "tcbLCD", "tcbTheM", "tcbDDC2"})
+    for (const char* box : {"TSCheckBox1", "tcbLCD", "tcbTheM", "tcbDDC2", "tcbDmaCopy"})
         EXPECT_EQ(f[box].state, CheckState::Grayed) << box;
+    EXPECT_EQ(f["TSCheckBox2"].state, CheckState::Unchecked) << "0x10001: the low half, 1, inverted";
     EXPECT_TRUE(m.system.shown.empty()) << "a long binary is not a start-up error";
     f["tcbDDC2"].UserClick();
     f["tcbDDC2"].UserClick();
-    f["tcbDDC2"].UserClick();  // round to grayed again, by the user's hand
+    f["tcbDDC2"].UserClick();  // round to grayed again, where it started
+    f["tcbDmaCopy"].UserClick();  // grayed -> checked: the user sets it
     Write();
     EXPECT_EQ(Device("DisableUSWC")->data, (Bytes{2, 0, 0, 0}));
     EXPECT_EQ(Device("DisableVBlankFlip")->data, (Bytes{1, 0, 1, 0}));
     EXPECT_EQ(Device("DisableLCD")->type, kRegSz);
     EXPECT_EQ(Device("OvlTheaterMode")->data.size(), 6u);
-    EXPECT_EQ(Device("DDC2Disabled"), nullptr);
+    EXPECT_EQ(Device("DDC2Disabled")->data, (Bytes{7, 0, 0, 0})) << "back where it started: left alone";
+    EXPECT_EQ(Device("DisableDMACopy")->type, kRegDword);
+    EXPECT_EQ(Device("DisableDMACopy")->data, (Bytes{0, 0, 0, 0})) << "enabled, inverted";
 }
 
 TEST_F(Options, OnlyBoxesThatNeedARestartCountForIt) {
@@ -162,6 +169,7 @@ TEST_F(Options, OtherWindowsVersionsKeepDesktopOptionsUnderTheDeviceKey) {
     TForm1& g = Start();
     EXPECT_EQ(g.adapter.DesktopKey, "");
     g["tcbRotation"].UserClick();
+    g["tcbTilling"].UserClick();
     auto before = m.registry.ChangeCount();
     WriteBoundOptions(g, *g.sharedRegistry, m.registry, g.adapter);
     EXPECT_FALSE(m.registry.KeyExists("SOFTWARE\\ATI Technologies\\Desktop"));

@@ -126,6 +126,12 @@ public:
     std::vector<Menu> menus;
     std::vector<Timer> timers;
     std::function<void()> onPaint;
+    // Asked when the user closes the window (close box, Alt+F4); false
+    // keeps it open.
+    std::function<bool()> onCloseQuery;
+    // Set by a handler that wants this window in front of the others; the
+    // window system does it and clears the flag.
+    bool bringToFront = false;
 };
 
 }  // namespace kv::ui

@@ -268,6 +268,24 @@ bool Win32System::WriteFile(const std::string& path, const std::string& content)
 
 bool Win32System::RemoveFile(const std::string& path) { return DeleteFileW(Wide(path).c_str()) != 0; }
 
+bool Win32System::MoveFileOver(const std::string& from, const std::string& to) {
+    return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
+}
+
+bool Win32System::ClaimSingleInstance(const std::string& name) {
+    // The mutex lives as long as the process: Windows closes it when the
+    // program ends, whichever way it ends.
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, Wide(name).c_str());
+    return mutex && GetLastError() != ERROR_ALREADY_EXISTS;
+}
+
+void Win32System::ActivateWindow(const std::string& windowClass) {
+    HWND window = FindWindowW(Wide(windowClass).c_str(), nullptr);
+    if (!window) return;
+    if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
+    SetForegroundWindow(window);
+}
+
 void Win32System::EndProgram(int exitCode) { ExitProcess(static_cast<UINT>(exitCode)); }
 
 }  // namespace kv::win

@@ -43,6 +43,10 @@ public:
     std::optional<std::string> ReadFile(const std::string& path) override;
     bool WriteFile(const std::string& path, const std::string& content) override;
     bool RemoveFile(const std::string& path) override;
+    bool MoveFileOver(const std::string& from, const std::string& to) override;
+    bool ClaimSingleInstance(const std::string& name) override;
+    void ReleaseSingleInstance(const std::string&) override {}
+    void ActivateWindow(const std::string& windowClass) override;
     [[noreturn]] void EndProgram(int exitCode) override;
 
     // The window that owns message boxes and started programs.

@@ -289,6 +289,10 @@ void Win32View::Sync() {
         }
         last.fresh = false;
     }
+    if (form_.bringToFront) {
+        form_.bringToFront = false;
+        SetForegroundWindow(hwnd_);
+    }
     if (form_.closed) {
         HWND h = hwnd_;
         hwnd_ = nullptr;
@@ -445,10 +449,14 @@ LRESULT Win32View::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             Run(form_.onPaint);
             return 0;
         }
-        case WM_CLOSE:
+        case WM_CLOSE: {
+            bool allowed = true;
+            if (form_.onCloseQuery) Run([&] { allowed = form_.onCloseQuery(); });
+            if (!allowed) return 0;
             form_.closed = true;
             DestroyWindow(hwnd_);
             return 0;
+        }
         case WM_DESTROY:
             if (!GetWindow(hwnd_, GW_OWNER)) PostQuitMessage(0);
             hwnd_ = nullptr;
