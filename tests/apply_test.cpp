@@ -5,26 +5,17 @@
 #include "modes/CheckModes.h"
 #include "platform/Misc.h"
 #include "platform/Settings.h"
-#include "TestMachine.h"
+#include "MainWindowTest.h"
 
 namespace kv {
 namespace {
 
 using test::kDeviceKey;
 using test::kInstallDir;
+using test::Join;
+using test::Rec;
 
 constexpr const char* kRunOnce = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
-
-Bytes Rec(std::uint16_t w, std::uint16_t h, std::uint16_t d, std::uint16_t r) {
-    BcdModeRecord b = EncodeModeRecord({w, h, d, r});
-    return Bytes(b.begin(), b.end());
-}
-
-Bytes Join(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
 
 ModeTable OneRow(std::vector<std::uint8_t> rates, std::uint8_t selected) {
     ModeTable t;
@@ -60,40 +51,7 @@ TEST(RecordRule, KeptRecordsThenDepthsFollowTheRows) {
               Join({Rec(640, 480, 0, 60), Rec(1600, 1200, 0, 0), Rec(0, 0, 0, 300), Rec(0, 0, 16, 0)}));
 }
 
-class Apply : public ::testing::Test {
-protected:
-    void SetUp() override { m.Boot(); }
-    TForm1& Start() {
-        form = std::make_unique<TForm1>(m.platform);
-        form->RunCommand([&] { form->FormCreate(); });
-        form->RunCommand([&] { form->FormPaint(); });
-        return *form;
-    }
-    // The value of the grid row showing a resolution; scrolls it into view.
-    void SetRate(const std::string& resolution, const std::string& rate) {
-        for (int tries = 0; tries < 40; ++tries) {
-            for (int k = 1; k <= 15; ++k) {
-                if ((*form)["l" + std::to_string(k)].text == resolution) {
-                    (*form)["ComboBox" + std::to_string(k)].text = rate;
-                    return;
-                }
-            }
-            (*form)["sbDown"].UserClick();
-        }
-        FAIL() << "no row " << resolution;
-    }
-    int Ok() {
-        try {
-            form->RunCommand([&] { (*form)["OK"].UserClick(); });
-        } catch (const ProgramEnded& e) {
-            return e.exitCode;
-        }
-        return -1;
-    }
-    const RegValue* List() { return m.registry.Find(kDeviceKey, "DALRestrictedModesBCD"); }
-    test::TestMachine m;
-    std::unique_ptr<TForm1> form;
-};
+class Apply : public test::MainWindowTest {};
 
 TEST_F(Apply, NothingChangedWritesTheListsButLeavesNoRunOnceAndAsksNothing) {
     m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD2", Rec(0, 0, 0, 43));

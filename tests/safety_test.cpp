@@ -1,0 +1,412 @@
+// The promise that a change can always be taken back, tried with faults and
+// odd data: snapshots that cannot be trusted, restores that fail, a check
+// left pending, an OK that fails half-way, two programs at once.
+#include <gtest/gtest.h>
+
+#include "MainWindowTest.h"
+#include "maintenance/Snapshots.h"
+#include "modes/CheckModes.h"
+#include "platform/Misc.h"
+#include "platform/Settings.h"
+
+namespace kv {
+namespace {
+
+using test::Join;
+using test::kDeviceKey;
+using test::Rec;
+
+constexpr const char* kLastKnownGood = "C:\\Kelvane\\lastknowngood.dat";
+constexpr const char* kBackup = "C:\\Kelvane\\backup.dat";
+
+bool Shows(const SimSystem& s, const std::string& part) {
+    for (const auto& box : s.shown)
+        if (box.text.find(part) != std::string::npos) return true;
+    return false;
+}
+
+class Safety : public test::MainWindowTest {
+protected:
+    // One change, applied with OK and No to the restart: 640x480 at 75 Hz.
+    void ApplyChange() {
+        Start();
+        SetRate("640x480", "75");
+        ASSERT_EQ(Ok(), 0);
+        ASSERT_TRUE(List());
+        m.system.shown.clear();
+    }
+    int Cancel() { return Click("Cancel"); }
+    int Restore() { return Click("bRestore"); }
+};
+
+// ---- snapshots that cannot be trusted ----
+
+TEST_F(Safety, AnExportThatFailsKeepsTheOldSnapshotAndOkWritesNothing) {
+    ApplyChange();
+    std::string before = File("lastknowngood.dat");
+    for (int fault = 0; fault < 3; ++fault) {
+        Start();
+        SetRate("1024x768", "85");
+        m.system.registryEditorPresent = fault != 0;
+        m.system.exportLimit = fault == 1 ? 300 : std::string::npos;  // cut off after a few values
+        if (fault == 2) m.system.readOnlyFiles.insert(m.system.FullPath(kLastKnownGood));
+        m.system.shown.clear();
+        auto changes = m.registry.ChangeCount();
+        EXPECT_EQ(Ok(), -1) << fault;
+        ASSERT_EQ(m.system.shown.size(), 1u) << fault;
+        EXPECT_NE(m.system.shown[0].text.find("could not make a complete snapshot"), std::string::npos);
+        EXPECT_EQ(m.registry.ChangeCount(), changes) << "nothing written, fault " << fault;
+        EXPECT_EQ(File("lastknowngood.dat"), before) << "the old snapshot stays, fault " << fault;
+        EXPECT_FALSE(m.system.HasFile("C:\\Kelvane\\lastknowngood.dat.new"));
+        m.system.exportLimit = std::string::npos;
+        m.system.readOnlyFiles.clear();
+    }
+    // Restore still has the old snapshot and takes the change back.
+    m.system.registryEditorPresent = true;
+    Start();
+    EXPECT_EQ(Restore(), 0);
+    EXPECT_TRUE(Shows(m.system, "Registry restored from backup. Restart now?"));
+    EXPECT_EQ(List(), nullptr);
+}
+
+TEST_F(Safety, ACutOffOrForeignSnapshotIsNeverImported) {
+    m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD", Rec(0, 0, 0, 43));
+    m.Boot();
+    ApplyChange();
+    std::string whole = File("lastknowngood.dat");
+    std::string foreign = ExportRegBranch(m.registry, "SOFTWARE\\ATI Technologies");
+    // Cut inside a value, cut at a line's end, and a copy of another key.
+    std::size_t lineEnd = whole.rfind(std::string("\r\0\n\0", 4), whole.size() - 8);
+    for (const std::string& bad : {whole.substr(0, whole.size() / 2), whole.substr(0, lineEnd + 4), foreign}) {
+        m.system.WriteFile(kLastKnownGood, bad);
+        Start();
+        m.system.shown.clear();
+        Bytes list = List()->data;
+        auto changes = m.registry.ChangeCount();
+        EXPECT_EQ(Restore(), 0);
+        EXPECT_EQ(m.registry.ChangeCount(), changes);
+        EXPECT_EQ(List()->data, list);
+        ASSERT_EQ(m.system.shown.size(), 1u);
+        EXPECT_NE(m.system.shown[0].text.find("lastknowngood.dat cannot be used"), std::string::npos);
+        EXPECT_NE(m.system.shown[0].text.find("Nothing was restored"), std::string::npos);
+    }
+}
+
+TEST_F(Safety, CancelImportsOnlyTheSnapshotThisRunMade) {
+    m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD", Rec(0, 0, 0, 43));
+    Start();
+    EXPECT_EQ(Cancel(), 0);  // backup.dat now holds the 43 Hz list
+    ASSERT_TRUE(m.system.HasFile(kBackup));
+
+    // The next run cannot replace it: Cancel must not take the old one
+    // for this run's.
+    m.system.lockedFiles.insert(m.system.FullPath(kBackup));
+    Start();
+    m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD", Rec(0, 0, 0, 44));
+    m.system.shown.clear();
+    EXPECT_EQ(Cancel(), 0);
+    EXPECT_EQ(List()->data, Rec(0, 0, 0, 44));
+    ASSERT_EQ(m.system.shown.size(), 1u);
+    EXPECT_NE(m.system.shown[0].text.find("backup.dat cannot be used"), std::string::npos);
+}
+
+// ---- restoring ----
+
+TEST_F(Safety, RestoreDeletesNothingUntilTheImportHasWorked) {
+    ApplyChange();
+    Start();
+    m.system.shown.clear();  // the restore question: the restart was declined
+    // The editor cannot put one value back.
+    m.registry.SetDword(kDeviceKey, "PruningMode", 0);
+    m.registry.refuse = [](SimRegistry::Op op, const std::string&, const std::string& name) {
+        return op == SimRegistry::Op::Set && name == "PruningMode";
+    };
+    EXPECT_EQ(Restore(), 0);
+    EXPECT_TRUE(List()) << "the list written after the snapshot is not deleted";
+    ASSERT_EQ(m.system.shown.size(), 1u);
+    EXPECT_NE(m.system.shown[0].text.find("did not put back lastknowngood.dat"), std::string::npos);
+    EXPECT_NE(m.system.shown[0].text.find("PruningMode"), std::string::npos);
+    EXPECT_FALSE(Shows(m.system, "Registry restored"));
+
+    // An editor that never finishes: nothing deleted, nothing claimed.
+    m.registry.refuse = nullptr;
+    m.system.editorHangs = true;
+    m.system.shown.clear();
+    Start();
+    EXPECT_EQ(Restore(), 0);
+    EXPECT_TRUE(List());
+    EXPECT_FALSE(Shows(m.system, "Registry restored"));
+    ASSERT_FALSE(m.system.waits.empty());
+    EXPECT_EQ(m.system.waits.back().timeoutMs, kSnapshotWaitMs);
+}
+
+TEST_F(Safety, OnWindows2000RestoreAlsoUndoesTheDesktopOptionsInsideTheDeviceKey) {
+    m.system.version = 0x08930005;
+    std::string desktop = std::string(kDeviceKey) + "\\Desktop";
+    m.registry.CreateKey(desktop);
+    TForm1& f = Start();
+    f["tcbRotation"].UserClick();  // grayed -> checked: creates "Rotation"
+    ASSERT_EQ(Ok(), 0);
+    ASSERT_TRUE(m.registry.Find(desktop, "Rotation"));
+    Start();
+    EXPECT_EQ(Restore(), 0);
+    EXPECT_EQ(m.registry.Find(desktop, "Rotation"), nullptr);
+}
+
+// ---- nothing pending brings back what the user undid ----
+
+TEST_F(Safety, AfterRestoreNeitherThePendingCheckNorItsFallbackBringsTheChangeBack) {
+    ApplyChange();  // No to the restart: the one-shot check stays pending
+    ASSERT_EQ(m.registry.ValueNames(kRunOnceKey).size(), 1u);
+    Start();  // its first paint makes a backup.dat of the changed state
+    EXPECT_EQ(Restore(), 0);
+    EXPECT_TRUE(m.registry.ValueNames(kRunOnceKey).empty());
+    EXPECT_EQ(List(), nullptr);
+    m.Boot();
+    EXPECT_TRUE(m.TakeRunOnceCommands().empty());
+
+    // Even a check started by hand does not fall back to the change.
+    m.system.commandLine = "Kelvane.exe /CHECK";
+    Start();
+    for (int i = 0; i < 30; ++i) form->modeCheck->Timer1Timer();
+    EXPECT_EQ(List(), nullptr);
+    EXPECT_EQ(m.system.restartRequests, 0);
+    EXPECT_TRUE(Shows(m.system, "backup.dat cannot be used"));
+}
+
+TEST_F(Safety, TheFallbackImportsTheBackupItsChangeWasMadeFrom) {
+    m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD", Rec(0, 0, 0, 43));
+    m.Boot();
+    ApplyChange();
+    // Another run in between, ended with Cancel, leaves the change in place
+    // and the check pending; its backup.dat holds the change.
+    Start();
+    EXPECT_EQ(Cancel(), 0);
+    m.Boot();
+    m.TakeRunOnceCommands();
+    m.system.commandLine = "Kelvane.exe /CHECK";
+    Start();
+    for (int i = 0; i < 30; ++i) form->modeCheck->Timer1Timer();
+    EXPECT_NE(List()->data, Rec(0, 0, 0, 43));
+    EXPECT_EQ(m.system.restartRequests, 0) << "no restart into the changed state";
+}
+
+// ---- the check after the restart cannot be dismissed ----
+
+TEST_F(Safety, TheCheckCannotBeClosedAndTheMainWindowWaitsForIt) {
+    ApplyChange();
+    m.system.commandLine = "Kelvane.exe /CHECK";
+    Start();
+    TForm5& check = *form->modeCheck;
+    EXPECT_FALSE(check.onCloseQuery()) << "close box and Alt+F4";
+    EXPECT_FALSE(form->onCloseQuery());
+    EXPECT_TRUE(check.bringToFront);
+    EXPECT_EQ(Cancel(), -1);
+    EXPECT_EQ(Ok(), -1);
+    EXPECT_EQ(Restore(), -1);
+    for (int i = 0; i < 15; ++i) check.Timer1Timer();
+    EXPECT_FALSE(check.ModeCheckFirstPhase) << "the count-down went on";
+    EXPECT_EQ(m.display.Current().frequency, 60u) << "1024x768 falls back as far as 60 Hz";
+    check["bOK"].UserClick();
+    EXPECT_TRUE(form->onCloseQuery());
+    EXPECT_EQ(Cancel(), 0);
+}
+
+TEST_F(Safety, ACheckStartShowsNothingBeforeTheCountDown) {
+    // The restore question's case (a restricted rate still offered) and a
+    // list too long to read.
+    m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD", Rec(640, 480, 0, 60));
+    m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD4", Bytes(2100, 0));
+    m.system.commandLine = "C:\\Kelvane\\Kelvane.exe /CHECK";
+    Start();
+    EXPECT_TRUE(m.system.shown.empty());
+    EXPECT_FALSE(form->RestoreAtStart);
+    ASSERT_TRUE(form->modeCheck);
+    (*form->modeCheck)["bOK"].UserClick();
+    ASSERT_EQ(m.system.shown.size(), 1u) << "the list's message waited for the answer";
+    EXPECT_NE(m.system.shown[0].text.find("'DALRestrictedModesBCD4' holds 2100 bytes"), std::string::npos);
+}
+
+// ---- one Kelvane at a time ----
+
+TEST_F(Safety, ASecondStartBringsTheFirstWindowForwardAndEnds) {
+    Start();
+    TForm1 second(m.platform);
+    auto changes = m.registry.ChangeCount();
+    EXPECT_THROW(second.FormCreate(), ProgramEnded);
+    EXPECT_EQ(m.system.activated, std::vector<std::string>{"TForm1"});
+    EXPECT_EQ(m.registry.ChangeCount(), changes);
+    EXPECT_EQ(m.system.launches.size(), 1u) << "only the first one's backup export";
+    EXPECT_EQ(Cancel(), 0);
+    TForm1 third(m.platform);
+    third.FormCreate();  // the first one has ended
+    EXPECT_TRUE(third.StartupComplete);
+}
+
+// ---- OK writes everything or nothing ----
+
+TEST_F(Safety, AMaxRatePairOfTheWrongTypeIsNamedAndLeftAlone) {
+    m.registry.SetString(kDeviceKey, "DALR6 CRT_Info", "85");
+    Start();
+    SetRate("1024x768", "100");
+    m.system.answers = {kIdOk, kIdNo};
+    EXPECT_EQ(Ok(), 0);
+    ASSERT_GE(m.system.shown.size(), 2u);
+    EXPECT_NE(m.system.shown[0].text.find("'DALR6 CRT_Info'"), std::string::npos);
+    EXPECT_EQ(m.system.shown.back().text, "All changes do not take effect until next boot. Restart?");
+    EXPECT_EQ(m.registry.Find(kDeviceKey, "DALR6 CRT_Info")->type, kRegSz);
+    EXPECT_EQ(m.registry.Find(kDeviceKey, "DALR6 CRT_MaxModeInfo")->data[16], 85) << "the pair is left whole";
+    EXPECT_EQ(m.registry.ValueNames(kRunOnceKey).size(), 1u);
+}
+
+TEST_F(Safety, AWriteThatFailsHalfWayPutsTheSnapshotBack) {
+    m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD", Rec(0, 0, 0, 43));
+    m.Boot();
+    TForm1& f = Start();
+    SetRate("640x480", "75");
+    f["tcbTilling"].UserClick();
+    m.registry.refuse = [](SimRegistry::Op op, const std::string&, const std::string& name) {
+        return op == SimRegistry::Op::Set && name == "DisableTiling";
+    };
+    EXPECT_EQ(Ok(), 1);
+    EXPECT_EQ(List()->data, Rec(0, 0, 0, 43)) << "the list written before the failure is undone";
+    ASSERT_EQ(m.system.shown.size(), 1u);
+    EXPECT_NE(m.system.shown[0].text.find("Saving stopped: Failed to set data for 'DisableTiling'"),
+              std::string::npos);
+    EXPECT_NE(m.system.shown[0].text.find("put the driver's settings back"), std::string::npos);
+    EXPECT_TRUE(m.registry.ValueNames(kRunOnceKey).empty());
+
+    // When even that fails, OK refuses to overwrite the snapshot with the
+    // half-written state.
+    Start();
+    SetRate("640x480", "75");
+    (*form)["tcbTilling"].UserClick();
+    std::string snapshot = File("lastknowngood.dat");
+    m.system.shown.clear();
+    int calls = 0;
+    m.registry.refuse = [&calls](SimRegistry::Op op, const std::string&, const std::string& name) {
+        // The list is written once by OK and once more by the import.
+        return op == SimRegistry::Op::Set &&
+               (name == "DisableTiling" || (name == "DALRestrictedModesBCD" && ++calls > 1));
+    };
+    EXPECT_EQ(Ok(), -1);
+    EXPECT_TRUE(Shows(m.system, "Choose Restore Registry"));
+    m.registry.refuse = nullptr;
+    snapshot = File("lastknowngood.dat");
+    EXPECT_EQ(Ok(), -1);
+    EXPECT_EQ(File("lastknowngood.dat"), snapshot);
+}
+
+TEST_F(Safety, LockedListsAreLeftButEveryOtherChangeIsSaved) {
+    Bytes tooLong(2056, 0);
+    m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD2", tooLong);
+    TForm1& f = Start();
+    f["tcbTilling"].UserClick();  // a change that needs a restart
+    m.system.shown.clear();
+    EXPECT_EQ(Ok(), 0);
+    EXPECT_EQ(m.registry.Find(kDeviceKey, "DALRestrictedModesBCD2")->data, tooLong);
+    EXPECT_EQ(List(), nullptr);
+    EXPECT_TRUE(m.registry.Find(kDeviceKey, "DisableTiling"));
+    EXPECT_TRUE(Shows(m.system, "restricted-mode lists were left as they were"));
+    EXPECT_TRUE(Shows(m.system, "All changes do not take effect until next boot. Restart?"));
+}
+
+// ---- odd data an untouched OK must not garble ----
+
+TEST_F(Safety, ListRecordsThatAreNoValidModeComeBackByteForByte) {
+    Bytes notBcd = {0x0A, 0x40, 0x04, 0x80, 0x00, 0x00, 0x00, 0x60};     // a nibble above 9
+    Bytes strayFf = {0x06, 0x40, 0x04, 0x80, 0x00, 0x00, 0xFF, 0x60};    // 0xFF inside
+    Bytes list = Join({Rec(640, 480, 0, 60), notBcd, strayFf, Rec(1024, 768, 0, 60), Rec(0, 0, 0, 85)});
+    m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD", list);
+    m.Boot();
+    TForm1& f = Start();
+    for (const ResolutionRow& row : f.modes.ResolutionRows) EXPECT_LE(row.width, 1920) << row.width;
+    EXPECT_EQ(f.modes.RestrictedRates, (std::vector<std::uint16_t>{85}));
+    EXPECT_EQ(Ok(), 0);
+    EXPECT_EQ(List()->data, Join({Rec(640, 480, 0, 60), Rec(1024, 768, 0, 60), Rec(0, 0, 0, 85), notBcd, strayFf}));
+
+    // The list ends only at a record that begins with 0xFF.
+    m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD",
+                         Join({Rec(640, 480, 0, 60), Bytes(8, 0xFF), Rec(0, 0, 0, 85)}));
+    TForm1& g = Start();
+    EXPECT_TRUE(g.modes.RestrictedRates.empty());
+}
+
+TEST_F(Safety, AnAnisotropyValueTheControlsCannotShowIsLeftAlone) {
+    std::string ddhal = std::string(kDeviceKey) + "\\ddhal";
+    std::string tooLong(300, '8');
+    for (int odd = 0; odd < 2; ++odd) {
+        if (odd == 0)
+            m.registry.SetDword(ddhal, "AnisoDegree", 16);
+        else
+            m.registry.SetString(ddhal, "AnisoDegree", tooLong);
+        RegValue before = *m.registry.Find(ddhal, "AnisoDegree");
+        TForm1& f = Start();
+        EXPECT_EQ(f["cbAnisoD3D"].state, ui::CheckState::Grayed);
+        EXPECT_FALSE(f["cbAnisoDegree"].enabled);
+        EXPECT_EQ(Ok(), 0);
+        EXPECT_EQ(m.registry.Find(ddhal, "AnisoDegree")->data, before.data) << odd;
+        EXPECT_EQ(m.registry.Find(ddhal, "AnisoDegree")->type, before.type) << odd;
+    }
+    // Set by the user, it is written as the driver wants it.
+    TForm1& f = Start();
+    f["cbAnisoD3D"].UserClick();
+    EXPECT_TRUE(f["cbAnisoDegree"].enabled);
+    EXPECT_EQ(Ok(), 0);
+    EXPECT_EQ(m.registry.Find(ddhal, "AnisoDegree")->type, kRegSz);
+}
+
+// ---- input the grid and the anisotropy box must not take as it is ----
+
+TEST_F(Safety, ARateAboveEveryRateOfARowAsksBeforeRestrictingThemAll) {
+    Start();
+    SetRate("1280x1024", "200");
+    m.system.answers = {kIdNo};
+    auto changes = m.registry.ChangeCount();
+    EXPECT_EQ(Ok(), -1) << "No goes back to the grid";
+    EXPECT_EQ(m.registry.ChangeCount(), changes);
+    ASSERT_EQ(m.system.shown.size(), 1u);
+    EXPECT_EQ(m.system.shown[0].buttons, kMbYesNo);
+    EXPECT_NE(m.system.shown[0].text.find("200 Hz for 1280x1024"), std::string::npos);
+
+    SetRate("1280x1024", "85");  // the highest offered rate itself is fine
+    m.system.shown.clear();
+    m.system.answers = {kIdNo};
+    EXPECT_EQ(Ok(), 0);
+    EXPECT_EQ(m.system.shown.back().text, "All changes do not take effect until next boot. Restart?");
+
+    // A row that was already so at start asks nothing: 1600x1200 at 255.
+    m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD",
+                         Join({Rec(1600, 1200, 0, 60), Rec(1600, 1200, 0, 65), Rec(1600, 1200, 0, 70),
+                               Rec(1600, 1200, 0, 75)}));
+    m.Boot();
+    TForm1& f = Start();
+    EXPECT_EQ(f.InitialSelections[f.modes.ResolutionRows.size() - 2], kAllRatesRestricted);
+    m.system.shown.clear();
+    EXPECT_EQ(Ok(), 0);
+    EXPECT_TRUE(m.system.shown.empty());
+    EXPECT_EQ(List()->data.size(), 32u);
+}
+
+TEST_F(Safety, TheAnisotropyDegreeTakesOnlyAWholeNumber) {
+    TForm1& f = Start();
+    f["cbAnisoD3D"].UserClick();
+    f["cbAnisoDegree"].text = "1d; DROP";
+    auto changes = m.registry.ChangeCount();
+    EXPECT_EQ(Ok(), -1);
+    EXPECT_EQ(m.registry.ChangeCount(), changes);
+    ASSERT_EQ(m.system.shown.size(), 1u);
+    EXPECT_EQ(m.system.shown[0].text, "The anisotropy degree must be a whole number, such as 16.");
+
+    f["cbAnisoDegree"].text = "8";
+    m.system.shown.clear();
+    EXPECT_EQ(Ok(), 0);
+    std::string degree;
+    ReadTextValue(m.registry, std::string(kDeviceKey) + "\\ddhal", "AnisoDegree", degree);
+    EXPECT_EQ(degree, std::string("8\0", 2));
+    EXPECT_EQ(m.system.shown.back().text, "All changes do not take effect until next boot. Restart?")
+        << "a new degree needs a restart";
+}
+
+}  // namespace
+}  // namespace kv
