@@ -180,10 +180,23 @@ TEST_F(TableBuild, PruningModeZeroEnumeratesRawAndDisablesAutoconfig) {
     m.registry.SetDword(kDeviceKey, "PruningMode", 0);
     TForm1& f = StartAfterBoot();
     EXPECT_FALSE(f["bAuto"].enabled);
+    EXPECT_EQ(Row(f, 1024, 768)->rates.back(), 120) << "the raw list has rates the monitor cannot take";
     m.registry.SetDword(kDeviceKey, "PruningMode", 0x10000);  // low half 0 as well
     EXPECT_FALSE(Start()["bAuto"].enabled);
     m.registry.DeleteValue(kDeviceKey, "PruningMode");
-    EXPECT_TRUE(Start()["bAuto"].enabled) << "an absent value counts as pruning on";
+    TForm1& g = Start();
+    EXPECT_TRUE(g["bAuto"].enabled) << "an absent value counts as pruning on";
+    EXPECT_EQ(Row(g, 1024, 768)->rates.back(), 100);
+}
+
+TEST_F(TableBuild, ModesEnumeratedTwiceOrOutOfOrderMakeOneRowEach) {
+    m.display.enumeration = std::vector<DisplayMode>{{640, 480, 8, 75}, {640, 480, 8, 60}, {640, 480, 8, 75},
+                                                     {800, 600, 8, 0},  {800, 600, 8, 60}, {800, 600, 8, 300},
+                                                     {1024, 768, 8, 60}, {640, 480, 32, 85}};
+    TForm1& f = StartAfterBoot();
+    ASSERT_EQ(f.modes.ResolutionRows.size(), 3u) << "the smaller width starts the next depth: the end";
+    EXPECT_EQ(Row(f, 640, 480)->rates, (std::vector<std::uint8_t>{60, 75}));
+    EXPECT_EQ(Row(f, 800, 600)->rates, (std::vector<std::uint8_t>{60})) << "no rate 0, none above 255";
 }
 
 TEST_F(TableBuild, AnisotropyDegreeIsReadFromTheDdhalKey) {
