@@ -293,11 +293,9 @@ void Win32View::Sync() {
         form_.bringToFront = false;
         SetForegroundWindow(hwnd_);
     }
-    if (form_.closed) {
-        HWND h = hwnd_;
-        hwnd_ = nullptr;
-        DestroyWindow(h);
-    }
+    // The handle is forgotten at WM_DESTROY, where it still tells whether
+    // this is the main window (the one without an owner).
+    if (form_.closed) DestroyWindow(hwnd_);
 }
 
 // The width of one line of a control's text in its font, as it lays it out.
@@ -365,7 +363,8 @@ LRESULT CALLBACK Win32View::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
         reinterpret_cast<Win32View*>(cs->lpCreateParams)->hwnd_ = hwnd;
     }
     auto* view = reinterpret_cast<Win32View*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!view) return DefWindowProcW(hwnd, msg, wp, lp);
+    if (msg == WM_NCDESTROY) SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    if (!view || msg == WM_NCDESTROY) return DefWindowProcW(hwnd, msg, wp, lp);
     return view->Handle(msg, wp, lp);
 }
 
