@@ -114,38 +114,37 @@ scenario_install_dir() {
     verdict
 }
 
-# At its first paint the program exports the device key beside itself, so
-# that Cancel can put it back.
+# At its first paint the program exports the device key beside its old
+# backup.dat; once the export is whole (Cancel waits for it) it takes the
+# old file's place, and Cancel can put it back.
 scenario_backup() {
     setup backup demo KelvaneDemo
     start_app
     wait_main
-    local file=$S_DIR/app/backup.dat text="" i header=0 value=0
-    for ((i = 0; i < 40; i++)); do
-        if [ -s "$file" ]; then
-            text=$(iconv -f UTF-16 -t UTF-8 "$file" 2>/dev/null | tr -d '\r')
-            header=0 value=0
-            grep -qiF '[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services\ati2mtag\Device0]' <<<"$text" && header=1
-            grep -qF '"Device Description"="RADEON 9800 PRO"' <<<"$text" && value=1
-            [ $header = 1 ] && [ $value = 1 ] && break
-        fi
-        sleep 0.5
-    done
-    [ -s "$file" ] || fail "no backup.dat in the program's folder$(on_screen)"
+    local file=$S_DIR/app/backup.dat text="" header=0 value=0
+    wait_file "$file.new" '"Device Description"="RADEON 9800 PRO"' 20 ||
+        fail "no backup.dat.new with the device's values$(on_screen)"
+    drv click "$MAIN" Cancel || fail "cannot click Cancel: $DRV_ERR"
+    app_ended 15 || fail "the program did not end at Cancel$(on_screen)"
+    [ -s "$file" ] || fail "no backup.dat in the program's folder after Cancel"
+    [ ! -e "$file.new" ] || S_PROBLEMS+=("backup.dat.new is still there")
+    text=$(iconv -f UTF-16 -t UTF-8 "$file" 2>/dev/null | tr -d '\r')
+    grep -qiF '[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services\ati2mtag\Device0]' <<<"$text" && header=1
+    grep -qF '"Device Description"="RADEON 9800 PRO"' <<<"$text" && value=1
     [ "$(head -c 2 "$file" | od -An -tx1 | tr -d ' ')" = fffe ] || S_PROBLEMS+=("backup.dat is not UTF-16 with a byte order mark")
     [ $header = 1 ] || S_PROBLEMS+=("backup.dat has no ati2mtag\\Device0 key")
     [ $value = 1 ] || S_PROBLEMS+=("backup.dat lacks the device's values")
     verdict
 }
 
-# Without ati.pci the program cannot name the card: it says so and, once
-# the user has read it, ends; and it does not record a folder it was not
-# installed in.
+# Without ati.pci the program cannot name the card: it says so, and where
+# it looked, and once the user has read it, ends; and it does not record a
+# folder it was not installed in.
 scenario_missing_pci() {
     setup missing_pci demo KelvaneDemo no-pci
     start_app
     drv msgbox 30 || fail "no message box appeared$(on_screen)"
-    expect "the message" "$DRV_OUT" "Can't open ati.pci"
+    expect "the message" "$DRV_OUT" "Can't open ati.pci\\n\\nKelvane looked for it in the folder $(winpath "$S_DIR/app")."
     drv answer OK || fail "cannot answer the message box: $DRV_ERR"
     app_ended 15 || fail "the program still runs after the message was answered$(on_screen)"
     expect "the exit code" "$APP_RC" 0
@@ -262,7 +261,7 @@ scenario_road_of_one_change() {
     start_app
     wait_main
     local app=$S_DIR/app text command list
-    wait_file "$app/backup.dat" '"Device Description"="RADEON 9800 PRO"' 15 ||
+    wait_file "$app/backup.dat.new" '"Device Description"="RADEON 9800 PRO"' 15 ||
         fail "no backup.dat with the device's values$(on_screen)"
     drv type "$MAIN" beside:640x480 75 -- click "$MAIN" OK || fail "cannot set 75 Hz and click OK: $DRV_ERR"
     drv msgbox 20 -- msgbox-caption || fail "no message box after OK$(on_screen)"
@@ -314,7 +313,7 @@ scenario_cancel_restores() {
     setup cancel_restores demo KelvaneDemo
     start_app
     wait_main
-    wait_file "$S_DIR/app/backup.dat" '"PruningMode"=dword:00000001' 15 ||
+    wait_file "$S_DIR/app/backup.dat.new" '"PruningMode"=dword:00000001' 15 ||
         fail "no backup.dat with the device's values$(on_screen)"
     reg_import <<'REG'
 Windows Registry Editor Version 5.00
@@ -336,6 +335,115 @@ REG
     done
     expect PruningMode "$pruning" 0x1
     [ -z "$list" ] || S_PROBLEMS+=("the list $list added after the start stayed")
+    verdict
+}
+
+# One change applied with OK, its restart declined: 640x480 at 75 Hz. The
+# one-shot check it leaves stays pending.
+apply_change_no_restart() {
+    start_app
+    wait_main
+    drv type "$MAIN" beside:640x480 75 -- click "$MAIN" OK || fail "cannot set 75 Hz and click OK: $DRV_ERR"
+    drv msgbox 30 || fail "no question after OK$(on_screen)"
+    expect "the question after OK" "$DRV_OUT" "All changes do not take effect until next boot. Restart?"
+    drv answer No || fail "cannot answer the question: $DRV_ERR"
+    app_ended 15 || fail "the program did not end after OK$(on_screen)"
+    reg_value "$RUNONCE" "Kelvane - test resolution" >/dev/null || fail "OK left no one-shot check"
+}
+
+# Restore takes a change back for good: the one-shot check the change left
+# goes with it, so the restart after Restore runs no check that could fall
+# back to the change, and the change stays undone.
+scenario_restore_then_restart() {
+    setup restore_then_restart demo KelvaneDemo
+    apply_change_no_restart
+    start_app
+    wait_main
+    drv menu "$MAIN" RestoreRegistry || fail "cannot choose Restore Registry: $DRV_ERR"
+    drv msgbox 60 -- msgbox-caption || fail "no question after Restore$(on_screen)"
+    expect "the question after Restore" "$DRV_OUT" $'Registry restored from backup. Restart now?\nRestart Needed'
+    local list
+    if reg_value "$RUNONCE" "Kelvane - test resolution" >/dev/null; then
+        S_PROBLEMS+=("the one-shot check is still pending after Restore")
+    fi
+    if list=$(reg_value "$DEVICE" DALRestrictedModesBCD); then S_PROBLEMS+=("the list $list stayed after Restore"); fi
+    drv answer Yes || fail "cannot answer the question: $DRV_ERR"
+    app_ended 15 || fail "the program still runs after the restart$(on_screen)"
+    # Wine's restart runs what RunOnce holds in the session it ends.
+    timeout 60 "$WINESERVER" -w || fail "Wine's session did not end after the restart"
+    if list=$(reg_value "$DEVICE" DALRestrictedModesBCD); then
+        S_PROBLEMS+=("after the restart the change is back: the list $list")
+    fi
+    verdict
+}
+
+# One Kelvane at a time: a second start brings the first window forward
+# and ends at once, without a window of its own; the first goes on.
+scenario_two_starts() {
+    setup two_starts demo KelvaneDemo
+    start_app
+    wait_main
+    local first=$APP_PID mains
+    start_app
+    app_ended 20 || fail "the second start did not end$(on_screen)"
+    expect "the second start's exit code" "$APP_RC" 0
+    APP_PID=$first
+    kill -0 "$first" 2>/dev/null || fail "the first program ended"
+    drv windows || fail "$DRV_ERR"
+    mains=$(grep -c ' TForm1 ' <<<"$DRV_OUT")
+    expect "main windows" "$mains" 1
+    drv close "$MAIN" || fail "$DRV_ERR"
+    app_ended 15 || fail "the first program did not end when its window was closed"
+    verdict
+}
+
+# The check after the restart cannot be dismissed: its close box and the
+# main window's leave both open, and the count-down goes on to the fall
+# back to the lowest rate. Answered, the program can be closed.
+scenario_close_mode_check() {
+    setup close_mode_check demo KelvaneDemo
+    apply_change_no_restart
+    local command
+    command=$(reg_value "$RUNONCE" "Kelvane - test resolution")
+    "$WINE" reg delete "$RUNONCE" /v "Kelvane - test resolution" /f >>"$S_LOG" 2>&1
+    start_command "$command"
+    drv wait-window "$CHECK" 30 || fail "the mode check did not open$(on_screen)"
+    drv close "$CHECK" -- close "$MAIN" -- sleep 1000 -- exists "$CHECK" -- exists "$MAIN" ||
+        fail "closing the windows closed one: $DRV_ERR"
+    drv wait-text "$CHECK" Static#0 'Minimal refresh rate selected. If you can read this message, click "OK".' 25 ||
+        fail "the count-down did not go on: $DRV_ERR"
+    drv click "$CHECK" OK -- wait-gone "$CHECK" 10 || fail "the answered check did not close: $DRV_ERR"
+    drv close "$MAIN" || fail "$DRV_ERR"
+    app_ended 15 || fail "the program did not end once the check was answered$(on_screen)"
+    verdict
+}
+
+# After a restart the check comes first, whatever the driver's key holds. A
+# list the card did not take (it ignores a list stored without a type) makes
+# an ordinary start ask the restore question; a /CHECK start asks nothing,
+# and no message box comes before the count-down.
+scenario_check_first() {
+    setup check_first demo KelvaneDemo
+    reg_import <<'REG'
+Windows Registry Editor Version 5.00
+
+[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\ati2mtag\Device0]
+"DALRestrictedModesBCD"=hex(0):06,40,04,80,00,00,00,60
+REG
+    start_app
+    drv msgbox 30 || fail "an ordinary start asked no restore question$(on_screen)"
+    expect "the ordinary start's question" "${DRV_OUT:0:33}" "Undisabled refresh rate detected."
+    drv answer No -- wait-window "$MAIN" 30 -- close "$MAIN" || fail "$DRV_ERR"
+    app_ended 15 || fail "the ordinary start did not end"
+    start_command "$(winpath "$S_DIR/app")\\Kelvane.exe /CHECK"
+    drv wait-window "$CHECK" 30 || fail "the mode check did not open$(on_screen)"
+    if drv msgbox 0; then S_PROBLEMS+=("a message box came with the check: \"$DRV_OUT\""); fi
+    drv wait-text "$CHECK" Static#1 "Minimal refresh rate will be automatically selected in 13 " 10 ||
+        S_PROBLEMS+=("the count-down does not run: $DRV_ERR")
+    drv click "$CHECK" OK -- wait-gone "$CHECK" 10 || fail "$DRV_ERR"
+    if drv msgbox 1; then S_PROBLEMS+=("a message box after the answer: \"$DRV_OUT\""); fi
+    drv close "$MAIN" || fail "$DRV_ERR"
+    app_ended 15 || fail "the program did not end$(on_screen)"
     verdict
 }
 
@@ -418,7 +526,7 @@ scenario_large_fonts() {
 
 if [ "${1:-}" = --list ]; then
     echo startup adapter_info tabs page_painted install_dir backup missing_pci real_exe real_grid demo_state \
-        road_of_one_change cancel_restores large_fonts
+        road_of_one_change cancel_restores restore_then_restart two_starts close_mode_check check_first large_fonts
 elif declare -F "scenario_${1:-}" >/dev/null; then
     "scenario_$1"
 else
