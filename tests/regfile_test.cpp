@@ -110,6 +110,23 @@ TEST(Text, BrokenInputBecomesReplacementCharactersOnly) {
     EXPECT_EQ(Utf16ToUtf8(u"x\xD800y\xDC00"), "x\uFFFDy\uFFFD");
 }
 
+// The first and last code point of every sequence length, and the nearest
+// forms a converter must turn away: overlong ones, surrogates, past U+10FFFF.
+TEST(Text, EveryEncodingLengthHoldsUpToItsEdgesAndNoFurther) {
+    std::u16string edges = u"\u007F\u0080\u07FF\u0800\uD7FF\uE000\uFFFF\U00010000\U0010FFFF";
+    std::string utf8 = "\x7F" "\xC2\x80" "\xDF\xBF" "\xE0\xA0\x80" "\xED\x9F\xBF" "\xEE\x80\x80" "\xEF\xBF\xBF"
+                       "\xF0\x90\x80\x80" "\xF4\x8F\xBF\xBF";
+    EXPECT_EQ(Utf16ToUtf8(edges), utf8);
+    EXPECT_EQ(Utf8ToUtf16(utf8), edges);
+    EXPECT_TRUE(IsValidUtf8(utf8));
+    EXPECT_EQ(Utf16ToUtf8(u"\xD800\xDC00\xDBFF\xDFFF"), "\U00010000\U0010FFFF");
+    EXPECT_EQ(Utf16ToUtf8(u"\xDFFF"), "\uFFFD") << "a lone low surrogate";
+    for (const char* broken : {"\xE0\x9F\xBF", "\xF0\x8F\xBF\xBF", "\xED\xBF\xBF", "\xF4\x90\x80\x80"}) {
+        EXPECT_FALSE(IsValidUtf8(broken)) << broken;
+        EXPECT_EQ(Utf8ToUtf16(broken), std::u16string(std::char_traits<char>::length(broken), u'\uFFFD'));
+    }
+}
+
 TEST(RegExport, WritesTheSeededKeyExactlyAsWineRegeditDoes) {
     SimRegistry reg;
     SeedFixture(reg);
@@ -121,10 +138,42 @@ TEST(RegExport, MissingKeyGivesNothing) {
     EXPECT_EQ(ExportRegBranch(reg, "Software\\Nowhere"), "");
 }
 
-TEST(RegExport, ShortDwordDataIsWidenedWithZeros) {
+TEST(RegExport, DwordDataOfAnyLengthIsExportedAsFourBytes) {
     SimRegistry reg;
     Put(reg, "", "d", kRegDword, {1, 2, 3});
-    EXPECT_NE(Readable(ExportRegBranch(reg, kKey)).find("\"d\"=dword:00030201\r\n"), std::string::npos);
+    Put(reg, "", "long", kRegDword, {1, 2, 3, 4, 5});
+    std::string text = Readable(ExportRegBranch(reg, kKey));
+    EXPECT_NE(text.find("\"d\"=dword:00030201\r\n"), std::string::npos) << "short data is widened with zeros";
+    EXPECT_NE(text.find("\"long\"=dword:04030201\r\n"), std::string::npos) << "long data is cut after four bytes";
+}
+
+// Names are listed with letter case folded in every script a driver's key
+// or a translated text may use, and only between real case pairs. Wine's
+// regedit wrote these in this order.
+TEST(RegExport, NamesAreOrderedWithCaseFoldedAtEveryScriptsEdges) {
+    struct Pair {
+        const char* first;
+        const char* second;
+        bool sameLetter;
+    };
+    const Pair pairs[] = {
+        {"À", "à", true},  {"Þ", "þ", true},  {"×", "÷", false}, {"Ÿ", "ÿ", true},  {"Ā", "ā", true},
+        {"İ", "ı", false}, {"ĸ", "ĺ", false}, {"Ĺ", "ĺ", true},  {"ň", "ŉ", false}, {"Ź", "ź", true},
+        {"ž", "ſ", false}, {"Έ", "έ", true},  {"Ί", "ί", true},  {"Ύ", "ύ", true},  {"Ώ", "ώ", true},
+        {"Α", "α", true},  {"Ϋ", "ϋ", true},  {"\u03A2", "ς", false}, {"Ѐ", "ѐ", true}, {"Џ", "џ", true},
+        {"А", "а", true},  {"Я", "я", true},  {"Ѡ", "ѡ", true},  {"Ҋ", "ҋ", true},  {"Ӏ", "ӏ", true},
+        {"Ӂ", "ӂ", true},  {"Ӑ", "ӑ", true},  {"Ա", "ա", true},  {"Ֆ", "ֆ", true},  {"Ḁ", "ḁ", true},
+        {"Ạ", "ạ", true},  {"Ａ", "ａ", true}, {"Ｚ", "ｚ", true},
+    };
+    for (const Pair& p : pairs) {
+        // With the letters the same, the second one's "a" comes first.
+        SimRegistry reg;
+        std::string first = p.first + "b"s, second = p.second + "a"s;
+        Put(reg, "", first, kRegDword, {1, 0, 0, 0});
+        Put(reg, "", second, kRegDword, {2, 0, 0, 0});
+        std::string text = Readable(ExportRegBranch(reg, kKey));
+        EXPECT_EQ(text.find('"' + second + '"') < text.find('"' + first + '"'), p.sameLetter) << first << " " << second;
+    }
 }
 
 // Importing what Wine wrote and exporting again gives back the same bytes.
@@ -181,6 +230,44 @@ TEST(RegImport, ReadsEightBitFilesAsWindows1252UnlessTheyAreUtf8) {
     ASSERT_TRUE(ImportRegFile(utf8, "REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"v\"=\"Ключ\"\n\"h\"=hex(2):41,42\n"));
     EXPECT_EQ(utf8.Find("K", "v")->data, Data("Ключ\0"s));
     EXPECT_EQ(utf8.Find("K", "h")->data, Data("AB\0"s));
+
+    // The euro sign and the other letters of the 0x80 row, and the
+    // no-break space just past it.
+    SimRegistry ansi;
+    ASSERT_TRUE(ImportRegFile(ansi, "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\K]\r\n\"v\"=\"\x80\x9F\xA0\xFF\"\r\n"));
+    EXPECT_EQ(ansi.Find("K", "v")->data, Data("€Ÿ\u00A0ÿ\0"s));
+}
+
+// A file that lost its end, or a line ended by a lone CR as an old editor
+// may leave, still brings in every complete line.
+TEST(RegImport, LoneCarriageReturnsEndLinesAndAHalfUnitAtTheEndIsDropped) {
+    SimRegistry reg;
+    ASSERT_TRUE(ImportRegFile(reg, "REGEDIT4\r[HKEY_LOCAL_MACHINE\\K]\r\"v\"=\"1\"\r\"w\"=\"2\"\r"));
+    EXPECT_EQ(reg.Find("K", "v")->data, Data("1\0"s));
+    EXPECT_EQ(reg.Find("K", "w")->data, Data("2\0"s));
+
+    std::u16string text = u"Windows Registry Editor Version 5.00\r\n[HKEY_LOCAL_MACHINE\\K]\r\n\"v\"=\"1\"";
+    std::string bytes = "\xFF\xFE";
+    for (char16_t u : text) bytes += {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
+    SimRegistry cut;
+    ASSERT_TRUE(ImportRegFile(cut, bytes + "x"));
+    ASSERT_NE(cut.Find("K", "v"), nullptr);
+    EXPECT_EQ(cut.Find("K", "v")->data, Data("1\0"s));
+}
+
+// A value line regedit rejects changes nothing, not even the value it names.
+TEST(RegImport, RejectedValueLinesLeaveTheirValueAlone) {
+    SimRegistry reg;
+    for (const char* name : {"colon", "junk", "lonely", "hugeType"}) reg.SetDword("K", name, 7);
+    ASSERT_TRUE(ImportRegFile(reg, "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\K]\r\n"
+                                   "\"colon\":\"1\"\r\n"
+                                   "\"junk\"=x\r\n"
+                                   "\"lonely\"\r\n"
+                                   "\"hugeType\"=hex(123456789):01\r\n"
+                                   "\"upper\"=hex:0A,AF,fa\r\n"));
+    for (const char* name : {"colon", "junk", "lonely", "hugeType"})
+        EXPECT_EQ(reg.Find("K", name)->data, (Bytes{7, 0, 0, 0})) << name;
+    EXPECT_EQ(reg.Find("K", "upper")->data, (Bytes{0x0A, 0xAF, 0xFA})) << "hex digits in either case";
 }
 
 TEST(RegImport, ChangesOnlyWhatTheFileNames) {
