@@ -72,6 +72,8 @@ TEST(ValueHelpers, OverlongTextsAreRefusedNotCut) {
     SimMachine m;
     EXPECT_EQ(LaunchProgram(m.system, "regedit.exe", std::string(256, 'p'), ".", kShowNormal), 0u);
     EXPECT_TRUE(m.system.launches.empty());
+    std::string fits(255, 'p');
+    EXPECT_NE(LaunchProgram(m.system, fits, fits, fits, kShowNormal), 0u) << "255 characters each still fit";
 }
 
 TEST(SharedRegistryTest, AFailedOpenKeepsThePreviousKeyCurrent) {
@@ -124,6 +126,19 @@ TEST(SharedRegistryTest, AFailedBinaryWriteEndsTheCommand) {
     } catch (const CommandAborted& e) {
         EXPECT_STREQ(e.what(), "Failed to set data for 'lost'");
     }
+}
+
+TEST(SharedRegistryTest, StringWritesAndDeletionsSayWhetherTheyHappened) {
+    SimRegistry reg;
+    reg.CreateKey("K");
+    SharedRegistry shared(reg);
+    shared.OpenKey("\\K", false);
+    EXPECT_TRUE(shared.WriteString("s", "abc"));
+    EXPECT_EQ(reg.Find("K", "s")->data, (Bytes{'a', 'b', 'c', 0})) << "stored with its terminating zero";
+    EXPECT_TRUE(shared.DeleteValue("s"));
+    EXPECT_FALSE(shared.DeleteValue("s"));
+    reg.DeleteKey("K");
+    EXPECT_FALSE(shared.WriteString("s", "abc"));
 }
 
 TEST(ShutdownPrivilege, AskedOnEveryNtSystemAndNeverOnWindows9x) {
