@@ -56,20 +56,44 @@ TEST(RefreshGridTest, SeventeenRowsScrollOneAtATimeAndKeepTypedRates) {
     EXPECT_EQ(f.modes.ResolutionRows[0].selected, 85);
 
     f["sbUp"].UserClick();
+    f["ComboBox15"].text = "75";
     f["sbUp"].UserClick();
     EXPECT_FALSE(f["sbUp"].enabled);
     EXPECT_TRUE(f["sbDown"].enabled);
     EXPECT_EQ(f["ComboBox1"].text, "85");
+    EXPECT_EQ(f.modes.ResolutionRows[15].selected, 75) << "the bottom box is stored too";
 }
 
 TEST(RefreshGridTest, FewerThanFifteenRowsHideTheRestAndNeverScroll) {
     Grid g(4);
     EXPECT_TRUE(g.Visible(4));
+    EXPECT_EQ(g.form["l4"].text, "824x600");
+    EXPECT_EQ(g.form["ComboBox4"].items.size(), 3u);
     EXPECT_FALSE(g.Visible(5));
     EXPECT_FALSE(g.form.Shown(g.form["l15"]));
     EXPECT_FALSE(g.form.Shown(g.form["hz5"]));
     EXPECT_FALSE(g.form["sbUp"].enabled);
     EXPECT_FALSE(g.form["sbDown"].enabled);
+}
+
+TEST(RefreshGridTest, FifteenRowsFillTheGridWithoutScrolling) {
+    Grid g(15);
+    EXPECT_TRUE(g.Visible(15));
+    EXPECT_EQ(g.form["l15"].text, "912x600");
+    EXPECT_FALSE(g.form["sbDown"].enabled);
+}
+
+// Another adapter may leave a shorter table; what the user typed into boxes
+// that are hidden now is not read.
+TEST(RefreshGridTest, BoxesHiddenByAShorterTableAreNotRead) {
+    Grid g(17);
+    auto& f = g.form;
+    f["ComboBox5"].text = "abc";
+    f.modes.ResolutionRows.resize(4);
+    f.grid.Fill();
+    f["ComboBox4"].text = "75";
+    EXPECT_EQ(f.grid.StoreVisibleBoxes(), std::nullopt);
+    EXPECT_EQ(f.modes.ResolutionRows[3].selected, 75);
 }
 
 TEST(RefreshGridTest, AnEmptyTableShowsNoRowAndAutoconfigChangesNothing) {
@@ -96,7 +120,7 @@ TEST(RefreshGridTest, AutoconfigPicksEveryHighestRateAndReturnsToTheTop) {
 TEST(RefreshGridTest, ARateThatIsNoByteStopsTheScrollWithAMessage) {
     Grid g(17);
     auto& f = g.form;
-    for (const char* bad : {"300", "7x", "", "-5"}) {
+    for (const char* bad : {"300", "256", "7x", "", "-5"}) {
         g.m.system.shown.clear();
         f["ComboBox2"].text = bad;
         f["sbDown"].UserClick();
@@ -106,8 +130,10 @@ TEST(RefreshGridTest, ARateThatIsNoByteStopsTheScrollWithAMessage) {
         EXPECT_EQ(f.modes.ResolutionRows[1].selected, 60) << "nothing is stored, not even 300's low byte";
     }
     f["ComboBox2"].text = " 75 ";
+    f["ComboBox3"].text = "255";
     f["sbDown"].UserClick();
     EXPECT_EQ(f.modes.ResolutionRows[1].selected, 75);
+    EXPECT_EQ(f.modes.ResolutionRows[2].selected, 255) << "the largest byte is a rate";
 }
 
 }  // namespace
