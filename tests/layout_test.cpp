@@ -30,12 +30,36 @@ TEST(LargeFonts, TheLayoutGrowsByTheDpiAndNeighboursStillMeet) {
     EXPECT_EQ(ui::Scaled(433, 120), 541);
     Rect same = ui::Scaled(ok, 96);
     EXPECT_EQ(same.x + same.y + same.w + same.h, 383 + 402 + 75 + 25);
+    EXPECT_EQ(ui::Scaled(383, 0), 383) << "no DPI known: the design stands";
 }
 
 TEST(LargeFonts, CaptionsCountAnAmpersandPairOnceAndAnAccessKeyNotAtAll) {
     EXPECT_EQ(ui::CaptionWidth("CRT&&TV"), ui::CaptionWidth("CRT&TV", false));
     EXPECT_EQ(ui::CaptionWidth("&OK"), ui::CaptionWidth("OK"));
     EXPECT_GT(ui::CaptionWidth("\xc0\xc1"), ui::CaptionWidth("ii"));  // Cyrillic in code page 1251
+    EXPECT_EQ(ui::CaptionWidth("&Cancel"), ui::CaptionWidth("Cancel"));
+}
+
+TEST(LargeFonts, CaptionsMeasureAsTheDialogFontDrawsThem) {
+    EXPECT_EQ(ui::CaptionWidth(""), 0);
+    EXPECT_EQ(ui::CaptionWidth("OK"), 15);
+    EXPECT_EQ(ui::CaptionWidth("a b"), 16) << "a blank is narrow";
+    // Control characters and letters outside ASCII count as a wide letter.
+    EXPECT_EQ(ui::CaptionWidth("\t\x7f\xc0\xff"), 32);
+}
+
+// The Program menu's working items click the window's buttons; the items
+// whose work is not part of the program yet stay disabled.
+TEST(Layout, TheProgramMenuOffersRestoreSaveAndExitOnly) {
+    test::TestMachine m;
+    TForm1 form(m.platform);
+    ASSERT_FALSE(form.menus.empty());
+    std::vector<std::string> working;
+    for (const ui::MenuItem& item : form.menus[0].items)
+        if (item.enabled && item.onClick) working.push_back(item.caption);
+    EXPECT_EQ(working, (std::vector<std::string>{"Restore Registry", "Save and Exit", "Exit"}));
+    EXPECT_EQ(form.FindMenuItem("Exit1")->caption, "Exit");
+    EXPECT_EQ(form.FindMenuItem("Nothing1"), nullptr);
 }
 
 // A control that runs into another, or out of its page, hides part of it
