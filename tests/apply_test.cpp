@@ -3,6 +3,7 @@
 #include "app/KVMAIN.h"
 #include "modes/Apply.h"
 #include "modes/CheckModes.h"
+#include "options/OptionTable.h"
 #include "platform/Misc.h"
 #include "platform/Settings.h"
 #include "MainWindowTest.h"
@@ -98,6 +99,28 @@ TEST_F(Apply, AHighSelectionRaisesTheControlPanelsMaximumOnceAndOffersARestart) 
     EXPECT_EQ(info, infoBefore) << "nothing else in the value changes";
     EXPECT_EQ(m.registry.Find(kDeviceKey, "DALR6 CRT2_Info"), nullptr) << "absent values are not created";
     EXPECT_EQ(m.system.restartRequests, 0) << "No means no restart";
+}
+
+TEST_F(Apply, ARateAtTheControlPanelsMaximumNeedsNoCorrection) {
+    Start();
+    SetRate("1024x768", "85");  // the demo card's Info and MaxModeInfo hold 85
+    m.system.answers = {kIdNo};
+    EXPECT_EQ(Ok(), 0);
+    for (const auto& box : m.system.shown) EXPECT_EQ(box.text.find("Control Panel settings"), std::string::npos);
+}
+
+TEST(OwnValues, DesktopOptionsCountOnlyWhereTheyLieUnderTheDeviceKey) {
+    AdapterContext a;
+    a.DeviceKey = "SYSTEM\\Dev";
+    auto desktopValues = [&](const std::string& desktopKey) {
+        a.DesktopKey = desktopKey;
+        std::size_t n = 0;
+        for (const ValueRef& v : OwnDriverValues(a)) n += v.key == desktopKey;
+        return n;
+    };
+    EXPECT_EQ(desktopValues("system\\dev\\Desktop"), DesktopOptions().size());
+    EXPECT_EQ(desktopValues("SYSTEM\\Dev0\\Desktop"), 0u);
+    EXPECT_EQ(desktopValues("SOFTWARE\\ATI Technologies\\Desktop\\{6C5A}"), 0u);
 }
 
 TEST_F(Apply, ControlPanelValuesTooShortForTheRateAreNotClaimedCorrected) {
@@ -295,6 +318,7 @@ TEST_F(RoadOfOneChange, OkInTheFirstPhaseKeepsTheNewSettings) {
     EXPECT_TRUE(check->closed);
     EXPECT_EQ(check->ModeCheckCountdown, TForm5::kStopped);
     Tick(40);
+    EXPECT_EQ(check->ModeCheckCountdown, TForm5::kStopped) << "a stopped count-down stays stopped";
     EXPECT_EQ(m.display.StoredFrequency(), 0u);
     EXPECT_EQ(m.system.restartRequests, 1);
     EXPECT_TRUE(List());

@@ -52,6 +52,73 @@ TEST(ModeRecordCodec, AFullBufferIsReadWholeAndAnFFRecordEndsTheList) {
     EXPECT_TRUE(DecodeList(EmptyListBuffer()).empty());
 }
 
+TEST(ModeRecordCodec, OnlyTheBytesTheValueHeldAreRecords) {
+    ListBuffer b{};  // zeros, not 0xFF, beyond what the value held
+    BcdModeRecord r = EncodeModeRecord({640, 480, 0, 60});
+    std::copy(r.begin(), r.end(), b.begin());
+    EXPECT_EQ(DecodeList(b, 8).size(), 1u);
+    std::vector<Bytes> raw;
+    EXPECT_EQ(DecodeList(b, 11, &raw).size(), 1u);
+    ASSERT_EQ(raw.size(), 1u);
+    EXPECT_EQ(raw[0], (Bytes{0, 0, 0})) << "a short last record is kept as it was";
+}
+
+// A display whose every index is the same mode: the enumeration gives up
+// after 65536 of them.
+struct EndlessDisplay : IDisplay {
+    std::uint32_t calls = 0;
+    std::vector<DisplayMode> modes;
+    std::optional<DisplayDeviceInfo> EnumDevice(std::uint32_t) override { return std::nullopt; }
+    std::optional<DisplayMode> EnumMode(const std::string&, std::uint32_t i, std::uint32_t) override {
+        ++calls;
+        if (i < modes.size()) return modes[i];
+        return DisplayMode{640, 480, 8, 60};
+    }
+    bool ChangeFrequency(std::uint32_t, std::uint32_t) override { return false; }
+};
+
+TEST(TableRules, ModesWithoutASizeOrARateInAByteAreSkipped) {
+    EndlessDisplay d;
+    d.modes = {{0, 480, 8, 60}, {640, 0, 8, 70}, {640, 480, 8, 0}, {640, 480, 8, 255}, {640, 480, 8, 256}};
+    std::vector<ResolutionRow> rows = RowsFromSystemModes(d, "", 0);
+    EXPECT_EQ(d.calls, 65536u);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].rates, (std::vector<std::uint8_t>{255, 60}));
+}
+
+TEST(TableRules, OnlyWholeModeRecordsMergeAndSortingOrdersWidthThenHeight) {
+    std::vector<ResolutionRow> rows = {{1024, 1280, {60}, 0}, {480, 640, {75, 60}, 0}, {400, 640, {70}, 0}};
+    std::vector<ModeEntry> records = {{0, 480, 0, 85},   {640, 0, 0, 85},   {640, 480, 0, 0},
+                                      {640, 480, 0, 316}, {640, 480, 0, 255}, {640, 480, 0, 72}};
+    EXPECT_FALSE(MergeRestrictedModes(rows, records));
+    EXPECT_TRUE(MergeRestrictedModes(rows, {{640, 480, 0, 72}})) << "a rate the row has is still offered";
+    SortRows(rows);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].height, 400);
+    EXPECT_EQ(rows[1].height, 480);
+    EXPECT_EQ(rows[2].width, 1280);
+    EXPECT_EQ(rows[1].rates, (std::vector<std::uint8_t>{60, 72, 75, 255}));
+
+    // 60 and 75 restricted, 72 not: the lowest allowed is 72, and a rate
+    // record above 255 Hz is no 60 Hz record.
+    SelectAllowedRates(rows, {{640, 480, 0, 60}, {640, 480, 0, 75}, {640, 480, 0, 316}, {640, 480, 0, 0}});
+    EXPECT_EQ(rows[1].selected, 72);
+    EXPECT_EQ(rows[0].selected, 70);
+}
+
+TEST(TableRules, OnlyModeRecordsOfTheContinuationValuesRaiseTheFlag) {
+    ModeTable t;
+    CollectKeptRecords(t, {{640, 480, 0, 60}, {0, 0, 0, 60}, {640, 480, 0, 0}}, false);
+    EXPECT_FALSE(t.ExtraListsHoldModes);
+    CollectKeptRecords(t, {{0, 0, 0, 60}, {640, 480, 0, 0}, {0, 0, 16, 0}}, true);
+    EXPECT_FALSE(t.ExtraListsHoldModes);
+    for (ModeEntry e : {ModeEntry{640, 0, 0, 60}, ModeEntry{0, 480, 0, 60}}) {
+        ModeTable u;
+        CollectKeptRecords(u, {e}, true);
+        EXPECT_TRUE(u.ExtraListsHoldModes) << e.width << "x" << e.height;
+    }
+}
+
 class TableBuild : public ::testing::Test {
 protected:
     void SetList(const char* name, const Bytes& data) { m.registry.SetBinary(kDeviceKey, name, data); }

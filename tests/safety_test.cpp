@@ -3,6 +3,8 @@
 // left pending, an OK that fails half-way, two programs at once.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "MainWindowTest.h"
 #include "maintenance/Snapshots.h"
 #include "modes/CheckModes.h"
@@ -138,6 +140,51 @@ TEST_F(Safety, RestoreDeletesNothingUntilTheImportHasWorked) {
     EXPECT_FALSE(Shows(m.system, "Registry restored"));
     ASSERT_FALSE(m.system.waits.empty());
     EXPECT_EQ(m.system.waits.back().timeoutMs, kSnapshotWaitMs);
+}
+
+// A value is back when it holds the snapshot's type and data; texts count
+// with or without their terminating zero, other data byte for byte.
+TEST_F(Safety, RestoreJudgesAValueBackByItsTypeAndData) {
+    auto set = [&](const char* name, std::uint32_t type, const std::string& data) {
+        m.registry.SetValue(kDeviceKey, name, RegValue{type, Bytes(data.begin(), data.end())});
+    };
+    set("Sz", kRegSz, std::string("abc\0", 4));
+    set("Expand", kRegExpandSz, std::string("%x%\0", 4));
+    set("Multi", kRegMultiSz, std::string("a\0b\0\0", 5));
+    set("Number", kRegDword, std::string("\1\0\0\0", 4));
+    set("Raw", kRegBinary, std::string("\1\0", 2));
+    ApplyChange();
+    Start();
+    m.system.shown.clear();
+    // The editor cannot write these; they already hold the snapshot's texts.
+    set("Sz", kRegSz, "abc");
+    set("Expand", kRegExpandSz, "%x%");
+    set("Multi", kRegMultiSz, std::string("a\0b", 3));
+    m.registry.refuse = [](SimRegistry::Op op, const std::string&, const std::string& name) {
+        return op == SimRegistry::Op::Set && (name == "Sz" || name == "Expand" || name == "Multi" ||
+                                              name == "Number" || name == "Raw");
+    };
+    EXPECT_EQ(Restore(), 0);
+    EXPECT_TRUE(Shows(m.system, "Registry restored from backup. Restart now?"));
+    EXPECT_EQ(List(), nullptr);
+
+    for (auto [name, type, data] : {std::tuple{"Number", kRegBinary, std::string("\1\0\0\0", 4)},
+                                    std::tuple{"Raw", kRegBinary, std::string("\1", 1)}}) {
+        m.registry.refuse = nullptr;
+        m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD", Rec(0, 0, 0, 44));
+        set(name, type, data);
+        m.registry.refuse = [](SimRegistry::Op op, const std::string&, const std::string& n) {
+            return op == SimRegistry::Op::Set && (n == "Number" || n == "Raw");
+        };
+        Start();
+        m.system.shown.clear();
+        EXPECT_EQ(Restore(), 0);
+        EXPECT_TRUE(Shows(m.system, std::string("Device0\\") + name + " did not come back")) << name;
+        EXPECT_TRUE(List()) << name;
+        m.registry.refuse = nullptr;
+        set("Number", kRegDword, std::string("\1\0\0\0", 4));
+        set("Raw", kRegBinary, std::string("\1\0", 2));
+    }
 }
 
 TEST_F(Safety, OnWindows2000RestoreAlsoUndoesTheDesktopOptionsInsideTheDeviceKey) {
@@ -318,12 +365,16 @@ TEST_F(Safety, ListRecordsThatAreNoValidModeComeBackByteForByte) {
     Bytes strayFf = {0x06, 0x40, 0x04, 0x80, 0x00, 0x00, 0xFF, 0x60};    // 0xFF inside
     Bytes list = Join({Rec(640, 480, 0, 60), notBcd, strayFf, Rec(1024, 768, 0, 60), Rec(0, 0, 0, 85)});
     m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD", list);
+    // A value whose length is no multiple of 8 ends with a short record.
+    m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD1", Join({Rec(0, 0, 0, 43), Bytes{1, 2, 3}}));
     m.Boot();
     TForm1& f = Start();
     for (const ResolutionRow& row : f.modes.ResolutionRows) EXPECT_LE(row.width, 1920) << row.width;
-    EXPECT_EQ(f.modes.RestrictedRates, (std::vector<std::uint16_t>{85}));
+    EXPECT_EQ(f.modes.RestrictedRates, (std::vector<std::uint16_t>{85, 43}));
     EXPECT_EQ(Ok(), 0);
-    EXPECT_EQ(List()->data, Join({Rec(640, 480, 0, 60), Rec(1024, 768, 0, 60), Rec(0, 0, 0, 85), notBcd, strayFf}));
+    EXPECT_EQ(List()->data, Join({Rec(640, 480, 0, 60), Rec(1024, 768, 0, 60), Rec(0, 0, 0, 85), Rec(0, 0, 0, 43),
+                                  notBcd, strayFf, Bytes{1, 2, 3}}))
+        << "the short record can only come last";
 
     // The list ends only at a record that begins with 0xFF.
     m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD",
