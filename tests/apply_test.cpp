@@ -76,6 +76,35 @@ TEST_F(Apply, AllDepthsUncheckedKeeps32WithAMessage) {
     ASSERT_FALSE(m.system.shown.empty());
     EXPECT_EQ(m.system.shown[0].text, "Can't disable all modes, 32BPP will be enabled");
     EXPECT_EQ(List()->data, Join({Rec(0, 0, 8, 0), Rec(0, 0, 16, 0), Rec(0, 0, 24, 0)}));
+
+    // Any one depth left allowed is enough.
+    for (const char* allowed : {"cb8", "cb16", "cb24"}) {
+        TForm1& g = Start();
+        m.system.shown.clear();
+        for (const char* box : {"cb8", "cb16", "cb24", "cb32"})
+            if (std::string(box) != allowed) g[box].SetState(ui::CheckState::Unchecked);
+        EXPECT_EQ(Ok(), 0);
+        EXPECT_TRUE(m.system.shown.empty()) << allowed;
+        EXPECT_EQ(List()->data.size(), 24u) << allowed;
+    }
+}
+
+TEST_F(Apply, AListOfExactly256RecordsIsWrittenWhole) {
+    Bytes full;
+    for (int i = 0; i < 256; ++i) full = Join({full, Rec(0, 0, 0, static_cast<std::uint16_t>(i + 1))});
+    m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD1", full);
+    Start();
+    EXPECT_EQ(Ok(), 0);
+    EXPECT_TRUE(m.system.shown.empty());
+    EXPECT_EQ(List()->data, full);
+}
+
+TEST_F(Apply, AnAnisotropyDegreeLeftAsItWasNeedsNoRestart) {
+    m.registry.SetString(std::string(kDeviceKey) + "\\ddhal", "AnisoDegree", "64");
+    Start();
+    EXPECT_EQ(Ok(), 0);
+    EXPECT_TRUE(m.system.shown.empty());
+    EXPECT_TRUE(m.registry.ValueNames(kRunOnce).empty());
 }
 
 TEST_F(Apply, AHighSelectionRaisesTheControlPanelsMaximumOnceAndOffersARestart) {

@@ -155,6 +155,27 @@ TEST_F(Options, DesktopKeyOnXpFallsBackToTheLastNumberedSubkey) {
     EXPECT_EQ(m.registry.Find("SOFTWARE\\ATI Technologies\\Desktop\\0000", "D3D"), nullptr);
 }
 
+TEST(DesktopKey, OnlyANumberNamesADesktopSubkey) {
+    SimRegistry reg;
+    AdapterContext ctx;
+    ctx.WinVer = "5.1";  // a build the version step leaves off
+    const std::string root = "SOFTWARE\\ATI Technologies\\Desktop";
+    for (const char* name : {"5", "-", "+", "Defaults"}) {
+        reg.DeleteKey(root);
+        reg.CreateKey(root + "\\" + name);
+        bool number = std::string(name) == "5";
+        EXPECT_EQ(FindDesktopKey(reg, ctx), number ? root + "\\" + name : "") << name;
+    }
+}
+
+TEST(RestartBookkeeping, WithoutARecordEveryBoxCountsAsChanged) {
+    test::TestMachine m;
+    TForm1 form(m.platform);
+    form.FormCreate();
+    EXPECT_FALSE(RestartNeededByOptions(form, RecordRestartStates(form)));
+    EXPECT_TRUE(RestartNeededByOptions(form, {}));
+}
+
 TEST_F(Options, OtherWindowsVersionsKeepDesktopOptionsUnderTheDeviceKey) {
     m.system.version = 0x08930005;  // Windows 2000
     m.registry.SetDword(std::string(kDeviceKey) + "\\Desktop", "Rotation", 1);

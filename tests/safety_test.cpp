@@ -294,6 +294,7 @@ TEST_F(Safety, ASecondStartBringsTheFirstWindowForwardAndEnds) {
 
 TEST_F(Safety, AMaxRatePairOfTheWrongTypeIsNamedAndLeftAlone) {
     m.registry.SetString(kDeviceKey, "DALR6 CRT_Info", "85");
+    m.registry.SetBinary(kDeviceKey, "DALR6 CRT2_MaxModeInfo", Bytes(2048, 85));  // long, but readable
     Start();
     SetRate("1024x768", "100");
     m.system.answers = {kIdOk, kIdNo};
@@ -303,6 +304,9 @@ TEST_F(Safety, AMaxRatePairOfTheWrongTypeIsNamedAndLeftAlone) {
     EXPECT_EQ(m.system.shown.back().text, "All changes do not take effect until next boot. Restart?");
     EXPECT_EQ(m.registry.Find(kDeviceKey, "DALR6 CRT_Info")->type, kRegSz);
     EXPECT_EQ(m.registry.Find(kDeviceKey, "DALR6 CRT_MaxModeInfo")->data[16], 85) << "the pair is left whole";
+    EXPECT_FALSE(Shows(m.system, "'DALR6 CRT_MaxModeInfo'"));
+    EXPECT_FALSE(Shows(m.system, "'DALR6 CRT2_MaxModeInfo'"));
+    EXPECT_EQ(m.registry.Find(kDeviceKey, "DALR6 CRT2_MaxModeInfo")->data[16], 100);
     EXPECT_EQ(m.registry.ValueNames(kRunOnceKey).size(), 1u);
 }
 
@@ -355,6 +359,7 @@ TEST_F(Safety, LockedListsAreLeftButEveryOtherChangeIsSaved) {
     EXPECT_EQ(List(), nullptr);
     EXPECT_TRUE(m.registry.Find(kDeviceKey, "DisableTiling"));
     EXPECT_TRUE(Shows(m.system, "restricted-mode lists were left as they were"));
+    EXPECT_FALSE(f["ComboBox15"].enabled);
     EXPECT_TRUE(Shows(m.system, "All changes do not take effect until next boot. Restart?"));
 }
 
@@ -426,6 +431,16 @@ TEST_F(Safety, ARateAboveEveryRateOfARowAsksBeforeRestrictingThemAll) {
     EXPECT_EQ(Ok(), 0);
     EXPECT_EQ(m.system.shown.back().text, "All changes do not take effect until next boot. Restart?");
 
+    // A row at its highest rate from the start still asks before going past.
+    m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD",
+                         Join({Rec(1280, 1024, 0, 60), Rec(1280, 1024, 0, 70), Rec(1280, 1024, 0, 75)}));
+    m.Boot();
+    Start();
+    SetRate("1280x1024", "100");
+    m.system.shown.clear();
+    EXPECT_EQ(Ok(), -1);
+    EXPECT_TRUE(Shows(m.system, "100 Hz for 1280x1024"));
+
     // A row that was already so at start asks nothing: 1600x1200 at 255.
     m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD",
                          Join({Rec(1600, 1200, 0, 60), Rec(1600, 1200, 0, 65), Rec(1600, 1200, 0, 70),
@@ -449,7 +464,17 @@ TEST_F(Safety, TheAnisotropyDegreeTakesOnlyAWholeNumber) {
     ASSERT_EQ(m.system.shown.size(), 1u);
     EXPECT_EQ(m.system.shown[0].text, "The anisotropy degree must be a whole number, such as 16.");
 
-    f["cbAnisoDegree"].text = "8";
+    // Typed and then switched off, the text is not written: nothing to check.
+    f["cbAnisoD3D"].UserClick();
+    m.system.shown.clear();
+    EXPECT_EQ(Ok(), 0);
+    EXPECT_FALSE(Shows(m.system, "whole number"));
+
+    Start()["cbAnisoD3D"].UserClick();
+    (*form)["cbAnisoDegree"].text = "16384";
+    EXPECT_EQ(Ok(), 0);
+    EXPECT_EQ(Start()["cbAnisoDegree"].text, "16384");
+    (*form)["cbAnisoDegree"].text = "8";
     m.system.shown.clear();
     EXPECT_EQ(Ok(), 0);
     std::string degree;
