@@ -304,6 +304,29 @@ TEST(RegImport, RefusesWhatIsNotARegistryFileAndChangesNothing) {
     EXPECT_TRUE(ImportRegFile(reg, kUtf16Header));
 }
 
+// A snapshot is trusted only as the whole export of the key it was made of.
+// Windows may name that key in another letter case than the registry holds.
+TEST(RegCheck, OnlyAWholeExportOfTheKeyPasses) {
+    SimRegistry reg;
+    reg.SetDword("Software\\Fuzzy Logic\\Zone", "d", 1);
+    reg.SetDword("Software\\Fuzzy Logic\\Zone\\Sub", "d", 2);
+    reg.SetDword("Software\\Fuzzy Logic\\Zon2", "d", 3);
+    std::string whole = ExportRegBranch(reg, "Software\\Fuzzy Logic\\Zone"), why;
+    SimRegistry parsed;
+    EXPECT_TRUE(CheckRegExport(whole, "SOFTWARE\\FUZZY LOGIC\\zone", parsed, &why)) << why;
+    EXPECT_EQ(parsed.Find("Software\\Fuzzy Logic\\Zone\\Sub", "d")->data, (Bytes{2, 0, 0, 0}));
+
+    // Another key with a name just as long, and a copy of only a subkey.
+    for (const char* other : {"Software\\Fuzzy Logic\\Zon2", "Software\\Fuzzy Logic\\Zone\\Sub"}) {
+        SimRegistry ignored;
+        EXPECT_FALSE(CheckRegExport(ExportRegBranch(reg, other), "Software\\Fuzzy Logic\\Zone", ignored, &why));
+        EXPECT_EQ(why, "it is not a copy of HKEY_LOCAL_MACHINE\\Software\\Fuzzy Logic\\Zone") << other;
+    }
+    SimRegistry cut;
+    EXPECT_FALSE(CheckRegExport(whole.substr(0, whole.size() - 4), "Software\\Fuzzy Logic\\Zone", cut, &why));
+    EXPECT_EQ(why, "it ends before the registry editor finished it");
+}
+
 // Cut and damaged files must never bring the reader down.
 TEST(RegImport, SurvivesTruncatedAndDamagedFiles) {
     for (const char* name : {"values.reg", "syntax.reg", "regedit4.reg"}) {
