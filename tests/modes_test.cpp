@@ -99,9 +99,11 @@ TEST(TableRules, OnlyWholeModeRecordsMergeAndSortingOrdersWidthThenHeight) {
     EXPECT_EQ(rows[2].width, 1280);
     EXPECT_EQ(rows[1].rates, (std::vector<std::uint8_t>{60, 72, 75, 255}));
 
-    // 60 and 75 restricted, 72 not: the lowest allowed is 72, and a rate
-    // record above 255 Hz is no 60 Hz record.
-    SelectAllowedRates(rows, {{640, 480, 0, 60}, {640, 480, 0, 75}, {640, 480, 0, 316}, {640, 480, 0, 0}});
+    // A rate record above 255 Hz is no 60 Hz record (316 is 60 in a byte).
+    SelectAllowedRates(rows, {{640, 480, 0, 316}, {640, 480, 0, 0}});
+    EXPECT_EQ(rows[1].selected, 60);
+    // 60 and 75 restricted, 72 not: the lowest allowed is 72.
+    SelectAllowedRates(rows, {{640, 480, 0, 60}, {640, 480, 0, 75}});
     EXPECT_EQ(rows[1].selected, 72);
     EXPECT_EQ(rows[0].selected, 70);
 }
