@@ -451,7 +451,6 @@ void TForm1::FormPaint() {
         return;
     }
 
-    CheckMode = AsksForCheck(platform.system.CommandLine());
     if (CheckMode) {
         auto check = std::make_unique<TForm5>(platform, adapter.DeviceKey, OwnDriverValues(adapter));
         modeCheck = check.get();

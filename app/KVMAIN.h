@@ -102,7 +102,8 @@ private:
     bool ConfirmRowsWithoutRates();
     bool AnisoDegreeAccepted();
     std::vector<std::string> UnreadableMaxRateValues();
-    void WriteSettings(const Bytes& list, bool& restart);
+    // `odd`: the maximum-rate values that cannot be read, left alone.
+    void WriteSettings(const Bytes& list, const std::vector<std::string>& odd, bool& restart);
     bool RestartDecision();
     void OfferRestart(const std::string& question, const std::string& caption);
     void IdentifyAdapter();

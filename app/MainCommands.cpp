@@ -88,7 +88,7 @@ void TForm1::OKClick() {
 
     bool restart = false;
     try {
-        WriteSettings(list, restart);
+        WriteSettings(list, oddValues, restart);
     } catch (const CommandAborted& e) {
         // Half a change is worse than none: put the snapshot back at once.
         RestoreOutcome outcome = RestoreSnapshot(platform, kLastKnownGoodFile, adapter.DeviceKey,
@@ -135,7 +135,7 @@ void TForm1::OKClick() {
 
 // The driver's settings, in the order the driver's tools always wrote them.
 // A write that fails ends this with CommandAborted.
-void TForm1::WriteSettings(const Bytes& list, bool& restart) {
+void TForm1::WriteSettings(const Bytes& list, const std::vector<std::string>& odd, bool& restart) {
     SharedRegistry& shared = *sharedRegistry;
     std::string deviceKey = "\\" + adapter.DeviceKey;
     if (!DriverListsUnreadable && shared.OpenKey(deviceKey, false)) {
@@ -163,7 +163,6 @@ void TForm1::WriteSettings(const Bytes& list, bool& restart) {
     // left alone nothing was chosen.
     if (!DriverListsUnreadable && shared.OpenKey(deviceKey, false)) {
         std::uint8_t highest = HighestSelection(modes.ResolutionRows);
-        std::vector<std::string> odd = UnreadableMaxRateValues();
         for (const MaxRatePair& pair : kMaxRatePairs) {
             bool readable = std::find(odd.begin(), odd.end(), pair.info) == odd.end() &&
                             std::find(odd.begin(), odd.end(), pair.maxModeInfo) == odd.end();
