@@ -14,8 +14,6 @@ namespace kv {
 
 namespace {
 
-constexpr const char* kRunOnceValue = "Kelvane - test resolution";
-
 // Deletes a value; a value that is still there afterwards ends the save.
 void DeleteOrAbort(SharedRegistry& shared, const char* name) {
     shared.DeleteValue(name);
@@ -77,7 +75,7 @@ void TForm1::OKClick() {
     // one Restore puts back. Without the second nothing is written.
     if (!FinishSnapshot(platform, startupSnapshot, adapter.DeviceKey))
         startupSnapshot = StartSnapshot(platform, kBackupFile, adapter.DeviceKey);
-    bool backupTrusted = FinishSnapshot(platform, startupSnapshot, adapter.DeviceKey);
+    FinishSnapshot(platform, startupSnapshot, adapter.DeviceKey);
     if (!TakeSnapshot(platform, kLastKnownGoodFile, adapter.DeviceKey)) {
         platform.system.ShowMessageBox("Kelvane could not make a complete snapshot of the driver's settings "
                                        "(lastknowngood.dat), so Restore could not undo this change. Nothing was "
@@ -119,15 +117,7 @@ void TForm1::OKClick() {
     if (restart) {
         // The check after the restart falls back to this very "backup.dat"
         // and to no other.
-        if (backupTrusted)
-            RememberSnapshotBeforeChange(platform, FileFingerprint(platform, kBackupFile));
-        else
-            ForgetSnapshotBeforeChange(platform);
-        // Windows runs this once at the next logon: the mode check then asks
-        // whether the screen can be read.
-        if (!platform.registry.KeyExists(kRunOnceKey)) platform.registry.CreateKey(kRunOnceKey);
-        WriteTextValue(platform.registry, kRunOnceKey, kRunOnceValue,
-                       GetInstallDir(platform.registry) + "\\Kelvane.exe /CHECK");
+        ScheduleModeCheck(platform, startupSnapshot);
         OfferRestart("All changes do not take effect until next boot. Restart?", "Restart needed");
     }
     platform.system.EndProgram(0);
@@ -261,8 +251,7 @@ void TForm1::bRestoreClick() {
     }
     // The change is taken back: neither its check after the next restart
     // nor that check's fallback may bring it again.
-    platform.registry.DeleteValue(kRunOnceKey, kRunOnceValue);
-    ForgetSnapshotBeforeChange(platform);
+    CancelModeCheck(platform);
     OfferRestart("Registry restored from backup. Restart now?", "Restart Needed");
     platform.system.EndProgram(0);
 }

@@ -188,4 +188,19 @@ std::string SnapshotBeforeChange(Platform& p) {
 
 void ForgetSnapshotBeforeChange(Platform& p) { p.registry.DeleteValue(kProductSettingsKey, kBeforeChangeValue); }
 
+void ScheduleModeCheck(Platform& p, const PendingSnapshot& backup) {
+    if (backup.trusted)
+        RememberSnapshotBeforeChange(p, FileFingerprint(p, backup.fileName));
+    else
+        ForgetSnapshotBeforeChange(p);
+    // Windows runs this once at the next logon.
+    if (!p.registry.KeyExists(kRunOnceKey)) p.registry.CreateKey(kRunOnceKey);
+    WriteTextValue(p.registry, kRunOnceKey, kRunOnceValue, GetInstallDir(p.registry) + "\\Kelvane.exe /CHECK");
+}
+
+void CancelModeCheck(Platform& p) {
+    p.registry.DeleteValue(kRunOnceKey, kRunOnceValue);
+    ForgetSnapshotBeforeChange(p);
+}
+
 }  // namespace kv

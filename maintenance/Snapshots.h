@@ -91,4 +91,14 @@ void RememberSnapshotBeforeChange(Platform& p, const std::string& fingerprint);
 std::string SnapshotBeforeChange(Platform& p);
 void ForgetSnapshotBeforeChange(Platform& p);
 
+// The one-shot start entry that runs the check after the next restart.
+inline constexpr const char* kRunOnceValue = "Kelvane - test resolution";
+// A change about to be restarted into: its check after the restart runs
+// once, and falls back to "backup.dat" only when `backup` is the trusted
+// snapshot the change was made from.
+void ScheduleModeCheck(Platform& p, const PendingSnapshot& backup);
+// The change is taken back: neither its check nor the check's fallback
+// may bring it again.
+void CancelModeCheck(Platform& p);
+
 }  // namespace kv

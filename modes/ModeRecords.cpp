@@ -4,53 +4,6 @@
 
 namespace kv {
 
-namespace {
-
-std::uint8_t ToBcd(unsigned x) { return static_cast<std::uint8_t>(((x / 10) << 4) | (x % 10)); }
-
-void PutField(BcdModeRecord& r, std::size_t at, std::uint16_t value) {
-    unsigned v = value % 10000;
-    r[at] = ToBcd(v / 100);
-    r[at + 1] = ToBcd(v % 100);
-}
-
-std::uint8_t FromBcd(std::uint8_t b) { return static_cast<std::uint8_t>((b >> 4) * 10 + (b & 0x0F)); }
-
-}  // namespace
-
-BcdModeRecord EncodeModeRecord(const ModeEntry& e) {
-    BcdModeRecord r{};
-    PutField(r, 0, e.width);
-    PutField(r, 2, e.height);
-    PutField(r, 4, e.depth);
-    PutField(r, 6, e.rate);
-    return r;
-}
-
-ListBuffer EmptyListBuffer() {
-    ListBuffer b;
-    b.fill(0xFF);
-    return b;
-}
-
-std::vector<ModeEntry> DecodeList(const ListBuffer& buffer, std::size_t length, std::vector<Bytes>* raw) {
-    length = std::min(length, buffer.size());
-    std::vector<ModeEntry> records;
-    for (std::size_t at = 0; at < length; at += 8) {
-        const std::uint8_t* r = &buffer[at];
-        if (r[0] == 0xFF) break;
-        std::size_t size = std::min<std::size_t>(8, length - at);
-        bool valid = size == 8 && std::all_of(r, r + 8, [](std::uint8_t b) { return (b >> 4) <= 9 && (b & 0x0F) <= 9; });
-        if (!valid) {
-            if (raw) raw->emplace_back(r, r + size);
-            continue;
-        }
-        auto field = [&](int i) { return static_cast<std::uint16_t>(FromBcd(r[i]) * 100 + FromBcd(r[i + 1])); };
-        records.push_back({field(0), field(2), field(4), field(6)});
-    }
-    return records;
-}
-
 std::vector<ResolutionRow> RowsFromSystemModes(IDisplay& display, const std::string& deviceName,
                                                std::uint32_t enumFlags) {
     std::vector<ResolutionRow> rows;

@@ -9,37 +9,10 @@
 #include <vector>
 
 #include "platform/DriverValues.h"
+#include "platform/ModeRecord.h"
 #include "platform/Platform.h"
 
 namespace kv {
-
-// Width, height, colour depth and refresh rate, each four BCD digits in two
-// bytes, most significant first; 0 matches any value.
-using BcdModeRecord = std::array<std::uint8_t, 8>;
-
-struct ModeEntry {
-    std::uint16_t width = 0;
-    std::uint16_t height = 0;
-    std::uint16_t depth = 0;
-    std::uint16_t rate = 0;
-};
-
-// The driver's list values are read into a buffer of this size filled with
-// 0xFF, so a list ends at its first record that begins with 0xFF.
-inline constexpr std::size_t kListBufferSize = 2048;
-inline constexpr std::size_t kMaxListRecords = kListBufferSize / 8;
-using ListBuffer = std::array<std::uint8_t, kListBufferSize>;
-
-BcdModeRecord EncodeModeRecord(const ModeEntry& entry);
-// Decodes a list buffer record by record up to the first record that begins
-// with 0xFF, as the driver reads it; `length` is how many bytes the value
-// held. A record that is not valid BCD (a nibble above 9), or the short
-// record a length that is no multiple of 8 ends with, is no mode at all: it
-// is left out of the result and, when `raw` is given, kept there byte for
-// byte so that it can be written back as it was.
-std::vector<ModeEntry> DecodeList(const ListBuffer& buffer, std::size_t length = kListBufferSize,
-                                  std::vector<Bytes>* raw = nullptr);
-ListBuffer EmptyListBuffer();
 
 struct ResolutionRow {
     std::uint16_t height = 0;
@@ -47,11 +20,6 @@ struct ResolutionRow {
     std::vector<std::uint8_t> rates;  // ascending once the table is built
     // The lowest rate that stays allowed; 0 not set, 255 every rate restricted.
     std::uint8_t selected = 0;
-};
-
-struct RestrictedResolution {
-    std::uint16_t height = 0;
-    std::uint16_t width = 0;
 };
 
 inline constexpr std::uint8_t kAllRatesRestricted = 255;

@@ -1,0 +1,48 @@
+// The driver's 8-byte mode records: the format of its restricted-mode lists,
+// which the mode table, the start-up examination and the report all read.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace kv {
+
+// Width, height, colour depth and refresh rate, each four BCD digits in two
+// bytes, most significant first; 0 matches any value.
+using BcdModeRecord = std::array<std::uint8_t, 8>;
+
+struct ModeEntry {
+    std::uint16_t width = 0;
+    std::uint16_t height = 0;
+    std::uint16_t depth = 0;
+    std::uint16_t rate = 0;
+};
+
+// The driver's list values are read into a buffer of this size filled with
+// 0xFF, so a list ends at its first record that begins with 0xFF.
+inline constexpr std::size_t kListBufferSize = 2048;
+inline constexpr std::size_t kMaxListRecords = kListBufferSize / 8;
+using ListBuffer = std::array<std::uint8_t, kListBufferSize>;
+
+BcdModeRecord EncodeModeRecord(const ModeEntry& entry);
+// Decodes a list buffer record by record up to the first record that begins
+// with 0xFF, as the driver reads it; `length` is how many bytes the value
+// held. A record that is not valid BCD (a nibble above 9), or the short
+// record a length that is no multiple of 8 ends with, is no mode at all: it
+// is left out of the result and, when `raw` is given, kept there byte for
+// byte so that it can be written back as it was.
+std::vector<ModeEntry> DecodeList(const ListBuffer& buffer, std::size_t length = kListBufferSize,
+                                  std::vector<Bytes>* raw = nullptr);
+ListBuffer EmptyListBuffer();
+// One field of a record: two bytes of BCD digits, most significant first.
+std::uint16_t DecodeBcdField(const std::uint8_t* field);
+
+struct RestrictedResolution {
+    std::uint16_t height = 0;
+    std::uint16_t width = 0;
+};
+
+}  // namespace kv
