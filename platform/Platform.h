@@ -156,6 +156,10 @@ public:
     // ".\*.lng".
     virtual std::vector<std::string> FindFiles(const std::string& pattern) = 0;
     virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
+    // Text in a Windows code page, such as a language file's, as UTF-8;
+    // `codePage` 0, or one the system does not have, is the system's ANSI
+    // code page.
+    virtual std::string DecodeAnsiText(const std::string& bytes, unsigned codePage) = 0;
     virtual bool WriteFile(const std::string& path, const std::string& content) = 0;
     virtual bool RemoveFile(const std::string& path) = 0;
     // Moves a file over another, replacing it; false (both left as they

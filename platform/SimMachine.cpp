@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "platform/RegFile.h"
+#include "platform/Text.h"
 
 namespace kv {
 
@@ -152,6 +153,10 @@ std::vector<std::string> SimSystem::FindFiles(const std::string& pattern) {
             names.push_back(path.substr(s + 1));
     }
     return names;
+}
+
+std::string SimSystem::DecodeAnsiText(const std::string& bytes, unsigned codePage) {
+    return DecodeWindowsCodePage(bytes, codePage == 1251 || codePage == 1252 ? codePage : ansiCodePage);
 }
 
 std::optional<std::string> SimSystem::ReadFile(const std::string& path) {

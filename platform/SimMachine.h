@@ -42,6 +42,7 @@ public:
     std::string CurrentDirectory() override { return currentDirectory; }
     std::vector<std::string> FindFiles(const std::string& pattern) override;
     std::optional<std::string> ReadFile(const std::string& path) override;
+    std::string DecodeAnsiText(const std::string& bytes, unsigned codePage) override;
     bool WriteFile(const std::string& path, const std::string& content) override;
     bool RemoveFile(const std::string& path) override;
     bool MoveFileOver(const std::string& from, const std::string& to) override;
@@ -86,6 +87,8 @@ public:
     std::uint32_t version = 0x0A280105;  // Windows XP, 5.1.2600
     std::string commandLine = "\"C:\\Kelvane\\Kelvane.exe\"";
     std::string currentDirectory = "C:\\Kelvane";
+    // The code page of a Western European Windows; 1251 is a Russian one.
+    unsigned ansiCodePage = 1252;
     bool registryEditorPresent = true;
     bool restartAccepted = true;
     int restartRequests = 0;

@@ -15,6 +15,12 @@ std::u16string Utf8ToUtf16(const std::string& text);
 // does when it converts to UTF-8.
 std::string Utf16ToUtf8(const std::u16string& text);
 
+// Texts in one of the Windows code pages for Western European (1252) and
+// Cyrillic (1251) languages, as the simulated machine reads them; a code
+// page it does not know reads as 1252. Windows itself converts with its own
+// tables.
+std::string DecodeWindowsCodePage(const std::string& bytes, unsigned codePage);
+
 // True when every byte belongs to a well-formed UTF-8 sequence.
 bool IsValidUtf8(const std::string& text);
 

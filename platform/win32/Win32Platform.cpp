@@ -234,6 +234,11 @@ std::vector<std::string> Win32System::FindFiles(const std::string& pattern) {
     return names;
 }
 
+std::string Win32System::DecodeAnsiText(const std::string& bytes, unsigned codePage) {
+    UINT page = codePage != 0 && IsValidCodePage(codePage) ? codePage : CP_ACP;
+    return Narrow(Wide(bytes, page));
+}
+
 std::optional<std::string> Win32System::ReadFile(const std::string& path) {
     HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);

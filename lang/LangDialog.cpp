@@ -1,0 +1,64 @@
+// The language dialog: English, or one of the language files beside the
+// program.
+#include "lang/Lang.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "platform/Misc.h"
+#include "platform/Settings.h"
+
+namespace kv {
+
+TForm3::TForm3(Platform& platform, std::function<void()> reload)
+    : ui::Form("TForm3", "Select Language", 200, 190), platform_(platform), reload_(std::move(reload)) {
+    stayOnTop = true;
+    Add(ui::Kind::Label, "Label1", "", ui::Rect{8, 8, 184, 16}, "Select interface language:");
+    auto& list = Add(ui::Kind::ListBox, "lbLang", "", ui::Rect{8, 26, 184, 124}, "");
+    list.showAccel = false;
+    list.onClick = [this] { lbLangClick(); };
+    Add(ui::Kind::Button, "bOK", "", ui::Rect{20, 158, 75, 25}, "OK").onClick = [this] { bOKClick(); };
+    Add(ui::Kind::Button, "bCancel", "", ui::Rect{105, 158, 75, 25}, "Cancel").onClick = [this] { bCancelClick(); };
+    FormCreate();
+}
+
+void TForm3::FormCreate() {
+    ui::Control& list = (*this)["lbLang"];
+    list.items = {kBuiltInLanguageLine};
+    list.itemIndex = 0;
+    LangFileList.clear();
+    // The same folder the language is loaded from, wherever the program
+    // was started from.
+    for (const std::string& name : platform_.system.FindFiles(InstallFile(platform_.registry, "*.lng"))) {
+        std::optional<std::string> bytes = platform_.system.ReadFile(InstallFile(platform_.registry, name));
+        if (!bytes) continue;  // held open by another program: not offered
+        LngFile file = ParseLngFile(platform_.system, *bytes);
+        if (!file.versionMatches) continue;
+        // A file too short to name its language shows its file name.
+        std::string line = file.entries.size() >= 2 ? file.entries[1] : name;
+        if (file.countedLines >= 4) line += " [" + file.translator + "]";
+        list.items.push_back(line);
+        LangFileList.push_back(name);
+        if (LangLoaded == 1 && name.size() == LangFileNameInForce.size() &&
+            std::equal(name.begin(), name.end(), LangFileNameInForce.begin(), [](unsigned char a, unsigned char b) {
+                return std::tolower(a) == std::tolower(b);
+            }))
+            list.itemIndex = static_cast<int>(list.items.size()) - 1;
+    }
+}
+
+void TForm3::bOKClick() {
+    int line = (*this)["lbLang"].itemIndex;
+    std::string name;
+    if (line >= 1 && static_cast<std::size_t>(line) <= LangFileList.size())
+        name = LangFileList[static_cast<std::size_t>(line) - 1];
+    WriteTextValue(platform_.registry, kProductSettingsKey, "LangFileName", name);
+    if (reload_) reload_();
+    closed = true;
+}
+
+void TForm3::bCancelClick() { closed = true; }
+
+void TForm3::lbLangClick() { bOKClick(); }
+
+}  // namespace kv
