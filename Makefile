@@ -48,7 +48,7 @@ test: test-layers test-tools test-native test-wine
 dist: win build/ati.pci
 	@rm -rf $(DIST) $(DIST).zip
 	@mkdir -p $(DIST)
-	@cp $(WIN)/Kelvane.exe build/ati.pci $(DIST)/
+	@cp $(WIN)/Kelvane.exe build/ati.pci lang/*.lng $(DIST)/
 	@cd dist && zip -qr Kelvane-$(VERSION).zip Kelvane-$(VERSION)
 	@echo "dist: $(DIST)/ and $(DIST).zip"
 
@@ -56,7 +56,7 @@ demo-dist: win build/ati.pci
 	@rm -rf $(DEMO)
 	@mkdir -p $(DEMO)
 	@cp $(WIN)/KelvaneDemo.exe $(DEMO)/Kelvane.exe
-	@cp build/ati.pci $(DEMO)/
+	@cp build/ati.pci lang/*.lng $(DEMO)/
 	@echo "demo: $(DEMO)/"
 
 demo: demo-dist

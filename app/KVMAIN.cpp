@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "app/CommandIds.h"
+#include "lang/Lang.h"
 #include "maintenance/Snapshots.h"
 #include "modes/Apply.h"
 #include "modes/CheckModes.h"
@@ -51,6 +52,8 @@ bool AsksForCheck(std::string commandLine) {
 
 TForm1::TForm1(Platform& platform)
     : ui::Form("TForm1", kProgramTitle, kClientWidth, kClientHeight), platform(platform) {
+    // One main window a run: its creation is the program's start.
+    ResetLanguage();
     BuildControls();
 }
 
@@ -82,6 +85,9 @@ void TForm1::BuildControls() {
         Add(Kind::Button, name, "", Rect{x, kHiddenTop + 60, 75, 25}, caption).enabled = false;
         x += 80;
     }
+    auto& lang = (*this)["bLang"];
+    lang.enabled = true;
+    lang.onClick = [this] { bLangClick(); };
     auto& restore = (*this)["bRestore"];
     restore.enabled = true;
     restore.onClick = [this] { bRestoreClick(); };
@@ -118,23 +124,24 @@ void TForm1::BuildGrid() {
 void TForm1::BuildAdapterInfo() {
     Add(Kind::GroupBox, "gbAdInfo", "", kPageRect, "");
     struct Row {
+        const char* name;
         const char* caption;
         const char* hint;
         const char* value;
     };
     const Row rows[] = {
-        {"Chip:", "Type of the card's chip", "lbChip"},
-        {"Driver Version:", "Version of currently installed driver", "lbDRVver"},
-        {"Vendor ID:", "", "lbVendorID"},
-        {"Device ID:", "", "lbDevID"},
-        {"SubSystem ID:", "", "lbSSID1"},
-        {"SubSystem  Vendor ID:", "", "lbSSID2"},
-        {"Revision:", "Revision of the card", "lbRev"},
-        {"Card Type:", "Type of the card", "lbCardType"},
+        {"Label1", "Chip:", "Type of the card's chip", "lbChip"},
+        {"Label31", "Driver Version:", "Version of currently installed driver", "lbDRVver"},
+        {"Label2", "Vendor ID:", "", "lbVendorID"},
+        {"Label3", "Device ID:", "", "lbDevID"},
+        {"Label4", "SubSystem ID:", "", "lbSSID1"},
+        {"Label5", "SubSystem  Vendor ID:", "", "lbSSID2"},
+        {"Label35", "Revision:", "Revision of the card", "lbRev"},
+        {"Label33", "Card Type:", "Type of the card", "lbCardType"},
     };
     int y = 30;
     for (const Row& row : rows) {
-        auto& caption = Add(Kind::Label, std::string("lbCap_") + row.value, "gbAdInfo", Rect{12, y, 140, 16}, row.caption);
+        auto& caption = Add(Kind::Label, row.name, "gbAdInfo", Rect{12, y, 140, 16}, row.caption);
         caption.align = Align::Right;
         caption.hint = row.hint;
         auto& value = Add(Kind::Label, row.value, "gbAdInfo", Rect{160, y, 256, 16}, "");
@@ -196,6 +203,7 @@ void TForm1::BuildMenu() {
         m.onClick = [this, button] { (*this)[button].Click(); };
     };
     clicks("RestoreRegistry1", "bRestore");
+    clicks("Language1", "bLang");
     clicks("SaveExit1", "OK");
     clicks("Exit1", "Cancel");
 }
@@ -244,6 +252,11 @@ void TForm1::StartupSequence() {
     DriverListsUnreadable = false;
     // Known from the start, so that nothing modal comes before the check.
     CheckMode = AsksForCheck(platform.system.CommandLine());
+    // The built-in texts, before any language file has replaced them.
+    if (FirstPaintPending && !defaultTextsCaptured_) {
+        CaptureDefaultTexts(*this);
+        defaultTextsCaptured_ = true;
+    }
     caption = kProgramTitle;
     for (int k = 1; k <= kGridRows; ++k) (*this)["ComboBox" + std::to_string(k)].items.clear();
 
@@ -255,6 +268,7 @@ void TForm1::StartupSequence() {
     // files.
     if (platform.system.ReadFile("ati.pci"))
         WriteTextValue(platform.registry, kProductSettingsKey, "InstallDir", platform.system.CurrentDirectory());
+    ReloadLanguage();
 
     if (!EnumerateDisplayDevices(platform.display, adapter)) {
         platform.system.ShowMessageBox(kNoAdapterText, "Error", kMbOk);
@@ -333,9 +347,7 @@ void TForm1::BuildModeTable(const ListBuffer& firstList, std::size_t firstLength
     // list at boot. After a restart the check comes first; it has its own
     // way back.
     if (MergeRestrictedModes(modes.ResolutionRows, records) && !CheckMode) {
-        if (platform.system.ShowMessageBox("Undisabled refresh rate detected. Strongly recommendated to restore "
-                                           "previsious registry data. Restore now?",
-                                           "Error", kMbYesNo) == kIdYes)
+        if (platform.system.ShowMessageBox(LangText(77), LangText(76), kMbYesNo) == kIdYes)
             RestoreAtStart = true;
     }
     SortRows(modes.ResolutionRows);
@@ -465,6 +477,17 @@ void TForm1::FormPaint() {
 // The device key as it was when the program started; Cancel puts it back.
 // The export runs beside the window; Cancel and OK wait for it.
 void TForm1::ExportStartupSnapshot() { startupSnapshot = StartSnapshot(platform, kBackupFile, adapter.DeviceKey); }
+
+void TForm1::ReloadLanguage() {
+    // Nothing may come up before the check's count-down: a file that
+    // cannot be used then leaves the texts English without a word.
+    LoadLanguage(*this, platform, !CheckMode);
+    LayOutDriverOptions(*this);
+}
+
+void TForm1::bLangClick() {
+    OpenDialog(std::make_unique<TForm3>(platform, [this] { ReloadLanguage(); }));
+}
 
 ui::Form& TForm1::OpenDialog(std::unique_ptr<ui::Form> dialog) {
     dialogs.push_back(std::move(dialog));

@@ -41,10 +41,11 @@ public:
     std::vector<std::unique_ptr<ui::Form>> dialogs;
     std::function<void(ui::Form&)> showDialog;  // set by the window system
 
-    // The language file in force, relative to the installation directory;
-    // empty for the built-in English texts.
-    std::string LangFileName;
+    // Writes the name of the language file in force back to the settings.
     void StoreLangFileName();
+    // Loads the language the settings name and re-captions the window.
+    void ReloadLanguage();
+    void bLangClick();
 
     // Runs one command the way the window system delivers an event: a
     // command that the shared registry aborts shows its message, and the
@@ -115,6 +116,7 @@ private:
     void ShowDeferredMessages();
     std::vector<std::pair<std::string, std::string>> deferred_;
     bool instanceClaimed_ = false;
+    bool defaultTextsCaptured_ = false;
 };
 
 }  // namespace kv

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "app/KVMAIN.h"
+#include "lang/Lang.h"
 #include "maintenance/Snapshots.h"
 #include "modes/Apply.h"
 #include "options/OptionTable.h"
@@ -118,7 +119,7 @@ void TForm1::OKClick() {
         // The check after the restart falls back to this very "backup.dat"
         // and to no other.
         ScheduleModeCheck(platform, startupSnapshot);
-        OfferRestart("All changes do not take effect until next boot. Restart?", "Restart needed");
+        OfferRestart(LangText(23), LangText(24));
     }
     platform.system.EndProgram(0);
 }
@@ -157,9 +158,7 @@ void TForm1::WriteSettings(const Bytes& list, const std::vector<std::string>& od
             bool readable = std::find(odd.begin(), odd.end(), pair.info) == odd.end() &&
                             std::find(odd.begin(), odd.end(), pair.maxModeInfo) == odd.end();
             if (!readable || !CorrectMaxRatePair(shared, highest, pair)) continue;
-            platform.system.ShowMessageBox("Selected Refresh Rate larger than maximum refresh rate setted up in "
-                                           "Control Panel. Control Panel settings will be corrected.",
-                                           "Warning", kMbOk);
+            platform.system.ShowMessageBox(LangText(21), LangText(22), kMbOk);
             restart = true;
         }
     }
@@ -221,7 +220,7 @@ void TForm1::OfferRestart(const std::string& question, const std::string& captio
     if (platform.system.ShowMessageBox(question, caption, kMbYesNo) != kIdYes) return;
     AcquireShutdownPrivilege(platform.system);
     if (!platform.system.RestartWindows())
-        platform.system.ShowMessageBox("Can't restart Windows [No admin access?]", "Restart needed", kMbOk);
+        platform.system.ShowMessageBox(LangText(25), LangText(26), kMbOk);
 }
 
 void TForm1::CancelClick() {
@@ -252,12 +251,10 @@ void TForm1::bRestoreClick() {
     // The change is taken back: neither its check after the next restart
     // nor that check's fallback may bring it again.
     CancelModeCheck(platform);
-    OfferRestart("Registry restored from backup. Restart now?", "Restart Needed");
+    OfferRestart(LangText(70), LangText(71));
     platform.system.EndProgram(0);
 }
 
-void TForm1::StoreLangFileName() {
-    WriteTextValue(platform.registry, kProductSettingsKey, "LangFileName", LangFileName);
-}
+void TForm1::StoreLangFileName() { kv::StoreLangFileName(platform.registry); }
 
 }  // namespace kv

@@ -1,18 +1,12 @@
 #include "modes/CheckModes.h"
 
+#include "lang/Lang.h"
 #include "platform/Misc.h"
 
 namespace kv {
 
-namespace {
-
-constexpr const char* kFirstPrefix = "Minimal refresh rate will be automatically selected in";
-constexpr const char* kSecondPrefix = "Settings will be automatically restored from backup in";
-
-}  // namespace
-
 TForm5::TForm5(Platform& platform, std::string deviceKey, std::vector<ValueRef> ownValues)
-    : ui::Form("TForm5", "Kelvane - Checking Video Modes...", 380, 128),
+    : ui::Form("TForm5", LangText(35), 380, 128),
       platform_(platform),
       deviceKey_(std::move(deviceKey)),
       ownValues_(std::move(ownValues)) {
@@ -20,15 +14,19 @@ TForm5::TForm5(Platform& platform, std::string deviceKey, std::vector<ValueRef> 
     // Nobody may be able to read the screen: closing the window must not
     // stop the count-down, so the window stays until it is answered.
     onCloseQuery = [] { return false; };
-    auto& label1 = Add(ui::Kind::Label, "Label1", "", ui::Rect{10, 14, 360, 30},
-                       "Settings implemented. If you can read this message, click \"OK\".");
+    CountdownPrefix = LangText(37);
+    UnitWord = LangText(38);
+    auto& label1 = Add(ui::Kind::Label, "Label1", "", ui::Rect{10, 14, 360, 30}, LangText(36));
     label1.align = ui::Align::Center;
-    auto& label2 = Add(ui::Kind::Label, "Label2", "", ui::Rect{10, 50, 360, 30}, kFirstPrefix);
+    // In English the count-down shows its number from the first tick on.
+    std::string countdown = LangLoaded == 1 ? CountdownPrefix + " 15 " + UnitWord : CountdownPrefix;
+    auto& label2 = Add(ui::Kind::Label, "Label2", "", ui::Rect{10, 50, 360, 30}, countdown);
     label2.align = ui::Align::Center;
-    Add(ui::Kind::Button, "bOK", "", ui::Rect{106, 90, 75, 25}, "OK").onClick = [this] { bOKClick(); };
-    Add(ui::Kind::Button, "bCancel", "", ui::Rect{199, 90, 75, 25}, "Cancel").onClick = [this] { bCancelClick(); };
+    Add(ui::Kind::Button, "bOK", "", ui::Rect{106, 90, 75, 25}, LangText(6)).onClick = [this] { bOKClick(); };
+    Add(ui::Kind::Button, "bCancel", "", ui::Rect{199, 90, 75, 25}, LangText(7)).onClick = [this] {
+        bCancelClick();
+    };
     timers.push_back({"Timer1", 1000, true, [this] { Timer1Timer(); }});
-    CountdownPrefix = kFirstPrefix;
 }
 
 void TForm5::Timer1Timer() {
@@ -45,9 +43,10 @@ void TForm5::bCancelClick() {
         MinimalRateSweep(true);
         ModeCheckFirstPhase = false;
         ModeCheckCountdown = kSeconds;
-        (*this)["Label1"].text = "Minimal refresh rate selected. If you can read this message, click \"OK\".";
-        (*this)["Label2"].text = "Settings will be automatically restored from backup in 15 seconds";
-        CountdownPrefix = kSecondPrefix;
+        CountdownPrefix = LangText(40);
+        (*this)["Label1"].text = LangText(39);
+        (*this)["Label2"].text = LangLoaded == 1 ? CountdownPrefix + " 15 " + UnitWord
+                                                 : "Settings will be automatically restored from backup in 15 seconds";
         return;
     }
     ModeCheckCountdown = kStopped;

@@ -188,6 +188,11 @@ void AddOptionBoxes(ui::Form& form, TSClickState& clicks, ISystem& system) {
     degree.enabled = false;
     aniso.onClick = [&form] { form["cbAnisoDegree"].enabled = form["cbAnisoD3D"].Checked(); };
 
+    for (const OptionDef& def : DriverOptions()) add(def, "gbAdvanced", ui::Rect{});
+    LayOutDriverOptions(form);
+}
+
+void LayOutDriverOptions(ui::Form& form) {
     // Two columns: the hardware switches on the left, the display rules on
     // the right. Captions too long for a column take two lines.
     const auto& driver = DriverOptions();
@@ -196,10 +201,11 @@ void AddOptionBoxes(ui::Form& form, TSClickState& clicks, ISystem& system) {
     for (std::size_t i = 0; i < driver.size(); ++i) {
         int column = i < leftCount ? 0 : 1;
         const ui::Rect& place = kColumns[column];
-        bool twoLines = ui::CaptionWidth(driver[i].caption) > place.w - kCheckRoom;
+        ui::Control& box = form[driver[i].component];
+        bool twoLines = ui::CaptionWidth(box.text) > place.w - kCheckRoom;
         int height = twoLines ? 2 * kDriverRowHeight - 6 : 17;
-        add(driver[i], "gbAdvanced", ui::Rect{place.x, columnTop[column], place.w, height});
-        if (twoLines) form[driver[i].component].wordWrap = true;
+        box.rect = ui::Rect{place.x, columnTop[column], place.w, height};
+        box.wordWrap = twoLines;
         columnTop[column] += twoLines ? 2 * kDriverRowHeight - 2 : kDriverRowHeight;
     }
 }

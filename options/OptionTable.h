@@ -30,6 +30,10 @@ const std::vector<OptionDef>& DriverOptions();
 // anisotropy controls and the device options to gbAdvanced.
 void AddOptionBoxes(ui::Form& form, TSClickState& clicks, ISystem& system);
 
+// Places the device options in their two columns by their captions, as
+// they are now: a caption too long for its column takes two lines.
+void LayOutDriverOptions(ui::Form& form);
+
 // The key the desktop options live in.
 std::string FindDesktopKey(IRegistry& reg, const AdapterContext& ctx);
 

@@ -205,7 +205,6 @@ TEST_F(Apply, CancelPutsTheStartUpSnapshotBackButNotAfterACheckStart) {
     Start();
     m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD", Rec(640, 480, 0, 60));
     m.registry.SetDword(kDeviceKey, "PruningMode", 0);
-    form->LangFileName = "";
     EXPECT_THROW(form->CancelClick(), ProgramEnded);
     EXPECT_EQ(List(), nullptr) << "a list written after the snapshot goes too";
     std::uint16_t pruning = 7;

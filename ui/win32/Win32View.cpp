@@ -152,6 +152,15 @@ HFONT Win32View::FontFor(const ui::Control& c) {
     return f;
 }
 
+// Inserts a tab, or gives one a new caption.
+static void SetTabCaption(HWND tabs, std::size_t index, const std::string& text, UINT message) {
+    std::wstring caption = Wide(text);
+    TCITEMW tab{};
+    tab.mask = TCIF_TEXT;
+    tab.pszText = caption.data();
+    SendMessageW(tabs, message, index, reinterpret_cast<LPARAM>(&tab));
+}
+
 void Win32View::CreateControl(Item& item) {
     const ui::Control& c = *item.control;
     const wchar_t* cls = L"STATIC";
@@ -201,26 +210,81 @@ void Win32View::CreateControl(Item& item) {
                                 nullptr);
     SendMessageW(item.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c)), FALSE);
     if (c.kind == Kind::TabControl) {
-        for (std::size_t i = 0; i < c.items.size(); ++i) {
-            std::wstring caption = Wide(c.items[i]);
-            TCITEMW tab{};
-            tab.mask = TCIF_TEXT;
-            tab.pszText = caption.data();
-            SendMessageW(item.hwnd, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&tab));
-        }
+        for (std::size_t i = 0; i < c.items.size(); ++i) SetTabCaption(item.hwnd, i, c.items[i], TCM_INSERTITEMW);
         item.last.items = c.items;
     }
-    if (!c.hint.empty() && tooltip_) {
-        static std::vector<std::wstring> hints;  // the tooltip keeps pointers to its texts
-        hints.push_back(Wide(c.hint));
-        TOOLINFOW tool{};
-        tool.cbSize = sizeof(tool);
-        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-        tool.hwnd = hwnd_;
-        tool.uId = reinterpret_cast<UINT_PTR>(item.hwnd);
-        tool.lpszText = hints.back().data();
+    item.last.rect = c.rect;
+    item.last.wordWrap = c.wordWrap;
+    SyncHint(item);
+}
+
+// A language may bring other hints: the tooltip takes the text anew.
+void Win32View::SyncHint(Item& item) {
+    const ui::Control& c = *item.control;
+    if (!tooltip_ || c.hint == item.last.hint) return;
+    static std::vector<std::wstring> hints;  // the tooltip keeps pointers to its texts
+    hints.push_back(Wide(c.hint));
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = hwnd_;
+    tool.uId = reinterpret_cast<UINT_PTR>(item.hwnd);
+    tool.lpszText = hints.back().data();
+    if (item.last.hint.empty())
         SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    else if (c.hint.empty())
+        SendMessageW(tooltip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    else
+        SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    item.last.hint = c.hint;
+}
+
+// A caption that grew in another language may take two lines: the control
+// moves and wraps as its new place says.
+void Win32View::SyncPlace(Item& item) {
+    const ui::Control& c = *item.control;
+    Shadow& last = item.last;
+    if (c.rect.x == last.rect.x && c.rect.y == last.rect.y && c.rect.w == last.rect.w && c.rect.h == last.rect.h &&
+        c.wordWrap == last.wordWrap)
+        return;
+    ui::Rect r = ui::Scaled(form_.ScreenRect(c), dpi_);
+    item.place = {r.x, r.y, r.x + r.w, r.y + r.h};
+    if (c.kind == Kind::CheckBox) {
+        LONG_PTR style = GetWindowLongPtrW(item.hwnd, GWL_STYLE);
+        style = c.wordWrap ? (style | BS_MULTILINE) : (style & ~static_cast<LONG_PTR>(BS_MULTILINE));
+        SetWindowLongPtrW(item.hwnd, GWL_STYLE, style);
     }
+    if (c.kind != Kind::ComboBox)
+        SetWindowPos(item.hwnd, nullptr, r.x, r.y, r.w, r.h, SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    last.rect = c.rect;
+    last.wordWrap = c.wordWrap;
+    last.text = "\x01";  // wrapped and flush-right texts are laid out anew
+}
+
+void Win32View::SyncMenu() {
+    HMENU bar = GetMenu(hwnd_);
+    if (!bar) return;
+    std::vector<std::string> captions;
+    for (const ui::Menu& menu : form_.menus) {
+        captions.push_back(menu.caption);
+        for (const ui::MenuItem& m : menu.items) captions.push_back(m.caption);
+    }
+    if (captions != lastMenuCaptions_) {
+        for (std::size_t i = 0; i < form_.menus.size(); ++i) {
+            const ui::Menu& menu = form_.menus[i];
+            HMENU popup = GetSubMenu(bar, static_cast<int>(i));
+            ModifyMenuW(bar, static_cast<UINT>(i), MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(popup),
+                        Wide(menu.caption).c_str());
+            for (const ui::MenuItem& m : menu.items)
+                ModifyMenuW(popup, m.id, MF_BYCOMMAND | MF_STRING | (m.enabled ? 0 : MF_GRAYED), m.id,
+                            Wide(m.caption).c_str());
+        }
+        lastMenuCaptions_ = captions;
+        DrawMenuBar(hwnd_);
+    }
+    for (const ui::Menu& menu : form_.menus)
+        for (const ui::MenuItem& m : menu.items)
+            EnableMenuItem(bar, m.id, MF_BYCOMMAND | (m.enabled ? MF_ENABLED : MF_GRAYED));
 }
 
 void Win32View::SyncAll() {
@@ -233,14 +297,13 @@ void Win32View::Sync() {
         SetWindowTextW(hwnd_, Wide(form_.caption).c_str());
         lastCaption_ = form_.caption;
     }
-    HMENU bar = GetMenu(hwnd_);
-    for (const ui::Menu& menu : form_.menus)
-        for (const ui::MenuItem& m : menu.items)
-            EnableMenuItem(bar, m.id, MF_BYCOMMAND | (m.enabled ? MF_ENABLED : MF_GRAYED));
+    SyncMenu();
 
     for (Item& item : items_) {
         ui::Control& c = *item.control;
         Shadow& last = item.last;
+        SyncPlace(item);
+        SyncHint(item);
         bool itemsChanged = c.items != last.items;
         if (itemsChanged && (c.kind == Kind::ComboBox || c.kind == Kind::ListBox)) {
             bool combo = c.kind == Kind::ComboBox;
@@ -261,6 +324,10 @@ void Win32View::Sync() {
             SetWindowTextW(item.hwnd, text.c_str());
             last.text = c.text;
             if (item.flushRight) PlaceFlushRight(item);
+        }
+        if (c.kind == Kind::TabControl && itemsChanged) {
+            for (std::size_t i = 0; i < c.items.size(); ++i) SetTabCaption(item.hwnd, i, c.items[i], TCM_SETITEMW);
+            last.items = c.items;
         }
         if (c.kind == Kind::TabControl && c.itemIndex != last.itemIndex) {
             SendMessageW(item.hwnd, TCM_SETCURSEL, c.itemIndex, 0);

@@ -32,6 +32,9 @@ public:
 private:
     struct Shadow {
         std::string text;
+        std::string hint;
+        ui::Rect rect;
+        bool wordWrap = false;
         std::vector<std::string> items;
         int itemIndex = -2;
         ui::CheckState state = ui::CheckState::Unchecked;
@@ -54,6 +57,9 @@ private:
     void CreateControl(Item& item);
     void CreateMenu();
     void Sync();
+    void SyncMenu();
+    void SyncPlace(Item& item);
+    void SyncHint(Item& item);
     int MeasureLine(const Item& item, const std::wstring& line);
     int InkSlack(int width) const;
     void PlaceFlushRight(Item& item);
@@ -71,6 +77,7 @@ private:
     std::vector<HFONT> extraFonts_;
     std::vector<Item> items_;
     std::string lastCaption_;
+    std::vector<std::string> lastMenuCaptions_;
     static std::vector<Win32View*> views_;
 };
 

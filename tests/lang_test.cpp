@@ -1,0 +1,395 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+#include "MainWindowTest.h"
+#include "lang/Lang.h"
+#include "modes/CheckModes.h"
+#include "platform/Misc.h"
+#include "platform/Settings.h"
+#include "platform/Text.h"
+
+namespace kv {
+namespace {
+
+// Every test begins as a fresh program does: no language file in force.
+struct ResetLanguageEachTest : ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo&) override { ResetLanguage(); }
+};
+const bool kListening = [] {
+    ::testing::UnitTest::GetInstance()->listeners().Append(new ResetLanguageEachTest);
+    return true;
+}();
+
+// The entries a language file gives the main window's items.
+bool MainWindowEntry(int n) {
+    return (n >= 2 && n <= 20) || (n >= 41 && n <= 60) || n == 72 || (n >= 80 && n <= 97) ||
+           (n >= 115 && n <= 123);
+}
+
+// A file whose entry N reads "T<N>", entries 0 to `last`, then a translator.
+std::string NumberedFile(int last, const std::string& versionLine = "Version = 0.9.9.6") {
+    std::string f = versionLine + "\r\n";
+    for (int n = 0; n <= last; ++n) f += "T" + std::to_string(n) + "\r\n";
+    return f + "Numbered project\r\n";
+}
+
+// Every text of the window a user can see or hover: captions, hints, tab
+// and list items, menu captions.
+std::vector<std::string> WindowTexts(ui::Form& form) {
+    std::vector<std::string> texts{form.caption};
+    for (auto& c : form.controls) {
+        texts.push_back(c->name + "=" + c->text);
+        texts.push_back(c->name + "?" + c->hint);
+        for (const std::string& item : c->items) texts.push_back(c->name + "#" + item);
+    }
+    for (const ui::Menu& menu : form.menus) {
+        texts.push_back(menu.caption);
+        for (const ui::MenuItem& item : menu.items) texts.push_back(item.name + "=" + item.caption);
+    }
+    return texts;
+}
+
+std::set<std::string> AllWindowStrings(ui::Form& form) {
+    std::set<std::string> all{form.caption};
+    for (auto& c : form.controls) {
+        all.insert(c->text);
+        all.insert(c->hint);
+        all.insert(c->items.begin(), c->items.end());
+    }
+    for (const ui::Menu& menu : form.menus) {
+        all.insert(menu.caption);
+        for (const ui::MenuItem& item : menu.items) all.insert(item.caption);
+    }
+    return all;
+}
+
+class Language : public test::MainWindowTest {
+protected:
+    void PutFile(const std::string& name, const std::string& content) {
+        m.system.WriteFile(std::string(test::kInstallDir) + "\\" + name, content);
+    }
+    void Choose(const std::string& name) {
+        m.registry.CreateKey(kProductSettingsKey);
+        WriteTextValue(m.registry, kProductSettingsKey, "LangFileName", name);
+    }
+    std::vector<std::string> Messages() {
+        std::vector<std::string> texts;
+        for (const auto& box : m.system.shown) texts.push_back(box.caption + ": " + box.text);
+        return texts;
+    }
+    TForm3& OpenLanguageDialog() {
+        form->FindMenuItem("Language1")->onClick();
+        return dynamic_cast<TForm3&>(*form->dialogs.back());
+    }
+    std::string Shipped(const std::string& name) { return test::SourceFile("lang/" + name); }
+};
+
+TEST_F(Language, ACompleteFileChangesEveryItemItNamesAndEnglishComesBackWhole) {
+    Start();
+    std::vector<std::string> english = WindowTexts(*form);
+
+    PutFile("numbered.lng", NumberedFile(kLastLangEntry));
+    Choose("numbered.lng");
+    EXPECT_EQ(LoadLanguage(*form, m.platform), kLangApplied);
+    std::set<std::string> shown = AllWindowStrings(*form);
+    for (int n = 0; n <= kLastLangEntry; ++n) {
+        bool found = shown.count("T" + std::to_string(n)) != 0;
+        EXPECT_EQ(found, MainWindowEntry(n)) << "entry " << n;
+    }
+    EXPECT_EQ(form->menus[0].items[2].caption, "T115") << "Clean Registry, the third item of Program";
+    EXPECT_EQ(form->menus[0].items[0].caption, "T72");
+    EXPECT_EQ((*form)["lbChip"].hint, "T41") << "the chip's hint shows on its value too";
+    EXPECT_EQ(form->caption, "Kelvane 0.9.9.6") << "the window's own caption stays";
+    EXPECT_EQ((*form)["bLang"].text, "Language");
+
+    // Back to English in the same run: every item as it was built.
+    Choose("");
+    EXPECT_EQ(LoadLanguage(*form, m.platform), kLangNoFile);
+    EXPECT_EQ(WindowTexts(*form), english);
+    EXPECT_TRUE(m.system.shown.empty());
+}
+
+TEST_F(Language, TheVersionLineTakesAnyTenCharactersAndSkippedLinesCountNowhere) {
+    Start();
+    for (const char* prefix : {"Version = ", "0123456789", "          ", "\xE4\xF6\xFC\xDF\xC4\xD6\xDC\xE9\xE8\xE0"}) {
+        m.system.shown.clear();
+        PutFile("v.lng", NumberedFile(5, std::string(prefix) + "0.9.9.6"));
+        Choose("v.lng");
+        EXPECT_EQ(LoadLanguage(*form, m.platform), kLangApplied) << prefix;
+        EXPECT_EQ((*form)["gbRefresh"].text, "T2");
+    }
+    for (const char* line : {"Version: 0.9.9.6", "Version =  0.9.9.6", "Version = 0.9.9.6 ", "Version = 0.9.9.7",
+                             "0.9.9.6"}) {
+        m.system.shown.clear();
+        PutFile("v.lng", NumberedFile(5, line));
+        EXPECT_EQ(LoadLanguage(*form, m.platform), kLangWrongVersion) << line;
+        EXPECT_EQ(Messages(), std::vector<std::string>{"Error: Wrong version of LNG File"});
+        EXPECT_EQ((*form)["gbRefresh"].text, "Refresh Rates:") << "a refused file leaves English";
+        EXPECT_EQ(LangText(23), "All changes do not take effect until next boot. Restart?");
+    }
+
+    // Comments, sections and empty lines before the version line and
+    // between entries, with LF-only line ends here and there.
+    PutFile("v.lng",
+            "; a comment\r\n[section]\r\n\r\nVersion = 0.9.9.6\r\n;x\r\nhelp.chm\r\n\r\n[y]\nName\n"
+            "Rates:\r\n;between\r\nTab A\r\n");
+    EXPECT_EQ(LoadLanguage(*form, m.platform), kLangApplied);
+    EXPECT_EQ(LangText(0), "help.chm");
+    EXPECT_EQ((*form)["gbRefresh"].text, "Rates:");
+    EXPECT_EQ((*form)["tcMainTabs"].items[0], "Tab A");
+}
+
+TEST_F(Language, EntriesAShorterFileDoesNotReachShowEnglishNeverAnEarlierFilesText) {
+    Start();
+    PutFile("long.lng", NumberedFile(kLastLangEntry));
+    PutFile("short.lng", NumberedFile(3));
+    Choose("long.lng");
+    LoadLanguage(*form, m.platform);
+    ASSERT_EQ((*form)["OK"].text, "T6");
+
+    Choose("short.lng");
+    EXPECT_EQ(LoadLanguage(*form, m.platform), kLangApplied);
+    EXPECT_EQ((*form)["gbRefresh"].text, "T2");
+    EXPECT_EQ((*form)["tcMainTabs"].items[0], "T3");
+    EXPECT_EQ((*form)["tcMainTabs"].items[1], "Numbered project") << "the translator's line is entry 4";
+    EXPECT_EQ((*form)["tcMainTabs"].items[2], "Desktop Settings");
+    EXPECT_EQ((*form)["OK"].text, "OK");
+    EXPECT_EQ(form->menus[0].items[0].caption, "Uninstall");
+    EXPECT_EQ(LangText(23), "All changes do not take effect until next boot. Restart?");
+    EXPECT_EQ(LangText(74), "A you sure to uninstall this program?");
+
+    // A first file that stops early: the rest is English, not empty.
+    Choose("short.lng");
+    Start();
+    EXPECT_EQ((*form)["tcMainTabs"].items[0], "T3");
+    EXPECT_EQ((*form)["Cancel"].text, "Cancel");
+    EXPECT_EQ(LangText(70), "Registry restored from backup. Restart now?");
+}
+
+TEST_F(Language, LinesBeyondTheTableAreIgnored) {
+    Start();
+    PutFile("huge.lng", NumberedFile(400));
+    Choose("huge.lng");
+    EXPECT_EQ(LoadLanguage(*form, m.platform), kLangApplied);
+    EXPECT_EQ(LangTexts[249], "T249");
+    EXPECT_EQ(LangEntriesLoaded, kLangEntryCount);
+    EXPECT_EQ((*form)["bAuto"].text, "T80");
+}
+
+TEST_F(Language, NoFileAnEmptyNameOrAMissingFile) {
+    Start();
+    for (std::string empty : {std::string(""), std::string(1, '\0')}) {
+        m.registry.SetValue(kProductSettingsKey, "LangFileName", {kRegSz, Bytes(empty.begin(), empty.end())});
+        EXPECT_EQ(LoadLanguage(*form, m.platform), kLangNoFile);
+    }
+    m.registry.DeleteValue(kProductSettingsKey, "LangFileName");
+    EXPECT_EQ(LoadLanguage(*form, m.platform), kLangNoFile);
+    EXPECT_TRUE(m.system.shown.empty());
+
+    Choose("Gone.lng");
+    EXPECT_EQ(LoadLanguage(*form, m.platform), kLangNotRead);
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Error: Can't open Gone.lng"});
+    EXPECT_EQ(LangLoaded, 0);
+
+    // At the next start the name is still there, and so is the message;
+    // Cancel keeps the name.
+    m.system.shown.clear();
+    Start();
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Error: Can't open Gone.lng"});
+    EXPECT_EQ(Click("Cancel"), 0);
+    std::string stored;
+    ReadTextValue(m.registry, kProductSettingsKey, "LangFileName", stored);
+    EXPECT_EQ(stored, "Gone.lng");
+}
+
+TEST_F(Language, TheCheckAfterARestartShowsNothingBeforeItsCountDown) {
+    Choose("Gone.lng");
+    m.system.commandLine = "Kelvane.exe /CHECK";
+    Start();
+    EXPECT_TRUE(m.system.shown.empty());
+    EXPECT_EQ(form->dialogs.back()->caption, "Kelvane - Checking Video Modes...");
+
+    PutFile("Gone.lng", NumberedFile(kLastLangEntry));
+    Start();
+    ui::Form& check = *form->dialogs.back();
+    EXPECT_EQ(check.caption, "T35");
+    EXPECT_EQ(check["Label1"].text, "T36");
+    EXPECT_EQ(check["Label2"].text, "T37 15 T38");
+    EXPECT_EQ(check["bOK"].text, "T6");
+    EXPECT_EQ(check["bCancel"].text, "T7");
+    check["bCancel"].UserClick();
+    EXPECT_EQ(check["Label1"].text, "T39");
+    EXPECT_EQ(check["Label2"].text, "T40 15 T38");
+    check.timers[0].onTimer();
+    EXPECT_EQ(check["Label2"].text, "T40 14 T38");
+    EXPECT_FALSE(form->FindMenuItem("Language1")->enabled);
+}
+
+TEST_F(Language, TheCodePageLineOrTheSystemsCodePageDecidesHowTheBytesRead) {
+    Start();
+    // "Частоты:" in code page 1251.
+    const std::string rates = "\xD7\xE0\xF1\xF2\xEE\xF2\xFB:";
+    std::string body = "Version = 0.9.9.6\r\nhelp.chm\r\nX\r\n" + rates + "\r\n";
+    PutFile("ru.lng", "[codepage=1251]\r\n" + body);
+    Choose("ru.lng");
+    LoadLanguage(*form, m.platform);
+    EXPECT_EQ((*form)["gbRefresh"].text, "Частоты:") << "on a Western system, through the file's line";
+
+    PutFile("ru.lng", body);
+    LoadLanguage(*form, m.platform);
+    EXPECT_EQ((*form)["gbRefresh"].text, "×àñòîòû:") << "read as the system's 1252";
+    m.system.ansiCodePage = 1251;
+    LoadLanguage(*form, m.platform);
+    EXPECT_EQ((*form)["gbRefresh"].text, "Частоты:") << "on a Russian system";
+}
+
+TEST_F(Language, ALongerCaptionTakesTwoLinesAndPushesTheBoxesBelowIt) {
+    Start();
+    std::string f = "Version = 0.9.9.6\r\n";
+    for (int n = 0; n <= kLastLangEntry; ++n)
+        f += n == 16 ? "A very long caption for the LCD controller box\r\n" : EnglishText(n) + "x\r\n";
+    PutFile("long.lng", f + "Someone\r\n");
+    Choose("long.lng");
+    int nextBefore = (*form)["tcbDDC2"].rect.y;
+    ASSERT_FALSE((*form)["tcbLCD"].wordWrap);
+    form->ReloadLanguage();
+    EXPECT_TRUE((*form)["tcbLCD"].wordWrap);
+    EXPECT_GE((*form)["tcbDDC2"].rect.y, (*form)["tcbLCD"].rect.y + (*form)["tcbLCD"].rect.h);
+    EXPECT_GT((*form)["tcbDDC2"].rect.y, nextBefore);
+
+    Choose("");
+    form->ReloadLanguage();
+    EXPECT_FALSE((*form)["tcbLCD"].wordWrap);
+    EXPECT_EQ((*form)["tcbDDC2"].rect.y, nextBefore);
+}
+
+TEST_F(Language, TheDialogListsEnglishAndEveryUsableFile) {
+    Start();
+    {
+        TForm3& dialog = OpenLanguageDialog();
+        EXPECT_EQ(dialog["lbLang"].items, std::vector<std::string>{"English [Orvell]"});
+    }
+    PutFile("a.lng", NumberedFile(kLastLangEntry));
+    // The same language name, with lines the format skips between entries.
+    std::string spaced = NumberedFile(kLastLangEntry);
+    spaced.insert(spaced.find("T1\r\n"), "; note\r\n\r\n[x]\r\n");
+    spaced.insert(spaced.find("T50\r\n"), "\r\n;\r\n");
+    PutFile("b.lng", spaced);
+    PutFile("old.lng", NumberedFile(kLastLangEntry, "Version = 0.9.9.5"));
+    PutFile("tiny.lng", "Version = 0.9.9.6\r\nhelp.chm\r\n");
+    PutFile("notes.txt", NumberedFile(kLastLangEntry));
+
+    TForm3& dialog = OpenLanguageDialog();
+    std::vector<std::string> lines = dialog["lbLang"].items;
+    std::vector<std::string> expected = {"English [Orvell]", "T1 [Numbered project]", "T1 [Numbered project]",
+                                         "tiny.lng"};
+    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(dialog.LangFileList, (std::vector<std::string>{"a.lng", "b.lng", "tiny.lng"}));
+    EXPECT_EQ(dialog["lbLang"].itemIndex, 0) << "English is in force";
+
+    // Each line loads its own file; a double click is OK.
+    m.system.files[m.system.FullPath(std::string(test::kInstallDir) + "\\b.lng")] =
+        std::string(spaced).replace(spaced.find("T2\r\n"), 2, "B2");
+    dialog["lbLang"].itemIndex = 2;
+    dialog["lbLang"].onClick();
+    EXPECT_TRUE(dialog.closed);
+    EXPECT_EQ((*form)["gbRefresh"].text, "B2") << "re-captioned at once";
+    TForm3& again = OpenLanguageDialog();
+    EXPECT_EQ(again["lbLang"].itemIndex, 2) << "the language in force is selected";
+    again["lbLang"].itemIndex = 1;
+    again["bOK"].UserClick();
+    EXPECT_EQ((*form)["gbRefresh"].text, "T2");
+    std::string stored;
+    ReadTextValue(m.registry, kProductSettingsKey, "LangFileName", stored);
+    EXPECT_EQ(stored, "a.lng");
+
+    // Cancel changes nothing.
+    TForm3& cancelled = OpenLanguageDialog();
+    cancelled["lbLang"].itemIndex = 0;
+    cancelled["bCancel"].UserClick();
+    EXPECT_TRUE(cancelled.closed);
+    EXPECT_EQ((*form)["gbRefresh"].text, "T2");
+    EXPECT_TRUE(m.system.shown.empty());
+}
+
+TEST_F(Language, EnglishOrNoSelectionWritesAnEmptyNameAndTheNextStartIsEnglish) {
+    PutFile("a.lng", NumberedFile(kLastLangEntry));
+    Choose("a.lng");
+    Start();
+    ASSERT_EQ((*form)["OK"].text, "T6");
+    for (int selected : {0, -1}) {
+        TForm3& dialog = OpenLanguageDialog();
+        dialog["lbLang"].itemIndex = selected;
+        dialog["bOK"].UserClick();
+        EXPECT_EQ((*form)["OK"].text, "OK");
+        std::string stored = "x";
+        ReadTextValue(m.registry, kProductSettingsKey, "LangFileName", stored);
+        EXPECT_EQ(stored, "");
+    }
+    EXPECT_EQ(Click("Cancel"), 0);
+    Start();
+    EXPECT_EQ((*form)["OK"].text, "OK");
+    EXPECT_TRUE(m.system.shown.empty());
+}
+
+TEST_F(Language, AChoiceIsKeptAtTheNextStartAndMessagesSpeakIt) {
+    PutFile("a.lng", NumberedFile(kLastLangEntry));
+    Start();
+    TForm3& dialog = OpenLanguageDialog();
+    dialog["lbLang"].itemIndex = 1;
+    dialog["bOK"].UserClick();
+    SetRate("640x480", "75");
+    EXPECT_EQ(Ok(), 0);
+    ASSERT_FALSE(m.system.shown.empty());
+    EXPECT_EQ(m.system.shown.back().text, "T23");
+    EXPECT_EQ(m.system.shown.back().caption, "T24");
+
+    // Not restarted: the driver still offers 60 Hz, and the offer to
+    // restore speaks the language too.
+    m.system.shown.clear();
+    Start();
+    EXPECT_EQ((*form)["Cancel"].text, "T7");
+    EXPECT_EQ(Messages(), std::vector<std::string>{"T76: T77"});
+}
+
+TEST_F(Language, TheShippedTranslationsAreCompleteAndChangeTheMainWindow) {
+    // Texts that read the same in the translation, on purpose.
+    const std::map<std::string, std::set<int>> same = {
+        {"German.lng", {6, 9, 11, 56}},
+        {"Russian.lng", {6}},
+    };
+    for (const auto& [name, unchanged] : same) {
+        SCOPED_TRACE(name);
+        std::string bytes = Shipped(name);
+        ASSERT_FALSE(bytes.empty());
+        LngFile file = ParseLngFile(m.system, bytes);
+        EXPECT_TRUE(file.versionMatches);
+        EXPECT_EQ(file.entries.size(), static_cast<std::size_t>(kLastLangEntry) + 2) << "entries 0-126, translator";
+        EXPECT_NE(file.translator.find("Kelvane"), std::string::npos);
+        EXPECT_EQ(file.entries[0], "KelvaneEn.chm") << "no translated help exists";
+        for (std::size_t at = bytes.find('\n'); at != std::string::npos; at = bytes.find('\n', at + 1))
+            EXPECT_EQ(bytes[at - 1], '\r') << "CR LF line ends";
+
+        PutFile(name, bytes);
+        Start();
+        Choose(name);
+        EXPECT_EQ(LoadLanguage(*form, m.platform), kLangApplied);
+        EXPECT_TRUE(m.system.shown.empty());
+        for (int n = 0; n <= kLastLangEntry; ++n) {
+            if (!MainWindowEntry(n) || EnglishText(n).empty()) continue;
+            EXPECT_EQ(LangText(n) == EnglishText(n), unchanged.count(n) != 0) << "entry " << n << ": " << LangText(n);
+            EXPECT_TRUE(IsValidUtf8(LangText(n)));
+        }
+    }
+    // Read through its code-page line, Russian reads right on a Western system.
+    ResetLanguage();
+    Choose("Russian.lng");
+    LoadLanguage(*form, m.platform);
+    EXPECT_EQ(LangText(7), "Отмена");
+    EXPECT_EQ(LangText(1), "Русский");
+}
+
+}  // namespace
+}  // namespace kv
