@@ -1,0 +1,240 @@
+#include "maintenance/uFirstRun.h"
+
+#include <algorithm>
+
+#include "lang/Lang.h"
+#include "platform/DriverValues.h"
+#include "platform/Misc.h"
+#include "platform/Settings.h"
+#include "platform/SharedRegistry.h"
+
+namespace kv {
+
+namespace {
+
+constexpr const char* kVersionValue = "Version";
+
+bool IsTextType(std::uint32_t type) { return type == kRegSz || type == kRegExpandSz; }
+
+}  // namespace
+
+TfFirstRun::TfFirstRun(Platform& platform, std::string deviceKey, StartupFindings findings,
+                       PendingSnapshot& backup, PendingSnapshot& firstRun, std::vector<ValueRef> ownValues)
+    : ui::Form("TfFirstRun", "", 380, 260),
+      platform_(platform),
+      deviceKey_(std::move(deviceKey)),
+      findings_(std::move(findings)),
+      backup_(backup),
+      firstRun_(firstRun),
+      ownValues_(std::move(ownValues)) {
+    // A repair put back half-way must also lose the values it created.
+    for (const char* name : {kNativeModesValue, kMinResValue, kCrtAllModesValue})
+        ownValues_.push_back({deviceKey_, name});
+    for (const char* name : kRestrictedListNames) ownValues_.push_back({deviceKey_, name});
+    stayOnTop = true;
+    // Closing it is the same as going on without a repair.
+    onCloseQuery = [] { return true; };
+    Add(ui::Kind::Label, "lbFuss", "", ui::Rect{8, 8, 364, 16}, "");
+    // Room for eight lines, and for the longest English line beside a
+    // scroll bar.
+    auto& list = Add(ui::Kind::ListBox, "lbWrngsList", "", ui::Rect{8, 26, 364, 112}, "");
+    list.showAccel = false;
+    Add(ui::Kind::Label, "lWrngs", "", ui::Rect{8, 144, 364, 16}, "").showAccel = false;
+    // Translations of the caption may need a second line.
+    auto& dbm = Add(ui::Kind::CheckBox, "cbDBM", "", ui::Rect{8, 166, 364, 30}, "");
+    dbm.wordWrap = true;
+    dbm.state = ui::CheckState::Checked;
+    Add(ui::Kind::Button, "bFix", "", ui::Rect{116, 226, 90, 25}, "").onClick = [this] { bFixClick(); };
+    Add(ui::Kind::Button, "bIgnore", "", ui::Rect{214, 226, 75, 25}, "").onClick = [this] { bIgnoreClick(); };
+    Add(ui::Kind::Button, "bCancel", "", ui::Rect{297, 226, 75, 25}, "").onClick = [this] { bCancelClick(); };
+    FormCreate();
+}
+
+void TfFirstRun::FormCreate() {
+    caption = LangText(98);
+    (*this)["lbFuss"].text = LangText(99);
+    (*this)["cbDBM"].text = LangText(103);
+    (*this)["bFix"].text = LangText(104);
+    (*this)["bIgnore"].text = LangText(105);
+    (*this)["bCancel"].text = LangText(7);
+
+    Errors = 0;
+    Warnings = 0;
+    std::vector<std::string>& lines = (*this)["lbWrngsList"].items;
+    lines.clear();
+
+    if (OldVersionFound()) {
+        ++Errors;
+        lines.push_back(LangText(106));
+    }
+    if (NativeModesFound()) {
+        ++Errors;
+        lines.push_back(LangText(107));
+    }
+    if (std::optional<std::uint16_t> rate = MinimumRate()) {
+        ++Warnings;
+        lines.push_back(LangText(108) + std::to_string(*rate) + LangText(109));
+    }
+
+    // From here on an older version's error is not reported again.
+    WriteTextValue(platform_.registry, kProductSettingsKey, kVersionValue, kVersionText);
+    // The key as it was at this start, before the user chooses anything. A
+    // repair waits for it; nothing else does.
+    firstRun_ = StartSnapshot(platform_, kFirstRunFile, deviceKey_);
+
+    Warnings = static_cast<std::uint16_t>(Warnings + findings_.RestrictedResolutions.size() +
+                                          findings_.RestrictedRates.size());
+    for (const RestrictedResolution& r : findings_.RestrictedResolutions)
+        lines.push_back(LangText(110) + std::to_string(r.width) + "x" + std::to_string(r.height) + LangText(111));
+    for (std::uint16_t rate : findings_.RestrictedRates)
+        lines.push_back(LangText(112) + std::to_string(rate) + LangText(113));
+    if (findings_.ExtraListsHoldModes) {
+        ++Errors;
+        lines.push_back(LangText(114));
+    }
+
+    (*this)["bIgnore"].enabled = Errors == 0;
+    (*this)["lWrngs"].text =
+        LangText(100) + std::to_string(Errors) + LangText(101) + std::to_string(Warnings) + LangText(102);
+    if (Errors + Warnings == 0) closed = true;
+}
+
+// Versions 0.5 to 0.7 wrote settings the driver misreads.
+bool TfFirstRun::OldVersionFound() {
+    std::string version = "0.00";
+    // Only a text counts: a number or bytes stored under the name were not
+    // written by any Kelvane.
+    RegValue stored;
+    if (platform_.registry.QueryValue(kProductSettingsKey, kVersionValue, stored) == RegStatus::Ok &&
+        IsTextType(stored.type))
+        ReadTextValue(platform_.registry, kProductSettingsKey, kVersionValue, version);
+    version = version.substr(0, 3);
+    return version == "0.5" || version == "0.6" || version == "0.7";
+}
+
+bool TfFirstRun::NativeModesFound() {
+    std::uint16_t native = 0;
+    ReadDwordValue(platform_.registry, deviceKey_, kNativeModesValue, native);
+    return native != 0;
+}
+
+std::optional<std::uint16_t> TfFirstRun::MinimumRate() {
+    // A value that reads as a number of up to four bytes is no list.
+    std::uint16_t number = 255;
+    ReadDwordValue(platform_.registry, deviceKey_, kMinResValue, number);
+    if (number != 255) return std::nullopt;
+
+    SharedRegistry shared(platform_.registry);
+    if (!shared.OpenKey("\\" + deviceKey_, false)) return std::nullopt;
+    ValueInfo info = shared.GetValueInfo(kMinResValue);
+    // The driver reads the list as bytes; a text under that name is no list.
+    if (!info.exists || (info.kind != ValueKind::Binary && info.kind != ValueKind::Other)) return std::nullopt;
+
+    // Only what the driver's buffer holds counts; the rest of a longer
+    // value is never looked at.
+    ListBuffer buffer = EmptyListBuffer();
+    RegValue value;
+    if (platform_.registry.QueryValue(shared.CurrentKey(), kMinResValue, value) != RegStatus::Ok)
+        return std::nullopt;
+    std::copy_n(value.data.begin(), std::min(value.data.size(), buffer.size()), buffer.begin());
+    if (buffer[0] == 0xFF) return std::nullopt;
+    return DecodeBcdField(&buffer[6]);
+}
+
+void TfFirstRun::bFixClick() {
+    if (repaired_) {
+        // The repair is written; only the restart was refused.
+        RequestRestart();
+        return;
+    }
+    // The settings as they were at this start: the user's own way back to
+    // before the repair, whatever Kelvane does later.
+    if (!FinishSnapshot(platform_, firstRun_, deviceKey_) &&
+        platform_.system.ShowMessageBox("Kelvane could not make a complete snapshot of the driver's settings "
+                                        "(firstrun.dat). Repair anyway?",
+                                        "Warning", kMbYesNo) != kIdYes)
+        return;
+
+    // As for any change: "backup.dat" for the check after the restart to
+    // fall back to, and "lastknowngood.dat" for Restore. The device key has
+    // not changed since start-up, so a backup that failed is made again now.
+    if (!FinishSnapshot(platform_, backup_, deviceKey_)) {
+        backup_ = StartSnapshot(platform_, kBackupFile, deviceKey_);
+        FinishSnapshot(platform_, backup_, deviceKey_);
+    }
+    if (!TakeSnapshot(platform_, kLastKnownGoodFile, deviceKey_)) {
+        platform_.system.ShowMessageBox("Kelvane could not make a complete snapshot of the driver's settings "
+                                        "(lastknowngood.dat), so Restore could not undo the repair. Nothing was "
+                                        "changed.",
+                                        "Error", kMbOk);
+        return;
+    }
+
+    try {
+        WriteRepair();
+    } catch (const CommandAborted& e) {
+        // Half a repair is worse than none: put the snapshot back at once,
+        // and neither restart nor schedule a check of it.
+        RestoreOutcome outcome = RestoreSnapshot(platform_, kLastKnownGoodFile, deviceKey_, ownValues_);
+        if (outcome.Ok()) {
+            platform_.system.ShowMessageBox(std::string("Repair stopped: ") + e.what() +
+                                                ". Kelvane put the driver's settings back as they were "
+                                                "(lastknowngood.dat).",
+                                            "Error", kMbOk);
+            return;
+        }
+        // Another try would take "lastknowngood.dat" of the half-written
+        // settings and lose the only way back.
+        (*this)["bFix"].enabled = false;
+        platform_.system.ShowMessageBox(std::string("Repair stopped: ") + e.what() + ". " +
+                                            RestoreFailureText(outcome, kLastKnownGoodFile),
+                                        "Error", kMbOk);
+        if (onRepairStoppedHalfWay) onRepairStoppedHalfWay();
+        return;
+    }
+
+    repaired_ = true;
+    // Its value is written; changing the box now would change nothing.
+    (*this)["cbDBM"].enabled = false;
+    // The check after the restart falls back to "backup.dat" when the screen
+    // stays dark with the driver's restrictions gone.
+    ScheduleModeCheck(platform_, backup_);
+    if (onRepaired) onRepaired();
+    RequestRestart();
+}
+
+void TfFirstRun::WriteRepair() {
+    IRegistry& reg = platform_.registry;
+    SharedRegistry shared(reg);
+    // A device key that cannot be opened is left alone, and nothing goes
+    // into another key in its place.
+    bool deviceKeyOpen = shared.OpenKey("\\" + deviceKey_, false);
+    auto writeDword = [&](const char* name, std::uint16_t value) {
+        if (WriteDwordValue(reg, deviceKey_, name, value) != kDone)
+            throw CommandAborted(std::string("Failed to set data for '") + name + "'");
+    };
+    if (deviceKeyOpen) {
+        writeDword(kNativeModesValue, 0);
+        shared.WriteBinary(kMinResValue, {});
+        shared.WriteBinary(kRestrictedListNames[0], {});
+        for (std::size_t i = 1; i < std::size(kRestrictedListNames); ++i) {
+            shared.DeleteValue(kRestrictedListNames[i]);
+            if (shared.GetValueInfo(kRestrictedListNames[i]).exists)
+                throw CommandAborted(std::string("Failed to delete '") + kRestrictedListNames[i] + "'");
+        }
+    }
+    WriteTextValue(reg, kProductSettingsKey, kVersionValue, kVersionText);
+    // Before the restart is asked for: Windows may go down the moment it is.
+    if (deviceKeyOpen && (*this)["cbDBM"].Checked()) writeDword(kCrtAllModesValue, 1);
+}
+
+void TfFirstRun::RequestRestart() {
+    AcquireShutdownPrivilege(platform_.system);
+    if (!platform_.system.RestartWindows()) platform_.system.ShowMessageBox(LangText(25), LangText(26), kMbOk);
+}
+
+void TfFirstRun::bIgnoreClick() { closed = true; }
+
+void TfFirstRun::bCancelClick() { platform_.system.EndProgram(1); }
+
+}  // namespace kv

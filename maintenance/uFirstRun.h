@@ -1,0 +1,81 @@
+// The issues dialog of an ordinary start: looks for driver settings known to
+// do harm, which an older Kelvane or another tool may have left, and offers
+// to clear them and restart Windows.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "maintenance/Snapshots.h"
+#include "platform/ModeRecord.h"
+#include "platform/Platform.h"
+#include "ui/Form.h"
+
+namespace kv {
+
+// What start-up found in the driver's restricted-mode lists.
+struct StartupFindings {
+    std::vector<RestrictedResolution> RestrictedResolutions;
+    std::vector<std::uint16_t> RestrictedRates;
+    bool ExtraListsHoldModes = false;
+};
+
+// The driver values the examination reads and the repair clears.
+inline constexpr const char* kNativeModesValue = "DALRULE_ADDNATIVEMODESTOMODETABLE";
+inline constexpr const char* kMinResValue = "DALOPTION_MinResBCD";
+inline constexpr const char* kCrtAllModesValue = "DALRULE_CRTSUPPORTSALLMODES";
+
+class TfFirstRun : public ui::Form {
+public:
+    // `backup` is the "backup.dat" export the main window started just before
+    // (the check after the restart falls back to it); `firstRun` receives the
+    // "firstrun.dat" export this dialog starts. Both are owned by the main
+    // window and outlive the dialog. `ownValues` are the values Kelvane writes
+    // under the device key (for putting lastknowngood.dat back).
+    TfFirstRun(Platform& platform, std::string deviceKey, StartupFindings findings, PendingSnapshot& backup,
+               PendingSnapshot& firstRun, std::vector<ValueRef> ownValues);
+
+    // The examination; the constructor calls it. Sets `closed` when nothing
+    // was found, so the dialog is never shown.
+    void FormCreate();
+    void bFixClick();
+    void bIgnoreClick();
+    // Ends the program with exit code 1.
+    void bCancelClick();
+
+    std::uint16_t Errors = 0, Warnings = 0;
+
+    // Called after Fix&Restart has written the repair, so that the main window
+    // does not later write its stale settings over it.
+    std::function<void()> onRepaired;
+    // Called when a repair stopped half-way and the settings from before it
+    // could not be put back: the driver's settings are half-written, and
+    // "lastknowngood.dat" is the only way back, so nothing may replace it.
+    std::function<void()> onRepairStoppedHalfWay;
+
+private:
+    bool OldVersionFound();
+    bool NativeModesFound();
+    // The rate of the minimum-resolution list's first record; none when
+    // there is no list the driver would take.
+    std::optional<std::uint16_t> MinimumRate();
+    // The repair's writes, in the driver tools' order. A write that fails
+    // ends them with CommandAborted.
+    void WriteRepair();
+    void RequestRestart();
+
+    Platform& platform_;
+    std::string deviceKey_;
+    StartupFindings findings_;
+    PendingSnapshot& backup_;
+    PendingSnapshot& firstRun_;
+    std::vector<ValueRef> ownValues_;
+    // The repair is written: Fix&Restart only asks for the restart again, and
+    // never takes "lastknowngood.dat" of the repaired settings.
+    bool repaired_ = false;
+};
+
+}  // namespace kv
