@@ -14,6 +14,18 @@ constexpr unsigned char kTahoma8[95] = {
     6, 7, 4, 5, 4, 7,  5, 8, 5, 5, 6, 5, 5, 5, 9,      // p to ~
 };
 constexpr int kWideLetter = 8;
+// Accented Latin and Cyrillic letters: about as wide as the plain Latin
+// ones, with room for the wider of them.
+constexpr int kLetter = 7;
+
+// The width of the character whose UTF-8 sequence begins with `lead`.
+int NonAsciiWidth(unsigned char lead, unsigned char next) {
+    unsigned codePoint = ((lead & 0x1Fu) << 6) | (next & 0x3Fu);
+    bool twoBytes = (lead & 0xE0) == 0xC0;
+    if (twoBytes && ((codePoint >= 0xC0 && codePoint <= 0x24F) || (codePoint >= 0x400 && codePoint <= 0x4FF)))
+        return kLetter;
+    return kWideLetter;
+}
 
 }  // namespace
 
@@ -25,7 +37,12 @@ int CaptionWidth(const std::string& text, bool accel) {
             if (i + 1 >= text.size() || text[i + 1] != '&') continue;  // marks the access key
             ++i;
         }
-        width += c >= 32 && c < 127 ? kTahoma8[c - 32] : kWideLetter;
+        if (c >= 32 && c < 127)
+            width += kTahoma8[c - 32];
+        else if (c >= 0xC0)  // a character's first byte; the bytes after it add nothing
+            width += NonAsciiWidth(c, i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0);
+        else if (c < 0x80)
+            width += kWideLetter;
     }
     return width;
 }

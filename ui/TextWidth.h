@@ -8,7 +8,8 @@ namespace kv::ui {
 
 // The width in design pixels (96 DPI) of a text in 8-point Tahoma, the
 // dialog font of Windows 2000 and XP, as the widest renderer we know (Wine's)
-// measures it; characters outside ASCII count as a wide letter. "&&" counts
+// measures it; accented Latin and Cyrillic letters count as a wide
+// lower-case letter, other characters outside ASCII as a wide capital. "&&" counts
 // once when `accel` is set, and a single "&" (an access key) not at all.
 int CaptionWidth(const std::string& text, bool accel = true);
 
