@@ -94,7 +94,11 @@ void TForm1::BuildControls() {
     BuildHiddenGroups();
     BuildMenu();
     onPaint = [this] { FormPaint(); };
-    onCloseQuery = [this] { return !CheckPending(); };
+    onCloseQuery = [this] {
+        if (CheckPending()) return false;
+        FinishFirstRunSnapshot();
+        return true;
+    };
 }
 
 void TForm1::BuildGrid() {
@@ -471,8 +475,22 @@ void TForm1::FormPaint() {
         FindMenuItem("Language1")->enabled = false;
     } else {
         ExportStartupSnapshot();
+        OpenIssuesDialog();
     }
 }
+
+// Shown only when the examination finds something harmful.
+void TForm1::OpenIssuesDialog() {
+    StartupFindings findings{modes.RestrictedResolutions, modes.RestrictedRates, modes.ExtraListsHoldModes};
+    auto issues = std::make_unique<TfFirstRun>(platform, adapter.DeviceKey, std::move(findings), startupSnapshot,
+                                               firstRunSnapshot, OwnDriverValues(adapter));
+    if (issues->closed) return;
+    issues->onRepaired = [this] { RepairedThisRun = true; };
+    issues->onRepairStoppedHalfWay = [this] { SavingStopped = true; };
+    OpenDialog(std::move(issues));
+}
+
+void TForm1::FinishFirstRunSnapshot() { FinishSnapshot(platform, firstRunSnapshot, adapter.DeviceKey); }
 
 // The device key as it was when the program started; Cancel puts it back.
 // The export runs beside the window; Cancel and OK wait for it.

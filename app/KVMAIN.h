@@ -6,6 +6,7 @@
 #include <string>
 
 #include "maintenance/Snapshots.h"
+#include "maintenance/uFirstRun.h"
 #include "modes/CheckModes.h"
 #include "modes/ModeRecords.h"
 #include "modes/RefreshGrid.h"
@@ -74,6 +75,14 @@ public:
     bool DriverListsUnreadable = false;
     // The export of "backup.dat" the first paint started.
     PendingSnapshot startupSnapshot;
+    // The export of "firstrun.dat" the issues dialog started; put in place
+    // by the repair, or when the program ends through OK, Cancel or the close
+    // box.
+    PendingSnapshot firstRunSnapshot;
+    void FinishFirstRunSnapshot();
+    // The issues dialog repaired the driver's settings: what this window
+    // read at start-up is stale and must not be written over the repair.
+    bool RepairedThisRun = false;
     // The check after the restart, once opened.
     TForm5* modeCheck = nullptr;
     // True while that check still runs; it is then brought to the front,
@@ -109,6 +118,7 @@ private:
     void OfferRestart(const std::string& question, const std::string& caption);
     void IdentifyAdapter();
     void ExportStartupSnapshot();
+    void OpenIssuesDialog();
     // Informs; in a start for the check after a restart, where nothing may
     // come up before the count-down, the message waits until the check is
     // answered.

@@ -33,6 +33,14 @@ void TForm1::OKClick() {
                                        "Error", kMbOk);
         return;
     }
+    FinishFirstRunSnapshot();
+    if (RepairedThisRun) {
+        platform.system.ShowMessageBox("The driver's settings were repaired for the restart, so the settings shown "
+                                       "here are out of date. Restart Windows and start Kelvane again to change "
+                                       "them. Nothing was changed.",
+                                       "Error", kMbOk);
+        return;
+    }
     if (SavingStopped) {
         platform.system.ShowMessageBox("An earlier save stopped half-way and the settings from before it could not "
                                        "be put back. Choose Restore Registry first. Nothing was changed.",
@@ -228,7 +236,10 @@ void TForm1::CancelClick() {
     // After a restart the start-up snapshot is of the new settings; the
     // mode check has its own way back. Otherwise only the snapshot this
     // run made at its start will do.
-    if (!CheckMode) {
+    FinishFirstRunSnapshot();
+    // A repair made in this run is a change the user applied: Cancel does
+    // not take it back (Restore Registry does).
+    if (!CheckMode && !RepairedThisRun) {
         RestoreOutcome outcome{RestoreOutcome::NoSnapshot, "Kelvane could not make it when it started"};
         if (FinishSnapshot(platform, startupSnapshot, adapter.DeviceKey))
             outcome = RestoreSnapshot(platform, kBackupFile, adapter.DeviceKey, OwnDriverValues(adapter));

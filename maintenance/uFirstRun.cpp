@@ -137,7 +137,8 @@ std::optional<std::uint16_t> TfFirstRun::MinimumRate() {
     if (platform_.registry.QueryValue(shared.CurrentKey(), kMinResValue, value) != RegStatus::Ok)
         return std::nullopt;
     std::copy_n(value.data.begin(), std::min(value.data.size(), buffer.size()), buffer.begin());
-    if (buffer[0] == 0xFF) return std::nullopt;
+    // A value cut short of its first record holds no rate to name.
+    if (buffer[0] == 0xFF || value.data.size() < sizeof(BcdModeRecord)) return std::nullopt;
     return DecodeBcdField(&buffer[6]);
 }
 

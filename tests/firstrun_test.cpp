@@ -84,7 +84,8 @@ TEST_F(FirstRun, MinimumRateIsTheFirstRecordsOfABinaryList) {
     for (auto [stored, rate] : std::vector<std::pair<RegValue, const char*>>{
              {RegValue{kRegBinary, {6, 0x40, 4, 0x80, 0, 8, 0, 0x75}}, "75"},
              {RegValue{kRegBinary, {6, 0x40, 4, 0x80, 0, 8, 1, 0}}, "100"}, {RegValue{kRegBinary, huge}, "60"},
-             {RegValue{kRegBinary, {6, 0x40, 4, 0x80}}, ""}, {RegValue{kRegSz, {'6', '4', '0', '0', '0', 0}}, ""}}) {
+             {RegValue{kRegBinary, {6, 0x40, 4, 0x80}}, ""}, {RegValue{kRegBinary, {6, 0x40, 4, 0x80, 0, 8}}, ""},
+             {RegValue{kRegSz, {'6', '4', '0', '0', '0', 0}}, ""}}) {
         m.registry.SetValue(kDeviceKey, kMinResValue, stored);
         Open();
         EXPECT_EQ(Lines(), *rate ? std::string("Warning: Refresh rates lower than ") + rate + "Hz disabled.|" : "");
@@ -178,6 +179,65 @@ TEST_F(FirstRun, ARepairStoppedHalfWayIsPutBack) {
         EXPECT_FALSE(repaired || m.system.restartRequests);
         EXPECT_TRUE(m.TakeRunOnceCommands().empty());
     }
+}
+
+// ---- from the main window ----
+
+class IssuesAtStart : public test::MainWindowTest {
+protected:
+    ui::Form* Issues() {
+        for (auto& d : form->dialogs)
+            if (d->name == "TfFirstRun" && !d->closed) return d.get();
+        return nullptr;
+    }
+};
+
+TEST_F(IssuesAtStart, OnlyAnOrdinaryStartExaminesAndARepairIsAChangeRestoreUndoes) {
+    m.registry.SetDword(kDeviceKey, kNativeModesValue, 2);
+    m.system.commandLine = "Kelvane.exe /CHECK";
+    Start();
+    EXPECT_EQ(Issues(), nullptr) << "after a restart the check comes alone";
+    form->dialogs.back()->Find("bOK")->UserClick();
+    EXPECT_EQ(Click("Cancel"), 0);
+
+    m.system.commandLine = "Kelvane.exe";
+    m.system.restartAccepted = false;
+    Start();
+    ui::Form* issues = Issues();
+    ASSERT_NE(issues, nullptr);
+    EXPECT_EQ(issues->caption, "Kelvane - Issues...");
+    EXPECT_FALSE((*issues)["bIgnore"].enabled);
+    (*issues)["bFix"].UserClick();
+    EXPECT_EQ(m.registry.Find(kDeviceKey, kNativeModesValue)->data[0], 0);
+    EXPECT_EQ(m.system.shown.back().text, "Can't restart Windows [No admin access?]");
+
+    // The window's settings are from before the repair: OK must not write
+    // them over it, and Cancel does not take the repair back.
+    auto changes = m.registry.ChangeCount();
+    EXPECT_EQ(Ok(), -1);
+    EXPECT_EQ(m.registry.ChangeCount(), changes);
+    EXPECT_EQ(Click("Cancel"), 0);
+    EXPECT_EQ(m.registry.Find(kDeviceKey, kNativeModesValue)->data[0], 0);
+
+    // Restore Registry brings back what the repair replaced; the check the
+    // repair scheduled goes with it.
+    m.Boot();
+    Start();
+    EXPECT_EQ(Click("bRestore"), 0);
+    EXPECT_EQ(m.registry.Find(kDeviceKey, kNativeModesValue)->data[0], 2);
+    EXPECT_TRUE(m.TakeRunOnceCommands().empty());
+}
+
+TEST_F(IssuesAtStart, TheDialogSpeaksTheLanguageInForce) {
+    m.registry.SetDword(kDeviceKey, kNativeModesValue, 1);
+    m.registry.CreateKey(kProductSettingsKey);
+    m.registry.SetString(kProductSettingsKey, "LangFileName", "German.lng");
+    m.system.WriteFile(std::string(test::kInstallDir) + "\\German.lng", test::SourceFile("lang/German.lng"));
+    Start();
+    ui::Form* issues = Issues();
+    ASSERT_NE(issues, nullptr);
+    EXPECT_EQ((*issues)["bCancel"].text, "Abbrechen");
+    EXPECT_NE((*issues)["lbWrngsList"].items.at(0).find("Fehler"), std::string::npos);
 }
 
 }  // namespace

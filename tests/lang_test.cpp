@@ -265,6 +265,28 @@ TEST_F(Language, ALongerCaptionTakesTwoLinesAndPushesTheBoxesBelowIt) {
     EXPECT_EQ((*form)["tcbDDC2"].rect.y, nextBefore);
 }
 
+TEST_F(Language, EveryLanguageFitsTheDriverPage) {
+    for (const char* name : {"", "German.lng", "Russian.lng"}) {
+        SCOPED_TRACE(name);
+        if (*name) PutFile(name, Shipped(name));
+        Choose(name);
+        Start();
+        const ui::Control& page = (*form)["gbAdvanced"];
+        std::vector<const ui::Control*> boxes;
+        for (auto& c : form->controls)
+            if (c->parent == "gbAdvanced" && c->kind == ui::Kind::CheckBox) boxes.push_back(c.get());
+        ASSERT_GT(boxes.size(), 20u);
+        for (const ui::Control* a : boxes) {
+            EXPECT_LE(a->rect.y + a->rect.h, page.rect.h - 4) << a->name << " runs off the page";
+            for (const ui::Control* b : boxes) {
+                bool overlap = a != b && a->rect.x < b->rect.x + b->rect.w && b->rect.x < a->rect.x + a->rect.w &&
+                               a->rect.y < b->rect.y + b->rect.h && b->rect.y < a->rect.y + a->rect.h;
+                EXPECT_FALSE(overlap) << a->name << " lies over " << b->name;
+            }
+        }
+    }
+}
+
 TEST_F(Language, TheDialogListsEnglishAndEveryUsableFile) {
     Start();
     {

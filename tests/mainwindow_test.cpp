@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/KVMAIN.h"
+#include "platform/Misc.h"
 #include "platform/Settings.h"
 #include "TestMachine.h"
 
@@ -119,13 +120,21 @@ TEST(Startup, NewerNtSystemsGetNoWarning) {
     EXPECT_EQ(form.adapter.WinVer, "6.1.7601");
 }
 
-TEST(FirstPaint, AnOrdinaryStartExportsTheDeviceKeyToBackupOnce) {
+TEST(FirstPaint, AnOrdinaryStartExportsTheDeviceKeyToBackupAndFirstRunOnce) {
     TestMachine m;
     TForm1 form(m.platform);
     form.FormCreate();
     form.FormPaint();
     form.FormPaint();
-    ASSERT_EQ(m.system.launches.size(), 1u);
+    ASSERT_EQ(m.system.launches.size(), 2u);
+    EXPECT_EQ(m.system.launches[1].parameters,
+              "/e \"C:\\Kelvane\\firstrun.dat.new\" HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\ati2mtag\\Device0");
+    // Nothing harmful on this machine: the issues dialog is never seen, but
+    // the version is stamped.
+    EXPECT_TRUE(form.dialogs.empty());
+    std::string version;
+    ReadTextValue(m.registry, kProductSettingsKey, "Version", version);
+    EXPECT_EQ(version, "0.9.9.6");
     EXPECT_EQ(m.system.launches[0].file, "regedit.exe");
     EXPECT_EQ(m.system.launches[0].parameters,
               "/e \"C:\\Kelvane\\backup.dat.new\" HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\ati2mtag\\Device0");
