@@ -52,6 +52,19 @@ forget_program() {
         "$1/system.reg" >"$1/system.reg.new" && mv "$1/system.reg.new" "$1/system.reg"
 }
 
+# use_locale ru_RU: the programs started from now on run as on a Windows of
+# that country, with its ANSI code page. The locale is compiled once into
+# build/locale, since a fresh machine has only C.UTF-8.
+use_locale() {
+    local dir=$ROOT/build/locale
+    if [ ! -d "$dir/$1.UTF-8" ]; then
+        mkdir -p "$dir"
+        localedef -i "$1" -f UTF-8 "$dir/$1.UTF-8" >>"$S_LOG" 2>&1 || fail "cannot make the locale $1"
+    fi
+    "$WINESERVER" -k 2>/dev/null
+    export LOCPATH=$dir LC_ALL=$1.UTF-8
+}
+
 # Starts the program in its folder, as a user would by double-clicking it.
 start_app() {
     (cd "$S_DIR/app" && exec "$WINE" Kelvane.exe "$@") >>"$S_LOG" 2>&1 &

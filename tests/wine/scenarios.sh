@@ -474,7 +474,7 @@ longest_board() {
 # sizes are for the developers to look at.
 scenario_large_fonts() {
     setup large_fonts demo KelvaneDemo
-    local board instance name dpi tab i
+    local board instance name dpi i
     mapfile -t board < <(longest_board)
     instance=${board[0]} name=${board[1]}
     "$WINE" reg add 'HKLM\SYSTEM\CurrentControlSet\Services\ati2mtag\Enum' /v 0 /d "$instance" /f >>"$S_LOG" 2>&1 ||
@@ -491,13 +491,7 @@ scenario_large_fonts() {
         drv dump "$MAIN" || fail "$DRV_ERR"
         sed -n 's/^  \([^ ]*\) ".* id=\([0-9]*\) rect=\([-0-9]*\),\([-0-9]*\),\([0-9]*\)x\([0-9]*\)$/\2 \1 \3 \4 \5 \6/p' \
             <<<"$DRV_OUT" | sort >"$S_DIR/rects-$dpi"
-        for tab in 0 1 2; do
-            drv tab "$MAIN" "$tab" || fail "$DRV_ERR"
-            drv clipped "$MAIN" ||
-                S_PROBLEMS+=("$dpi DPI, tab $tab: $DRV_ERR: $(printf '%s' "$DRV_OUT" | paste -sd';' -)")
-            sleep 0.3
-            screenshot "main-$dpi-tab$tab.png"
-        done
+        shots_of "main-$dpi"
         # The widest resolutions lie at the grid's end.
         for ((i = 0; i < 40; i++)); do drv click "$MAIN" 6 >/dev/null || break; done
         drv clipped "$MAIN" || S_PROBLEMS+=("$dpi DPI, the grid's end: $DRV_ERR: $(printf '%s' "$DRV_OUT" | paste -sd';' -)")
@@ -524,9 +518,84 @@ scenario_large_fonts() {
     verdict
 }
 
+# The translations ship beside the exe.
+put_languages() {
+    cp "$ROOT"/lang/*.lng "$S_DIR/app/" || fail "no language files to copy"
+}
+
+# shots_of NAME: pictures of the three pages, for the developers to look at,
+# and a note of every caption a control cuts off.
+shots_of() {
+    local tab
+    for tab in 0 1 2; do
+        drv tab "$MAIN" "$tab" || fail "$DRV_ERR"
+        drv clipped "$MAIN" ||
+            S_PROBLEMS+=("$1, tab $tab: $DRV_ERR: $(printf '%s' "$DRV_OUT" | paste -sd';' -)")
+        sleep 0.3
+        screenshot "$1-tab$tab.png"
+    done
+}
+
+# at_both_sizes NAME CAPTION: starts the program at 96 and at 120 DPI, each
+# time in the language that shows CAPTION, and takes the pictures.
+at_both_sizes() {
+    local dpi
+    for dpi in 96 120; do
+        set_dpi "$dpi"
+        "$WINESERVER" -w
+        start_app
+        wait_main
+        drv state "$MAIN" "$2" || S_PROBLEMS+=("$1 at $dpi DPI shows no \"$2\": $DRV_ERR$(on_screen)")
+        shots_of "$1-$dpi"
+        drv close "$MAIN" || fail "$DRV_ERR"
+        app_ended 15 || fail "the program did not end"
+    done
+}
+
+# Choosing German in the language dialog re-captions the main window at
+# once, and the next start is German too; at both font sizes no caption is
+# cut off.
+scenario_language() {
+    setup language demo KelvaneDemo
+    put_languages
+    start_app
+    wait_main
+    drv menu "$MAIN" Language -- wait-window "Select Language" -- items "Select Language" ListBox#0 ||
+        fail "no language dialog: $DRV_ERR$(on_screen)"
+    expect "the languages offered" "$(printf '%s\n' "$DRV_OUT" | sed 1,2d | sort | paste -sd'|' -)" \
+        "Deutsch [Kelvane-Projekt]|English [Orvell]|Русский [Проект Kelvane]"
+    drv pick "Select Language" ListBox#0 "Deutsch [Kelvane-Projekt]" -- wait-gone "Select Language" ||
+        fail "cannot choose German: $DRV_ERR"
+    drv state "$MAIN" Abbrechen -- value "$MAIN" "Kartentyp:" ||
+        S_PROBLEMS+=("the main window was not re-captioned in German: $DRV_ERR")
+    expect "the card type beside its German caption" "$DRV_OUT" "visible enabled
+R350 [Radeon 9800 Series]"
+    expect LangFileName "$(reg_value 'HKLM\SOFTWARE\Tessaly\Kelvane' LangFileName)" German.lng
+    drv close "$MAIN" || fail "$DRV_ERR"
+    app_ended 15 || fail "the program did not end"
+
+    at_both_sizes german Abbrechen
+    # Russian through the file's code-page line, on a Western Windows.
+    "$WINE" reg add 'HKLM\SOFTWARE\Tessaly\Kelvane' /v LangFileName /d Russian.lng /f >>"$S_LOG" 2>&1
+    at_both_sizes russian-1252 Отмена
+    verdict
+}
+
+# On a Russian Windows (ANSI code page 1251) a language file without a
+# code-page line reads in the system's code page.
+scenario_language_cp1251() {
+    setup language_cp1251 demo KelvaneDemo
+    use_locale ru_RU
+    grep -av '^\[codepage=' "$ROOT/lang/Russian.lng" >"$S_DIR/app/Russian.lng"
+    "$WINE" reg add 'HKLM\SOFTWARE\Tessaly\Kelvane' /v LangFileName /d Russian.lng /f >>"$S_LOG" 2>&1
+    at_both_sizes russian-1251 "Тип видеокарты:"
+    verdict
+}
+
 if [ "${1:-}" = --list ]; then
     echo startup adapter_info tabs page_painted install_dir backup missing_pci real_exe real_grid demo_state \
-        road_of_one_change cancel_restores restore_then_restart two_starts close_mode_check check_first large_fonts
+        road_of_one_change cancel_restores restore_then_restart two_starts close_mode_check check_first large_fonts \
+        language language_cp1251
 elif declare -F "scenario_${1:-}" >/dev/null; then
     "scenario_$1"
 else

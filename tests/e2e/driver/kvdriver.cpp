@@ -825,6 +825,20 @@ void Run(const Args& a) {
             item.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
             Out(OneLine(item));
         }
+    } else if (cmd == L"pick") {
+        // A double click on a list box's item, as a user's: the selection
+        // moves and the owner hears of both.
+        NoMoreThan(a, 4);
+        HWND top = WaitTop(Arg(a, 1, L"window"), kDefaultTimeout);
+        HWND h = WaitChild(top, Arg(a, 2, L"control"), kDefaultTimeout);
+        const std::wstring& item = Arg(a, 3, L"item");
+        LRESULT i = Send(h, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(item.c_str()));
+        if (i < 0) throw Failure{kNotMet, L"\"" + a[2] + L"\" has no item \"" + item + L"\""};
+        Send(h, LB_SETCURSEL, static_cast<WPARAM>(i), 0);
+        WPARAM id = static_cast<WPARAM>(GetDlgCtrlID(h));
+        Post(GetParent(h), WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE), reinterpret_cast<LPARAM>(h));
+        Post(GetParent(h), WM_COMMAND, MAKEWPARAM(id, LBN_DBLCLK), reinterpret_cast<LPARAM>(h));
+        Out(L"picked " + item);
     } else if (cmd == L"clipped") {
         NoMoreThan(a, 2);
         auto found = CutCaptions(WaitTop(Arg(a, 1, L"window"), kDefaultTimeout));
@@ -884,6 +898,7 @@ constexpr const wchar_t* kUsageText =
     L"  clipped WIN                    list shown captions their controls cut off\n"
     L"  check WIN CTRL                 print checked|unchecked|grayed\n"
     L"  items WIN CTRL                 list a combo or list box's items\n"
+    L"  pick WIN CTRL ITEM             double-click a list box's item\n"
     L"  dump WIN                       list the window's controls\n"
     L"  windows                        list the visible top-level windows\n"
     L"  command-ids                    list the menu command ids\n"
