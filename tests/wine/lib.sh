@@ -135,11 +135,12 @@ wait_file() {
     return 1
 }
 
-# The main window's picture, for the developers to look at.
+# screenshot FILE [WIN]: the main window's picture (or another window's),
+# for the developers to look at.
 screenshot() {
     local x y w h
     mkdir -p "$KV_SHOTS"
-    drv rect "$MAIN" || { S_PROBLEMS+=("no picture of the main window: $DRV_ERR"); return; }
+    drv rect "${2:-$MAIN}" || { S_PROBLEMS+=("no picture of ${2:-the main window}: $DRV_ERR"); return; }
     read -r x y w h <<<"$DRV_OUT"
     import -window root -crop "${w}x$h+$x+$y" +repage "$KV_SHOTS/$1" >>"$S_LOG" 2>&1 ||
         S_PROBLEMS+=("no picture $1")

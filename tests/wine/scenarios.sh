@@ -592,10 +592,78 @@ scenario_language_cp1251() {
     verdict
 }
 
+ISSUES="Kelvane - Issues..."
+
+# A driver key with native modes in its mode table and a minimum-rate
+# record: the issues dialog names both, and with an error Ignore is off.
+# Cancel ends the program (exit code 1) and repairs nothing; Fix&Restart
+# repairs and restarts, and the check after the restart comes. Pictures at
+# both font sizes.
+scenario_issues() {
+    setup issues demo KelvaneDemo
+    reg_import <<'EOF'
+REGEDIT4
+
+[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services\ati2mtag\Device0]
+"DALRULE_ADDNATIVEMODESTOMODETABLE"=dword:00000001
+"DALOPTION_MinResBCD"=hex:06,40,04,80,00,08,00,75
+"DALRULE_CRTSUPPORTSALLMODES"=dword:00000000
+EOF
+    local dpi
+    for dpi in 120 96; do
+        set_dpi "$dpi"
+        "$WINESERVER" -w
+        start_app
+        drv wait-window "$ISSUES" 30 || fail "no issues dialog at $dpi DPI$(on_screen)"
+        drv items "$ISSUES" ListBox#0 -- text "$ISSUES" "Static#1" -- state "$ISSUES" Ignore ||
+            fail "cannot read the issues dialog: $DRV_ERR"
+        expect "the issues dialog at $dpi DPI" "$DRV_OUT" "Error: Native modes in modetable. Restart Requred.
+Warning: Refresh rates lower than 75Hz disabled.
+Found 1 Error(s), 1 Warning(s)
+visible disabled"
+        drv clipped "$ISSUES" || S_PROBLEMS+=("issues dialog at $dpi DPI: $DRV_ERR: $(paste -sd';' <<<"$DRV_OUT")")
+        sleep 0.3
+        screenshot "issues-$dpi.png" "$ISSUES"
+        [ "$dpi" = 96 ] && break
+        drv click "$ISSUES" Cancel || fail "$DRV_ERR"
+        app_ended 15 || fail "the program did not end at Cancel"
+        expect "the exit code of Cancel" "$APP_RC" 1
+        expect "native modes after Cancel" "$(reg_value "$DEVICE" DALRULE_ADDNATIVEMODESTOMODETABLE)" 0x1
+    done
+    expect Version "$(reg_value 'HKLM\SOFTWARE\Tessaly\Kelvane' Version)" 0.9.9.6
+
+    # What the driver finds at the restart: Wine runs the one-shot entries
+    # as the session ends, in reverse order of their names, so this one
+    # before Kelvane's check.
+    local at_boot=$S_DIR/at-boot.reg
+    "$WINE" reg add "$RUNONCE" /v "Z - driver settings at boot" /f \
+        /d "reg export $DEVICE $(winpath "$at_boot") /y" >>"$S_LOG" 2>&1 || fail "cannot add the export at boot"
+    drv click "$ISSUES" "Fix&Restart" || fail "cannot click Fix&Restart: $DRV_ERR"
+    app_ended 90 || fail "the program still runs after Fix&Restart$(on_screen)"
+    timeout 90 "$WINESERVER" -w || fail "Wine's session did not end"
+    local boot
+    boot=$(iconv -f UTF-16 -t UTF-8 "$at_boot" 2>/dev/null | tr -d '\r')
+    [ -n "$boot" ] || fail "nothing was exported at the restart$(on_screen)"
+    local line
+    for line in '"DALRULE_ADDNATIVEMODESTOMODETABLE"=dword:00000000' '"DALOPTION_MinResBCD"=hex:' \
+        '"DALRestrictedModesBCD"=hex:' '"DALRULE_CRTSUPPORTSALLMODES"=dword:00000001'; do
+        grep -qxF "$line" <<<"$boot" || S_PROBLEMS+=("at the restart the driver's key lacks $line")
+    done
+    # Nobody could answer the check in Wine's ending session: it put back
+    # the settings from before the repair.
+    expect "native modes after the unanswered check" "$(reg_value "$DEVICE" DALRULE_ADDNATIVEMODESTOMODETABLE)" 0x1
+    iconv -f UTF-16 -t UTF-8 "$S_DIR/app/firstrun.dat" 2>/dev/null |
+        grep -qF '"DALRULE_ADDNATIVEMODESTOMODETABLE"=dword:00000001' ||
+        S_PROBLEMS+=("firstrun.dat does not hold the settings from before the repair")
+    iconv -f UTF-16 -t UTF-8 "$S_DIR/app/lastknowngood.dat" 2>/dev/null | grep -qF '"DALOPTION_MinResBCD"=hex:06,40' ||
+        S_PROBLEMS+=("lastknowngood.dat does not hold the settings from before the repair")
+    verdict
+}
+
 if [ "${1:-}" = --list ]; then
     echo startup adapter_info tabs page_painted install_dir backup missing_pci real_exe real_grid demo_state \
         road_of_one_change cancel_restores restore_then_restart two_starts close_mode_check check_first large_fonts \
-        language language_cp1251
+        language language_cp1251 issues
 elif declare -F "scenario_${1:-}" >/dev/null; then
     "scenario_$1"
 else
