@@ -76,6 +76,13 @@ TEST_F(FirstRun, IssueLinesComeInOrderAndAnErrorLeavesOnlyCloseAndCancel) {
     auto changes = m.registry.ChangeCount();
     EXPECT_THROW((*d)["bCancel"].UserClick(), ProgramEnded);
     EXPECT_EQ(m.registry.ChangeCount(), changes);
+
+    // Modes in the continuation lists are an error of their own, last.
+    m.registry.DeleteValue(kDeviceKey, kNativeModesValue);
+    Open({{}, {}, true});
+    EXPECT_EQ(Lines(), "Error: Frequency was non-standartly disabled. Restart needed.|");
+    EXPECT_EQ((*d)["lWrngs"].text, "Found 1 Error(s), 0 Warning(s)");
+    EXPECT_FALSE((*d)["bIgnore"].enabled);
 }
 
 TEST_F(FirstRun, MinimumRateIsTheFirstRecordsOfABinaryList) {
