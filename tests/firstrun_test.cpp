@@ -49,7 +49,7 @@ TEST_F(FirstRun, OldVersionIsCutToThreeCharactersAndTheVersionStampedEveryTime) 
     auto text = [](const std::string& s) { return RegValue{kRegSz, Bytes(s.begin(), s.end())}; };
     // A number or bytes under the name were written by no Kelvane.
     for (auto [stored, error] : std::vector<std::pair<RegValue, bool>>{
-             {text("0.7.1"), true}, {text("0.70"), true}, {text("0.9.9.5"), false}, {RegValue{}, false},
+             {text("0.7.1"), true}, {text("0.70"), true}, {text("0.5"), true}, {text("0.6.2"), true}, {text("0.9.9.5"), false}, {RegValue{}, false},
              {RegValue{kRegBinary, {'0', '.', '7'}}, false}, {RegValue{kRegDword, {'0', '.', '6', 0}}, false}}) {
         if (stored.type == kRegNone) m.registry.DeleteValue(kProductSettingsKey, "Version");
         else m.registry.SetValue(kProductSettingsKey, "Version", stored);
@@ -92,7 +92,7 @@ TEST_F(FirstRun, MinimumRateIsTheFirstRecordsOfABinaryList) {
              {RegValue{kRegBinary, {6, 0x40, 4, 0x80, 0, 8, 0, 0x75}}, "75"},
              {RegValue{kRegBinary, {6, 0x40, 4, 0x80, 0, 8, 1, 0}}, "100"}, {RegValue{kRegBinary, huge}, "60"},
              {RegValue{kRegBinary, {6, 0x40, 4, 0x80}}, ""}, {RegValue{kRegBinary, {6, 0x40, 4, 0x80, 0, 8}}, ""},
-             {RegValue{kRegSz, {'6', '4', '0', '0', '0', 0}}, ""}}) {
+             {RegValue{kRegSz, Bytes(16, '6')}, ""}}) {
         m.registry.SetValue(kDeviceKey, kMinResValue, stored);
         Open();
         EXPECT_EQ(Lines(), *rate ? std::string("Warning: Refresh rates lower than ") + rate + "Hz disabled.|" : "");

@@ -237,12 +237,20 @@ TEST_F(Language, TheCodePageLineOrTheSystemsCodePageDecidesHowTheBytesRead) {
     LoadLanguage(*form, m.platform);
     EXPECT_EQ((*form)["gbRefresh"].text, "Частоты:") << "on a Western system, through the file's line";
 
+    // A code-page line that names none is passed over.
+    for (const char* odd : {"[codepage=]", "[codepage=12x]", "[codepage=9999999]", "[Codepage = 1251]"}) {
+        PutFile("ru.lng", std::string(odd) + "\r\n" + body);
+        EXPECT_EQ(LoadLanguage(*form, m.platform), kLangApplied) << odd;
+        EXPECT_EQ((*form)["gbRefresh"].text, odd[1] == 'C' ? "Частоты:" : "×àñòîòû:") << odd;
+    }
     PutFile("ru.lng", body);
     LoadLanguage(*form, m.platform);
     EXPECT_EQ((*form)["gbRefresh"].text, "×àñòîòû:") << "read as the system's 1252";
     m.system.ansiCodePage = 1251;
     LoadLanguage(*form, m.platform);
     EXPECT_EQ((*form)["gbRefresh"].text, "Частоты:") << "on a Russian system";
+    EXPECT_EQ(DecodeWindowsCodePage("\x7f\x80\xff", 1252), "\x7f€ÿ");
+    EXPECT_EQ(DecodeWindowsCodePage("\x80\xa8\xff", 1251), "ЂЁя");
 }
 
 TEST_F(Language, ALongerCaptionTakesTwoLinesAndPushesTheBoxesBelowIt) {
@@ -301,14 +309,18 @@ TEST_F(Language, TheDialogListsEnglishAndEveryUsableFile) {
     PutFile("b.lng", spaced);
     PutFile("old.lng", NumberedFile(kLastLangEntry, "Version = 0.9.9.5"));
     PutFile("tiny.lng", "Version = 0.9.9.6\r\nhelp.chm\r\n");
+    // Just a name; a name and a translator.
+    PutFile("named.lng", "Version = 0.9.9.6\r\nhelp.chm\r\nNamed\r\n");
+    PutFile("pair.lng", "Version = 0.9.9.6\r\nhelp.chm\r\nPaired\r\nBy us\r\n");
     PutFile("notes.txt", NumberedFile(kLastLangEntry));
 
     TForm3& dialog = OpenLanguageDialog();
     std::vector<std::string> lines = dialog["lbLang"].items;
     std::vector<std::string> expected = {"English [Orvell]", "T1 [Numbered project]", "T1 [Numbered project]",
-                                         "tiny.lng"};
+                                         "Named", "Paired [By us]", "tiny.lng"};
     EXPECT_EQ(lines, expected);
-    EXPECT_EQ(dialog.LangFileList, (std::vector<std::string>{"a.lng", "b.lng", "tiny.lng"}));
+    EXPECT_EQ(dialog.LangFileList,
+              (std::vector<std::string>{"a.lng", "b.lng", "named.lng", "pair.lng", "tiny.lng"}));
     EXPECT_EQ(dialog["lbLang"].itemIndex, 0) << "English is in force";
 
     // Each line loads its own file; a double click is OK.

@@ -51,6 +51,9 @@ TEST(LargeFonts, CaptionsMeasureAsTheDialogFontDrawsThem) {
     EXPECT_EQ(ui::CaptionWidth("Отмена"), 6 * 7);
     EXPECT_EQ(ui::CaptionWidth("Größe"), ui::CaptionWidth("Grose") - 6 - 5 + 2 * 7);
     EXPECT_EQ(ui::CaptionWidth("\xe2\x80\x9eX\xe2\x80\x9c"), 8 + 6 + 8) << "German quotes";
+    // The letters' ranges end where they end: Latin from À to ɏ, Cyrillic
+    // from Ѐ to ӿ.
+    EXPECT_EQ(ui::CaptionWidth("¿ÀɏɐЀӿԀ"), 8 + 7 + 7 + 8 + 7 + 7 + 8);
 }
 
 // The Program menu's working items click the window's buttons; the items

@@ -564,6 +564,8 @@ scenario_language() {
         fail "no language dialog: $DRV_ERR$(on_screen)"
     expect "the languages offered" "$(printf '%s\n' "$DRV_OUT" | sed 1,2d | sort | paste -sd'|' -)" \
         "Deutsch [Kelvane-Projekt]|English [Orvell]|Русский [Проект Kelvane]"
+    drv clipped "Select Language" || S_PROBLEMS+=("the language dialog: $DRV_ERR: $(paste -sd';' <<<"$DRV_OUT")")
+    screenshot language-dialog.png "Select Language"
     drv pick "Select Language" ListBox#0 "Deutsch [Kelvane-Projekt]" -- wait-gone "Select Language" ||
         fail "cannot choose German: $DRV_ERR"
     drv state "$MAIN" Abbrechen -- value "$MAIN" "Kartentyp:" ||
