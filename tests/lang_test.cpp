@@ -176,6 +176,12 @@ TEST_F(Language, LinesBeyondTheTableAreIgnored) {
     EXPECT_EQ(LangTexts[249], "T249");
     EXPECT_EQ(LangEntriesLoaded, kLangEntryCount);
     EXPECT_EQ((*form)["bAuto"].text, "T80");
+
+    // Back in English, entries the table has no English text for are empty.
+    Choose("");
+    LoadLanguage(*form, m.platform);
+    for (int entry : {-1, kLastLangEntry + 1, 249, 250}) EXPECT_EQ(LangText(entry), "") << entry;
+    EXPECT_EQ(LangText(kLastLangEntry).substr(0, 9), "Warning :");
 }
 
 TEST_F(Language, NoFileAnEmptyNameOrAMissingFile) {
