@@ -82,9 +82,7 @@ void TForm1::OKClick() {
     // Two snapshots before the first write: "backup.dat", the settings the
     // check after the restart falls back to, and "lastknowngood.dat", the
     // one Restore puts back. Without the second nothing is written.
-    if (!FinishSnapshot(platform, startupSnapshot, adapter.DeviceKey))
-        startupSnapshot = StartSnapshot(platform, kBackupFile, adapter.DeviceKey);
-    FinishSnapshot(platform, startupSnapshot, adapter.DeviceKey);
+    FinishOrRetakeBackup(platform, startupSnapshot, adapter.DeviceKey);
     if (!TakeSnapshot(platform, kLastKnownGoodFile, adapter.DeviceKey)) {
         platform.system.ShowMessageBox("Kelvane could not make a complete snapshot of the driver's settings "
                                        "(lastknowngood.dat), so Restore could not undo this change. Nothing was "

@@ -164,7 +164,9 @@ void ResetLanguage() {
     LangFileNameInForce.clear();
 }
 
-std::string LangText(int entry) { return Loaded(entry) ? LangTexts[static_cast<std::size_t>(entry)] : EnglishText(entry); }
+std::string LangText(int entry) {
+    return Loaded(entry) ? LangTexts[static_cast<std::size_t>(entry)] : EnglishText(entry);
+}
 
 LngFile ParseLngFile(ISystem& system, const std::string& bytes) {
     // The lines as they are; a text never holds a line break.
@@ -201,7 +203,8 @@ void CaptureDefaultTexts(ui::Form& mainWindow) {
 void ApplyMainWindowTexts(ui::Form& mainWindow) {
     for (const MainItem& item : MainItems()) {
         std::size_t entry = static_cast<std::size_t>(item.entry);
-        if (std::string* slot = SlotOf(mainWindow, item)) *slot = Loaded(item.entry) ? LangTexts[entry] : DefaultTexts[entry];
+        if (std::string* slot = SlotOf(mainWindow, item))
+            *slot = Loaded(item.entry) ? LangTexts[entry] : DefaultTexts[entry];
     }
 }
 

@@ -188,6 +188,12 @@ std::string SnapshotBeforeChange(Platform& p) {
 
 void ForgetSnapshotBeforeChange(Platform& p) { p.registry.DeleteValue(kProductSettingsKey, kBeforeChangeValue); }
 
+bool FinishOrRetakeBackup(Platform& p, PendingSnapshot& backup, const std::string& deviceKey) {
+    if (FinishSnapshot(p, backup, deviceKey)) return true;
+    backup = StartSnapshot(p, kBackupFile, deviceKey);
+    return FinishSnapshot(p, backup, deviceKey);
+}
+
 void ScheduleModeCheck(Platform& p, const PendingSnapshot& backup) {
     if (backup.trusted)
         RememberSnapshotBeforeChange(p, FileFingerprint(p, backup.fileName));

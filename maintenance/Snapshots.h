@@ -42,6 +42,9 @@ PendingSnapshot StartSnapshot(Platform& p, const std::string& fileName, const st
 // was, when any of that fails. A snapshot is finished once; later calls
 // give the first answer.
 bool FinishSnapshot(Platform& p, PendingSnapshot& pending, const std::string& deviceKey);
+// The start-up "backup.dat" a change falls back to: finished, or, when its
+// export failed, taken again now (the device key has not changed since).
+bool FinishOrRetakeBackup(Platform& p, PendingSnapshot& backup, const std::string& deviceKey);
 // Both at once: a change must not be written unless this says true.
 bool TakeSnapshot(Platform& p, const std::string& fileName, const std::string& deviceKey);
 

@@ -157,12 +157,8 @@ void TfFirstRun::bFixClick() {
         return;
 
     // As for any change: "backup.dat" for the check after the restart to
-    // fall back to, and "lastknowngood.dat" for Restore. The device key has
-    // not changed since start-up, so a backup that failed is made again now.
-    if (!FinishSnapshot(platform_, backup_, deviceKey_)) {
-        backup_ = StartSnapshot(platform_, kBackupFile, deviceKey_);
-        FinishSnapshot(platform_, backup_, deviceKey_);
-    }
+    // fall back to, and "lastknowngood.dat" for Restore.
+    FinishOrRetakeBackup(platform_, backup_, deviceKey_);
     if (!TakeSnapshot(platform_, kLastKnownGoodFile, deviceKey_)) {
         platform_.system.ShowMessageBox("Kelvane could not make a complete snapshot of the driver's settings "
                                         "(lastknowngood.dat), so Restore could not undo the repair. Nothing was "
