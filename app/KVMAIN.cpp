@@ -482,19 +482,19 @@ void TForm1::FormPaint() {
 // Shown only when the examination finds something harmful.
 void TForm1::OpenIssuesDialog() {
     StartupFindings findings{modes.RestrictedResolutions, modes.RestrictedRates, modes.ExtraListsHoldModes};
-    auto issues = std::make_unique<TfFirstRun>(platform, adapter.DeviceKey, std::move(findings), startupSnapshot,
-                                               firstRunSnapshot, OwnDriverValues(adapter));
+    auto issues = std::make_unique<TfFirstRun>(platform, adapter.DeviceKey, std::move(findings), snapshots,
+                                               OwnDriverValues(adapter));
     if (issues->closed) return;
     issues->onRepaired = [this] { RepairedThisRun = true; };
     issues->onRepairStoppedHalfWay = [this] { SavingStopped = true; };
     OpenDialog(std::move(issues));
 }
 
-void TForm1::FinishFirstRunSnapshot() { FinishSnapshot(platform, firstRunSnapshot, adapter.DeviceKey); }
+void TForm1::FinishFirstRunSnapshot() { FinishSnapshot(platform, snapshots.firstRun, adapter.DeviceKey); }
 
 // The device key as it was when the program started; Cancel puts it back.
 // The export runs beside the window; Cancel and OK wait for it.
-void TForm1::ExportStartupSnapshot() { startupSnapshot = StartSnapshot(platform, kBackupFile, adapter.DeviceKey); }
+void TForm1::ExportStartupSnapshot() { snapshots.backup = StartSnapshot(platform, kBackupFile, adapter.DeviceKey); }
 
 void TForm1::ReloadLanguage() {
     // Nothing may come up before the check's count-down: a file that

@@ -73,12 +73,11 @@ public:
     // Set when a driver list could not be read whole: the driver's lists
     // must then not be written, or the records not read would be lost.
     bool DriverListsUnreadable = false;
-    // The export of "backup.dat" the first paint started.
-    PendingSnapshot startupSnapshot;
-    // The export of "firstrun.dat" the issues dialog started; put in place
-    // by the repair, or when the program ends through OK, Cancel or the close
-    // box.
-    PendingSnapshot firstRunSnapshot;
+    // The run's snapshots: "backup.dat", started by the first paint,
+    // "firstrun.dat", started by the issues dialog (put in place by the first
+    // write, or when the program ends through OK, Cancel or the close box),
+    // and whether "lastknowngood.dat" was taken.
+    RunSnapshots snapshots;
     void FinishFirstRunSnapshot();
     // The issues dialog repaired the driver's settings: what this window
     // read at start-up is stale and must not be written over the repair.

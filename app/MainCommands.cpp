@@ -82,12 +82,8 @@ void TForm1::OKClick() {
     // Two snapshots before the first write: "backup.dat", the settings the
     // check after the restart falls back to, and "lastknowngood.dat", the
     // one Restore puts back. Without the second nothing is written.
-    FinishOrRetakeBackup(platform, startupSnapshot, adapter.DeviceKey);
-    if (!TakeSnapshot(platform, kLastKnownGoodFile, adapter.DeviceKey)) {
-        platform.system.ShowMessageBox("Kelvane could not make a complete snapshot of the driver's settings "
-                                       "(lastknowngood.dat), so Restore could not undo this change. Nothing was "
-                                       "changed.",
-                                       "Error", kMbOk);
+    if (!PrepareDriverWrite(platform, snapshots, adapter.DeviceKey)) {
+        platform.system.ShowMessageBox(kNoLastKnownGoodText, "Error", kMbOk);
         return;
     }
 
@@ -124,7 +120,7 @@ void TForm1::OKClick() {
     if (restart) {
         // The check after the restart falls back to this very "backup.dat"
         // and to no other.
-        ScheduleModeCheck(platform, startupSnapshot);
+        ScheduleModeCheck(platform, snapshots.backup);
         OfferRestart(LangText(23), LangText(24));
     }
     platform.system.EndProgram(0);
@@ -239,7 +235,7 @@ void TForm1::CancelClick() {
     // not take it back (Restore Registry does).
     if (!CheckMode && !RepairedThisRun) {
         RestoreOutcome outcome{RestoreOutcome::NoSnapshot, "Kelvane could not make it when it started"};
-        if (FinishSnapshot(platform, startupSnapshot, adapter.DeviceKey))
+        if (FinishSnapshot(platform, snapshots.backup, adapter.DeviceKey))
             outcome = RestoreSnapshot(platform, kBackupFile, adapter.DeviceKey, OwnDriverValues(adapter));
         if (!outcome.Ok()) platform.system.ShowMessageBox(RestoreFailureText(outcome, kBackupFile), "Error", kMbOk);
     }

@@ -115,6 +115,14 @@ bool TakeSnapshot(Platform& p, const std::string& fileName, const std::string& d
     return FinishSnapshot(p, pending, deviceKey);
 }
 
+bool PrepareDriverWrite(Platform& p, RunSnapshots& run, const std::string& deviceKey) {
+    if (run.lastKnownGoodTaken) return true;
+    FinishSnapshot(p, run.firstRun, deviceKey);
+    FinishOrRetakeBackup(p, run.backup, deviceKey);
+    run.lastKnownGoodTaken = TakeSnapshot(p, kLastKnownGoodFile, deviceKey);
+    return run.lastKnownGoodTaken;
+}
+
 RestoreOutcome RestoreSnapshot(Platform& p, const std::string& fileName, const std::string& deviceKey,
                                const std::vector<ValueRef>& ownValues, const std::string* expectedFingerprint) {
     SimRegistry snapshot;

@@ -48,6 +48,28 @@ bool FinishOrRetakeBackup(Platform& p, PendingSnapshot& backup, const std::strin
 // Both at once: a change must not be written unless this says true.
 bool TakeSnapshot(Platform& p, const std::string& fileName, const std::string& deviceKey);
 
+// The snapshots of one run of the program. "lastknowngood.dat", the one
+// Restore puts back, is taken once a run, before the run's first write to the
+// device key, whichever command makes it: Restore then always goes back to the
+// settings from before this run, never to a state half-way through it.
+struct RunSnapshots {
+    PendingSnapshot backup;    // "backup.dat", started at the first paint
+    PendingSnapshot firstRun;  // "firstrun.dat", started by the issues dialog
+    bool lastKnownGoodTaken = false;
+};
+
+// Every command calls this before its first write to the device key. It
+// finishes the start-up exports, so that no export runs while the key
+// changes ("backup.dat" is taken again when its export failed), and takes
+// "lastknowngood.dat" unless this run has. False when this run has no
+// trusted "lastknowngood.dat": the command must then write nothing.
+bool PrepareDriverWrite(Platform& p, RunSnapshots& run, const std::string& deviceKey);
+
+// What a command says when PrepareDriverWrite refused.
+inline constexpr const char* kNoLastKnownGoodText =
+    "Kelvane could not make a complete snapshot of the driver's settings (lastknowngood.dat), so Restore could "
+    "not undo this change. Nothing was changed.";
+
 // A registry value: its key under HKEY_LOCAL_MACHINE and its name.
 struct ValueRef {
     std::string key;

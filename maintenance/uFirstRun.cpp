@@ -19,13 +19,12 @@ bool IsTextType(std::uint32_t type) { return type == kRegSz || type == kRegExpan
 }  // namespace
 
 TfFirstRun::TfFirstRun(Platform& platform, std::string deviceKey, StartupFindings findings,
-                       PendingSnapshot& backup, PendingSnapshot& firstRun, std::vector<ValueRef> ownValues)
+                       RunSnapshots& run, std::vector<ValueRef> ownValues)
     : ui::Form("TfFirstRun", "", 380, 260),
       platform_(platform),
       deviceKey_(std::move(deviceKey)),
       findings_(std::move(findings)),
-      backup_(backup),
-      firstRun_(firstRun),
+      run_(run),
       ownValues_(std::move(ownValues)) {
     // A repair put back half-way must also lose the values it created.
     for (const char* name : {kNativeModesValue, kMinResValue, kCrtAllModesValue})
@@ -80,7 +79,7 @@ void TfFirstRun::FormCreate() {
     WriteTextValue(platform_.registry, kProductSettingsKey, kVersionValue, kVersionText);
     // The key as it was at this start, before the user chooses anything. A
     // repair waits for it; nothing else does.
-    firstRun_ = StartSnapshot(platform_, kFirstRunFile, deviceKey_);
+    run_.firstRun = StartSnapshot(platform_, kFirstRunFile, deviceKey_);
 
     Warnings = static_cast<std::uint16_t>(Warnings + findings_.RestrictedResolutions.size() +
                                           findings_.RestrictedRates.size());
@@ -150,7 +149,7 @@ void TfFirstRun::bFixClick() {
     }
     // The settings as they were at this start: the user's own way back to
     // before the repair, whatever Kelvane does later.
-    if (!FinishSnapshot(platform_, firstRun_, deviceKey_) &&
+    if (!FinishSnapshot(platform_, run_.firstRun, deviceKey_) &&
         platform_.system.ShowMessageBox("Kelvane could not make a complete snapshot of the driver's settings "
                                         "(firstrun.dat). Repair anyway?",
                                         "Warning", kMbYesNo) != kIdYes)
@@ -158,8 +157,7 @@ void TfFirstRun::bFixClick() {
 
     // As for any change: "backup.dat" for the check after the restart to
     // fall back to, and "lastknowngood.dat" for Restore.
-    FinishOrRetakeBackup(platform_, backup_, deviceKey_);
-    if (!TakeSnapshot(platform_, kLastKnownGoodFile, deviceKey_)) {
+    if (!PrepareDriverWrite(platform_, run_, deviceKey_)) {
         platform_.system.ShowMessageBox("Kelvane could not make a complete snapshot of the driver's settings "
                                         "(lastknowngood.dat), so Restore could not undo the repair. Nothing was "
                                         "changed.",
@@ -195,7 +193,7 @@ void TfFirstRun::bFixClick() {
     (*this)["cbDBM"].enabled = false;
     // The check after the restart falls back to "backup.dat" when the screen
     // stays dark with the driver's restrictions gone.
-    ScheduleModeCheck(platform_, backup_);
+    ScheduleModeCheck(platform_, run_.backup);
     if (onRepaired) onRepaired();
     RequestRestart();
 }

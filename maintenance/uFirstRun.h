@@ -30,13 +30,14 @@ inline constexpr const char* kCrtAllModesValue = "DALRULE_CRTSUPPORTSALLMODES";
 
 class TfFirstRun : public ui::Form {
 public:
-    // `backup` is the "backup.dat" export the main window started just before
-    // (the check after the restart falls back to it); `firstRun` receives the
-    // "firstrun.dat" export this dialog starts. Both are owned by the main
-    // window and outlive the dialog. `ownValues` are the values Kelvane writes
-    // under the device key (for putting lastknowngood.dat back).
-    TfFirstRun(Platform& platform, std::string deviceKey, StartupFindings findings, PendingSnapshot& backup,
-               PendingSnapshot& firstRun, std::vector<ValueRef> ownValues);
+    // `run.backup` is the "backup.dat" export the main window started just
+    // before (the check after the restart falls back to it); `run.firstRun`
+    // receives the "firstrun.dat" export this dialog starts. The run's
+    // snapshots are owned by the main window and outlive the dialog.
+    // `ownValues` are the values Kelvane writes under the device key (for
+    // putting lastknowngood.dat back).
+    TfFirstRun(Platform& platform, std::string deviceKey, StartupFindings findings, RunSnapshots& run,
+               std::vector<ValueRef> ownValues);
 
     // The examination; the constructor calls it. Sets `closed` when nothing
     // was found, so the dialog is never shown.
@@ -70,8 +71,7 @@ private:
     Platform& platform_;
     std::string deviceKey_;
     StartupFindings findings_;
-    PendingSnapshot& backup_;
-    PendingSnapshot& firstRun_;
+    RunSnapshots& run_;
     std::vector<ValueRef> ownValues_;
     // The repair is written: Fix&Restart only asks for the restart again, and
     // never takes "lastknowngood.dat" of the repaired settings.

@@ -84,6 +84,7 @@ std::vector<ValueRef> OwnDriverValues(const AdapterContext& adapter) {
     std::vector<ValueRef> values;
     for (const char* name : kRestrictedListNames) values.push_back({deviceKey, name});
     for (const char* name : kNonStandardListNames) values.push_back({deviceKey, name});
+    values.push_back({deviceKey, kPruningModeValue});
     for (const OptionDef& def : DriverOptions()) values.push_back({deviceKey, def.registryKey});
     values.push_back({deviceKey + "\\" + kDdhalSubkey, kAnisoDegreeValue});
     if (LiesUnder(adapter.DesktopKey, deviceKey))

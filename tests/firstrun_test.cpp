@@ -21,8 +21,9 @@ class FirstRun : public ::testing::Test {
 protected:
     void SetUp() override { m.registry.SetString(kProductSettingsKey, "InstallDir", test::kInstallDir); }
     TfFirstRun& Open(StartupFindings findings = {}) {
-        backup = StartSnapshot(m.platform, kBackupFile, kDeviceKey);
-        d = std::make_unique<TfFirstRun>(m.platform, kDeviceKey, findings, backup, firstRun, std::vector<ValueRef>{});
+        run = RunSnapshots{};
+        run.backup = StartSnapshot(m.platform, kBackupFile, kDeviceKey);
+        d = std::make_unique<TfFirstRun>(m.platform, kDeviceKey, findings, run, std::vector<ValueRef>{});
         return *d;
     }
     // Native modes on, and a list with two continuations.
@@ -41,7 +42,7 @@ protected:
     std::string File(const char* name) { return m.system.ReadFile(InstallFile(m.registry, name)).value_or(""); }
 
     test::TestMachine m;
-    PendingSnapshot backup, firstRun;
+    RunSnapshots run;
     std::unique_ptr<TfFirstRun> d;
 };
 
@@ -61,7 +62,7 @@ TEST_F(FirstRun, OldVersionIsCutToThreeCharactersAndTheVersionStampedEveryTime) 
     // Found nothing, never seen, but the snapshot of this start is made.
     EXPECT_TRUE(m.system.shown.empty());
     SimRegistry copy;
-    EXPECT_TRUE(FinishSnapshot(m.platform, firstRun, kDeviceKey));
+    EXPECT_TRUE(FinishSnapshot(m.platform, run.firstRun, kDeviceKey));
     EXPECT_TRUE(CheckRegExport(File(kFirstRunFile), kDeviceKey, copy));
 }
 

@@ -142,7 +142,7 @@ TEST(FirstPaint, AnOrdinaryStartExportsTheDeviceKeyToBackupAndFirstRunOnce) {
     EXPECT_TRUE(m.system.waits.empty()) << "the export runs beside the window";
     EXPECT_FALSE(form.CheckMode);
     // It takes the old file's place only once it is finished and whole.
-    EXPECT_TRUE(FinishSnapshot(m.platform, form.startupSnapshot, test::kDeviceKey));
+    EXPECT_TRUE(FinishSnapshot(m.platform, form.snapshots.backup, test::kDeviceKey));
     EXPECT_FALSE(m.system.HasFile("C:\\Kelvane\\backup.dat.new"));
     std::optional<std::string> backup = m.system.ReadFile("C:\\Kelvane\\backup.dat");
     ASSERT_TRUE(backup);

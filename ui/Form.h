@@ -3,6 +3,7 @@
 // in step, and a test drives it directly as a user would.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -19,12 +20,17 @@ enum class Kind {
     GroupBox,
     TabControl,
     ListBox,
+    CheckListBox,  // a list box with a check box on every line
     Edit,
+    Memo,          // read-only text over several lines, without a frame
 };
 
 enum class CheckState { Unchecked = 0, Checked = 1, Grayed = 2 };
 
 enum class Align { Left, Right, Center };
+
+inline constexpr std::uint32_t kDefaultColor = 0xFFFFFFFF;  // the system's text colour
+inline constexpr std::uint32_t kRed = 0x000000FF;
 
 struct Rect {
     int x = 0, y = 0, w = 0, h = 0;
@@ -57,6 +63,7 @@ public:
     std::string text;          // caption, or the box's edit text
     std::vector<std::string> items;  // drop-down items, list items or tab captions
     int itemIndex = -1;              // selected tab or list item
+    std::vector<bool> itemChecks;    // a check list box's marks, one per item
     CheckState state = CheckState::Unchecked;
     bool allowGrayed = false;
     bool touched = false;  // the user changed it (set by UserClick)
@@ -67,6 +74,7 @@ public:
     bool wordWrap = false;  // a caption that may take more than one line
     std::string hint;
     std::string fontName;  // empty for the window's font
+    std::uint32_t textColor = kDefaultColor;  // 0x00BBGGRR, as Windows writes colours
     int fontSize = 0;      // points; 0 for the window's font size
 
     std::function<void()> onClick;   // buttons, check boxes
@@ -122,6 +130,10 @@ public:
     int clientHeight;
     bool stayOnTop = false;
     bool closed = false;
+    // The window that opened this one; with `modal` that window takes no
+    // input while this one is open.
+    Form* owner = nullptr;
+    bool modal = false;
     std::vector<std::unique_ptr<Control>> controls;  // in component order
     std::vector<Menu> menus;
     std::vector<Timer> timers;
