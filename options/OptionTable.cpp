@@ -247,6 +247,12 @@ std::vector<CheckState> RecordRestartStates(ui::Form& form) {
     return states;
 }
 
+bool BoundOptionChanged(ui::Form& form) {
+    for (TTSCheckBox* box : Boxes(form))
+        if (box->RegistryBranch != RBranch::rbOther && box->state != box->StartState) return true;
+    return false;
+}
+
 bool RestartNeededByOptions(ui::Form& form, const std::vector<CheckState>& recorded) {
     std::size_t next = 0;
     for (TTSCheckBox* box : Boxes(form)) {

@@ -43,5 +43,7 @@ void WriteBoundOptions(ui::Form& form, SharedRegistry& shared, IRegistry& reg, c
 // The states of the boxes whose change needs a restart, in component order.
 std::vector<ui::CheckState> RecordRestartStates(ui::Form& form);
 bool RestartNeededByOptions(ui::Form& form, const std::vector<ui::CheckState>& recorded);
+// A box bound to a value shows another state than the value gave it.
+bool BoundOptionChanged(ui::Form& form);
 
 }  // namespace kv

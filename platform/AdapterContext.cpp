@@ -30,6 +30,10 @@ std::string Cut(const std::string& text, const std::string& marker, std::size_t 
 
 }  // namespace
 
+std::string KeyBelowMachine(const std::string& kernelKey) {
+    return kernelKey.size() > kKernelPrefixLength ? kernelKey.substr(kKernelPrefixLength) : "";
+}
+
 bool EnumerateDisplayDevices(IDisplay& display, AdapterContext& ctx) {
     ctx.DisplayDevices.clear();
     ctx.DeviceCount = 0;
@@ -49,8 +53,7 @@ bool EnumerateDisplayDevices(IDisplay& display, AdapterContext& ctx) {
         return false;
     }
     ctx.DeviceName = ctx.DisplayDevices[0].deviceName;
-    const std::string& key = ctx.DisplayDevices[0].registryKey;
-    ctx.DeviceKey = key.size() > kKernelPrefixLength ? key.substr(kKernelPrefixLength) : "";
+    ctx.DeviceKey = KeyBelowMachine(ctx.DisplayDevices[0].registryKey);
     return true;
 }
 

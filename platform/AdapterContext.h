@@ -31,6 +31,10 @@ struct AdapterContext {
     std::string VendorID, DeviceID, SubSystemID, SubSystemVendorID, Revision;
 };
 
+// The key under HKEY_LOCAL_MACHINE of a device's \Registry\Machine\... key;
+// "" when there is none.
+std::string KeyBelowMachine(const std::string& kernelKey);
+
 // Fills the device lists, DeviceKey and DeviceName from display device 0.
 // False when there is no usable device 0: nothing to select.
 bool EnumerateDisplayDevices(IDisplay& display, AdapterContext& ctx);

@@ -132,7 +132,10 @@ void SimAtiAdapter::Boot() {
 }
 
 std::optional<DisplayDeviceInfo> SimAtiAdapter::EnumDevice(std::uint32_t index) {
-    if (index != 0) return std::nullopt;
+    if (index != 0) {
+        if (index - 1 < moreDevices.size()) return moreDevices[index - 1];
+        return std::nullopt;
+    }
     return DisplayDeviceInfo{kDeviceName, kDeviceString, kDisplayAttachedToDesktop | kDisplayPrimaryDevice,
                              std::string("\\Registry\\Machine\\") + kDeviceKey};
 }

@@ -44,6 +44,10 @@ public:
     // (duplicates and all), whatever the flags: the odd lists some drivers
     // give.
     std::optional<std::vector<DisplayMode>> enumeration;
+    // Display devices after the card's own (numbers 1, 2, ...), such as its
+    // second head or a mirroring driver (state flags 0, which Kelvane
+    // passes over).
+    std::vector<DisplayDeviceInfo> moreDevices;
     // The flags of the last enumeration call.
     std::uint32_t lastEnumFlags = 0;
 

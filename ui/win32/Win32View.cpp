@@ -32,6 +32,12 @@ std::string WindowText(HWND hwnd) {
     return Narrow(text);
 }
 
+// The signed x of a mouse message.
+inline int MouseX(LPARAM lp) { return static_cast<int>(static_cast<short>(LOWORD(lp))); }
+
+// Where a check list keeps the list box's own window procedure.
+constexpr const wchar_t* kListProcProp = L"Kelvane.ListProc";
+
 bool IsContainer(Kind kind) { return kind == Kind::GroupBox || kind == Kind::TabControl; }
 
 // The system's DPI: 96 with normal fonts, 120 with large ones.
@@ -78,6 +84,9 @@ HWND Win32View::Create(HWND owner, HICON icon) {
 
     // No WS_CLIPCHILDREN: group boxes are transparent, so the window must
     // paint the background beneath them.
+    // A window opened by another dialog belongs to that dialog.
+    for (Win32View* v : views_)
+        if (form_.owner && &v->form_ == form_.owner && v->hwnd_) owner = v->hwnd_;
     DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
     if (!owner) style |= WS_MINIMIZEBOX;
     DWORD exStyle = form_.stayOnTop ? WS_EX_TOPMOST : 0;
@@ -118,6 +127,10 @@ HWND Win32View::Create(HWND owner, HICON icon) {
     // The first paint comes through the message loop, once the caller has
     // the window's handle.
     ShowWindow(hwnd_, SW_SHOWNORMAL);
+    if (form_.modal && owner) {
+        modalOwner_ = owner;
+        EnableWindow(owner, FALSE);
+    }
     return hwnd_;
 }
 
@@ -199,6 +212,15 @@ void Win32View::CreateControl(Item& item) {
             style |= WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
             exStyle |= WS_EX_CLIENTEDGE;
             break;
+        case Kind::CheckListBox:
+            // Each line draws its own check box; the mark is the line's item
+            // data, so another program (the tests' driver) can read it.
+            cls = L"LISTBOX";
+            style |= WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT |
+                     LBS_OWNERDRAWFIXED | LBS_HASSTRINGS;
+            exStyle |= WS_EX_CLIENTEDGE;
+            break;
+        case Kind::Memo: style |= SS_LEFT | SS_NOPREFIX; break;
         case Kind::Edit:
             cls = L"EDIT";
             style |= WS_TABSTOP | ES_AUTOHSCROLL;
@@ -209,6 +231,12 @@ void Win32View::CreateControl(Item& item) {
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.id)), GetModuleHandleW(nullptr),
                                 nullptr);
     SendMessageW(item.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c)), FALSE);
+    if (c.kind == Kind::CheckListBox) {
+        SetPropW(item.hwnd, kListProcProp,
+                 reinterpret_cast<HANDLE>(SetWindowLongPtrW(item.hwnd, GWLP_WNDPROC,
+                                                            reinterpret_cast<LONG_PTR>(CheckListProc))));
+        SendMessageW(item.hwnd, LB_SETITEMHEIGHT, 0, CheckLineHeight());
+    }
     if (c.kind == Kind::TabControl) {
         for (std::size_t i = 0; i < c.items.size(); ++i) SetTabCaption(item.hwnd, i, c.items[i], TCM_INSERTITEMW);
         item.last.items = c.items;
@@ -305,7 +333,8 @@ void Win32View::Sync() {
         SyncPlace(item);
         SyncHint(item);
         bool itemsChanged = c.items != last.items;
-        if (itemsChanged && (c.kind == Kind::ComboBox || c.kind == Kind::ListBox)) {
+        bool list = c.kind == Kind::ListBox || c.kind == Kind::CheckListBox;
+        if (itemsChanged && (c.kind == Kind::ComboBox || list)) {
             bool combo = c.kind == Kind::ComboBox;
             SendMessageW(item.hwnd, combo ? CB_RESETCONTENT : LB_RESETCONTENT, 0, 0);
             for (const std::string& s : c.items)
@@ -313,7 +342,15 @@ void Win32View::Sync() {
                              reinterpret_cast<LPARAM>(Wide(s).c_str()));
             last.items = c.items;
             last.itemIndex = -2;
+            last.itemChecks.clear();
             if (combo) last.text = "\x01";  // emptying the list empties the edit too
+            if (c.kind == Kind::CheckListBox) FitHorizontalExtent(item);
+        }
+        if (c.kind == Kind::CheckListBox && c.itemChecks != last.itemChecks) {
+            for (std::size_t i = 0; i < c.items.size(); ++i)
+                SendMessageW(item.hwnd, LB_SETITEMDATA, i, i < c.itemChecks.size() && c.itemChecks[i]);
+            last.itemChecks = c.itemChecks;
+            InvalidateRect(item.hwnd, nullptr, TRUE);
         }
         if (c.kind != Kind::TabControl && (c.text != last.text || last.fresh)) {
             std::wstring text = Wide(c.text);
@@ -333,7 +370,7 @@ void Win32View::Sync() {
             SendMessageW(item.hwnd, TCM_SETCURSEL, c.itemIndex, 0);
             last.itemIndex = c.itemIndex;
         }
-        if (c.kind == Kind::ListBox && c.itemIndex != last.itemIndex) {
+        if (list && c.itemIndex != last.itemIndex) {
             SendMessageW(item.hwnd, LB_SETCURSEL, c.itemIndex, 0);
             last.itemIndex = c.itemIndex;
         }
@@ -362,7 +399,89 @@ void Win32View::Sync() {
     }
     // The handle is forgotten at WM_DESTROY, where it still tells whether
     // this is the main window (the one without an owner).
-    if (form_.closed) DestroyWindow(hwnd_);
+    if (form_.closed) Destroy();
+}
+
+void Win32View::Destroy() {
+    // The owner takes input again before this window goes, so that it is
+    // the one activated next.
+    if (modalOwner_) EnableWindow(modalOwner_, TRUE);
+    modalOwner_ = nullptr;
+    DestroyWindow(hwnd_);
+}
+
+int Win32View::CheckLineHeight() const {
+    TEXTMETRICW tm{};
+    if (HDC dc = GetDC(hwnd_)) {
+        HGDIOBJ old = SelectObject(dc, font_);
+        GetTextMetricsW(dc, &tm);
+        SelectObject(dc, old);
+        ReleaseDC(hwnd_, dc);
+    }
+    return std::max<int>(tm.tmHeight, ui::Scaled(13, dpi_)) + ui::Scaled(3, dpi_);
+}
+
+int Win32View::CheckBoxRoom() const { return ui::Scaled(13, dpi_) + ui::Scaled(6, dpi_); }
+
+// Long lines scroll sideways rather than end out of sight.
+void Win32View::FitHorizontalExtent(Item& item) {
+    int widest = 0;
+    for (const std::string& line : item.control->items) widest = std::max(widest, MeasureLine(item, Wide(line)));
+    SendMessageW(item.hwnd, LB_SETHORIZONTALEXTENT, widest + CheckBoxRoom() + ui::Scaled(4, dpi_), 0);
+}
+
+void Win32View::DrawCheckLine(const DRAWITEMSTRUCT& d) {
+    Item* item = ItemById(static_cast<int>(d.CtlID));
+    if (!item || d.itemID == static_cast<UINT>(-1)) return;
+    const ui::Control& c = *item->control;
+    bool selected = (d.itemState & ODS_SELECTED) != 0;
+    HDC dc = d.hDC;
+    FillRect(dc, &d.rcItem, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    int box = ui::Scaled(13, dpi_);
+    RECT mark{d.rcItem.left + ui::Scaled(2, dpi_), d.rcItem.top + (d.rcItem.bottom - d.rcItem.top - box) / 2, 0, 0};
+    mark.right = mark.left + box;
+    mark.bottom = mark.top + box;
+    bool checked = d.itemID < c.itemChecks.size() && c.itemChecks[d.itemID];
+    DrawFrameControl(dc, &mark, DFC_BUTTON, DFCS_BUTTONCHECK | (checked ? DFCS_CHECKED : 0));
+    RECT text = d.rcItem;
+    text.left += CheckBoxRoom();
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+    if (d.itemID < c.items.size()) {
+        std::wstring line = Wide(c.items[d.itemID]);
+        DrawTextW(dc, line.c_str(), static_cast<int>(line.size()), &text,
+                  DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+    }
+    if (d.itemState & ODS_FOCUS) DrawFocusRect(dc, &d.rcItem);
+}
+
+void Win32View::ToggleCheck(HWND list, int index) {
+    for (Item& item : items_) {
+        ui::Control& c = *item.control;
+        if (item.hwnd != list || index < 0 || static_cast<std::size_t>(index) >= c.items.size()) continue;
+        Run([&c, index] {
+            c.itemChecks.resize(c.items.size(), false);
+            c.itemChecks[static_cast<std::size_t>(index)] = !c.itemChecks[static_cast<std::size_t>(index)];
+        });
+    }
+}
+
+// A click on a line's box, or the space bar, turns its mark over.
+LRESULT CALLBACK Win32View::CheckListProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    auto old = reinterpret_cast<WNDPROC>(GetPropW(hwnd, kListProcProp));
+    auto* view = reinterpret_cast<Win32View*>(GetWindowLongPtrW(GetParent(hwnd), GWLP_USERDATA));
+    if (msg == WM_NCDESTROY) RemovePropW(hwnd, kListProcProp);
+    if (view && msg == WM_CHAR && wp == L' ') {
+        view->ToggleCheck(hwnd, static_cast<int>(CallWindowProcW(old, hwnd, LB_GETCURSEL, 0, 0)));
+        return 0;
+    }
+    LRESULT result = CallWindowProcW(old, hwnd, msg, wp, lp);
+    if (view && (msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK) &&
+        MouseX(lp) < view->CheckBoxRoom()) {
+        LRESULT hit = CallWindowProcW(old, hwnd, LB_ITEMFROMPOINT, 0, lp);
+        if (HIWORD(hit) == 0) view->ToggleCheck(hwnd, LOWORD(hit));
+    }
+    return result;
 }
 
 // The width of one line of a control's text in its font, as it lays it out.
@@ -477,6 +596,7 @@ LRESULT Win32View::Handle(UINT msg, WPARAM wp, LPARAM lp) {
                     }
                     break;
                 case Kind::ListBox:
+                case Kind::CheckListBox:
                     if (code == LBN_SELCHANGE) {
                         c.itemIndex = item->last.itemIndex =
                             static_cast<int>(SendMessageW(item->hwnd, LB_GETCURSEL, 0, 0));
@@ -501,6 +621,24 @@ LRESULT Win32View::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             }
             return 0;
         }
+        case WM_MEASUREITEM: {
+            auto* m = reinterpret_cast<MEASUREITEMSTRUCT*>(lp);
+            m->itemHeight = static_cast<UINT>(CheckLineHeight());
+            return TRUE;
+        }
+        case WM_DRAWITEM:
+            DrawCheckLine(*reinterpret_cast<DRAWITEMSTRUCT*>(lp));
+            return TRUE;
+        case WM_CTLCOLORSTATIC: {
+            for (Item& item : items_) {
+                if (item.hwnd != reinterpret_cast<HWND>(lp) || item.control->textColor == ui::kDefaultColor) continue;
+                HDC dc = reinterpret_cast<HDC>(wp);
+                SetTextColor(dc, item.control->textColor);
+                SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+                return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+            }
+            break;
+        }
         case WM_TIMER: {
             std::size_t index = wp - 1;
             if (index < form_.timers.size() && form_.timers[index].enabled) Run(form_.timers[index].onTimer);
@@ -520,10 +658,12 @@ LRESULT Win32View::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             if (form_.onCloseQuery) Run([&] { allowed = form_.onCloseQuery(); });
             if (!allowed) return 0;
             form_.closed = true;
-            DestroyWindow(hwnd_);
+            Destroy();
             return 0;
         }
         case WM_DESTROY:
+            if (modalOwner_) EnableWindow(modalOwner_, TRUE);
+            modalOwner_ = nullptr;
             if (!GetWindow(hwnd_, GW_OWNER)) PostQuitMessage(0);
             hwnd_ = nullptr;
             return 0;

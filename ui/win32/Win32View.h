@@ -36,6 +36,7 @@ private:
         ui::Rect rect;
         bool wordWrap = false;
         std::vector<std::string> items;
+        std::vector<bool> itemChecks;
         int itemIndex = -2;
         ui::CheckState state = ui::CheckState::Unchecked;
         bool enabled = true;
@@ -53,6 +54,13 @@ private:
     };
 
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    static LRESULT CALLBACK CheckListProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    void Destroy();
+    int CheckLineHeight() const;
+    int CheckBoxRoom() const;
+    void FitHorizontalExtent(Item& item);
+    void DrawCheckLine(const DRAWITEMSTRUCT& d);
+    void ToggleCheck(HWND list, int index);
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
     void CreateControl(Item& item);
     void CreateMenu();
@@ -73,6 +81,7 @@ private:
     HWND hwnd_ = nullptr;
     int dpi_ = 96;  // the system's, by which the design is scaled
     HWND tooltip_ = nullptr;
+    HWND modalOwner_ = nullptr;  // disabled while this modal window is open
     HFONT font_ = nullptr;
     std::vector<HFONT> extraFonts_;
     std::vector<Item> items_;

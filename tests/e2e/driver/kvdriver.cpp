@@ -839,6 +839,33 @@ void Run(const Args& a) {
         Post(GetParent(h), WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE), reinterpret_cast<LPARAM>(h));
         Post(GetParent(h), WM_COMMAND, MAKEWPARAM(id, LBN_DBLCLK), reinterpret_cast<LPARAM>(h));
         Out(L"picked " + item);
+    } else if (cmd == L"select" || cmd == L"toggle") {
+        // A click on a list box's item; "toggle" then presses the space bar,
+        // which turns a check list's mark over.
+        NoMoreThan(a, 4);
+        HWND top = WaitTop(Arg(a, 1, L"window"), kDefaultTimeout);
+        HWND h = WaitChild(top, Arg(a, 2, L"control"), kDefaultTimeout);
+        const std::wstring& item = Arg(a, 3, L"item");
+        LRESULT i = Send(h, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(item.c_str()));
+        if (i < 0) throw Failure{kNotMet, L"\"" + a[2] + L"\" has no item \"" + item + L"\""};
+        Send(h, LB_SETCURSEL, static_cast<WPARAM>(i), 0);
+        WPARAM id = static_cast<WPARAM>(GetDlgCtrlID(h));
+        Post(GetParent(h), WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE), reinterpret_cast<LPARAM>(h));
+        if (cmd == L"toggle") Post(h, WM_CHAR, L' ', 0);
+        Out((cmd == L"toggle" ? L"toggled " : L"selected ") + item);
+    } else if (cmd == L"checks") {
+        // A check list's lines with their marks, as "[x] line" or "[ ] line".
+        NoMoreThan(a, 3);
+        HWND top = WaitTop(Arg(a, 1, L"window"), kDefaultTimeout);
+        HWND h = WaitChild(top, Arg(a, 2, L"control"), kDefaultTimeout);
+        LRESULT count = Send(h, LB_GETCOUNT, 0, 0);
+        for (LRESULT i = 0; i < count; ++i) {
+            LRESULT length = Send(h, LB_GETTEXTLEN, i, 0);
+            std::wstring item(static_cast<std::size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
+            length = Send(h, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item.data()));
+            item.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+            Out((Send(h, LB_GETITEMDATA, i, 0) ? L"[x] " : L"[ ] ") + OneLine(item));
+        }
     } else if (cmd == L"clipped") {
         NoMoreThan(a, 2);
         auto found = CutCaptions(WaitTop(Arg(a, 1, L"window"), kDefaultTimeout));
@@ -899,6 +926,9 @@ constexpr const wchar_t* kUsageText =
     L"  check WIN CTRL                 print checked|unchecked|grayed\n"
     L"  items WIN CTRL                 list a combo or list box's items\n"
     L"  pick WIN CTRL ITEM             double-click a list box's item\n"
+    L"  select WIN CTRL ITEM           click a list box's item\n"
+    L"  toggle WIN CTRL ITEM           click a check list's item and press the space bar\n"
+    L"  checks WIN CTRL                a check list's lines as \"[x] line\" or \"[ ] line\"\n"
     L"  dump WIN                       list the window's controls\n"
     L"  windows                        list the visible top-level windows\n"
     L"  command-ids                    list the menu command ids\n"

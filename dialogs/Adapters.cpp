@@ -1,0 +1,112 @@
+#include "dialogs/Adapters.h"
+
+#include <algorithm>
+
+#include "lang/Lang.h"
+#include "platform/DriverValues.h"
+#include "platform/Misc.h"
+#include "platform/Settings.h"
+
+namespace kv {
+
+namespace {
+
+constexpr const char* kAdapterNumValue = "AdapterNum";
+constexpr const char* kAllwaysValue = "Allways";
+
+}  // namespace
+
+TForm4::TForm4(Platform& platform, const AdapterContext& adapter, RunSnapshots& snapshots)
+    : ui::Form("TForm4", "Select Adapter", 306, 190), platform_(platform), adapter_(adapter), snapshots_(snapshots) {
+    stayOnTop = true;
+    Add(ui::Kind::Label, "Label1", "", ui::Rect{8, 8, 290, 16}, "Select one of the installed display adapters:");
+    auto& list = Add(ui::Kind::ListBox, "lbAdapters", "", ui::Rect{8, 28, 290, 92}, "");
+    list.showAccel = false;
+    list.onChange = [this] { lbAdaptersClick(); };
+    list.onClick = [this] { lbAdaptersDblClick(); };
+    Add(ui::Kind::CheckBox, "cbIgnoreMC", "", ui::Rect{8, 128, 290, 17}, "Igniore monitor capabilites");
+    auto& always = Add(ui::Kind::CheckBox, "cbAllways", "", ui::Rect{8, 148, 290, 17},
+                       "Всегда использовать выбранный адаптер");
+    always.visible = false;
+    always.state = ui::CheckState::Checked;
+    Add(ui::Kind::Button, "bOK", "", ui::Rect{69, 157, 75, 25}, "OK").onClick = [this] { bOKClick(); };
+    Add(ui::Kind::Button, "bExit", "", ui::Rect{162, 157, 75, 25}, "Cancel").onClick = [this] { bExitClick(); };
+    FormCreate();
+}
+
+void TForm4::FormCreate() {
+    ui::Control& list = (*this)["lbAdapters"];
+    for (std::size_t k = 0; k < adapter_.DeviceCount && k < adapter_.DisplayDevices.size(); ++k)
+        list.items.push_back(adapter_.DisplayDevices[k].description);
+    list.itemIndex = -1;
+    if (IgnoresMonitor(0)) (*this)["cbIgnoreMC"].state = ui::CheckState::Checked;
+    std::uint16_t always = 0;
+    ReadDwordValue(platform_.registry, kProductSettingsKey, kAllwaysValue, always);
+    (*this)["cbAllways"].state = always == 1 ? ui::CheckState::Checked : ui::CheckState::Unchecked;
+    // The texts of the language in force, English when there is none.
+    caption = LangText(34);
+    (*this)["Label1"].text = LangText(32);
+    (*this)["cbIgnoreMC"].text = LangText(33);
+    (*this)["bOK"].text = LangText(6);
+    (*this)["bExit"].text = LangText(7);
+}
+
+std::string TForm4::AdapterKey(int line) const {
+    if (line < 0 || static_cast<std::size_t>(line) >= adapter_.DisplayDevices.size()) return "";
+    return KeyBelowMachine(adapter_.DisplayDevices[static_cast<std::size_t>(line)].registryKey);
+}
+
+// The start-up sequence enumerates raw modes exactly when the value is 0;
+// an absent value, or any other number, leaves the monitor's word in force.
+bool TForm4::IgnoresMonitor(int line) {
+    std::string key = AdapterKey(line);
+    std::uint16_t pruning = 1;
+    if (!key.empty()) ReadDwordValue(platform_.registry, key, kPruningModeValue, pruning);
+    return pruning == 0;
+}
+
+void TForm4::lbAdaptersClick() {
+    int line = (*this)["lbAdapters"].itemIndex;
+    if (line < 0) return;
+    (*this)["cbIgnoreMC"].state = IgnoresMonitor(line) ? ui::CheckState::Checked : ui::CheckState::Unchecked;
+}
+
+void TForm4::lbAdaptersDblClick() { (*this)["bOK"].Click(); }
+
+void TForm4::bOKClick() {
+    int line = std::max((*this)["lbAdapters"].itemIndex, 0);
+    std::string key = AdapterKey(line);
+    if (key.empty()) {
+        platform_.system.ShowMessageBox("This line stands for no display adapter: Windows skipped its number. "
+                                        "Choose another adapter.",
+                                        "Error", kMbOk);
+        return;
+    }
+    if (confirmRerun && !confirmRerun()) return;
+
+    bool ignore = (*this)["cbIgnoreMC"].Checked();
+    // A value that already says what the box says is left as it is: no
+    // write, no snapshot and no restart for nothing.
+    bool pruningChanged = ignore != IgnoresMonitor(line) && platform_.registry.KeyExists(key);
+    if (pruningChanged) {
+        if (!PrepareDriverWrite(platform_, snapshots_, adapter_.DeviceKey)) {
+            platform_.system.ShowMessageBox(kNoLastKnownGoodText, "Error", kMbOk);
+            return;
+        }
+        if (WriteDwordValue(platform_.registry, key, kPruningModeValue, ignore ? 0 : 1) != kDone) {
+            platform_.system.ShowMessageBox("Kelvane could not write the driver's value 'PruningMode' for this "
+                                            "adapter. Nothing was changed.",
+                                            "Error", kMbOk);
+            return;
+        }
+    }
+    WriteDwordValue(platform_.registry, kProductSettingsKey, kAdapterNumValue, static_cast<std::uint16_t>(line));
+    closed = true;
+    WriteDwordValue(platform_.registry, kProductSettingsKey, kAllwaysValue,
+                    (*this)["cbAllways"].Checked() ? 1 : 0);
+    if (onApplied) onApplied(pruningChanged);
+}
+
+void TForm4::bExitClick() { closed = true; }
+
+}  // namespace kv
