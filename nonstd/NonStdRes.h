@@ -1,0 +1,97 @@
+// The user's non-standard resolutions: extra modes the driver offers when
+// the hardware can show them. The driver reads them at boot from four list
+// values under the device key; the list dialog shows them, lets the user
+// add, edit and remove entries, and writes them all into the first value.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "maintenance/Snapshots.h"
+#include "platform/DriverValues.h"
+#include "platform/ModeRecord.h"
+#include "platform/Platform.h"
+#include "ui/Form.h"
+
+namespace kv {
+
+// One extra mode; a depth or refresh of 0 means any.
+struct NonStdEntry {
+    std::uint16_t width = 0, height = 0;
+    std::uint8_t refresh = 0, depth = 0;
+    bool operator==(const NonStdEntry&) const = default;
+};
+
+// The program-wide state: created empty at program start, lives for the run.
+struct NonStandardRun {
+    std::vector<NonStdEntry> Entries;
+    bool NonStandardListWritten = false;  // raised by List OK; the main window's OK then offers a restart
+};
+
+// The list box line: "1280 x 1024 x Any BPP x Any Refresh", "  800 x   600 x 32 x 85".
+std::string NonStdLine(const NonStdEntry& e);
+// The driver's record: width, height, depth, refresh, each as four BCD digits.
+BcdModeRecord NonStdRecord(const NonStdEntry& e);
+
+inline constexpr std::size_t kNonStandardValueCount = std::size(kNonStandardListNames);
+
+class SharedRegistry;
+class TNonStResAdd;
+
+class TNonStRes : public ui::Form {
+public:
+    // `open` shows a new window (the main window's opener; it keeps the window alive for the run and returns it).
+    TNonStRes(Platform& platform, NonStandardRun& run, RunSnapshots& snapshots, std::string deviceKey,
+              std::vector<ValueRef> ownValues, std::function<ui::Form&(std::unique_ptr<ui::Form>)> open);
+
+    // Loading; the constructor calls it.
+    void FormCreate();
+    void bAddClick();
+    void bEditClick();
+    void bRemoveClick();
+    void bOKClick();
+    void BCancelClick();
+
+    TNonStResAdd* editor = nullptr;  // the open editor, if any
+
+private:
+    // True while the editor is open; it is then brought to the front, since
+    // it edits an entry of this list.
+    bool EditorOpen();
+    void OpenEditor(bool editing, const NonStdEntry& entry);
+    void LoadValue(SharedRegistry& shared, std::size_t index, std::vector<std::string>& problems);
+    void MergeStoredEntry(const NonStdEntry& e);
+    void WarnAboutUnreadableValues(const std::vector<std::string>& problems);
+    void FillList();
+    std::size_t RecordCount() const { return run_.Entries.size() + keptRecords_.size(); }
+    // The refusals of List OK that come before anything is touched.
+    bool ListFitsAndCanBeWritten();
+    Bytes ListBytes() const;
+    // False, with a message, when a write failed.
+    bool WriteList(SharedRegistry& shared, const Bytes& list);
+
+    Platform& platform_;
+    NonStandardRun& run_;
+    RunSnapshots& snapshots_;
+    std::string deviceKey_;
+    std::function<ui::Form&(std::unique_ptr<ui::Form>)> open_;
+
+    // The entries as loading left them; Cancel goes back to them.
+    std::vector<NonStdEntry> entriesAtOpening_;
+    // Stored records no line can show (no width or height, no BCD, a depth
+    // or rate beyond a byte, the short end of a cut value): written back
+    // after the entries exactly as they were read.
+    std::vector<Bytes> keptRecords_;
+    // Values of another type or too long to read: never written.
+    std::array<bool, kNonStandardValueCount> unreadable_{};
+    bool deviceKeyRead_ = false;
+    // The entry Edit was pressed on; the list cannot change while the
+    // editor is open.
+    std::size_t editIndex_ = 0;
+};
+
+}  // namespace kv

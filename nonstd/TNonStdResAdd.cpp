@@ -1,0 +1,127 @@
+#include "nonstd/TNonStdResAdd.h"
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "lang/Lang.h"
+
+namespace kv {
+
+namespace {
+
+// Digits beyond this only ever mean "too large"; counting on would overflow.
+constexpr unsigned long kTooLarge = 100000;
+
+std::size_t SkipBlanks(const std::string& text) {
+    std::size_t at = 0;
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+    return at;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The number the digits from `at` on form, and where they end.
+unsigned long ReadDigits(const std::string& text, std::size_t& at) {
+    unsigned long value = 0;
+    for (; at < text.size() && IsDigit(text[at]); ++at) value = std::min(value * 10 + (text[at] - '0'), kTooLarge);
+    return value;
+}
+
+// A width or height: blanks, then digits and nothing after them.
+std::optional<unsigned long> WholeNumber(const std::string& text) {
+    std::size_t at = SkipBlanks(text), digits = at;
+    unsigned long value = ReadDigits(text, at);
+    if (at == digits || at != text.size()) return std::nullopt;
+    return value;
+}
+
+// A depth or rate: empty, or "any" in any letter case anywhere, is any (0);
+// otherwise the leading digits, and a text without them is any too.
+unsigned long DepthOrRate(const std::string& text) {
+    std::string lower = text;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (lower.find("any") != std::string::npos) return 0;
+    std::size_t at = SkipBlanks(text);
+    return ReadDigits(text, at);
+}
+
+std::string NumberOrAny(unsigned value) { return value == 0 ? "Any" : std::to_string(value); }
+
+}  // namespace
+
+TNonStResAdd::TNonStResAdd(Platform& platform, Mode mode, NonStdEntry editing,
+                           std::function<void(const NonStdEntry&)> accept, std::function<void()> onClosed)
+    : ui::Form("TNonStResAdd", "", 330, 78),
+      mode(mode),
+      editing(editing),
+      platform_(platform),
+      accept_(std::move(accept)),
+      onClosed_(std::move(onClosed)) {
+    stayOnTop = true;
+    // The close box is Cancel.
+    onCloseQuery = [this] {
+        bCancelClick();
+        return true;
+    };
+    // One row: each field with its unit after it.
+    Add(ui::Kind::Edit, "eWidth", "", ui::Rect{8, 12, 40, 21}, "");
+    Add(ui::Kind::Label, "Label1", "", ui::Rect{52, 15, 44, 16}, "pixels X");
+    Add(ui::Kind::Edit, "eHeight", "", ui::Rect{98, 12, 40, 21}, "");
+    Add(ui::Kind::Label, "Label2", "", ui::Rect{142, 15, 44, 16}, "pixels X");
+    Add(ui::Kind::Edit, "eBpp", "", ui::Rect{188, 12, 36, 21}, "");
+    Add(ui::Kind::Label, "Label3", "", ui::Rect{228, 15, 34, 16}, "BPP X");
+    Add(ui::Kind::Edit, "eHz", "", ui::Rect{264, 12, 36, 21}, "");
+    Add(ui::Kind::Label, "Label4", "", ui::Rect{304, 15, 18, 16}, "Hz");
+    Add(ui::Kind::Button, "bOK", "", ui::Rect{74, 45, 86, 25}, "").onClick = [this] { bOKClick(); };
+    Add(ui::Kind::Button, "bCancel", "", ui::Rect{170, 45, 86, 25}, "").onClick = [this] { bCancelClick(); };
+    FormCreate();
+}
+
+void TNonStResAdd::FormCreate() {
+    caption = LangText(61);
+    (*this)["bOK"].text = LangText(6);
+    (*this)["bCancel"].text = LangText(7);
+    bool edit = mode == Mode::Edit;
+    (*this)["eWidth"].text = edit ? std::to_string(editing.width) : "";
+    (*this)["eHeight"].text = edit ? std::to_string(editing.height) : "";
+    (*this)["eBpp"].text = edit ? NumberOrAny(editing.depth) : "Any";
+    (*this)["eHz"].text = edit ? NumberOrAny(editing.refresh) : "Any";
+}
+
+void TNonStResAdd::bOKClick() {
+    std::optional<unsigned long> width = WholeNumber((*this)["eWidth"].text);
+    std::optional<unsigned long> height = WholeNumber((*this)["eHeight"].text);
+    // No size at all: the editor stays open for the user to type one.
+    if (!width || !height || *width == 0 || *height == 0) return;
+    unsigned long depth = DepthOrRate((*this)["eBpp"].text);
+    unsigned long refresh = DepthOrRate((*this)["eHz"].text);
+    if (!WithinLimit(*width, kMaxNonStdSize, "The width can be at most 9999 pixels.") ||
+        !WithinLimit(*height, kMaxNonStdSize, "The height can be at most 9999 pixels.") ||
+        !WithinLimit(depth, kMaxNonStdDepthOrRate, "The colour depth can be at most 255 bits per pixel, or Any.") ||
+        !WithinLimit(refresh, kMaxNonStdDepthOrRate, "The refresh rate can be at most 255 Hz, or Any."))
+        return;
+    if (accept_)
+        accept_({static_cast<std::uint16_t>(*width), static_cast<std::uint16_t>(*height),
+                 static_cast<std::uint8_t>(refresh), static_cast<std::uint8_t>(depth)});
+    Close();
+}
+
+bool TNonStResAdd::WithinLimit(unsigned long value, unsigned long limit, const char* text) {
+    if (value <= limit) return true;
+    platform_.system.ShowMessageBox(text, "Error", kMbOk);
+    return false;
+}
+
+void TNonStResAdd::bCancelClick() { Close(); }
+
+void TNonStResAdd::Close() {
+    closed = true;
+    // Once only: the close box after a button must not reach the list again.
+    if (std::function<void()> closedNow = std::exchange(onClosed_, nullptr)) closedNow();
+}
+
+}  // namespace kv
