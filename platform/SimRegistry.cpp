@@ -11,6 +11,25 @@ bool SameName(const std::string& a, const std::string& b) {
     return a.size() == b.size() && !NoCaseLess()(a, b) && !NoCaseLess()(b, a);
 }
 
+// Deletes a key with its branch as Windows does; `refused` names the keys
+// Windows would not let go.
+bool DeleteTree(SimRegistry::Key& parent, const std::string& name, const std::string& path,
+                const std::function<bool(const std::string&)>& refused, unsigned long& changes) {
+    auto it = parent.subkeys.find(name);
+    // A key Windows will not open for writing is left whole, children and all.
+    if (it == parent.subkeys.end() || refused(path)) return false;
+    SimRegistry::Key& key = *it->second;
+    // Windows only deletes empty keys: the children go first, and the first
+    // one that stays keeps its parent, and every key above it, in place.
+    while (!key.subkeys.empty()) {
+        SimRegistry::Key& child = *key.subkeys.begin()->second;
+        if (!DeleteTree(key, child.name, path + "\\" + child.name, refused, changes)) return false;
+    }
+    parent.subkeys.erase(it);
+    ++changes;
+    return true;
+}
+
 }  // namespace
 
 bool NoCaseLess::operator()(const std::string& a, const std::string& b) const {
@@ -66,18 +85,17 @@ bool SimRegistry::CreateKey(const std::string& path) {
 
 bool SimRegistry::DeleteKey(const std::string& path) {
     std::vector<std::string> parts = SplitPath(path);
-    if (parts.empty() || Refused(Op::DeleteKey, path, "")) return false;
+    if (parts.empty()) return false;
     std::string last = parts.back();
     parts.pop_back();
-    Key* k = root_.get();
+    Key* parent = root_.get();
     for (const std::string& part : parts) {
-        auto it = k->subkeys.find(part);
-        if (it == k->subkeys.end()) return false;
-        k = it->second.get();
+        auto it = parent->subkeys.find(part);
+        if (it == parent->subkeys.end()) return false;
+        parent = it->second.get();
     }
-    if (k->subkeys.erase(last) == 0) return false;
-    ++changes_;
-    return true;
+    return DeleteTree(
+        *parent, last, path, [this](const std::string& key) { return Refused(Op::DeleteKey, key, ""); }, changes_);
 }
 
 RegStatus SimRegistry::QueryValue(const std::string& path, const std::string& name, RegValue& out) {

@@ -1,6 +1,9 @@
 // An in-memory registry under HKEY_LOCAL_MACHINE for the simulated machine.
 // Names compare without regard to letter case and keep the case they were
 // created with; subkeys are listed in name order, as Windows lists them.
+// A branch is deleted as Windows deletes one: children first, stopping at the
+// first key that cannot be deleted, so a refused key deep down leaves part of
+// the branch behind.
 #pragma once
 
 #include <functional>
@@ -50,7 +53,8 @@ public:
     unsigned long ChangeCount() const { return changes_; }
 
     // A fault to inject: an operation for which this answers true fails as
-    // access denied would (the value name is empty for key operations).
+    // access denied would (the value name is empty for key operations; a
+    // branch's deletion asks for each of its keys).
     enum class Op { CreateKey, DeleteKey, Query, Set, Delete };
     std::function<bool(Op, const std::string& path, const std::string& name)> refuse;
 
