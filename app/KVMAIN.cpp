@@ -85,12 +85,15 @@ void TForm1::BuildControls() {
         Add(Kind::Button, name, "", Rect{x, kHiddenTop + 60, 75, 25}, caption).enabled = false;
         x += 80;
     }
-    auto& lang = (*this)["bLang"];
-    lang.enabled = true;
-    lang.onClick = [this] { bLangClick(); };
-    auto& restore = (*this)["bRestore"];
-    restore.enabled = true;
-    restore.onClick = [this] { bRestoreClick(); };
+    auto handle = [this](const char* button, void (TForm1::*handler)()) {
+        auto& b = (*this)[button];
+        b.enabled = true;
+        b.onClick = [this, handler] { (this->*handler)(); };
+    };
+    handle("bLang", &TForm1::bLangClick);
+    handle("bRestore", &TForm1::bRestoreClick);
+    handle("bAdapter", &TForm1::bAdapterClick);
+    handle("bRes", &TForm1::bResClick);
     BuildHiddenGroups();
     BuildMenu();
     onPaint = [this] { FormPaint(); };
@@ -208,6 +211,14 @@ void TForm1::BuildMenu() {
     };
     clicks("RestoreRegistry1", "bRestore");
     clicks("Language1", "bLang");
+    clicks("Adapter1", "bAdapter");
+    clicks("Resolutions1", "bRes");
+    for (auto [itemName, handler] : {std::pair{"CleanRegistry1", &TForm1::CleanRegistry1Click},
+                                     {"Uninstall1", &TForm1::Uninstall1Click}}) {
+        ui::MenuItem& m = *FindMenuItem(itemName);
+        m.enabled = true;
+        m.onClick = [this, handler] { (this->*handler)(); };
+    }
     clicks("SaveExit1", "OK");
     clicks("Exit1", "Cancel");
 }
@@ -368,6 +379,10 @@ void TForm1::BuildModeTable(const ListBuffer& firstList, std::size_t firstLength
 }
 
 void TForm1::ReadAnisoDegree() {
+    // As designed, until the value says otherwise: a second start-up must
+    // not show the first one's degree.
+    (*this)["cbAnisoD3D"].SetState(ui::CheckState::Unchecked);
+    (*this)["cbAnisoDegree"].text = "16";
     RegValue stored;
     if (platform.registry.QueryValue(adapter.DDHALKey, kAnisoDegreeValue, stored) != RegStatus::Ok) return;
     std::string degree(stored.data.begin(), stored.data.end());
@@ -504,7 +519,17 @@ void TForm1::ReloadLanguage() {
 }
 
 void TForm1::bLangClick() {
+    if (CheckPending() || FrontIfOpen("TForm3")) return;
     OpenDialog(std::make_unique<TForm3>(platform, [this] { ReloadLanguage(); }));
+}
+
+ui::Form* TForm1::FrontIfOpen(const std::string& dialogName) {
+    for (auto& d : dialogs) {
+        if (d->name != dialogName || d->closed) continue;
+        d->bringToFront = true;
+        return d.get();
+    }
+    return nullptr;
 }
 
 ui::Form& TForm1::OpenDialog(std::unique_ptr<ui::Form> dialog) {

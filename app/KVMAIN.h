@@ -10,6 +10,7 @@
 #include "modes/CheckModes.h"
 #include "modes/ModeRecords.h"
 #include "modes/RefreshGrid.h"
+#include "nonstd/NonStdRes.h"
 #include "options/TSCheckBox.h"
 #include "platform/AdapterContext.h"
 #include "platform/Platform.h"
@@ -47,6 +48,10 @@ public:
     // Loads the language the settings name and re-captions the window.
     void ReloadLanguage();
     void bLangClick();
+    void bAdapterClick();
+    void bResClick();
+    void CleanRegistry1Click();
+    void Uninstall1Click();
 
     // Runs one command the way the window system delivers an event: a
     // command that the shared registry aborts shows its message, and the
@@ -82,6 +87,11 @@ public:
     // The issues dialog repaired the driver's settings: what this window
     // read at start-up is stale and must not be written over the repair.
     bool RepairedThisRun = false;
+    // The user's extra resolutions and whether their list was written.
+    NonStandardRun nonStandard;
+    // The adapter dialog changed a driver value that the driver reads at
+    // boot: OK offers a restart.
+    bool PruningChangedThisRun = false;
     // The check after the restart, once opened.
     TForm5* modeCheck = nullptr;
     // True while that check still runs; it is then brought to the front,
@@ -115,6 +125,14 @@ private:
     void WriteSettings(const Bytes& list, const std::vector<std::string>& odd, bool& restart);
     bool RestartDecision();
     void OfferRestart(const std::string& question, const std::string& caption);
+    // Rates, options or a degree changed in this window and not saved.
+    bool UnappliedChanges();
+    bool ConfirmDropUnapplied();
+    // The start-up sequence again, for another adapter setting.
+    void RerunStartup();
+    // The open dialog of that window class, brought to the front; nullptr
+    // when none is open.
+    ui::Form* FrontIfOpen(const std::string& dialogName);
     void IdentifyAdapter();
     void ExportStartupSnapshot();
     void OpenIssuesDialog();

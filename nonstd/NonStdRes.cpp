@@ -54,7 +54,7 @@ BcdModeRecord NonStdRecord(const NonStdEntry& e) { return EncodeModeRecord({e.wi
 // The owner's list of values a restore deletes is not needed here: a List OK
 // that stops half-way puts back the very values it wrote.
 TNonStRes::TNonStRes(Platform& platform, NonStandardRun& run, RunSnapshots& snapshots, std::string deviceKey,
-                     std::vector<ValueRef> /*ownValues*/, std::function<ui::Form&(std::unique_ptr<ui::Form>)> open)
+                     std::function<ui::Form&(std::unique_ptr<ui::Form>)> open)
     : ui::Form("TNonStRes", "", 330, 304),
       platform_(platform),
       run_(run),

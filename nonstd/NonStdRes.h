@@ -46,7 +46,7 @@ class TNonStRes : public ui::Form {
 public:
     // `open` shows a new window (the main window's opener; it keeps the window alive for the run and returns it).
     TNonStRes(Platform& platform, NonStandardRun& run, RunSnapshots& snapshots, std::string deviceKey,
-              std::vector<ValueRef> ownValues, std::function<ui::Form&(std::unique_ptr<ui::Form>)> open);
+              std::function<ui::Form&(std::unique_ptr<ui::Form>)> open);
 
     // Loading; the constructor calls it.
     void FormCreate();

@@ -56,16 +56,17 @@ TEST(LargeFonts, CaptionsMeasureAsTheDialogFontDrawsThem) {
     EXPECT_EQ(ui::CaptionWidth("¿ÀɏɐЀӿԀ"), 8 + 7 + 7 + 8 + 7 + 7 + 8);
 }
 
-// The Program menu's working items click the window's buttons; the items
-// whose work is not part of the program yet stay disabled.
-TEST(Layout, TheProgramMenuOffersRestoreSaveAndExitOnly) {
+// The Program menu's working items; the report, whose work is not part of
+// the program yet, stays disabled.
+TEST(Layout, TheProgramMenuOffersAllButTheReport) {
     test::TestMachine m;
     TForm1 form(m.platform);
     ASSERT_FALSE(form.menus.empty());
     std::vector<std::string> working;
     for (const ui::MenuItem& item : form.menus[0].items)
         if (item.enabled && item.onClick) working.push_back(item.caption);
-    EXPECT_EQ(working, (std::vector<std::string>{"Restore Registry", "Save and Exit", "Exit"}));
+    EXPECT_EQ(working, (std::vector<std::string>{"Uninstall", "Restore Registry", "Clean Registry", "Save and Exit",
+                                                 "Exit"}));
     EXPECT_EQ(form.FindMenuItem("Exit1")->caption, "Exit");
     EXPECT_EQ(form.FindMenuItem("Nothing1"), nullptr);
 }

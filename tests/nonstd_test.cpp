@@ -28,7 +28,7 @@ protected:
             windows.push_back(std::move(f));
             return *windows.back();
         };
-        auto list = std::make_unique<TNonStRes>(m.platform, run, snapshots, deviceKey, std::vector<ValueRef>{}, open);
+        auto list = std::make_unique<TNonStRes>(m.platform, run, snapshots, deviceKey, open);
         d = list.get();
         windows.push_back(std::move(list));
         return *d;

@@ -1,0 +1,70 @@
+// The main window's commands that open the other windows: custom
+// resolutions, the adapter dialog, the registry clean, and uninstall.
+#include "app/KVMAIN.h"
+#include "dialogs/Adapters.h"
+#include "maintenance/Uninstall.h"
+#include "maintenance/uRegClean.h"
+#include "options/OptionTable.h"
+
+namespace kv {
+
+void TForm1::bResClick() {
+    // One list at a time: two would each write their own version of it.
+    if (CheckPending() || FrontIfOpen("TNonStRes")) return;
+    if (!StartupComplete) return;
+    OpenDialog(std::make_unique<TNonStRes>(platform, nonStandard, snapshots, adapter.DeviceKey,
+                                           [this](std::unique_ptr<ui::Form> w) -> ui::Form& {
+                                               return OpenDialog(std::move(w));
+                                           }));
+}
+
+void TForm1::bAdapterClick() {
+    if (CheckPending() || FrontIfOpen("TForm4")) return;
+    auto dialog = std::make_unique<TForm4>(platform, adapter, snapshots);
+    dialog->confirmRerun = [this] { return ConfirmDropUnapplied(); };
+    dialog->onApplied = [this](bool pruningChanged) {
+        if (pruningChanged) PruningChangedThisRun = true;
+        RerunStartup();
+    };
+    OpenDialog(std::move(dialog));
+}
+
+void TForm1::CleanRegistry1Click() {
+    if (CheckPending() || FrontIfOpen("TFRegClean")) return;
+    OpenDialog(std::make_unique<TFRegClean>(platform, snapshots, adapter.DeviceKey));
+}
+
+void TForm1::Uninstall1Click() {
+    if (CheckPending()) return;
+    Uninstall(platform, snapshots, adapter.DeviceKey);
+}
+
+bool TForm1::UnappliedChanges() {
+    if (!StartupComplete) return false;
+    // A rate typed that is no number is a change too.
+    if (grid.StoreVisibleBoxes()) return true;
+    for (std::size_t i = 0; i < modes.ResolutionRows.size(); ++i)
+        if (i >= InitialSelections.size() || modes.ResolutionRows[i].selected != InitialSelections[i]) return true;
+    if ((*this)["cbAnisoD3D"].Checked() && (*this)["cbAnisoDegree"].text != InitialAnisoDegree) return true;
+    return BoundOptionChanged(*this) || RestartNeededByOptions(*this, InitialOptionStates);
+}
+
+bool TForm1::ConfirmDropUnapplied() {
+    if (!UnappliedChanges()) return true;
+    return platform.system.ShowMessageBox("Kelvane reads the driver's settings again for the adapter setting, so "
+                                          "the refresh rates and options you changed and did not save with OK "
+                                          "will be lost. Go on?",
+                                          "Warning", kMbYesNo) == kIdYes;
+}
+
+void TForm1::RerunStartup() {
+    StartupSequence();
+    // The driver offering a rate its list forbids is asked about at every
+    // start-up; this one has no first paint to act on the answer.
+    if (RestoreAtStart) {
+        RestoreAtStart = false;
+        bRestoreClick();
+    }
+}
+
+}  // namespace kv
