@@ -101,7 +101,11 @@ TFRegClean::TFRegClean(Platform& platform, RunSnapshots& run, std::string device
 void TFRegClean::FormCreate() {
     caption = LangText(124);
     (*this)["lbFB"].text = LangText(125);
-    (*this)["mWarning"].text = LangText(126);
+    // The English warning is stored as two lines; the box wraps it as one
+    // text, as it does a translation's single line.
+    std::string warning = LangText(126);
+    for (std::size_t at; (at = warning.find("\r\n")) != std::string::npos;) warning.erase(at, 2);
+    (*this)["mWarning"].text = warning;
     (*this)["bCancel"].text = LangText(7);
 
     Branches.clear();

@@ -666,10 +666,205 @@ visible disabled"
     verdict
 }
 
+LIST_DIALOG="class:TNonStRes"
+EDITOR="class:TNonStResAdd"
+
+# add_resolution W H BPP HZ: Add in the list dialog, the four fields typed,
+# the editor's OK.
+add_resolution() {
+    drv click "$LIST_DIALOG" Add -- wait-window "$EDITOR" -- type "$EDITOR" Edit#0 "$1" -- \
+        type "$EDITOR" Edit#1 "$2" -- type "$EDITOR" Edit#2 "$3" -- type "$EDITOR" Edit#3 "$4" -- \
+        click "$EDITOR" OK -- wait-gone "$EDITOR" || fail "cannot add $1x$2: $DRV_ERR$(on_screen)"
+}
+
+# Two extra resolutions written by the list dialog's OK reach the driver's
+# list as the exact records; the main window's OK then offers the restart
+# the driver needs to read them.
+scenario_resolutions() {
+    setup resolutions demo KelvaneDemo
+    start_app
+    wait_main
+    drv menu "$MAIN" Resolutions -- wait-window "$LIST_DIALOG" || fail "no list dialog: $DRV_ERR$(on_screen)"
+    add_resolution 1280 1024 any Any
+    add_resolution 1152 648 Any 75
+    drv items "$LIST_DIALOG" ListBox#0 || fail "$DRV_ERR"
+    expect "the list" "$DRV_OUT" "1280 x 1024 x Any BPP x Any Refresh
+1152 x   648 x Any BPP x 75"
+    drv click "$LIST_DIALOG" OK -- wait-gone "$LIST_DIALOG" || fail "the list dialog's OK: $DRV_ERR$(on_screen)"
+    expect "the driver's extra modes" "$(reg_value "$DEVICE" DALNonStandardModesBCD)" 12801024000000001152064800000075
+    local i
+    for i in 1 2 3; do
+        reg_value "$DEVICE" "DALNonStandardModesBCD$i" >/dev/null ||
+            S_PROBLEMS+=("no empty DALNonStandardModesBCD$i")
+    done
+    drv click "$MAIN" OK || fail "$DRV_ERR"
+    drv msgbox 20 -- msgbox-caption || fail "no question after OK$(on_screen)"
+    expect "the question after OK" "$DRV_OUT" $'All changes do not take effect until next boot. Restart?\nRestart needed'
+    drv answer No || fail "$DRV_ERR"
+    app_ended 15 || fail "the program did not end after OK"
+    # The list written first is undone by Restore like any change of the run.
+    iconv -f UTF-16 -t UTF-8 "$S_DIR/app/lastknowngood.dat" 2>/dev/null | grep -q DALNonStandardModesBCD &&
+        S_PROBLEMS+=("lastknowngood.dat holds the list written in this run")
+    verdict
+}
+
+# The adapter dialog's choice to ignore the monitor is written to the
+# driver and the main window reads everything again in place: without the
+# monitor's word there is no Autoconfig.
+scenario_adapter_dialog() {
+    setup adapter_dialog demo KelvaneDemo
+    start_app
+    wait_main
+    drv state "$MAIN" Autoconfig || fail "$DRV_ERR"
+    expect "Autoconfig before" "$DRV_OUT" "visible enabled"
+    drv menu "$MAIN" Adapter -- wait-window "Select Adapter" || fail "no adapter dialog: $DRV_ERR$(on_screen)"
+    drv items "Select Adapter" ListBox#0 || fail "$DRV_ERR"
+    expect "the adapters" "$DRV_OUT" "RADEON 9800 PRO"
+    drv click "Select Adapter" "Igniore monitor capabilites" -- click "Select Adapter" OK -- \
+        wait-gone "Select Adapter" || fail "$DRV_ERR$(on_screen)"
+    expect PruningMode "$(reg_value "$DEVICE" PruningMode)" 0x0
+    drv state "$MAIN" Autoconfig -- value "$MAIN" "Chip:" || fail "$DRV_ERR"
+    expect "Autoconfig and the chip after the adapter dialog" "$DRV_OUT" "visible disabled
+RADEON 9800 PRO"
+    drv covered "$MAIN" || S_PROBLEMS+=("after the adapter dialog: $DRV_ERR")
+    verdict
+}
+
+# The clean lists the ATI driver's branches by the rules (lower-case "ati"
+# names and sections only; a boot driver unchecked), exports each checked
+# one beside the program and deletes exactly those, deep keys and all.
+scenario_clean() {
+    setup clean demo KelvaneDemo
+    local svc='HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services'
+    local cls='HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Class\{4D36E968-E325-11CE-BFC1-08002BE10318}'
+    local vid
+    reg_import <<EOF
+REGEDIT4
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\ATI Technologies\CDS]
+"Version"="1"
+
+[$svc\ati2mtag\Device0\Deep\Deeper]
+"x"=dword:00000001
+
+[$svc\atiboot]
+"Start"=dword:00000000
+
+[$svc\ATIUPPER]
+"Start"=dword:00000003
+
+[$cls\0007]
+"InfSection"="ati2mtag_R300"
+
+[$cls\0008]
+"InfSection"="ATI2MTAG_R300"
+EOF
+    start_app
+    wait_main
+    # Wine makes its video devices anew for each session, under a key that
+    # takes no lasting subkeys: Wine's own adapter gets the ATI driver's
+    # value in the running session.
+    vid=$("$WINE" reg query 'HKLM\SYSTEM\CurrentControlSet\Control\Video' 2>>"$S_LOG" | tr -d '\r' |
+        grep -m1 '^HKEY_LOCAL_MACHINE.*\\Video\\{') || fail "Wine lists no video device"
+    "$WINE" reg add "$vid\\0000" /v drv /d ati2dvag /f >>"$S_LOG" 2>&1 || fail "cannot mark the video device"
+    drv menu "$MAIN" CleanRegistry -- wait-window "Kelvane - Registry Clean..." -- \
+        checks "Kelvane - Registry Clean..." ListBox#0 || fail "no clean dialog: $DRV_ERR$(on_screen)"
+    local lines=$DRV_OUT
+    grep -qxF '[x] HKLM\SOFTWARE\ATI Technologies' <<<"$lines" || S_PROBLEMS+=("no checked ATI Technologies line")
+    grep -qxF '[x] HKLM\SYSTEM\CurrentControlSet\Services\ati2mtag' <<<"$lines" ||
+        S_PROBLEMS+=("no checked ati2mtag line")
+    grep -q '^\[ \] HKLM\\SYSTEM\\CurrentControlSet\\Services\\atiboot' <<<"$lines" ||
+        S_PROBLEMS+=("the boot driver is not listed unchecked")
+    grep -qi 'ATIUPPER\|\\0008' <<<"$lines" && S_PROBLEMS+=("an upper-case name is listed")
+    grep -qxF '[x] HKLM\SYSTEM\CurrentControlSet\Control\Class\{4D36E968-E325-11CE-BFC1-08002BE10318}\0007' \
+        <<<"$lines" || S_PROBLEMS+=("no class instance line")
+    grep -qixF "[x] HKLM${vid#HKEY_LOCAL_MACHINE}\\0000" <<<"$lines" || S_PROBLEMS+=("no video device line")
+    screenshot clean.png "Kelvane - Registry Clean..."
+    # The user keeps the ATI software's branch.
+    drv toggle "Kelvane - Registry Clean..." ListBox#0 'HKLM\SOFTWARE\ATI Technologies' -- \
+        checks "Kelvane - Registry Clean..." ListBox#0 || fail "$DRV_ERR"
+    grep -qxF '[ ] HKLM\SOFTWARE\ATI Technologies' <<<"$DRV_OUT" || S_PROBLEMS+=("the line did not uncheck")
+    drv click "Kelvane - Registry Clean..." OK -- msgbox 60 || fail "no message after the clean$(on_screen)"
+    grep -q 'restart' <<<"$DRV_OUT" || S_PROBLEMS+=("the message does not ask for a restart: $DRV_OUT")
+    drv answer OK || fail "$DRV_ERR"
+    app_ended 15 || fail "the program did not end after the clean"
+    local k
+    for k in "$svc\\ati2mtag" "$cls\\0007" "$vid\\0000"; do
+        "$WINE" reg query "$k" >>"$S_LOG" 2>&1 && S_PROBLEMS+=("$k is still there")
+    done
+    for k in 'HKEY_LOCAL_MACHINE\SOFTWARE\ATI Technologies\CDS' "$svc\\atiboot" "$svc\\ATIUPPER" "$cls\\0008"; do
+        "$WINE" reg query "$k" >>"$S_LOG" 2>&1 || S_PROBLEMS+=("$k was deleted")
+    done
+    local export=$S_DIR/app/clean_SYSTEM_CurrentControlSet_Services_ati2mtag.reg
+    iconv -f UTF-16 -t UTF-8 "$export" 2>/dev/null | tr -d '\r' | grep -qxF "[$svc\\ati2mtag\\Device0\\Deep\\Deeper]" ||
+        S_PROBLEMS+=("no whole export of ati2mtag beside the program")
+    [ -e "$S_DIR/app/clean_SOFTWARE_ATI Technologies.reg" ] && S_PROBLEMS+=("the unchecked branch was exported")
+    verdict
+}
+
+# Uninstall puts back what the start found, though it changed since, and
+# takes the program's settings out of the registry.
+scenario_uninstall() {
+    setup uninstall demo KelvaneDemo
+    start_app
+    wait_main
+    # The start's copy, which Uninstall puts in place once it is whole.
+    wait_file "$S_DIR/app/firstrun.dat.new" '"PruningMode"=dword:00000001' 20 || fail "no firstrun.dat$(on_screen)"
+    "$WINE" reg add "$DEVICE" /v PruningMode /t REG_DWORD /d 0 /f >>"$S_LOG" 2>&1 || fail "cannot change a value"
+    drv menu "$MAIN" Uninstall || fail "$DRV_ERR"
+    drv msgbox 20 || fail "no question$(on_screen)"
+    expect "the question" "$DRV_OUT" "A you sure to uninstall this program?"
+    drv answer Yes || fail "$DRV_ERR"
+    drv msgbox 60 || fail "no message after Yes$(on_screen)"
+    expect "the message" "$DRV_OUT" "Program deleted sucssessifully. Registry changes will be impemented after restart."
+    drv answer OK || fail "$DRV_ERR"
+    app_ended 15 || fail "the program did not end after uninstall"
+    expect PruningMode "$(reg_value "$DEVICE" PruningMode)" 0x1
+    "$WINE" reg query 'HKLM\SOFTWARE\Tessaly\Kelvane' >>"$S_LOG" 2>&1 && S_PROBLEMS+=("the settings key is still there")
+    "$WINE" reg query 'HKLM\SOFTWARE\Tessaly' >>"$S_LOG" 2>&1 || S_PROBLEMS+=("the settings key's parent went too")
+    verdict
+}
+
+# The new dialogs at both font sizes: nothing cut off, and pictures for the
+# developers to look at.
+scenario_dialogs_at_both_sizes() {
+    setup dialogs_at_both_sizes demo KelvaneDemo
+    local dpi win
+    for dpi in 120 96; do
+        set_dpi "$dpi"
+        "$WINESERVER" -w
+        start_app
+        wait_main
+        drv menu "$MAIN" Resolutions -- wait-window "$LIST_DIALOG" || fail "no list dialog: $DRV_ERR"
+        add_resolution 800 600 Any 85
+        drv click "$LIST_DIALOG" Add -- wait-window "$EDITOR" || fail "$DRV_ERR"
+        for win in "$LIST_DIALOG" "$EDITOR"; do
+            drv clipped "$win" || S_PROBLEMS+=("$win at $dpi DPI: $DRV_ERR: $(paste -sd';' <<<"$DRV_OUT")")
+        done
+        # The editor is modal to its list: the list takes no input.
+        drv dump "$LIST_DIALOG" || fail "$DRV_ERR"
+        expect "the list dialog while the editor is open" "$(head -n 1 <<<"$DRV_OUT" | awk '{print $NF}')" disabled
+        screenshot "resolutions-$dpi.png" "$LIST_DIALOG"
+        screenshot "editor-$dpi.png" "$EDITOR"
+        drv click "$EDITOR" Cancel -- wait-gone "$EDITOR" -- click "$LIST_DIALOG" Cancel -- \
+            wait-gone "$LIST_DIALOG" || fail "$DRV_ERR"
+        drv menu "$MAIN" Adapter -- wait-window "Select Adapter" || fail "$DRV_ERR"
+        drv clipped "Select Adapter" || S_PROBLEMS+=("adapter dialog at $dpi DPI: $DRV_ERR")
+        screenshot "adapter-$dpi.png" "Select Adapter"
+        drv click "Select Adapter" Cancel -- menu "$MAIN" CleanRegistry -- \
+            wait-window "Kelvane - Registry Clean..." || fail "$DRV_ERR"
+        drv clipped "Kelvane - Registry Clean..." || S_PROBLEMS+=("clean dialog at $dpi DPI: $DRV_ERR")
+        screenshot "clean-$dpi.png" "Kelvane - Registry Clean..."
+        drv click "Kelvane - Registry Clean..." Cancel -- close "$MAIN" || fail "$DRV_ERR"
+        app_ended 15 || fail "the program did not end"
+    done
+    verdict
+}
+
 if [ "${1:-}" = --list ]; then
     echo startup adapter_info tabs page_painted install_dir backup missing_pci real_exe real_grid demo_state \
         road_of_one_change cancel_restores restore_then_restart two_starts close_mode_check check_first large_fonts \
-        language language_cp1251 issues
+        language language_cp1251 issues resolutions adapter_dialog clean uninstall dialogs_at_both_sizes
 elif declare -F "scenario_${1:-}" >/dev/null; then
     "scenario_$1"
 else
