@@ -212,5 +212,17 @@ TEST_F(UninstallTest, AMissingOrBrokenCopyIsToldAndTheSettingsKeyStillGoes) {
     }
 }
 
+TEST_F(UninstallTest, ASettingsKeyThatCannotBeDeletedIsTold) {
+    run.firstRun = StartSnapshot(m.platform, kFirstRunFile, kDeviceKey);
+    m.registry.refuse = [](SimRegistry::Op op, const std::string& path, const std::string&) {
+        return op == SimRegistry::Op::DeleteKey && path == kProductSettingsKey;
+    };
+    m.system.answers = {kIdYes};
+    EXPECT_EQ(Run(), 0);
+    EXPECT_TRUE(m.registry.KeyExists(kProductSettingsKey));
+    EXPECT_EQ(m.system.shown.back().text,
+              "Kelvane's own settings (HKEY_LOCAL_MACHINE\\SOFTWARE\\Tessaly\\Kelvane) could not be deleted.");
+}
+
 }  // namespace
 }  // namespace kv

@@ -87,6 +87,7 @@ TEST_F(NonStd, AnEntryIsStoredAsFourBcdFieldsAndShownAsItsLine) {
     EXPECT_EQ(NonStdLine({1280, 1024, 0, 0}), "1280 x 1024 x Any BPP x Any Refresh");
     EXPECT_EQ(NonStdLine({800, 600, 85, 32}), "  800 x   600 x 32 x 85");
     EXPECT_EQ(NonStdLine({64, 9999, 255, 8}), "  64 x 9999 x 8 x 255");
+    EXPECT_EQ(NonStdLine({1000, 999, 0, 0}), "1000 x   999 x Any BPP x Any Refresh");
     BcdModeRecord r = NonStdRecord({800, 600, 85, 32});
     EXPECT_EQ(Bytes(r.begin(), r.end()), (Bytes{0x08, 0x00, 0x06, 0x00, 0x00, 0x32, 0x00, 0x85}))
         << "depth before rate";
@@ -252,14 +253,17 @@ TEST_F(NonStd, RecordsTheListCannotShowAreWrittenBackByteForByteAfterTheEntries)
     Bytes noBcd{0x0A, 0x00, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00};
     Bytes cutShort{0x12, 0x34, 0x56};
     m.registry.SetBinary(kDeviceKey, kNames[0],
-                         Join({Rec(800, 600, 0, 0), Rec(0, 0, 32, 0), noBcd, Rec(1024, 768, 300, 0)}));
+                         Join({Rec(800, 600, 0, 0), Rec(0, 0, 32, 0), noBcd, Rec(1024, 768, 300, 0),
+                               Rec(1024, 768, 255, 255)}));
     m.registry.SetBinary(kDeviceKey, kNames[1], Join({cutShort}));
     m.registry.SetBinary(kDeviceKey, kNames[3], Join({Rec(0, 600, 0, 60)}));
     Open();
-    EXPECT_EQ(Lines(), "  800 x   600 x Any BPP x Any Refresh|");
+    // The largest depth and rate a line can show are shown.
+    EXPECT_EQ(Lines(), "  800 x   600 x Any BPP x Any Refresh|1024 x   768 x 255 x 255|");
     ASSERT_TRUE(Add("1280", "1024"));
     Click("bOK");
-    EXPECT_EQ(Value(kNames[0]), Join({Rec(800, 600, 0, 0), Rec(1280, 1024, 0, 0), Rec(0, 0, 32, 0),
+    EXPECT_EQ(Value(kNames[0]), Join({Rec(800, 600, 0, 0), Rec(1024, 768, 255, 255), Rec(1280, 1024, 0, 0),
+                                      Rec(0, 0, 32, 0),
                                       Rec(1024, 768, 300, 0), noBcd, Rec(0, 600, 0, 60), cutShort}));
 }
 
@@ -309,7 +313,11 @@ TEST_F(NonStd, TheDriversListHoldsAtMost256Records) {
     Click("bRemove");
     EXPECT_TRUE(Add("640", "400"));
     Click("bOK");
-    EXPECT_EQ(Value(kNames[0]).size(), kListBufferSize);
+    // Exactly 256 records fit.
+    EXPECT_TRUE(run.NonStandardListWritten);
+    Bytes full = Value(kNames[0]);
+    ASSERT_EQ(full.size(), kListBufferSize);
+    EXPECT_EQ(Bytes(full.end() - 16, full.end() - 8), Rec(640, 400, 0, 0));
 
     // Four values can hold more than the one written.
     run = {};

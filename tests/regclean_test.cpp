@@ -75,6 +75,9 @@ TEST_F(RegClean, TheFourSearchesListLowerCaseAtiBranchesInOrder) {
     EXPECT_EQ(Checks(), std::vector<bool>(6, true));
     EXPECT_EQ(d->caption, "Kelvane - Registry Clean...");
     EXPECT_EQ((*d)["mWarning"].textColor, ui::kRed);
+    EXPECT_EQ((*d)["mWarning"].text,
+              "Warning : drivers MUST be reinstalled after registry clean. If you delete HKLM\\SOFTWARE\\ATI "
+              "Technologies\\ branch, you also MUST reinstall ATI MMC and other ATI programs.");
 
     // Without the software key the list starts with the services; the
     // driver's service in capitals is somebody else's.
@@ -181,6 +184,14 @@ TEST_F(RegClean, WindowsStoppingAtARefusedSubkeyLeavesAPartlyDeletedBranch) {
                      "    HKLM\\" + kAti2mtag + "\n"));
     EXPECT_TRUE(Says("HKLM\\" + kAtiSoftware + " - Windows refused to delete it"));
     EXPECT_FALSE(m.registry.Find(kRunOnceKey, kRunOnceValue));
+
+    // A clean whose only deletion was refused changed nothing: the program
+    // and the pending check go on.
+    ScheduleModeCheck(m.platform, PendingSnapshot{});
+    Open();
+    CheckOnly(kAtiSoftware);
+    EXPECT_FALSE(OkEndsProgram());
+    EXPECT_TRUE(m.registry.Find(kRunOnceKey, kRunOnceValue));
 }
 
 TEST_F(RegClean, CancelDeletesNothingAndOkOnAnEmptyListJustCloses) {

@@ -144,6 +144,21 @@ TEST_F(SecondaryWindows, TheAdapterDialogAsksBeforeDroppingUnsavedChanges) {
     bool shows85 = false;
     for (int k = 1; k <= 15; ++k) shows85 |= (*form)["ComboBox" + std::to_string(k)].text == "85";
     EXPECT_FALSE(shows85) << "the stored rates are shown again";
+
+    // An option box changed and not saved is asked about too, whether or
+    // not it needs a restart.
+    for (const char* box : {"tcbOpenGL", "cbAnisoD3D"}) {
+        Start();
+        (*form)[box].UserClick();
+        Menu("Adapter1");
+        m.system.answers = {kIdNo};
+        auto asked = m.system.shown.size();
+        TForm4* dialog = Open<TForm4>("TForm4");
+        ASSERT_TRUE(dialog);
+        (*dialog)["bOK"].UserClick();
+        EXPECT_EQ(m.system.shown.size(), asked + 1) << box;
+        EXPECT_FALSE(dialog->closed) << box;
+    }
 }
 
 TEST_F(SecondaryWindows, NothingOpensOrWritesBeforeTheCheckIsAnswered) {
