@@ -11,7 +11,10 @@ namespace kv {
 void TForm1::bResClick() {
     // One list at a time: two would each write their own version of it.
     if (CheckPending() || FrontIfOpen("TNonStRes")) return;
-    if (!StartupComplete) return;
+    if (!StartupComplete) {
+        platform.system.ShowMessageBox(kStartupIncompleteText, "Error", kMbOk);
+        return;
+    }
     OpenDialog(std::make_unique<TNonStRes>(platform, nonStandard, snapshots, adapter.DeviceKey,
                                            [this](std::unique_ptr<ui::Form> w) -> ui::Form& {
                                                return OpenDialog(std::move(w));

@@ -25,12 +25,8 @@ void DeleteOrAbort(SharedRegistry& shared, const char* name) {
 
 void TForm1::OKClick() {
     if (CheckPending()) return;
-    // Writing back what was never read would overwrite the driver's settings
-    // with guesses.
     if (!StartupComplete) {
-        platform.system.ShowMessageBox("Kelvane could not read all of the driver's settings at start-up, so it "
-                                       "will not write any. Nothing was changed.",
-                                       "Error", kMbOk);
+        platform.system.ShowMessageBox(kStartupIncompleteText, "Error", kMbOk);
         return;
     }
     FinishFirstRunSnapshot();
