@@ -2,11 +2,9 @@
 // program.
 #include "lang/Lang.h"
 
-#include <algorithm>
-#include <cctype>
-
 #include "platform/Misc.h"
 #include "platform/Settings.h"
+#include "platform/Text.h"
 
 namespace kv {
 
@@ -39,10 +37,7 @@ void TForm3::FormCreate() {
         if (file.countedLines >= 4) line += " [" + file.translator + "]";
         list.items.push_back(line);
         LangFileList.push_back(name);
-        if (LangLoaded == 1 && name.size() == LangFileNameInForce.size() &&
-            std::equal(name.begin(), name.end(), LangFileNameInForce.begin(), [](unsigned char a, unsigned char b) {
-                return std::tolower(a) == std::tolower(b);
-            }))
+        if (LangLoaded == 1 && SameNoCase(name, LangFileNameInForce))
             list.itemIndex = static_cast<int>(list.items.size()) - 1;
     }
 }

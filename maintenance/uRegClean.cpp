@@ -7,6 +7,7 @@
 #include "lang/Lang.h"
 #include "platform/Misc.h"
 #include "platform/Settings.h"
+#include "platform/Text.h"
 
 namespace kv {
 
@@ -46,12 +47,6 @@ std::size_t CountKeys(IRegistry& reg, const std::string& path) {
     return count;
 }
 
-bool SameName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
-}
-
 // Looked up in its parent's list rather than opened, so that a key left
 // behind that denies reading still counts as there.
 bool KeyListed(IRegistry& reg, const std::string& path) {
@@ -59,7 +54,7 @@ bool KeyListed(IRegistry& reg, const std::string& path) {
     std::string parent = slash == std::string::npos ? "" : path.substr(0, slash);
     std::string name = path.substr(slash + 1);
     std::vector<std::string> names = reg.SubKeyNames(parent);
-    return std::any_of(names.begin(), names.end(), [&](const std::string& n) { return SameName(n, name); });
+    return std::any_of(names.begin(), names.end(), [&](const std::string& n) { return SameNoCase(n, name); });
 }
 
 // Two branches whose paths differ only in characters a file name cannot hold

@@ -232,18 +232,6 @@ bool StartsWith(const std::string& s, std::size_t pos, const char* prefix) {
     return s.compare(pos, std::char_traits<char>::length(prefix), prefix) == 0;
 }
 
-bool SameNoCase(const std::string& a, const char* b) {
-    std::size_t n = std::char_traits<char>::length(b);
-    if (a.size() != n) return false;
-    for (std::size_t i = 0; i < n; ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x -= 0x20;
-        if (y >= 'a' && y <= 'z') y -= 0x20;
-        if (x != y) return false;
-    }
-    return true;
-}
-
 // A quoted name or string. regedit knows \\ \" \n \r; before any other
 // letter the backslash is dropped, and \0 makes it reject the line.
 bool ParseQuoted(const std::string& s, std::size_t& pos, std::string& out) {
@@ -499,10 +487,6 @@ bool ReadLines(Reader& reader, const std::string& fileBytes, std::string& text, 
     return true;
 }
 
-bool SameKeyName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && SameNoCase(a, b.c_str());
-}
-
 }  // namespace
 
 bool ImportRegFile(SimRegistry& reg, const std::string& fileBytes, std::string* error) {
@@ -524,10 +508,10 @@ bool CheckRegExport(const std::string& fileBytes, const std::string& keyPath, Si
     if (!ReadLines(reader, fileBytes, text, why)) return false;
     reader.Run();
     std::string top = std::string(kRoot) + "\\" + keyPath;
-    if (reader.sections.empty() || !SameKeyName(reader.sections.front(), top))
+    if (reader.sections.empty() || !SameNoCase(reader.sections.front(), top))
         return fail("it is not a copy of HKEY_LOCAL_MACHINE\\" + keyPath);
     for (const std::string& section : reader.sections)
-        if (!SameKeyName(section, top) && !SameKeyName(section.substr(0, top.size() + 1), top + "\\"))
+        if (!SameNoCase(section, top) && !SameNoCase(section.substr(0, top.size() + 1), top + "\\"))
             return fail("it holds the key " + section + ", which lies outside the copied key");
     if (reader.passedOver > 0) return fail("some of its lines cannot be read");
     // regedit ends every export with an empty line after the last value; a

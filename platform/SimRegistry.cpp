@@ -3,13 +3,11 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/Text.h"
+
 namespace kv {
 
 namespace {
-
-bool SameName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && !NoCaseLess()(a, b) && !NoCaseLess()(b, a);
-}
 
 // Deletes a key with its branch as Windows does; `refused` names the keys
 // Windows would not let go.
@@ -103,7 +101,7 @@ RegStatus SimRegistry::QueryValue(const std::string& path, const std::string& na
     if (!k) return RegStatus::NoKey;
     if (Refused(Op::Query, path, name)) return RegStatus::Failed;
     for (auto& [n, v] : k->values) {
-        if (SameName(n, name)) {
+        if (SameNoCase(n, name)) {
             out = v;
             return RegStatus::Ok;
         }
@@ -117,7 +115,7 @@ RegStatus SimRegistry::SetValue(const std::string& path, const std::string& name
     if (Refused(Op::Set, path, name)) return RegStatus::Failed;
     ++changes_;
     for (auto& [n, v] : k->values) {
-        if (SameName(n, name)) {
+        if (SameNoCase(n, name)) {
             v = value;
             return RegStatus::Ok;
         }
@@ -131,7 +129,7 @@ RegStatus SimRegistry::DeleteValue(const std::string& path, const std::string& n
     if (!k) return RegStatus::NoKey;
     if (Refused(Op::Delete, path, name)) return RegStatus::Failed;
     auto it = std::find_if(k->values.begin(), k->values.end(),
-                           [&](const auto& p) { return SameName(p.first, name); });
+                           [&](const auto& p) { return SameNoCase(p.first, name); });
     if (it == k->values.end()) return RegStatus::Failed;
     k->values.erase(it);
     ++changes_;
@@ -174,7 +172,7 @@ const RegValue* SimRegistry::Find(const std::string& path, const std::string& na
     Key* k = FindKey(path);
     if (!k) return nullptr;
     for (auto& [n, v] : k->values)
-        if (SameName(n, name)) return &v;
+        if (SameNoCase(n, name)) return &v;
     return nullptr;
 }
 

@@ -156,4 +156,15 @@ std::string DecodeWindowsCodePage(const std::string& bytes, unsigned codePage) {
     return Utf16ToUtf8(wide);
 }
 
+bool SameNoCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x -= 0x20;
+        if (y >= 'a' && y <= 'z') y -= 0x20;
+        if (x != y) return false;
+    }
+    return true;
+}
+
 }  // namespace kv

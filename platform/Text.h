@@ -21,6 +21,10 @@ std::string Utf16ToUtf8(const std::u16string& text);
 // tables.
 std::string DecodeWindowsCodePage(const std::string& bytes, unsigned codePage);
 
+// Registry and file names compare as Windows compares them: ASCII letters
+// without regard to case, every other byte as it is.
+bool SameNoCase(const std::string& a, const std::string& b);
+
 // True when every byte belongs to a well-formed UTF-8 sequence.
 bool IsValidUtf8(const std::string& text);
 
