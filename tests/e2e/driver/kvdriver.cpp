@@ -638,6 +638,16 @@ void NoMoreThan(const Args& a, std::size_t n) {
     if (a.size() > n) throw Failure{kUsage, a[0] + L": unexpected \"" + a[n] + L"\""};
 }
 
+// The text of item `i` of a list box, or of a combo box's list.
+std::wstring ItemText(HWND h, bool combo, LRESULT i, const std::wstring& control) {
+    LRESULT length = Send(h, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, i, 0);
+    if (length < 0) throw Failure{kNoAnswer, L"no item " + std::to_wstring(i) + L" in \"" + control + L"\""};
+    std::wstring item(static_cast<std::size_t>(length) + 1, L'\0');
+    length = Send(h, combo ? CB_GETLBTEXT : LB_GETTEXT, i, reinterpret_cast<LPARAM>(item.data()));
+    item.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+    return item;
+}
+
 void Dump(HWND top) {
     Out(Hex(top) + L" " + ClassOf(top) + L" \"" + OneLine(TextOr(top)) + L"\" " + StateOf(top));
     for (HWND h : Children(top)) {
@@ -817,17 +827,11 @@ void Run(const Args& a) {
         if (!combo && _wcsicmp(ClassOf(h).c_str(), L"ListBox") != 0)
             throw Failure{kNotMet, L"\"" + a[2] + L"\" is a " + ClassOf(h) + L", not a list"};
         LRESULT count = Send(h, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0);
-        for (LRESULT i = 0; i < count; ++i) {
-            LRESULT length = Send(h, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, i, 0);
-            if (length < 0) throw Failure{kNoAnswer, L"no item " + std::to_wstring(i) + L" in \"" + a[2] + L"\""};
-            std::wstring item(static_cast<std::size_t>(length) + 1, L'\0');
-            length = Send(h, combo ? CB_GETLBTEXT : LB_GETTEXT, i, reinterpret_cast<LPARAM>(item.data()));
-            item.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
-            Out(OneLine(item));
-        }
-    } else if (cmd == L"pick") {
-        // A double click on a list box's item, as a user's: the selection
-        // moves and the owner hears of both.
+        for (LRESULT i = 0; i < count; ++i) Out(OneLine(ItemText(h, combo, i, a[2])));
+    } else if (cmd == L"pick" || cmd == L"select" || cmd == L"toggle") {
+        // A click on a list box's item, as a user's: the selection moves and
+        // the owner hears of it. "pick" is a double click; "toggle" then
+        // presses the space bar, which turns a check list's mark over.
         NoMoreThan(a, 4);
         HWND top = WaitTop(Arg(a, 1, L"window"), kDefaultTimeout);
         HWND h = WaitChild(top, Arg(a, 2, L"control"), kDefaultTimeout);
@@ -837,35 +841,17 @@ void Run(const Args& a) {
         Send(h, LB_SETCURSEL, static_cast<WPARAM>(i), 0);
         WPARAM id = static_cast<WPARAM>(GetDlgCtrlID(h));
         Post(GetParent(h), WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE), reinterpret_cast<LPARAM>(h));
-        Post(GetParent(h), WM_COMMAND, MAKEWPARAM(id, LBN_DBLCLK), reinterpret_cast<LPARAM>(h));
-        Out(L"picked " + item);
-    } else if (cmd == L"select" || cmd == L"toggle") {
-        // A click on a list box's item; "toggle" then presses the space bar,
-        // which turns a check list's mark over.
-        NoMoreThan(a, 4);
-        HWND top = WaitTop(Arg(a, 1, L"window"), kDefaultTimeout);
-        HWND h = WaitChild(top, Arg(a, 2, L"control"), kDefaultTimeout);
-        const std::wstring& item = Arg(a, 3, L"item");
-        LRESULT i = Send(h, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(item.c_str()));
-        if (i < 0) throw Failure{kNotMet, L"\"" + a[2] + L"\" has no item \"" + item + L"\""};
-        Send(h, LB_SETCURSEL, static_cast<WPARAM>(i), 0);
-        WPARAM id = static_cast<WPARAM>(GetDlgCtrlID(h));
-        Post(GetParent(h), WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE), reinterpret_cast<LPARAM>(h));
+        if (cmd == L"pick") Post(GetParent(h), WM_COMMAND, MAKEWPARAM(id, LBN_DBLCLK), reinterpret_cast<LPARAM>(h));
         if (cmd == L"toggle") Post(h, WM_CHAR, L' ', 0);
-        Out((cmd == L"toggle" ? L"toggled " : L"selected ") + item);
+        Out((cmd == L"pick" ? L"picked " : cmd == L"toggle" ? L"toggled " : L"selected ") + item);
     } else if (cmd == L"checks") {
         // A check list's lines with their marks, as "[x] line" or "[ ] line".
         NoMoreThan(a, 3);
         HWND top = WaitTop(Arg(a, 1, L"window"), kDefaultTimeout);
         HWND h = WaitChild(top, Arg(a, 2, L"control"), kDefaultTimeout);
         LRESULT count = Send(h, LB_GETCOUNT, 0, 0);
-        for (LRESULT i = 0; i < count; ++i) {
-            LRESULT length = Send(h, LB_GETTEXTLEN, i, 0);
-            std::wstring item(static_cast<std::size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
-            length = Send(h, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item.data()));
-            item.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
-            Out((Send(h, LB_GETITEMDATA, i, 0) ? L"[x] " : L"[ ] ") + OneLine(item));
-        }
+        for (LRESULT i = 0; i < count; ++i)
+            Out((Send(h, LB_GETITEMDATA, i, 0) ? L"[x] " : L"[ ] ") + OneLine(ItemText(h, false, i, a[2])));
     } else if (cmd == L"clipped") {
         NoMoreThan(a, 2);
         auto found = CutCaptions(WaitTop(Arg(a, 1, L"window"), kDefaultTimeout));
