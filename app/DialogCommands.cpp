@@ -46,10 +46,7 @@ bool TForm1::UnappliedChanges() {
     if (!StartupComplete) return false;
     // A rate typed that is no number is a change too.
     if (grid.StoreVisibleBoxes()) return true;
-    for (std::size_t i = 0; i < modes.ResolutionRows.size(); ++i)
-        if (i >= InitialSelections.size() || modes.ResolutionRows[i].selected != InitialSelections[i]) return true;
-    if ((*this)["cbAnisoD3D"].Checked() && (*this)["cbAnisoDegree"].text != InitialAnisoDegree) return true;
-    return BoundOptionChanged(*this) || RestartNeededByOptions(*this, InitialOptionStates);
+    return RestartingChangeMade() || BoundOptionChanged(*this);
 }
 
 bool TForm1::ConfirmDropUnapplied() {

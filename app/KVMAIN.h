@@ -130,6 +130,9 @@ private:
     // `odd`: the maximum-rate values that cannot be read, left alone.
     void WriteSettings(const Bytes& list, const std::vector<std::string>& odd, bool& restart);
     bool RestartDecision();
+    // Rates, the degree or an option that needs a restart differ from what
+    // start-up read.
+    bool RestartingChangeMade();
     void OfferRestart(const std::string& question, const std::string& caption);
     // Rates, options or a degree changed in this window and not saved.
     bool UnappliedChanges();

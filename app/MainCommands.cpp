@@ -209,7 +209,10 @@ bool TForm1::AnisoDegreeAccepted() {
 
 bool TForm1::RestartDecision() {
     // The driver reads its extra modes and its pruning at boot.
-    if (nonStandard.NonStandardListWritten || PruningChangedThisRun) return true;
+    return nonStandard.NonStandardListWritten || PruningChangedThisRun || RestartingChangeMade();
+}
+
+bool TForm1::RestartingChangeMade() {
     for (std::size_t i = 0; i < modes.ResolutionRows.size(); ++i)
         if (i >= InitialSelections.size() || modes.ResolutionRows[i].selected != InitialSelections[i]) return true;
     if ((*this)["cbAnisoD3D"].Checked() && (*this)["cbAnisoDegree"].text != InitialAnisoDegree) return true;
