@@ -8,7 +8,7 @@ DIST     := dist/Kelvane-$(VERSION)
 DEMO     := dist/demo
 JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all setup native win test test-layers test-tools test-native test-wine dist demo demo-dist clean FORCE
+.PHONY: all setup native win test test-layers test-tools test-native test-help test-wine dist demo demo-dist clean FORCE
 
 all: native win
 
@@ -38,12 +38,16 @@ test-tools: setup
 test-native: native
 	@cd $(NATIVE) && ctest --output-on-failure -j $(JOBS)
 
+# The help file: every page of its contents tree and index is in it.
+test-help: win
+	@bash tests/tools/help_test.sh $(WIN)/KelvaneEn.chm
+
 test-wine: native win build/ati.pci
 	@bash tests/wine/run.sh
 
-# Every test: the layers, the build tools, the native suite, then the
-# Windows build under Wine.
-test: test-layers test-tools test-native test-wine
+# Every test: the layers, the build tools, the native suite, the help file,
+# then the Windows build under Wine.
+test: test-layers test-tools test-native test-help test-wine
 
 dist: win build/ati.pci
 	@rm -rf $(DIST) $(DIST).zip

@@ -29,3 +29,13 @@ if(KELVANE_DRIVER_SOURCES)
     target_link_libraries(kvdriver PRIVATE user32 advapi32 comctl32)
     target_link_options(kvdriver PRIVATE ${KELVANE_LINK_FLAGS})
 endif()
+
+# The help file, compiled from the pages in help/.
+if(EXISTS ${CMAKE_SOURCE_DIR}/help/CMakeLists.txt)
+    add_subdirectory(help)
+endif()
+
+# Stand-ins for system tools that Wine lacks or that the tests observe.
+if(EXISTS ${CMAKE_SOURCE_DIR}/tests/e2e/standins/CMakeLists.txt)
+    add_subdirectory(tests/e2e/standins)
+endif()
