@@ -160,6 +160,12 @@ public:
     // `codePage` 0, or one the system does not have, is the system's ANSI
     // code page.
     virtual std::string DecodeAnsiText(const std::string& bytes, unsigned codePage) = 0;
+    // UTF-8 text in the system's ANSI code page, in which 8-bit programs
+    // and text files write, or in its OEM code page, in which the command
+    // interpreter reads batch files. A character the code page lacks
+    // becomes "?".
+    enum class CodePage { Ansi, Oem };
+    virtual std::string EncodeText(const std::string& text, CodePage codePage) = 0;
     virtual bool WriteFile(const std::string& path, const std::string& content) = 0;
     virtual bool RemoveFile(const std::string& path) = 0;
     // Moves a file over another, replacing it; false (both left as they

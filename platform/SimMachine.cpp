@@ -69,7 +69,10 @@ std::uintptr_t SimSystem::ShellOpen(const std::string& file, const std::string& 
         if (!registryEditorPresent) return 0;
         // It does its work when it is waited for, or later on its own: a
         // program that does not wait cannot rely on it being done.
-        running_[handle] = StartRegistryEditor(parameters);
+        running_[handle] = StartRegistryEditor(parameters, directory);
+    } else if (Lower(file).size() > 4 && Lower(file).substr(file.size() - 4) == ".bat") {
+        if (!HasFile(FullPathIn(directory, file))) return 0;
+        batches_[handle] = {file, directory};
     }
     return handle;
 }
@@ -77,6 +80,13 @@ std::uintptr_t SimSystem::ShellOpen(const std::string& file, const std::string& 
 bool SimSystem::WaitForProgram(std::uintptr_t handle, std::uint32_t timeoutMs) {
     waits.push_back({handle, timeoutMs});
     if (handle == 0) return false;
+    if (auto batch = batches_.find(handle); batch != batches_.end()) {
+        if (batchHangs) return false;
+        BatchRun run = batch->second;
+        batches_.erase(batch);
+        RunBatch(run);
+        return true;
+    }
     auto it = running_.find(handle);
     if (it == running_.end()) return true;
     if (editorHangs) return false;
@@ -87,12 +97,14 @@ bool SimSystem::WaitForProgram(std::uintptr_t handle, std::uint32_t timeoutMs) {
 }
 
 void SimSystem::FinishPrograms() {
-    if (editorHangs) return;
-    while (!running_.empty()) WaitForProgram(running_.begin()->first, 0);
+    if (!editorHangs)
+        while (!running_.empty()) WaitForProgram(running_.begin()->first, 0);
+    if (!batchHangs)
+        while (!batches_.empty()) WaitForProgram(batches_.begin()->first, 0);
 }
 
-SimSystem::EditorRun SimSystem::StartRegistryEditor(const std::string& parameters) {
-    EditorRun run{parameters, ""};
+SimSystem::EditorRun SimSystem::StartRegistryEditor(const std::string& parameters, const std::string& directory) {
+    EditorRun run{parameters, directory, ""};
     std::vector<std::string> args = SplitParameters(parameters);
     if (args.size() >= 3 && Lower(args[0]) == "/e" && Lower(args[2]).rfind(kHklmPrefix, 0) == 0)
         run.exported = ExportRegBranch(registry_, args[2].substr(std::string(kHklmPrefix).size()));
@@ -102,9 +114,10 @@ SimSystem::EditorRun SimSystem::StartRegistryEditor(const std::string& parameter
 void SimSystem::FinishRegistryEditor(const EditorRun& run) {
     std::vector<std::string> args = SplitParameters(run.parameters);
     if (args.size() >= 3 && Lower(args[0]) == "/e") {
-        if (!run.exported.empty()) WriteFile(args[1], run.exported.substr(0, exportLimit));
+        if (!run.exported.empty()) WriteFile(FullPathIn(run.directory, args[1]), run.exported.substr(0, exportLimit));
     } else if (args.size() >= 2 && Lower(args[0]) == "/s") {
-        if (std::optional<std::string> content = ReadFile(args[1])) ImportRegFile(registry_, *content);
+        if (std::optional<std::string> content = ReadFile(FullPathIn(run.directory, args[1])))
+            ImportRegFile(registry_, *content);
     }
 }
 
@@ -140,6 +153,71 @@ std::string SimSystem::FullPath(const std::string& path) const {
     std::string out;
     for (const std::string& part : parts) out += (out.empty() ? "" : "\\") + part;
     return Lower(out);
+}
+
+std::string SimSystem::FullPathIn(const std::string& directory, const std::string& path) const {
+    bool absolute = path.size() >= 2 && path[1] == ':';
+    if (absolute || directory.empty() || directory == ".") return FullPath(path);
+    return FullPath(directory + "\\" + path);
+}
+
+void SimSystem::RunBatch(const BatchRun& run) {
+    std::optional<std::string> script = ReadFile(FullPathIn(run.directory, run.file));
+    if (!script) return;
+    std::size_t start = 0;
+    while (start < script->size()) {
+        std::size_t end = script->find("\r\n", start);
+        if (end == std::string::npos) end = script->size();
+        std::string line = script->substr(start, end - start);
+        start = end + 2;
+        // The command interpreter drops carriage returns inside a line.
+        std::string command;
+        for (char c : line)
+            if (c != '\r') command += c;
+        if (!command.empty() && !RunBatchCommand(run.directory, command)) failedBatchCommands.push_back(command);
+    }
+}
+
+bool SimSystem::RunBatchCommand(const std::string& directory, const std::string& command) {
+    auto path = [&](const std::string& name) { return FullPathIn(directory, name); };
+    std::string verb = Lower(command.substr(0, command.find(' ')));
+    if (verb == "@echo") return true;
+    if (verb == "echo") {
+        std::size_t redirect = command.find(">>");
+        if (redirect == std::string::npos) return true;
+        std::vector<std::string> targets = SplitParameters(command.substr(redirect + 2));
+        if (targets.size() != 1) return false;
+        const std::string& target = targets[0];
+        std::string text = command.substr(5, redirect - 5);
+        std::optional<std::string> old = ReadFile(path(target));
+        return WriteFile(path(target), old.value_or("") + text + "\r\n");
+    }
+    std::vector<std::string> args = SplitParameters(command.substr(verb.size()));
+    if (verb == "del") return args.size() == 1 && RemoveFile(path(args[0]));
+    if (verb == "ren") {
+        if (args.size() != 2 || HasFile(path(args[1]))) return false;
+        return MoveFileOver(path(args[0]), path(args[1]));
+    }
+    if (verb == "copy") {
+        // copy A + B + C TARGET joins the sources into the target.
+        if (args.size() < 2) return false;
+        std::string joined;
+        for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+            if (args[i] == "+") continue;
+            std::optional<std::string> part = ReadFile(path(args[i]));
+            if (!part) return false;
+            joined += *part;
+        }
+        return WriteFile(path(args.back()), joined);
+    }
+    if (verb == "makecab") {
+        if (!cabinetToolPresent || args.size() != 2) return false;
+        std::optional<std::string> source = ReadFile(path(args[0]));
+        if (!source) return false;
+        std::string name = args[0].substr(args[0].find_last_of("\\") + 1);
+        return WriteFile(path(args[1]), SimCabinet(name, *source));
+    }
+    return false;
 }
 
 std::vector<std::string> SimSystem::FindFiles(const std::string& pattern) {
@@ -193,6 +271,17 @@ void SimSystem::EndProgram(int exitCode) {
     instances.clear();
     FinishPrograms();
     throw ProgramEnded{exitCode};
+}
+
+std::string SimCabinet(const std::string& name, const std::string& content) {
+    return std::string("MSCF\0\0\0\0", 8) + name + '\n' + content;
+}
+
+std::optional<std::string> SimCabinetContent(const std::string& bytes) {
+    if (bytes.compare(0, 8, std::string("MSCF\0\0\0\0", 8)) != 0) return std::nullopt;
+    std::size_t nameEnd = bytes.find('\n', 8);
+    if (nameEnd == std::string::npos) return std::nullopt;
+    return bytes.substr(nameEnd + 1);
 }
 
 std::vector<std::string> SimMachine::TakeRunOnceCommands() {

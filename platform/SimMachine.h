@@ -13,6 +13,7 @@
 #include "platform/Platform.h"
 #include "platform/SimAdapter.h"
 #include "platform/SimRegistry.h"
+#include "platform/Text.h"
 
 namespace kv {
 
@@ -43,6 +44,9 @@ public:
     std::vector<std::string> FindFiles(const std::string& pattern) override;
     std::optional<std::string> ReadFile(const std::string& path) override;
     std::string DecodeAnsiText(const std::string& bytes, unsigned codePage) override;
+    std::string EncodeText(const std::string& text, CodePage codePage) override {
+        return EncodeWindowsCodePage(text, codePage == CodePage::Oem ? oemCodePage : ansiCodePage);
+    }
     bool WriteFile(const std::string& path, const std::string& content) override;
     bool RemoveFile(const std::string& path) override;
     bool MoveFileOver(const std::string& from, const std::string& to) override;
@@ -58,6 +62,9 @@ public:
 
     // A path as the files are keyed: absolute, backslashes, lower case.
     std::string FullPath(const std::string& path) const;
+    // A path named by a program started with that working directory ("" or
+    // "." for the program's own current directory).
+    std::string FullPathIn(const std::string& directory, const std::string& path) const;
     bool HasFile(const std::string& path) const { return files.count(FullPath(path)) != 0; }
 
     // Answers for the next message boxes, in order. Without one, an OK box
@@ -73,6 +80,13 @@ public:
     std::vector<Wait> waits;
     // The registry editor never finishes: every wait for it times out.
     bool editorHangs = false;
+    // Batch files run their commands when waited for: "del", "copy" (with
+    // "+" to join files), "ren", "echo ...>> file" and the cabinet tool
+    // "makecab SOURCE DESTINATION", whose cabinets SimCabinetContent reads.
+    bool batchHangs = false;
+    bool cabinetToolPresent = true;
+    // Every command of a batch file that failed, as written in the file.
+    std::vector<std::string> failedBatchCommands;
     // An export stops after this many bytes, as on a full disk or when
     // the editor is killed half-way.
     std::size_t exportLimit = std::string::npos;
@@ -89,6 +103,7 @@ public:
     std::string currentDirectory = "C:\\Kelvane";
     // The code page of a Western European Windows; 1251 is a Russian one.
     unsigned ansiCodePage = 1252;
+    unsigned oemCodePage = 850;  // 866 on a Russian one
     bool registryEditorPresent = true;
     bool restartAccepted = true;
     int restartRequests = 0;
@@ -100,16 +115,25 @@ private:
     // or imports one, when it finishes.
     struct EditorRun {
         std::string parameters;
+        std::string directory;
         std::string exported;
     };
-    EditorRun StartRegistryEditor(const std::string& parameters);
+    EditorRun StartRegistryEditor(const std::string& parameters, const std::string& directory);
     void FinishRegistryEditor(const EditorRun& run);
+    struct BatchRun {
+        std::string file;
+        std::string directory;
+    };
+    void RunBatch(const BatchRun& run);
+    bool RunBatchCommand(const std::string& directory, const std::string& command);
     bool Writable(const std::string& fullPath) const {
         return !lockedFiles.count(fullPath) && !readOnlyFiles.count(fullPath);
     }
 
-    // The registry editor's runs that have not finished, by handle.
+    // The registry editor's runs and the batch files that have not
+    // finished, by handle.
     std::map<std::uintptr_t, EditorRun> running_;
+    std::map<std::uintptr_t, BatchRun> batches_;
 
     SimRegistry& registry_;
 };
@@ -130,6 +154,12 @@ struct SimMachine {
     // out and returns their commands.
     std::vector<std::string> TakeRunOnceCommands();
 };
+
+// The simulated cabinet tool's files: the cabinet signature, then the name
+// and content of the one file packed.
+std::string SimCabinet(const std::string& name, const std::string& content);
+// The packed file's content; nothing when the bytes are no such cabinet.
+std::optional<std::string> SimCabinetContent(const std::string& bytes);
 
 // Splits a parameter line the way Windows splits a command line: blanks
 // separate, double quotes group.

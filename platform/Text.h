@@ -15,11 +15,13 @@ std::u16string Utf8ToUtf16(const std::string& text);
 // does when it converts to UTF-8.
 std::string Utf16ToUtf8(const std::u16string& text);
 
-// Texts in one of the Windows code pages for Western European (1252) and
-// Cyrillic (1251) languages, as the simulated machine reads them; a code
-// page it does not know reads as 1252. Windows itself converts with its own
-// tables.
+// Texts in one of the Windows code pages for Western European (1252, and
+// its OEM page 850) and Cyrillic (1251, and 866) languages, as the simulated
+// machine reads and writes them; a code page it does not know is 1252.
+// Windows itself converts with its own tables. A character the code page
+// lacks is written as "?".
 std::string DecodeWindowsCodePage(const std::string& bytes, unsigned codePage);
+std::string EncodeWindowsCodePage(const std::string& text, unsigned codePage);
 
 // Registry and file names compare as Windows compares them: ASCII letters
 // without regard to case, every other byte as it is.

@@ -9,6 +9,8 @@ namespace kv::win {
 // The record sizes Windows 2000 knows; a larger one would be refused there.
 static_assert(sizeof(DEVMODEA) == 156);
 static_assert(sizeof(DISPLAY_DEVICEA) == 424);
+// Room for a driver's private data after an enumerated mode.
+constexpr WORD kModeDriverExtra = 2048;
 
 namespace {
 
@@ -144,9 +146,15 @@ std::optional<DisplayDeviceInfo> Win32Display::EnumDevice(std::uint32_t index) {
 
 std::optional<DisplayMode> Win32Display::EnumMode(const std::string& deviceName, std::uint32_t index,
                                                   std::uint32_t flags) {
-    DEVMODEA mode{};
+    // Some drivers fill their private data after the mode whatever they are
+    // told, so the buffer has room for it.
+    struct {
+        DEVMODEA mode;
+        BYTE driverExtra[kModeDriverExtra];
+    } buffer{};
+    DEVMODEA& mode = buffer.mode;
     mode.dmSize = sizeof(mode);
-    mode.dmDriverExtra = 0;
+    mode.dmDriverExtra = kModeDriverExtra;
     if (!EnumDisplaySettingsExA(deviceName.c_str(), index, &mode, flags)) return std::nullopt;
     return DisplayMode{mode.dmPelsWidth, mode.dmPelsHeight, mode.dmBitsPerPel, mode.dmDisplayFrequency};
 }
@@ -237,6 +245,10 @@ std::vector<std::string> Win32System::FindFiles(const std::string& pattern) {
 std::string Win32System::DecodeAnsiText(const std::string& bytes, unsigned codePage) {
     UINT page = codePage != 0 && IsValidCodePage(codePage) ? codePage : CP_ACP;
     return Narrow(Wide(bytes, page));
+}
+
+std::string Win32System::EncodeText(const std::string& text, CodePage codePage) {
+    return Narrow(Wide(text), codePage == CodePage::Oem ? CP_OEMCP : CP_ACP);
 }
 
 std::optional<std::string> Win32System::ReadFile(const std::string& path) {

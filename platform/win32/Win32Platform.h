@@ -42,6 +42,7 @@ public:
     std::vector<std::string> FindFiles(const std::string& pattern) override;
     std::optional<std::string> ReadFile(const std::string& path) override;
     std::string DecodeAnsiText(const std::string& bytes, unsigned codePage) override;
+    std::string EncodeText(const std::string& text, CodePage codePage) override;
     bool WriteFile(const std::string& path, const std::string& content) override;
     bool RemoveFile(const std::string& path) override;
     bool MoveFileOver(const std::string& from, const std::string& to) override;

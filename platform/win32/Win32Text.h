@@ -15,11 +15,13 @@ inline std::wstring Wide(const std::string& s, UINT codePage = CP_UTF8) {
     return w;
 }
 
-inline std::string Narrow(const std::wstring& w) {
+// In another code page than UTF-8, a character the page lacks becomes the
+// system's default character.
+inline std::string Narrow(const std::wstring& w, UINT codePage = CP_UTF8) {
     if (w.empty()) return {};
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    int n = WideCharToMultiByte(codePage, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
     std::string s(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+    WideCharToMultiByte(codePage, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
     return s;
 }
 
