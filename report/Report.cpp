@@ -1,0 +1,234 @@
+#include "report/Report.h"
+
+#include "lang/Lang.h"
+#include "platform/Misc.h"
+#include "platform/Settings.h"
+#include "platform/Text.h"
+
+namespace kv {
+
+const std::array<ReportExport, 8> kReportExports{{
+    {"ati2mtaa.reg", "SYSTEM\\CurrentControlSet\\Services\\ati2mtaa"},
+    {"ati2mtag.reg", "SYSTEM\\CurrentControlSet\\Services\\ati2mtag"},
+    {"atimtag.reg", "SYSTEM\\CurrentControlSet\\Services\\atimtag"},
+    {"ati2mpaa.reg", "SYSTEM\\CurrentControlSet\\Services\\ati2mpaa"},
+    {"ati2mpag.reg", "SYSTEM\\CurrentControlSet\\Services\\ati2mpag"},
+    {"class.reg", "SYSTEM\\CurrentControlSet\\Control\\Class"},
+    {"video.reg", "SYSTEM\\CurrentControlSet\\Control\\Video"},
+    {"ati.reg", "Software\\ATI Technologies"},
+}};
+
+namespace {
+
+constexpr const char* kCrLf = "\r\n";
+constexpr std::uint32_t kMaxRawModes = 65536;
+// The batch file's joined temporaries.
+constexpr const char* kJoined = "0.tmp";
+constexpr const char* kJoining = "1.tmp";
+
+const std::string kSeparator(80, '-');
+
+std::string Line(const std::string& text) { return text + kCrLf; }
+
+std::string RowLine(const ResolutionRow& row) {
+    std::string line = std::to_string(row.width) + "x" + std::to_string(row.height) + " Refresh Rates:";
+    for (std::uint8_t rate : row.rates) line += " " + std::to_string(rate);
+    return line + " Selected: " + std::to_string(row.selected);
+}
+
+// A line of the batch file that appends twelve hyphens to the joined file.
+// The command interpreter drops the carriage returns.
+std::string BatchSeparator() { return std::string("echo \r") + std::string(12, '-') + "\r>> " + kJoined; }
+
+ReportResult Failure(const std::string& text) { return {false, text, "Error"}; }
+
+// The log and the batch file: entries 29 and 30.
+ReportResult TemporaryFileFailure() { return {false, LangText(29), LangText(30)}; }
+
+void RemoveTemporaries(Platform& p) {
+    p.system.RemoveFile(InstallFile(p.registry, kReportLogFile));
+    for (const ReportExport& e : kReportExports) p.system.RemoveFile(InstallFile(p.registry, e.file));
+}
+
+std::string ExportParameters(const ReportExport& e) {
+    std::string branch = std::string("HKEY_LOCAL_MACHINE\\") + e.key;
+    if (branch.find(' ') != std::string::npos) branch = "\"" + branch + "\"";
+    return std::string("/e ") + e.file + " " + branch;
+}
+
+// Starts every export at once, as the registry editor can run several
+// times side by side, then waits for each. A branch that does not exist
+// gets an empty file: the editor would write none, and the batch file
+// joins every file of the list. Nothing when all are there.
+std::optional<ReportResult> ExportBranches(Platform& p, const std::string& installDir) {
+    std::array<std::uintptr_t, kReportExports.size()> editors{};
+    for (std::size_t i = 0; i < kReportExports.size(); ++i) {
+        const ReportExport& e = kReportExports[i];
+        std::string file = InstallFile(p.registry, e.file);
+        // A file left by an earlier report must not pass for this one's.
+        p.system.RemoveFile(file);
+        if (!p.registry.KeyExists(e.key)) {
+            if (!p.system.WriteFile(file, "")) return TemporaryFileFailure();
+            continue;
+        }
+        editors[i] = LaunchProgram(p.system, "regedit.exe", ExportParameters(e), installDir, kShowNormal);
+        if (!editors[i]) return Failure("The registry editor could not be started. No report was made.");
+    }
+    for (std::size_t i = 0; i < kReportExports.size(); ++i) {
+        if (!editors[i]) continue;
+        const ReportExport& e = kReportExports[i];
+        if (!p.system.WaitForProgram(editors[i], kExportWaitMs))
+            return Failure(std::string("The registry editor did not finish exporting HKEY_LOCAL_MACHINE\\") +
+                           e.key + " in time. No report was made.");
+        std::string file = InstallFile(p.registry, e.file);
+        // The editor writes no file for a branch it cannot read.
+        if (!p.system.ReadFile(file) && !p.system.WriteFile(file, "")) return TemporaryFileFailure();
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::string RawModeList(IDisplay& display, const std::string& deviceName, std::uint32_t flags) {
+    std::string list;
+    DisplayMode previous;
+    for (std::uint32_t i = 0; i < kMaxRawModes; ++i) {
+        std::optional<DisplayMode> mode = display.EnumMode(deviceName, i, flags);
+        if (!mode) break;
+        if (mode->width == previous.width && mode->height == previous.height &&
+            mode->frequency == previous.frequency)
+            break;
+        if (mode->width != previous.width || mode->height != previous.height)
+            list += "\r" + std::to_string(mode->width) + "x" + std::to_string(mode->height) + ":";
+        list += " " + std::to_string(mode->frequency);
+        previous = *mode;
+    }
+    return list;
+}
+
+std::string ReportLog(Platform& p, const AdapterContext& adapter, const ReportFacts& facts) {
+    std::string log = Line(std::string("Kelvane Version ") + kVersionText + " report file [Lang:" +
+                           std::to_string(facts.langLoaded) + "(" + facts.langFileName + ")]");
+    log += Line(kSeparator);
+    std::uint16_t ignoreCaps = 0;
+    ReadDwordValue(p.registry, kProductSettingsKey, "IgnoreMonitorCAPS", ignoreCaps);
+    log += Line(ignoreCaps > 0 ? "IgnoreMonitorCaps : Yes" : "IgnoreMonitorCaps : No");
+    log += Line(adapter.DeviceKey);
+    log += Line(kSeparator);
+    log += Line("Modes:");
+    for (const ResolutionRow& row : facts.rows) log += Line(RowLine(row));
+    log += Line(kSeparator);
+    std::string boxes = "CB:";
+    for (bool checked : facts.boxes) boxes += checked ? " TRUE" : " FALSE";
+    log += Line(boxes);
+    log += Line(kSeparator);
+    log += Line("WinVer: " + adapter.WinVer);
+    log += Line(kSeparator);
+    log += Line("ClassID: " + adapter.ClassID);
+    log += Line("VideoID: " + adapter.VideoID);
+    log += Line(kSeparator);
+    log += Line("ML2:");
+    log += RawModeList(p.display, adapter.DeviceName, kEnumRawMode);
+    log += "\rML0:" + std::string(kCrLf);
+    log += RawModeList(p.display, adapter.DeviceName, 0);
+    log += kCrLf;
+    return log;
+}
+
+std::string RegExportAsAnsi(ISystem& system, const std::string& bytes) {
+    if (bytes.size() < 2 || static_cast<unsigned char>(bytes[0]) != 0xFF ||
+        static_cast<unsigned char>(bytes[1]) != 0xFE)
+        return bytes;
+    std::u16string wide;
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
+        wide.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                             static_cast<unsigned char>(bytes[i + 1]) << 8));
+    std::string text = Utf16ToUtf8(wide);
+    // Every line, the last one too, ends in CR LF.
+    std::string lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::size_t stop = end > start && text[end - 1] == '\r' ? end - 1 : end;
+        lines += text.substr(start, stop - start) + kCrLf;
+        start = end + 1;
+    }
+    return system.EncodeText(lines, ISystem::CodePage::Ansi);
+}
+
+bool ConvertRegExport(ISystem& system, const std::string& path) {
+    std::optional<std::string> bytes = system.ReadFile(path);
+    if (!bytes) return false;
+    std::string converted = RegExportAsAnsi(system, *bytes);
+    return converted == *bytes || system.WriteFile(path, converted);
+}
+
+std::string ReportBatch(const std::string& installDir) {
+    std::vector<std::string> lines{"@echo off", std::string("del ") + kReportFile,
+                                   std::string("copy ") + kReportExports[0].file + " " + kJoined,
+                                   std::string("del ") + kReportExports[0].file, BatchSeparator()};
+    for (std::size_t i = 1; i < kReportExports.size(); ++i) {
+        const std::string file = kReportExports[i].file;
+        lines.push_back(std::string("copy ") + kJoined + " + " + file + " " + kJoining);
+        lines.push_back("del " + file);
+        lines.push_back(std::string("del ") + kJoined);
+        lines.push_back(std::string("ren ") + kJoining + " " + kJoined);
+        lines.push_back(BatchSeparator());
+    }
+    const std::string rpt = std::string("\"") + kReportFile + "\"";
+    const std::string log = std::string("\"") + kReportLogFile + "\"";
+    lines.push_back("copy " + log + " + " + kJoined + " " + kJoining);
+    lines.push_back("del " + log);
+    lines.push_back(std::string("del ") + kJoined);
+    lines.push_back(std::string("ren ") + kJoining + " " + rpt);
+    const std::string packed = "\"" + installDir + "\\" + kReportFile + "\"";
+    lines.push_back("makecab " + packed + " " + packed);
+    lines.push_back(std::string("del ") + kReportBatchFile);
+    std::string batch;
+    for (const std::string& line : lines) batch += Line(line);
+    return batch;
+}
+
+ReportResult CreateReport(Platform& p, const AdapterContext& adapter, const ReportFacts& facts) {
+    const std::string installDir = GetInstallDir(p.registry);
+    const std::string rpt = InstallFile(p.registry, kReportFile);
+    // Only a cabinet made by this run may be called saved.
+    if (!p.system.FindFiles(rpt).empty() && !p.system.RemoveFile(rpt))
+        return Failure("Kelvane could not remove the old " + rpt +
+                       "; another program may have it open. No report was made.");
+    p.system.RemoveFile(InstallFile(p.registry, kJoined));
+    p.system.RemoveFile(InstallFile(p.registry, kJoining));
+
+    if (!p.system.WriteFile(InstallFile(p.registry, kReportLogFile),
+                            p.system.EncodeText(ReportLog(p, adapter, facts), ISystem::CodePage::Ansi)))
+        return TemporaryFileFailure();
+    if (std::optional<ReportResult> failed = ExportBranches(p, installDir)) {
+        RemoveTemporaries(p);
+        return *failed;
+    }
+    for (const ReportExport& e : kReportExports) ConvertRegExport(p.system, InstallFile(p.registry, e.file));
+
+    const std::string batch = InstallFile(p.registry, kReportBatchFile);
+    if (!p.system.WriteFile(batch, p.system.EncodeText(ReportBatch(installDir), ISystem::CodePage::Oem))) {
+        RemoveTemporaries(p);
+        return TemporaryFileFailure();
+    }
+    std::uintptr_t run = LaunchProgram(p.system, batch, "", installDir, kShowHidden);
+    if (!run) {
+        RemoveTemporaries(p);
+        p.system.RemoveFile(batch);
+        return Failure("Kelvane could not start " + batch + ". No report was made.");
+    }
+    if (!p.system.WaitForProgram(run, kBatchWaitMs))
+        return Failure(batch + " did not finish in time, so " + rpt + " may be incomplete.");
+
+    std::optional<std::string> made = p.system.ReadFile(rpt);
+    if (!made) return Failure(batch + " ran, but did not make " + rpt + ".");
+    if (made->compare(0, 4, "MSCF") != 0)
+        return Failure(rpt + " holds the report as plain text: the system's cabinet tool (makecab.exe) did not "
+                             "compress it.");
+    return {true, LangText(27), LangText(28)};
+}
+
+}  // namespace kv
