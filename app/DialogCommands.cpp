@@ -1,10 +1,14 @@
 // The main window's commands that open the other windows: custom
-// resolutions, the adapter dialog, the registry clean, and uninstall.
+// resolutions, the adapter dialog, the registry clean, uninstall, the
+// report, About and Help.
 #include "app/KVMAIN.h"
+#include "dialogs/About.h"
 #include "dialogs/Adapters.h"
+#include "lang/Lang.h"
 #include "maintenance/Uninstall.h"
 #include "maintenance/uRegClean.h"
 #include "options/OptionTable.h"
+#include "report/Report.h"
 
 namespace kv {
 
@@ -40,6 +44,43 @@ void TForm1::CleanRegistry1Click() {
 void TForm1::Uninstall1Click() {
     if (CheckPending()) return;
     Uninstall(platform, snapshots, adapter.DeviceKey);
+}
+
+void TForm1::bReportClick() {
+    // The report holds the program for a while; the check's count-down
+    // must not wait for it.
+    if (CheckPending()) return;
+    // The log tells the rates as the grid shows them.
+    grid.StoreVisibleBoxes();
+    ReportFacts facts;
+    facts.langLoaded = LangLoaded;
+    facts.langFileName = LangFileNameInForce;
+    facts.rows = modes.ResolutionRows;
+    const char* boxes[] = {"cb8", "cb16", "cb24", "cb32", "tcbOpenGL", "tcbD3D", "tcbProjector", "tcbRotation"};
+    for (std::size_t i = 0; i < facts.boxes.size(); ++i)
+        facts.boxes[i] = Find(boxes[i]) && Find(boxes[i])->Checked();
+
+    ui::Form& wait = OpenDialog(std::make_unique<TForm6>());
+    ReportResult result;
+    try {
+        result = CreateReport(platform, adapter, facts);
+    } catch (...) {
+        wait.closed = true;
+        throw;
+    }
+    wait.closed = true;
+    if (refreshWindows) refreshWindows();
+    platform.system.ShowMessageBox(result.text, result.caption, kMbOk);
+}
+
+void TForm1::AboutClick() {
+    if (CheckPending() || FrontIfOpen("TForm2")) return;
+    OpenDialog(std::make_unique<TForm2>(platform));
+}
+
+void TForm1::HelpClick() {
+    if (CheckPending()) return;
+    OpenHelp(platform);
 }
 
 bool TForm1::UnappliedChanges() {

@@ -76,7 +76,7 @@ void TForm1::BuildControls() {
 
     Add(Kind::Button, "OK", "", Rect{383, 402, 75, 25}, "OK").onClick = [this] { OKClick(); };
     Add(Kind::Button, "Cancel", "", Rect{464, 402, 75, 25}, "Cancel").onClick = [this] { CancelClick(); };
-    Add(Kind::Button, "Help", "", Rect{545, 402, 75, 25}, "Help").enabled = false;
+    Add(Kind::Button, "Help", "", Rect{545, 402, 75, 25}, "Help").onClick = [this] { HelpClick(); };
 
     // Reached through the menu only.
     int x = 0;
@@ -94,6 +94,8 @@ void TForm1::BuildControls() {
     handle("bRestore", &TForm1::bRestoreClick);
     handle("bAdapter", &TForm1::bAdapterClick);
     handle("bRes", &TForm1::bResClick);
+    handle("bReport", &TForm1::bReportClick);
+    handle("About", &TForm1::AboutClick);
     BuildHiddenGroups();
     BuildMenu();
     onPaint = [this] { FormPaint(); };
@@ -183,8 +185,7 @@ void TForm1::BuildHiddenGroups() {
 }
 
 void TForm1::BuildMenu() {
-    // Each item clicks a button of the window, or opens its dialog. Items
-    // whose work is not part of the program yet stay disabled.
+    // Each item clicks a button of the window, or opens its dialog.
     auto item = [](const char* name, const char* caption, unsigned short id) {
         ui::MenuItem m;
         m.name = name;
@@ -213,6 +214,9 @@ void TForm1::BuildMenu() {
     clicks("Language1", "bLang");
     clicks("Adapter1", "bAdapter");
     clicks("Resolutions1", "bRes");
+    clicks("CreateReport1", "bReport");
+    clicks("Contens1", "Help");
+    clicks("About1", "About");
     for (auto [itemName, handler] : {std::pair{"CleanRegistry1", &TForm1::CleanRegistry1Click},
                                      {"Uninstall1", &TForm1::Uninstall1Click}}) {
         ui::MenuItem& m = *FindMenuItem(itemName);

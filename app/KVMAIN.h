@@ -48,6 +48,9 @@ public:
     ui::Form& OpenDialog(std::unique_ptr<ui::Form> dialog);
     std::vector<std::unique_ptr<ui::Form>> dialogs;
     std::function<void(ui::Form&)> showDialog;  // set by the window system
+    // Brings the real windows in step with their forms at once, for a
+    // command that works long before it returns (set by the window system).
+    std::function<void()> refreshWindows;
 
     // Writes the name of the language file in force back to the settings.
     void StoreLangFileName();
@@ -58,6 +61,9 @@ public:
     void bResClick();
     void CleanRegistry1Click();
     void Uninstall1Click();
+    void bReportClick();
+    void AboutClick();
+    void HelpClick();
 
     // Runs one command the way the window system delivers an event: a
     // command that the shared registry aborts shows its message, and the

@@ -23,6 +23,7 @@ enum class Kind {
     CheckListBox,  // a list box with a check box on every line
     Edit,
     Memo,          // read-only text over several lines, without a frame
+    Picture,       // the program's icon
 };
 
 enum class CheckState { Unchecked = 0, Checked = 1, Grayed = 2 };
@@ -31,6 +32,7 @@ enum class Align { Left, Right, Center };
 
 inline constexpr std::uint32_t kDefaultColor = 0xFFFFFFFF;  // the system's text colour
 inline constexpr std::uint32_t kRed = 0x000000FF;
+inline constexpr std::uint32_t kBlue = 0x00FF0000;
 
 struct Rect {
     int x = 0, y = 0, w = 0, h = 0;
@@ -76,6 +78,10 @@ public:
     std::string fontName;  // empty for the window's font
     std::uint32_t textColor = kDefaultColor;  // 0x00BBGGRR, as Windows writes colours
     int fontSize = 0;      // points; 0 for the window's font size
+    bool bold = false;
+    // A label that opens something when clicked: blue, underlined, with the
+    // hand cursor.
+    bool link = false;
 
     std::function<void()> onClick;   // buttons, check boxes
     std::function<void()> onChange;  // tab control, edit and combo texts
@@ -129,6 +135,11 @@ public:
     int clientWidth;
     int clientHeight;
     bool stayOnTop = false;
+    // The title bar's buttons: a window without them cannot be closed by
+    // the user; a minimise button is for the main window and the windows
+    // that ask for one.
+    bool borderButtons = true;
+    bool minimizeBox = false;
     bool closed = false;
     // The window that opened this one; with `modal` that window takes no
     // input while this one is open.

@@ -48,6 +48,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         dialogViews.push_back(std::make_unique<kv::win::Win32View>(dialog, runner));
         dialogViews.back()->Create(system.owner, icon);
     };
+    form.refreshWindows = [] { kv::win::Win32View::SyncAll(); };
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

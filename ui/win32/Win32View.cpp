@@ -87,8 +87,9 @@ HWND Win32View::Create(HWND owner, HICON icon) {
     // A window opened by another dialog belongs to that dialog.
     for (Win32View* v : views_)
         if (form_.owner && &v->form_ == form_.owner && v->hwnd_) owner = v->hwnd_;
-    DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
-    if (!owner) style |= WS_MINIMIZEBOX;
+    DWORD style = WS_OVERLAPPED | WS_CAPTION;
+    if (form_.borderButtons) style |= WS_SYSMENU;
+    if (form_.borderButtons && (!owner || form_.minimizeBox)) style |= WS_MINIMIZEBOX;
     DWORD exStyle = form_.stayOnTop ? WS_EX_TOPMOST : 0;
     if (owner) exStyle |= WS_EX_DLGMODALFRAME;
     RECT r{0, 0, ui::Scaled(form_.clientWidth, dpi_), ui::Scaled(form_.clientHeight, dpi_)};
@@ -127,6 +128,9 @@ HWND Win32View::Create(HWND owner, HICON icon) {
     // The first paint comes through the message loop, once the caller has
     // the window's handle.
     ShowWindow(hwnd_, SW_SHOWNORMAL);
+    // A window without a first-paint action paints at once: it may stand on
+    // screen while its opener works without returning to the message loop.
+    if (!form_.onPaint) UpdateWindow(hwnd_);
     if (form_.modal && owner) {
         modalOwner_ = owner;
         EnableWindow(owner, FALSE);
@@ -147,9 +151,11 @@ void Win32View::CreateMenu() {
 }
 
 HFONT Win32View::FontFor(const ui::Control& c) {
-    if (c.fontName.empty() && c.fontSize == 0) return font_;
+    if (c.fontName.empty() && c.fontSize == 0 && !c.bold && !c.link) return font_;
     LOGFONTW lf{};
     GetObjectW(font_, sizeof(lf), &lf);
+    if (c.bold) lf.lfWeight = FW_BOLD;
+    if (c.link) lf.lfUnderline = TRUE;
     if (!c.fontName.empty()) {
         std::wstring face = Wide(c.fontName);
         wcsncpy(lf.lfFaceName, face.c_str(), LF_FACESIZE - 1);
@@ -221,6 +227,7 @@ void Win32View::CreateControl(Item& item) {
             exStyle |= WS_EX_CLIENTEDGE;
             break;
         case Kind::Memo: style |= SS_LEFT | SS_NOPREFIX; break;
+        case Kind::Picture: style |= SS_ICON | SS_CENTERIMAGE | SS_REALSIZEIMAGE; break;
         case Kind::Edit:
             cls = L"EDIT";
             style |= WS_TABSTOP | ES_AUTOHSCROLL;
@@ -236,6 +243,11 @@ void Win32View::CreateControl(Item& item) {
                  reinterpret_cast<HANDLE>(SetWindowLongPtrW(item.hwnd, GWLP_WNDPROC,
                                                             reinterpret_cast<LONG_PTR>(CheckListProc))));
         SendMessageW(item.hwnd, LB_SETITEMHEIGHT, 0, CheckLineHeight());
+    }
+    if (c.kind == Kind::Picture) {
+        HANDLE icon = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, ui::Scaled(32, dpi_),
+                                 ui::Scaled(32, dpi_), LR_DEFAULTCOLOR);
+        SendMessageW(item.hwnd, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
     }
     if (c.kind == Kind::TabControl) {
         for (std::size_t i = 0; i < c.items.size(); ++i) SetTabCaption(item.hwnd, i, c.items[i], TCM_INSERTITEMW);
@@ -573,6 +585,9 @@ LRESULT Win32View::Handle(UINT msg, WPARAM wp, LPARAM lp) {
                 case Kind::CheckBox:
                     if (code == BN_CLICKED) Run([&c] { c.UserClick(); });
                     break;
+                case Kind::Label:
+                    if (code == STN_CLICKED && c.link) Run([&c] { c.UserClick(); });
+                    break;
                 case Kind::ComboBox:
                     if (code == CBN_EDITCHANGE) {
                         c.text = item->last.text = WindowText(item->hwnd);
@@ -629,11 +644,22 @@ LRESULT Win32View::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_DRAWITEM:
             DrawCheckLine(*reinterpret_cast<DRAWITEMSTRUCT*>(lp));
             return TRUE;
+        case WM_SETCURSOR: {
+            Item* item = nullptr;
+            for (Item& i : items_)
+                if (i.hwnd == reinterpret_cast<HWND>(wp)) item = &i;
+            if (item && item->control->link) {
+                SetCursor(LoadCursorW(nullptr, IDC_HAND));
+                return TRUE;
+            }
+            break;
+        }
         case WM_CTLCOLORSTATIC: {
             for (Item& item : items_) {
-                if (item.hwnd != reinterpret_cast<HWND>(lp) || item.control->textColor == ui::kDefaultColor) continue;
+                const ui::Control& c = *item.control;
+                if (item.hwnd != reinterpret_cast<HWND>(lp) || (c.textColor == ui::kDefaultColor && !c.link)) continue;
                 HDC dc = reinterpret_cast<HDC>(wp);
-                SetTextColor(dc, item.control->textColor);
+                SetTextColor(dc, c.link ? ui::kBlue : c.textColor);
                 SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
                 return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
             }

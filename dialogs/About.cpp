@@ -1,0 +1,99 @@
+#include "dialogs/About.h"
+
+#include "lang/Lang.h"
+#include "platform/Misc.h"
+#include "platform/Settings.h"
+
+namespace kv {
+
+namespace {
+
+bool EndsWithChm(const std::string& name) {
+    if (name.size() <= 4) return false;
+    std::string ext = name.substr(name.size() - 4);
+    for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 0x20 : c);
+    return ext == ".chm";
+}
+
+// A file name and nothing else: no folder, no drive, no wildcard, nothing
+// that would break the quoted parameter.
+bool PlainChmName(const std::string& name) {
+    return EndsWithChm(name) && name.find_first_of("\\/:\"*?<>|") == std::string::npos;
+}
+
+}  // namespace
+
+std::string HelpFilePath(Platform& p) {
+    if (LangLoaded == 1) {
+        std::string named = LangText(0);
+        if (PlainChmName(named) && !p.system.FindFiles(InstallFile(p.registry, named)).empty())
+            return InstallFile(p.registry, named);
+    }
+    return InstallFile(p.registry, kEnglishHelpFile);
+}
+
+void OpenHelp(Platform& p) {
+    // Quoted: the installation folder may have a blank in its name.
+    LaunchProgram(p.system, "hh.exe", "\"" + HelpFilePath(p) + "\"", GetInstallDir(p.registry), kShowNormal);
+}
+
+TForm2::TForm2(Platform& platform) : ui::Form("TForm2", "About Kelvane", 204, 122), platform_(platform) {
+    using ui::Align;
+    using ui::Kind;
+    using ui::Rect;
+    stayOnTop = true;
+    minimizeBox = true;
+    Add(Kind::Picture, "Image1", "", Rect{8, 8, 32, 32}, "");
+    auto& title = Add(Kind::Label, "Label1", "", Rect{44, 8, 152, 16}, "Kelvane");
+    title.align = Align::Center;
+    title.bold = true;
+    Add(Kind::Label, "lbVer", "", Rect{44, 26, 152, 14}, "Version").align = Align::Center;
+    Add(Kind::Label, "Label3", "", Rect{44, 42, 70, 14}, "by").align = Align::Right;
+    auto& author = Add(Kind::Label, "Label4", "", Rect{118, 42, 78, 14}, "Orvell");
+    author.link = true;
+    author.hint = MailLink();
+    author.onClick = [this] { Label4Click(); };
+    // The program's pages are the start page of its help, in the language
+    // in force and in English.
+    auto& own = Add(Kind::Label, "Label2", "", Rect{8, 62, 188, 14}, "");
+    own.align = Align::Center;
+    own.link = true;
+    own.showAccel = false;
+    own.hint = "Program's page [Russian]";
+    own.onClick = [this] { Label2Click(); };
+    auto& english = Add(Kind::Label, "Label5", "", Rect{8, 78, 188, 14}, kEnglishHelpFile);
+    english.align = Align::Center;
+    english.link = true;
+    english.showAccel = false;
+    english.hint = "Program's page [English]";
+    english.onClick = [this] { Label5Click(); };
+    Add(Kind::Button, "Button1", "", Rect{64, 96, 75, 23}, "Ok").onClick = [this] { Button1Click(); };
+    FormCreate();
+}
+
+void TForm2::FormCreate() {
+    std::string helpPath = HelpFilePath(platform_);
+    (*this)["Label2"].text = helpPath.substr(helpPath.find_last_of('\\') + 1);
+    ui::Control& version = (*this)["lbVer"];
+    version.text += std::string(" ") + kVersionText;
+}
+
+std::string TForm2::MailLink() { return std::string("mailto:?subject=Kelvane%20") + kVersionText; }
+
+void TForm2::OpenLink(const std::string& link) {
+    // The shell hands it to the mail program or the help viewer, in a
+    // window the user can see.
+    LaunchProgram(platform_.system, link, "", "", kShowNormal);
+}
+
+void TForm2::Label4Click() { OpenLink(MailLink()); }
+void TForm2::Label2Click() { OpenLink(HelpFilePath(platform_)); }
+void TForm2::Label5Click() { OpenLink(InstallFile(platform_.registry, kEnglishHelpFile)); }
+void TForm2::Button1Click() { closed = true; }
+
+TForm6::TForm6() : ui::Form("TForm6", "Wait...", 140, 2) {
+    stayOnTop = true;
+    borderButtons = false;
+}
+
+}  // namespace kv
