@@ -282,7 +282,7 @@ for f in "$BIN/makecab.exe" "$BIN/recorder.exe"; do
     [ -f "$f" ] || missing+=" $f"
 done
 if [ -n "$missing" ]; then
-    echo "FAIL standins: missing$missing"
+    echo "FAIL ${1:-standins}: missing$missing"
     exit 1
 fi
 [ -f "$WINE_BASE/.kelvane-stamp" ] || bash "$ROOT/scripts/wine-prefix.sh" || exit 1
