@@ -649,7 +649,7 @@ LRESULT Win32View::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             for (Item& i : items_)
                 if (i.hwnd == reinterpret_cast<HWND>(wp)) item = &i;
             if (item && item->control->link) {
-                SetCursor(LoadCursorW(nullptr, IDC_HAND));
+                SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32649)));  // IDC_HAND
                 return TRUE;
             }
             break;
