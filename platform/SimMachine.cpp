@@ -199,15 +199,22 @@ bool SimSystem::RunBatchCommand(const std::string& directory, const std::string&
         return MoveFileOver(path(args[0]), path(args[1]));
     }
     if (verb == "copy") {
-        // copy A + B + C TARGET joins the sources into the target.
+        // copy A + B + C TARGET joins the sources into the target. Without
+        // /b a join is made as text: each source is read up to its first ^Z
+        // and the target ends with one.
+        bool binary = !args.empty() && Lower(args[0]) == "/b";
+        if (binary) args.erase(args.begin());
         if (args.size() < 2) return false;
         std::string joined;
+        std::size_t sources = 0;
         for (std::size_t i = 0; i + 1 < args.size(); ++i) {
             if (args[i] == "+") continue;
             std::optional<std::string> part = ReadFile(path(args[i]));
             if (!part) return false;
-            joined += *part;
+            ++sources;
+            joined += binary || args.size() == 2 ? *part : part->substr(0, part->find('\x1A'));
         }
+        if (!binary && sources > 1) joined += '\x1A';
         return WriteFile(path(args.back()), joined);
     }
     if (verb == "makecab") {

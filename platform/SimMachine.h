@@ -81,7 +81,7 @@ public:
     // The registry editor never finishes: every wait for it times out.
     bool editorHangs = false;
     // Batch files run their commands when waited for: "del", "copy" (with
-    // "+" to join files), "ren", "echo ...>> file" and the cabinet tool
+    // "+" to join files, as text unless "/b" comes first), "ren", "echo ...>> file" and the cabinet tool
     // "makecab SOURCE DESTINATION", whose cabinets SimCabinetContent reads.
     bool batchHangs = false;
     bool cabinetToolPresent = true;

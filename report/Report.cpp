@@ -37,8 +37,7 @@ std::string RowLine(const ResolutionRow& row) {
 }
 
 // A line of the batch file that appends twelve hyphens to the joined file.
-// The command interpreter drops the carriage returns.
-std::string BatchSeparator() { return std::string("echo \r") + std::string(12, '-') + "\r>> " + kJoined; }
+std::string BatchSeparator() { return "echo " + std::string(12, '-') + ">> " + kJoined; }
 
 ReportResult Failure(const std::string& text) { return {false, text, "Error"}; }
 
@@ -170,7 +169,10 @@ std::string ReportBatch(const std::string& installDir) {
                                    std::string("del ") + kReportExports[0].file, BatchSeparator()};
     for (std::size_t i = 1; i < kReportExports.size(); ++i) {
         const std::string file = kReportExports[i].file;
-        lines.push_back(std::string("copy ") + kJoined + " + " + file + " " + kJoining);
+        // Joined as text, copy would end every joined file with ^Z, and the
+        // next line of hyphens would land behind it, where the next join
+        // stops reading.
+        lines.push_back(std::string("copy /b ") + kJoined + " + " + file + " " + kJoining);
         lines.push_back("del " + file);
         lines.push_back(std::string("del ") + kJoined);
         lines.push_back(std::string("ren ") + kJoining + " " + kJoined);
@@ -178,7 +180,7 @@ std::string ReportBatch(const std::string& installDir) {
     }
     const std::string rpt = std::string("\"") + kReportFile + "\"";
     const std::string log = std::string("\"") + kReportLogFile + "\"";
-    lines.push_back("copy " + log + " + " + kJoined + " " + kJoining);
+    lines.push_back("copy /b " + log + " + " + kJoined + " " + kJoining);
     lines.push_back("del " + log);
     lines.push_back(std::string("del ") + kJoined);
     lines.push_back(std::string("ren ") + kJoining + " " + rpt);
