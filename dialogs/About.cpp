@@ -53,27 +53,35 @@ TForm2::TForm2(Platform& platform) : ui::Form("TForm2", "About Kelvane", 204, 12
     author.link = true;
     author.hint = MailLink();
     author.onClick = [this] { Label4Click(); };
-    // The program's pages are the start page of its help, in the language
-    // in force and in English.
-    auto& own = Add(Kind::Label, "Label2", "", Rect{8, 62, 188, 14}, "");
-    own.align = Align::Center;
-    own.link = true;
-    own.showAccel = false;
-    own.hint = "Program's page [Russian]";
-    own.onClick = [this] { Label2Click(); };
-    auto& english = Add(Kind::Label, "Label5", "", Rect{8, 78, 188, 14}, kEnglishHelpFile);
+    // The program's pages are the start page of its help, in English and
+    // in the language in force.
+    auto& english = Add(Kind::Label, "Label5", "", Rect{8, 62, 188, 14}, kEnglishHelpFile);
     english.align = Align::Center;
     english.link = true;
     english.showAccel = false;
     english.hint = "Program's page [English]";
     english.onClick = [this] { Label5Click(); };
+    auto& own = Add(Kind::Label, "Label2", "", Rect{8, 78, 188, 14}, "");
+    own.align = Align::Center;
+    own.link = true;
+    own.showAccel = false;
+    own.hint = "Program's page [Russian]";
+    own.onClick = [this] { Label2Click(); };
     Add(Kind::Button, "Button1", "", Rect{64, 96, 75, 23}, "Ok").onClick = [this] { Button1Click(); };
     FormCreate();
 }
 
 void TForm2::FormCreate() {
     std::string helpPath = HelpFilePath(platform_);
-    (*this)["Label2"].text = helpPath.substr(helpPath.find_last_of('\\') + 1);
+    ui::Control& own = (*this)["Label2"];
+    own.text = helpPath.substr(helpPath.find_last_of('\\') + 1);
+    // Without a help of the language in force both links would open the
+    // same page: one is shown, and the box is shorter by its line.
+    if (helpPath == InstallFile(platform_.registry, kEnglishHelpFile)) {
+        own.visible = false;
+        (*this)["Button1"].rect.y -= 16;
+        clientHeight -= 16;
+    }
     ui::Control& version = (*this)["lbVer"];
     version.text += std::string(" ") + kVersionText;
 }
