@@ -38,13 +38,14 @@ planned() {
         return
     fi
     bash "$here/scenarios.sh" --list
+    bash "$here/standins.sh" --list
     [ ! -f "$here/regfile_roundtrip.sh" ] || echo regfile_roundtrip
 }
 
 # Runs inside the display: each scenario in a process of its own, with a
 # time limit, so that one that hangs costs only its own verdict.
 inside() {
-    local name out rc t0
+    local name out rc t0 script
     for name in $(planned); do
         if [ "$name" = regfile_roundtrip ]; then
             t0=$EPOCHREALTIME
@@ -53,7 +54,9 @@ inside() {
             continue
         fi
         t0=$EPOCHREALTIME
-        out=$(timeout -k 5 "$SCENARIO_TIMEOUT" bash "$here/scenarios.sh" "$name")
+        script=$here/scenarios.sh
+        [[ $name != standin_* ]] || script=$here/standins.sh
+        out=$(timeout -k 5 "$SCENARIO_TIMEOUT" bash "$script" "$name")
         rc=$?
         took "$name" "$t0"
         WINEPREFIX=$KV_WORK/$name/prefix "$WINESERVER" -k 2>/dev/null

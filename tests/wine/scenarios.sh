@@ -868,10 +868,117 @@ scenario_dialogs_at_both_sizes() {
     verdict
 }
 
+# The report end to end, started from Windows' own folder as the one-shot
+# start after a restart is: every piece lies in the program's folder, and
+# Kelvane.rpt is a cabinet holding the log, then the eight exports, each
+# after a line of twelve hyphens. Wine has no makecab: the prefix gets the
+# stand-in built on the cabinet library.
+scenario_report() {
+    setup report demo KelvaneDemo
+    cp "$KV_BIN/makecab.exe" "$WINEPREFIX/drive_c/windows/system32/makecab.exe"
+    start_app
+    wait_main
+    drv close "$MAIN" || fail "$DRV_ERR"
+    app_ended 15 || fail "the first start did not end"
+    # An old report must not pass for this one.
+    printf 'MSCF an old report' >"$S_DIR/app/Kelvane.rpt"
+    local before
+    before=$(cd "$WINEPREFIX/drive_c/windows" && find . -maxdepth 1 -type f | sort)
+    start_command "$(winpath "$S_DIR/app")\\Kelvane.exe"
+    wait_main
+    drv menu "$MAIN" CreateReport || fail "$DRV_ERR"
+    drv msgbox 120 || fail "no message after the report$(on_screen)"
+    expect "the message" "$DRV_OUT" "Report saved in Kelvane.rpt"
+    drv answer OK -- close "$MAIN" || fail "$DRV_ERR"
+    app_ended 15 || fail "the program did not end"
+
+    local cab=$S_DIR/unpacked
+    mkdir -p "$cab"
+    gcab -x -C "$cab" "$S_DIR/app/Kelvane.rpt" >>"$S_LOG" 2>&1 || fail "Kelvane.rpt is no cabinet gcab can open"
+    [ -f "$cab/Kelvane.rpt" ] || fail "the cabinet holds $(ls "$cab" | paste -sd, -), not Kelvane.rpt"
+    local text=$S_DIR/report.txt
+    grep -q $'\032' "$cab/Kelvane.rpt" && S_PROBLEMS+=("the report holds a ^Z of a text join")
+    tr -d '\r' <"$cab/Kelvane.rpt" >"$text"
+    expect "the first line" "$(head -n 1 "$text")" "Kelvane Version 0.9.9.6 report file [Lang:0()]"
+    expect "the lines of twelve hyphens" "$(grep -cx -- '------------' "$text")" 8
+    # The log, then each export followed by a line of hyphens: the first
+    # line of each piece, none for a branch the machine does not have (ati2mtaa
+    # and three other services).
+    local got want
+    got=$(awk '/^------------$/ { n++; first = 1; next } NR == 1 || first { print n + 0 ": " $0; first = 0 }' "$text" |
+        paste -sd'|' -)
+    want="0: Kelvane Version 0.9.9.6 report file [Lang:0()]|1: Windows Registry Editor Version 5.00"
+    want+="|5: Windows Registry Editor Version 5.00|6: Windows Registry Editor Version 5.00"
+    want+="|7: Windows Registry Editor Version 5.00"
+    expect "the pieces between the lines of hyphens" "$got" "$want"
+    grep -q '^\[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\ati2mtag\\Device0\]$' "$text" ||
+        S_PROBLEMS+=("the driver's device key is not in the report")
+    grep -qP '\x00' "$cab/Kelvane.rpt" && S_PROBLEMS+=("the report holds 16-bit text")
+    grep -q '^ML2:$' "$text" || S_PROBLEMS+=("no raw mode list in the log")
+    local left
+    left=$(cd "$S_DIR/app" && ls Kelvane.txt cpall.bat 0.tmp 1.tmp ./*.reg 2>/dev/null | paste -sd, -)
+    expect "pieces left in the program's folder" "$left" ""
+    expect "files in Windows' folder" "$(cd "$WINEPREFIX/drive_c/windows" && find . -maxdepth 1 -type f | sort)" "$before"
+    verdict
+}
+
+# Help starts the help viewer with the help file's full path, quoted, from a
+# folder with a blank in its name; the viewer here only notes how it was
+# started. About shows the version.
+scenario_help_and_about() {
+    setup help_and_about demo KelvaneDemo
+    mv "$S_DIR/app" "$S_DIR/my app"
+    start_in() {
+        (cd "$S_DIR/my app" && exec "$WINE" Kelvane.exe) >>"$S_LOG" 2>&1 &
+        APP_PID=$!
+    }
+    local viewer
+    for viewer in windows/hh.exe windows/system32/hh.exe; do
+        cp "$KV_BIN/recorder.exe" "$WINEPREFIX/drive_c/$viewer"
+    done
+    # Wine runs its own viewer from the system folder unless told otherwise.
+    "$WINE" reg add 'HKCU\Software\Wine\DllOverrides' /v hh.exe /d native /f >>"$S_LOG" 2>&1 ||
+        fail "cannot make Wine run the stand-in viewer"
+    set_dpi 120
+    "$WINESERVER" -w
+    start_in
+    wait_main
+    drv click "$MAIN" Help || fail "$DRV_ERR"
+    local i log=""
+    for ((i = 0; i < 50; i++)); do
+        log=$(cat "$WINEPREFIX"/drive_c/windows/hh.exe.log "$WINEPREFIX"/drive_c/windows/system32/hh.exe.log 2>/dev/null)
+        [ -n "$log" ] && break
+        sleep 0.2
+    done
+    [ -n "$log" ] || fail "Help started no help viewer$(on_screen)"
+    # The command line, up to the tab before the viewer's folder.
+    local started=${log%%$'\t'*} help
+    help="\"$(winpath "$S_DIR/my app")\\KelvaneEn.chm\""
+    [[ "$started" == *" $help" ]] || S_PROBLEMS+=("the help viewer was started as $started, not with $help")
+
+    local dpi
+    for dpi in 120 96; do
+        drv menu "$MAIN" About -- wait-window "About Kelvane" || fail "no About box: $DRV_ERR"
+        drv dump "About Kelvane" || fail "$DRV_ERR"
+        grep -q '"Version 0.9.9.6"' <<<"$DRV_OUT" || S_PROBLEMS+=("About does not show \"Version 0.9.9.6\": $(paste -sd';' <<<"$DRV_OUT")")
+        drv clipped "About Kelvane" || S_PROBLEMS+=("About at $dpi DPI: $DRV_ERR: $(paste -sd';' <<<"$DRV_OUT")")
+        screenshot "about-$dpi.png" "About Kelvane"
+        drv click "About Kelvane" Ok -- wait-gone "About Kelvane" -- close "$MAIN" || fail "$DRV_ERR"
+        app_ended 15 || fail "the program did not end"
+        [ "$dpi" = 96 ] && break
+        set_dpi 96
+        "$WINESERVER" -w
+        start_in
+        wait_main
+    done
+    verdict
+}
+
 if [ "${1:-}" = --list ]; then
     echo startup adapter_info tabs page_painted install_dir backup missing_pci real_exe real_grid demo_state \
         road_of_one_change cancel_restores restore_then_restart two_starts close_mode_check check_first large_fonts \
-        language language_cp1251 issues resolutions adapter_dialog clean uninstall dialogs_at_both_sizes
+        language language_cp1251 issues resolutions adapter_dialog clean uninstall dialogs_at_both_sizes \
+        report help_and_about
 elif declare -F "scenario_${1:-}" >/dev/null; then
     "scenario_$1"
 else
