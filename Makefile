@@ -8,7 +8,7 @@ DIST     := dist/Kelvane-$(VERSION)
 DEMO     := dist/demo
 JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all setup native win test test-layers test-tools test-native test-help test-wine dist demo demo-dist clean FORCE
+.PHONY: all setup native win test test-layers test-tools test-native test-help test-wine test-dist dist demo demo-dist clean FORCE
 
 all: native win
 
@@ -46,21 +46,28 @@ test-wine: native win build/ati.pci
 	@bash tests/wine/run.sh
 
 # Every test: the layers, the build tools, the native suite, the help file,
-# then the Windows build under Wine.
-test: test-layers test-tools test-native test-help test-wine
+# the Windows build under Wine, then the distribution.
+test: test-layers test-tools test-native test-help test-wine test-dist
 
+# What a user unpacks on Windows. The readme gets the CR LF line ends
+# Notepad needs.
 dist: win build/ati.pci
 	@rm -rf $(DIST) $(DIST).zip
 	@mkdir -p $(DIST)
-	@cp $(WIN)/Kelvane.exe build/ati.pci lang/*.lng $(DIST)/
+	@cp $(WIN)/Kelvane.exe build/ati.pci $(WIN)/KelvaneEn.chm lang/*.lng $(DIST)/
+	@sed 's/\r*$$/\r/' res/ReadMe.txt >$(DIST)/ReadMe.txt
 	@cd dist && zip -qr Kelvane-$(VERSION).zip Kelvane-$(VERSION)
 	@echo "dist: $(DIST)/ and $(DIST).zip"
+
+# The distribution's zip holds exactly what it should.
+test-dist: dist
+	@bash tests/tools/dist_test.sh $(DIST).zip
 
 demo-dist: win build/ati.pci
 	@rm -rf $(DEMO)
 	@mkdir -p $(DEMO)
 	@cp $(WIN)/KelvaneDemo.exe $(DEMO)/Kelvane.exe
-	@cp build/ati.pci lang/*.lng $(DEMO)/
+	@cp build/ati.pci $(WIN)/KelvaneEn.chm lang/*.lng $(DEMO)/
 	@echo "demo: $(DEMO)/"
 
 demo: demo-dist

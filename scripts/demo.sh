@@ -15,6 +15,11 @@ if [ ! -f "$run_prefix/.kelvane-stamp" ] || ! cmp -s "$run_prefix/.kelvane-stamp
     cp -a "$WINE_DEMO" "$run_prefix"
 fi
 export WINEPREFIX="$run_prefix"
+# Wine has no cabinet tool; the demo machine gets the stand-in the tests use,
+# so that Report packs its file as on Windows.
+if [ -f "$ROOT/build/win32/makecab.exe" ]; then
+    cp "$ROOT/build/win32/makecab.exe" "$run_prefix/drive_c/windows/system32/makecab.exe"
+fi
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     cd "$demo_dir"
