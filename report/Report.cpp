@@ -184,7 +184,11 @@ std::string ReportBatch(const std::string& installDir) {
     lines.push_back("del " + log);
     lines.push_back(std::string("del ") + kJoined);
     lines.push_back(std::string("ren ") + kJoining + " " + rpt);
-    const std::string packed = "\"" + installDir + "\\" + kReportFile + "\"";
+    // The interpreter reads "%" in a batch file as the start of a variable,
+    // quoted or not; "%%" is one "%".
+    std::string folder;
+    for (char c : installDir) folder += c == '%' ? std::string("%%") : std::string(1, c);
+    const std::string packed = "\"" + folder + "\\" + kReportFile + "\"";
     lines.push_back("makecab " + packed + " " + packed);
     lines.push_back(std::string("del ") + kReportBatchFile);
     std::string batch;

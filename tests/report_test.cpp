@@ -153,6 +153,11 @@ TEST(ReportBatch, FortySixLinesThatJoinEveryPieceAndCompressInPlace) {
                      "del cpall.bat"});
     ASSERT_EQ(lines.size(), 46u);
     EXPECT_EQ(lines, expected);
+
+    // A "%" in the folder's name is doubled, or the interpreter would read
+    // a variable there.
+    EXPECT_EQ(CrLfLines(ReportBatch("D:\\100% CRT"))[44],
+              "makecab \"D:\\100%% CRT\\Kelvane.rpt\" \"D:\\100%% CRT\\Kelvane.rpt\"");
 }
 
 class ReportTest : public test::MainWindowTest {
