@@ -3,16 +3,14 @@
 #include "lang/Lang.h"
 #include "platform/Misc.h"
 #include "platform/Settings.h"
+#include "platform/Text.h"
 
 namespace kv {
 
 namespace {
 
 bool EndsWithChm(const std::string& name) {
-    if (name.size() <= 4) return false;
-    std::string ext = name.substr(name.size() - 4);
-    for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 0x20 : c);
-    return ext == ".chm";
+    return name.size() > 4 && SameNoCase(name.substr(name.size() - 4), ".chm");
 }
 
 // A file name and nothing else: no folder, no drive, no wildcard, nothing

@@ -347,6 +347,9 @@ TEST_F(HelpTest, HelpOpensTheLanguagesHelpOnlyWhenItIsAPlainNameOfAFileThere) {
     UseLanguage("KelvaneDe.chm");
     form->RunCommand([&] { form->FindMenuItem("Contens1")->onClick(); });
     EXPECT_EQ(LastLaunch().parameters, "\"C:\\Kelvane\\KelvaneDe.chm\"");
+    UseLanguage("KELVANEDE.CHM");
+    Click("Help");
+    EXPECT_EQ(LastLaunch().parameters, "\"C:\\Kelvane\\KELVANEDE.CHM\"") << "Windows' names ignore case";
 
     for (const char* odd : {"KelvaneRu.chm", "..\\KelvaneDe.chm", "C:\\Kelvane\\KelvaneDe.chm", "German.lng",
                             "Kelvane\"De.chm", "*.chm", ""}) {
