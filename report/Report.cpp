@@ -60,9 +60,12 @@ std::string ExportParameters(const ReportExport& e) {
 // gets an empty file: the editor would write none, and the batch file
 // joins every file of the list. Nothing when all are there.
 std::optional<ReportResult> ExportBranches(Platform& p, const std::string& installDir) {
-    std::array<std::uintptr_t, kReportExports.size()> editors{};
-    for (std::size_t i = 0; i < kReportExports.size(); ++i) {
-        const ReportExport& e = kReportExports[i];
+    struct Running {
+        const ReportExport& branch;
+        std::uintptr_t editor;
+    };
+    std::vector<Running> running;
+    for (const ReportExport& e : kReportExports) {
         std::string file = InstallFile(p.registry, e.file);
         // A file left by an earlier report must not pass for this one's.
         p.system.RemoveFile(file);
@@ -70,13 +73,12 @@ std::optional<ReportResult> ExportBranches(Platform& p, const std::string& insta
             if (!p.system.WriteFile(file, "")) return TemporaryFileFailure();
             continue;
         }
-        editors[i] = LaunchProgram(p.system, "regedit.exe", ExportParameters(e), installDir, kShowNormal);
-        if (!editors[i]) return Failure("The registry editor could not be started. No report was made.");
+        running.push_back({e, LaunchProgram(p.system, "regedit.exe", ExportParameters(e), installDir, kShowNormal)});
+        if (!running.back().editor)
+            return Failure("The registry editor could not be started. No report was made.");
     }
-    for (std::size_t i = 0; i < kReportExports.size(); ++i) {
-        if (!editors[i]) continue;
-        const ReportExport& e = kReportExports[i];
-        if (!p.system.WaitForProgram(editors[i], kExportWaitMs))
+    for (const auto& [e, editor] : running) {
+        if (!p.system.WaitForProgram(editor, kExportWaitMs))
             return Failure(std::string("The registry editor did not finish exporting HKEY_LOCAL_MACHINE\\") +
                            e.key + " in time. No report was made.");
         std::string file = InstallFile(p.registry, e.file);
@@ -149,8 +151,9 @@ std::string RegExportAsAnsi(ISystem& system, const std::string& bytes) {
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
-        std::size_t stop = end > start && text[end - 1] == '\r' ? end - 1 : end;
-        lines += text.substr(start, stop - start) + kCrLf;
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines += line + kCrLf;
         start = end + 1;
     }
     return system.EncodeText(lines, ISystem::CodePage::Ansi);

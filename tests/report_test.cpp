@@ -4,6 +4,8 @@
 // one is.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "MainWindowTest.h"
 #include "dialogs/About.h"
 #include "lang/Lang.h"
@@ -100,6 +102,16 @@ TEST(ReportLog, RawListsTellRawModesApartAndStopAtTheEnumerationsEnd) {
     m.display.enumeration = std::vector<DisplayMode>{{640, 480, 8, 60}, {640, 480, 8, 72}, {640, 480, 32, 60}};
     EXPECT_EQ(RawModeList(m.display, "\\\\.\\DISPLAY1", 0), "\r640x480: 60 72 60")
         << "only a mode equal to the one just before it ends the list";
+    // A new width or a new height alone starts a new group.
+    m.display.enumeration = std::vector<DisplayMode>{{640, 480, 8, 60}, {720, 480, 8, 60}, {720, 576, 8, 60}};
+    EXPECT_EQ(RawModeList(m.display, "\\\\.\\DISPLAY1", 0), "\r640x480: 60\r720x480: 60\r720x576: 60");
+
+    // A driver that never stops enumerating: the list ends after 65536 modes.
+    std::vector<DisplayMode> endless;
+    for (std::uint32_t i = 0; i < 70000; ++i) endless.push_back({640, 480, 8, i % 2 ? 60u : 75u});
+    m.display.enumeration = endless;
+    std::string list = RawModeList(m.display, "\\\\.\\DISPLAY1", 0);
+    EXPECT_EQ(std::count(list.begin(), list.end(), ' '), 65536);
 }
 
 TEST(ConvertRegExport, SixteenBitExportBecomesAnsiText) {
@@ -109,9 +121,11 @@ TEST(ConvertRegExport, SixteenBitExportBecomesAnsiText) {
     std::string ascii = Utf16Export(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\X]\r\n\"A\"=\"b\"\r\n\r\n");
     EXPECT_EQ(RegExportAsAnsi(sys, ascii),
               "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\X]\r\n\"A\"=\"b\"\r\n\r\n");
-    // A last line without its line end gets one; LF-only lines get CR LF.
-    EXPECT_EQ(RegExportAsAnsi(sys, Utf16Export(u"a\nb")), "a\r\nb\r\n");
+    // A last line without its line end gets one; LF-only lines get CR LF;
+    // a byte left over from a cut export is dropped.
+    EXPECT_EQ(RegExportAsAnsi(sys, Utf16Export(u"\na\nb")), "\r\na\r\nb\r\n");
     EXPECT_EQ(RegExportAsAnsi(sys, "\xFF\xFE"), "");
+    EXPECT_EQ(RegExportAsAnsi(sys, Utf16Export(u"a") + "b"), "a\r\n");
 
     // Characters outside ASCII come out in the system's code page.
     std::string umlaut = Utf16Export(u"\"Path\"=\"C:\\\\Gerät\"\r\n");
@@ -122,8 +136,11 @@ TEST(ConvertRegExport, SixteenBitExportBecomesAnsiText) {
     m.system.ansiCodePage = 1251;
     EXPECT_EQ(RegExportAsAnsi(sys, cyrillic), "\"DriverDesc\"=\"\xC2\xE8\xE4\xE5\xEE\xE0\xE4\xE0\xEF\xF2\xE5\xF0\"\r\n");
 
-    // A file that is no 16-bit export is left as it is.
+    // A file that is no 16-bit export is left as it is, even when it
+    // starts like one.
     EXPECT_EQ(RegExportAsAnsi(sys, "REGEDIT4\r\n"), "REGEDIT4\r\n");
+    EXPECT_EQ(RegExportAsAnsi(sys, "\xFFX\r\n"), "\xFFX\r\n");
+    EXPECT_EQ(RegExportAsAnsi(sys, "\xFF"), "\xFF");
     EXPECT_EQ(RegExportAsAnsi(sys, ""), "");
 
     m.system.WriteFile("C:\\Kelvane\\x.reg", ascii);
@@ -351,8 +368,10 @@ TEST_F(HelpTest, HelpOpensTheLanguagesHelpOnlyWhenItIsAPlainNameOfAFileThere) {
     Click("Help");
     EXPECT_EQ(LastLaunch().parameters, "\"C:\\Kelvane\\KELVANEDE.CHM\"") << "Windows' names ignore case";
 
-    for (const char* odd : {"KelvaneRu.chm", "..\\KelvaneDe.chm", "C:\\Kelvane\\KelvaneDe.chm", "German.lng",
-                            "Kelvane\"De.chm", "*.chm", ""}) {
+    // Only a plain name of a .chm file that is there; ".chm" alone is no name.
+    m.system.WriteFile("C:\\Kelvane\\.chm", "ITSF");
+    for (const char* odd : {"KelvaneRu.chm", "..\\KelvaneDe.chm", "C:\\Kelvane\\KelvaneDe.chm", "Test.lng",
+                            "Kelvane\"De.chm", "*.chm", ".chm", ""}) {
         UseLanguage(odd);
         Click("Help");
         EXPECT_EQ(LastLaunch().parameters, "\"C:\\Kelvane\\KelvaneEn.chm\"") << odd;
