@@ -141,6 +141,7 @@ TEST(ConvertRegExport, SixteenBitExportBecomesAnsiText) {
     EXPECT_EQ(RegExportAsAnsi(sys, "REGEDIT4\r\n"), "REGEDIT4\r\n");
     EXPECT_EQ(RegExportAsAnsi(sys, "\xFFX\r\n"), "\xFFX\r\n");
     EXPECT_EQ(RegExportAsAnsi(sys, "\xFF"), "\xFF");
+    EXPECT_EQ(RegExportAsAnsi(sys, "A\xFE\r\n"), "A\xFE\r\n");
     EXPECT_EQ(RegExportAsAnsi(sys, ""), "");
 
     m.system.WriteFile("C:\\Kelvane\\x.reg", ascii);
