@@ -63,11 +63,14 @@ bool Check(Platform& p, const std::string& path, const std::string& deviceKey, S
 
 }  // namespace
 
+std::string BranchParameter(const std::string& keyPath) {
+    std::string branch = "HKEY_LOCAL_MACHINE\\" + keyPath;
+    return branch.find(' ') == std::string::npos ? branch : "\"" + branch + "\"";
+}
+
 std::string ExportParameters(const std::string& installDir, const std::string& fileName,
                              const std::string& deviceKey) {
-    std::string branch = "HKEY_LOCAL_MACHINE\\" + deviceKey;
-    if (branch.find(' ') != std::string::npos) branch = "\"" + branch + "\"";
-    return "/e \"" + installDir + "\\" + fileName + "\" " + branch;
+    return "/e \"" + installDir + "\\" + fileName + "\" " + BranchParameter(deviceKey);
 }
 
 std::string ImportParameters(const std::string& installDir, const std::string& fileName) {

@@ -18,6 +18,10 @@ inline constexpr const char* kBackupFile = "backup.dat";
 inline constexpr const char* kLastKnownGoodFile = "lastknowngood.dat";
 inline constexpr const char* kFirstRunFile = "firstrun.dat";
 
+// A key under HKEY_LOCAL_MACHINE as the registry editor's parameter: its
+// full name, quoted when it holds a blank.
+std::string BranchParameter(const std::string& keyPath);
+
 // The registry editor's parameters for exporting the device key into a file
 // of the installation directory.
 std::string ExportParameters(const std::string& installDir, const std::string& fileName,

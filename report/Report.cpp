@@ -1,6 +1,7 @@
 #include "report/Report.h"
 
 #include "lang/Lang.h"
+#include "maintenance/Snapshots.h"
 #include "platform/Misc.h"
 #include "platform/Settings.h"
 #include "platform/Text.h"
@@ -50,9 +51,7 @@ void RemoveTemporaries(Platform& p) {
 }
 
 std::string ExportParameters(const ReportExport& e) {
-    std::string branch = std::string("HKEY_LOCAL_MACHINE\\") + e.key;
-    if (branch.find(' ') != std::string::npos) branch = "\"" + branch + "\"";
-    return std::string("/e ") + e.file + " " + branch;
+    return std::string("/e ") + e.file + " " + BranchParameter(e.key);
 }
 
 // Starts every export at once, as the registry editor can run several

@@ -548,6 +548,11 @@ Win32View::Item* Win32View::ItemById(int id) {
     return nullptr;
 }
 
+Win32View::Item* Win32View::ItemByHandle(HWND hwnd) {
+    Item* item = ItemById(GetDlgCtrlID(hwnd));
+    return item && item->hwnd == hwnd ? item : nullptr;
+}
+
 void Win32View::Run(const std::function<void()>& handler) {
     if (!handler) return;
     runner_(handler);
@@ -645,9 +650,7 @@ LRESULT Win32View::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             DrawCheckLine(*reinterpret_cast<DRAWITEMSTRUCT*>(lp));
             return TRUE;
         case WM_SETCURSOR: {
-            Item* item = nullptr;
-            for (Item& i : items_)
-                if (i.hwnd == reinterpret_cast<HWND>(wp)) item = &i;
+            Item* item = ItemByHandle(reinterpret_cast<HWND>(wp));
             if (item && item->control->link) {
                 SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32649)));  // IDC_HAND
                 return TRUE;
@@ -655,15 +658,12 @@ LRESULT Win32View::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             break;
         }
         case WM_CTLCOLORSTATIC: {
-            for (Item& item : items_) {
-                const ui::Control& c = *item.control;
-                if (item.hwnd != reinterpret_cast<HWND>(lp) || (c.textColor == ui::kDefaultColor && !c.link)) continue;
-                HDC dc = reinterpret_cast<HDC>(wp);
-                SetTextColor(dc, c.link ? ui::kBlue : c.textColor);
-                SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-                return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-            }
-            break;
+            Item* item = ItemByHandle(reinterpret_cast<HWND>(lp));
+            if (!item || (item->control->textColor == ui::kDefaultColor && !item->control->link)) break;
+            HDC dc = reinterpret_cast<HDC>(wp);
+            SetTextColor(dc, item->control->link ? ui::kBlue : item->control->textColor);
+            SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
         }
         case WM_TIMER: {
             std::size_t index = wp - 1;

@@ -74,6 +74,7 @@ private:
     std::wstring WrapLines(const Item& item, const std::wstring& text);
     void Run(const std::function<void()>& handler);
     Item* ItemById(int id);
+    Item* ItemByHandle(HWND hwnd);
     HFONT FontFor(const ui::Control& c);
 
     ui::Form& form_;
