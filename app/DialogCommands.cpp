@@ -57,8 +57,10 @@ void TForm1::bReportClick() {
     facts.langFileName = LangFileNameInForce;
     facts.rows = modes.ResolutionRows;
     const char* boxes[] = {"cb8", "cb16", "cb24", "cb32", "tcbOpenGL", "tcbD3D", "tcbProjector", "tcbRotation"};
-    for (std::size_t i = 0; i < facts.boxes.size(); ++i)
-        facts.boxes[i] = Find(boxes[i]) && Find(boxes[i])->Checked();
+    for (std::size_t i = 0; i < facts.boxes.size(); ++i) {
+        const ui::Control* box = Find(boxes[i]);
+        facts.boxes[i] = box && box->Checked();
+    }
 
     ui::Form& wait = OpenDialog(std::make_unique<TForm6>());
     ReportResult result;

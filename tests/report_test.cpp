@@ -201,6 +201,12 @@ TEST_F(ReportTest, ReportPacksTheLogAndEveryExportIntoOneCabinet) {
     m.system.WriteFile("C:\\WINDOWS\\system32\\0.tmp", "someone else's");
     m.system.WriteFile("C:\\WINDOWS\\system32\\class.reg", "someone else's");
     std::size_t filesThere = m.system.FindFiles("C:\\WINDOWS\\system32\\*").size();
+    // The boxes as the window shows them; a grayed one counts as unchecked.
+    const char* boxes[] = {"cb8", "cb16", "cb24", "cb32", "tcbOpenGL", "tcbD3D", "tcbProjector", "tcbRotation"};
+    const ui::CheckState states[] = {ui::CheckState::Unchecked, ui::CheckState::Checked, ui::CheckState::Unchecked,
+                                     ui::CheckState::Checked,   ui::CheckState::Grayed,  ui::CheckState::Checked,
+                                     ui::CheckState::Unchecked, ui::CheckState::Checked};
+    for (int i = 0; i < 8; ++i) (*form)[boxes[i]].state = states[i];
     bool waitClosedBeforeMessage = false;
     form->refreshWindows = [&] {
         waitClosedBeforeMessage = m.system.shown.empty() && form->dialogs.back()->name == "TForm6" &&
@@ -215,6 +221,7 @@ TEST_F(ReportTest, ReportPacksTheLogAndEveryExportIntoOneCabinet) {
     std::string report = Packed();
     EXPECT_EQ(report.rfind("Kelvane Version 0.9.9.6 report file [Lang:0()]\r\n", 0), 0u);
     EXPECT_NE(report.find("1024x768 Refresh Rates:"), std::string::npos);
+    EXPECT_NE(report.find("\r\nCB: FALSE TRUE FALSE TRUE FALSE TRUE FALSE TRUE\r\n"), std::string::npos);
     // The log, then the eight exports in their order, each followed by a
     // line of twelve hyphens; a branch the machine lacks leaves its place
     // empty. Nothing of a text join's ^Z is left.
