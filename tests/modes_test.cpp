@@ -108,6 +108,46 @@ TEST(TableRules, OnlyWholeModeRecordsMergeAndSortingOrdersWidthThenHeight) {
     EXPECT_EQ(rows[0].selected, 70);
 }
 
+// A resolution the enumeration lists twice keeps both rows, each taking the
+// list's rates and its own selection; the resolutions only the list names
+// follow in the order it first names them, one row each however many
+// records name them, until the sort puts every row in its place.
+TEST(TableRules, EveryRowOfAResolutionTakesItsRecordsAndNewOnesKeepTheListsOrder) {
+    std::vector<ResolutionRow> rows = {{480, 640, {60}, 0}, {600, 800, {60}, 0}, {480, 640, {70}, 0}};
+    std::vector<ModeEntry> records;
+    for (std::uint16_t k = 0; k < 40; ++k) {
+        auto width = static_cast<std::uint16_t>(2000 - 8 * k);  // from the widest down
+        records.push_back({width, 1000, 0, 85});
+        records.push_back({640, 480, 0, static_cast<std::uint16_t>(100 + k)});
+        records.push_back({width, 1000, 0, 75});
+    }
+    EXPECT_FALSE(MergeRestrictedModes(rows, records));
+    ASSERT_EQ(rows.size(), 43u);
+    EXPECT_EQ(rows[0].rates.size(), 41u);
+    EXPECT_EQ(rows[1].rates, (std::vector<std::uint8_t>{60}));
+    EXPECT_EQ(rows[2].rates.size(), 41u);
+    for (std::size_t k = 0; k < 40; ++k) {
+        EXPECT_EQ(rows[3 + k].width, 2000 - 8 * k);
+        EXPECT_EQ(rows[3 + k].rates, (std::vector<std::uint8_t>{85, 75}));
+    }
+
+    SortRows(rows);
+    EXPECT_EQ(rows[0].rates.front(), 60) << "the two 640x480 rows keep their order";
+    EXPECT_EQ(rows[1].rates.front(), 70);
+    EXPECT_EQ(rows[2].width, 800);
+    for (std::size_t k = 0; k < 40; ++k) {
+        EXPECT_EQ(rows[3 + k].width, 1688 + 8 * k);
+        EXPECT_EQ(rows[3 + k].rates, (std::vector<std::uint8_t>{75, 85}));
+    }
+
+    SelectAllowedRates(rows, {{640, 480, 0, 60}, {2000, 1000, 0, 75}, {640, 480, 0, 100}});
+    EXPECT_EQ(rows[0].selected, 101);
+    EXPECT_EQ(rows[1].selected, 70);
+    EXPECT_EQ(rows[2].selected, 60);
+    EXPECT_EQ(rows[42].selected, 85);
+    EXPECT_EQ(rows[41].selected, 75);
+}
+
 TEST(TableRules, OnlyModeRecordsOfTheContinuationValuesRaiseTheFlag) {
     ModeTable t;
     CollectKeptRecords(t, {{640, 480, 0, 60}, {0, 0, 0, 60}, {640, 480, 0, 0}}, false);

@@ -27,7 +27,7 @@ using namespace kv;
 // A display that lists the given modes and nothing after them.
 class ListedModes : public IDisplay {
 public:
-    explicit ListedModes(std::vector<DisplayMode> modes) : modes_(std::move(modes)) {}
+    explicit ListedModes(const std::vector<DisplayMode>& modes) : modes_(modes) {}
     std::optional<DisplayDeviceInfo> EnumDevice(std::uint32_t) override { return std::nullopt; }
     std::optional<DisplayMode> EnumMode(const std::string&, std::uint32_t index, std::uint32_t) override {
         if (index < modes_.size()) return modes_[index];
@@ -36,7 +36,7 @@ public:
     bool ChangeFrequency(std::uint32_t, std::uint32_t) override { return false; }
 
 private:
-    std::vector<DisplayMode> modes_;
+    const std::vector<DisplayMode>& modes_;
 };
 
 constexpr std::size_t kLists = 5;
