@@ -217,11 +217,13 @@ void TForm1::BuildMenu() {
     clicks("CreateReport1", "bReport");
     clicks("Contens1", "Help");
     clicks("About1", "About");
-    for (auto [itemName, handler] : {std::pair{"CleanRegistry1", &TForm1::CleanRegistry1Click},
-                                     {"Uninstall1", &TForm1::Uninstall1Click}}) {
-        ui::MenuItem& m = *FindMenuItem(itemName);
+    // A plain pair, not a structured binding: clang before 16, which builds
+    // the fuzz targets, cannot capture a binding in a lambda.
+    for (const auto& entry : {std::pair{"CleanRegistry1", &TForm1::CleanRegistry1Click},
+                              {"Uninstall1", &TForm1::Uninstall1Click}}) {
+        ui::MenuItem& m = *FindMenuItem(entry.first);
         m.enabled = true;
-        m.onClick = [this, handler] { (this->*handler)(); };
+        m.onClick = [this, handler = entry.second] { (this->*handler)(); };
     }
     clicks("SaveExit1", "OK");
     clicks("Exit1", "Cancel");
@@ -305,7 +307,7 @@ void TForm1::StartupSequence() {
     if (!VersionStep()) platform.system.EndProgram(1);
     caption += std::string(" ") + kVersionText;
 
-    sharedRegistry->OpenKey("\\" + adapter.DeviceKey, false);
+    DeviceKeyFound = sharedRegistry->OpenKey("\\" + adapter.DeviceKey, false);
     ListBuffer firstList = EmptyListBuffer();
     std::size_t firstLength = ReadListValue(kRestrictedListNames[0], firstList);
 

@@ -90,6 +90,9 @@ public:
     // Set when a driver list could not be read whole: the driver's lists
     // must then not be written, or the records not read would be lost.
     bool DriverListsUnreadable = false;
+    // The device key could be opened at start-up: one that cannot be opened
+    // at OK stops the save instead of being passed over.
+    bool DeviceKeyFound = false;
     // The run's snapshots: "backup.dat", started by the first paint,
     // "firstrun.dat", started by the issues dialog (put in place by the first
     // write, or when the program ends through OK, Cancel or the close box),
@@ -135,6 +138,9 @@ private:
     std::vector<std::string> UnreadableMaxRateValues();
     // `odd`: the maximum-rate values that cannot be read, left alone.
     void WriteSettings(const Bytes& list, const std::vector<std::string>& odd, bool& restart);
+    // Opens the device key for writing; one that was there at start-up and
+    // cannot be opened now ends the save with CommandAborted.
+    bool OpenDeviceKey(SharedRegistry& shared);
     bool RestartDecision();
     // Rates, the degree or an option that needs a restart differ from what
     // start-up read.

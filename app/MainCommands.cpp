@@ -18,7 +18,7 @@ namespace {
 // Deletes a value; a value that is still there afterwards ends the save.
 void DeleteOrAbort(SharedRegistry& shared, const char* name) {
     shared.DeleteValue(name);
-    if (shared.GetValueInfo(name).exists) throw CommandAborted(std::string("Failed to delete '") + name + "'");
+    if (!shared.ValueGone(name)) throw CommandAborted(std::string("Failed to delete '") + name + "'");
 }
 
 }  // namespace
@@ -116,7 +116,8 @@ void TForm1::OKClick() {
     if (restart) {
         // The check after the restart falls back to this very "backup.dat"
         // and to no other.
-        ScheduleModeCheck(platform, snapshots.backup);
+        if (!ScheduleModeCheck(platform, snapshots.backup))
+            platform.system.ShowMessageBox(kCheckNotArrangedText, "Warning", kMbOk);
         OfferRestart(LangText(23), LangText(24));
     }
     platform.system.EndProgram(0);
@@ -127,7 +128,7 @@ void TForm1::OKClick() {
 void TForm1::WriteSettings(const Bytes& list, const std::vector<std::string>& odd, bool& restart) {
     SharedRegistry& shared = *sharedRegistry;
     std::string deviceKey = "\\" + adapter.DeviceKey;
-    if (!DriverListsUnreadable && shared.OpenKey(deviceKey, false)) {
+    if (!DriverListsUnreadable && OpenDeviceKey(shared)) {
         shared.WriteBinary(kRestrictedListNames[0], list);
         for (std::size_t i = 1; i < std::size(kRestrictedListNames); ++i)
             DeleteOrAbort(shared, kRestrictedListNames[i]);
@@ -138,9 +139,11 @@ void TForm1::WriteSettings(const Bytes& list, const std::vector<std::string>& od
     // The ddhal key is the one driver key Kelvane may create, and only
     // below a device key that exists.
     ui::Control& aniso = (*this)["cbAnisoD3D"];
+    // Unchecked, a missing key holds no degree to delete.
+    bool write = aniso.state == ui::CheckState::Checked;
     if (aniso.state != ui::CheckState::Grayed && platform.registry.KeyExists(adapter.DeviceKey) &&
-        shared.OpenKey(deviceKey + "\\" + kDdhalSubkey, true)) {
-        if (aniso.state == ui::CheckState::Checked) {
+        shared.OpenKey(deviceKey + "\\" + kDdhalSubkey, write)) {
+        if (write) {
             if (!shared.WriteString(kAnisoDegreeValue, (*this)["cbAnisoDegree"].text))
                 throw CommandAborted(std::string("Failed to set data for '") + kAnisoDegreeValue + "'");
         } else {
@@ -150,7 +153,7 @@ void TForm1::WriteSettings(const Bytes& list, const std::vector<std::string>& od
 
     // The control panel's maximum follows the rates chosen; with the lists
     // left alone nothing was chosen.
-    if (!DriverListsUnreadable && shared.OpenKey(deviceKey, false)) {
+    if (!DriverListsUnreadable && OpenDeviceKey(shared)) {
         std::uint8_t highest = HighestSelection(modes.ResolutionRows);
         for (const MaxRatePair& pair : kMaxRatePairs) {
             bool readable = std::find(odd.begin(), odd.end(), pair.info) == odd.end() &&
@@ -160,6 +163,12 @@ void TForm1::WriteSettings(const Bytes& list, const std::vector<std::string>& od
             restart = true;
         }
     }
+}
+
+bool TForm1::OpenDeviceKey(SharedRegistry& shared) {
+    if (shared.OpenKey("\\" + adapter.DeviceKey, false)) return true;
+    if (DeviceKeyFound) throw CommandAborted("Failed to open the driver's key");
+    return false;
 }
 
 // The values of the maximum-rate pairs that cannot be read as the binary
@@ -256,7 +265,7 @@ void TForm1::bRestoreClick() {
     }
     // The change is taken back: neither its check after the next restart
     // nor that check's fallback may bring it again.
-    CancelModeCheck(platform);
+    if (!CancelModeCheck(platform)) platform.system.ShowMessageBox(kCheckNotCancelledText, "Warning", kMbOk);
     OfferRestart(LangText(70), LangText(71));
     platform.system.EndProgram(0);
 }

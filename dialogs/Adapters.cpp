@@ -87,7 +87,12 @@ void TForm4::bOKClick() {
     bool ignore = (*this)["cbIgnoreMC"].Checked();
     // A value that already says what the box says is left as it is: no
     // write, no snapshot and no restart for nothing.
-    bool pruningChanged = ignore != IgnoresMonitor(line) && platform_.registry.KeyExists(key);
+    bool wanted = ignore != IgnoresMonitor(line);
+    bool pruningChanged = wanted && platform_.registry.KeyExists(key);
+    if (wanted && !pruningChanged)
+        platform_.system.ShowMessageBox("Kelvane cannot open this adapter's key in the registry, so its value "
+                                        "'PruningMode' was left as it is.",
+                                        "Warning", kMbOk);
     if (pruningChanged) {
         if (!PrepareDriverWrite(platform_, snapshots_, adapter_.DeviceKey)) {
             platform_.system.ShowMessageBox(kNoLastKnownGoodText, "Error", kMbOk);

@@ -144,10 +144,10 @@ RestoreOutcome RestoreSnapshot(Platform& p, const std::string& fileName, const s
     if (!notBack.empty()) return {RestoreOutcome::ImportFailed, "the value " + notBack + " did not come back"};
 
     for (const auto& [key, name] : ownValues) {
-        RegValue live;
-        if (snapshot.Find(key, name) || p.registry.QueryValue(key, name, live) != RegStatus::Ok) continue;
+        // A value that cannot be read may be there: it is deleted too.
+        if (snapshot.Find(key, name) || ValueGone(p.registry, key, name)) continue;
         p.registry.DeleteValue(key, name);
-        if (p.registry.QueryValue(key, name, live) == RegStatus::Ok)
+        if (!ValueGone(p.registry, key, name))
             return {RestoreOutcome::PartlyRestored, "the value " + key + "\\" + name + " could not be deleted"};
     }
     return {RestoreOutcome::Restored, ""};
@@ -205,19 +205,28 @@ bool FinishOrRetakeBackup(Platform& p, PendingSnapshot& backup, const std::strin
     return FinishSnapshot(p, backup, deviceKey);
 }
 
-void ScheduleModeCheck(Platform& p, const PendingSnapshot& backup) {
-    if (backup.trusted)
-        RememberSnapshotBeforeChange(p, FileFingerprint(p, backup.fileName));
-    else
-        ForgetSnapshotBeforeChange(p);
-    // Windows runs this once at the next logon.
+bool ScheduleModeCheck(Platform& p, const PendingSnapshot& backup) {
+    std::string fingerprint = backup.trusted ? FileFingerprint(p, backup.fileName) : "";
+    if (!fingerprint.empty()) RememberSnapshotBeforeChange(p, fingerprint);
+    bool fallback = !fingerprint.empty() && SnapshotBeforeChange(p) == fingerprint;
+    if (!fallback) ForgetSnapshotBeforeChange(p);
+    // Windows runs this once at the next logon, from a folder of its own:
+    // only a full path finds the program.
+    std::string folder = GetInstallDir(p.registry);
+    if (folder == ".") return false;
     if (!p.registry.KeyExists(kRunOnceKey)) p.registry.CreateKey(kRunOnceKey);
-    WriteTextValue(p.registry, kRunOnceKey, kRunOnceValue, GetInstallDir(p.registry) + "\\Kelvane.exe /CHECK");
+    bool scheduled =
+        WriteTextValue(p.registry, kRunOnceKey, kRunOnceValue, folder + "\\Kelvane.exe /CHECK") == kDone;
+    return fallback && scheduled;
 }
 
-void CancelModeCheck(Platform& p) {
-    p.registry.DeleteValue(kRunOnceKey, kRunOnceValue);
+bool CancelModeCheck(Platform& p) {
+    // The fallback's record goes first: without it the check brings
+    // nothing back, even when its entry stays.
     ForgetSnapshotBeforeChange(p);
+    p.registry.DeleteValue(kRunOnceKey, kRunOnceValue);
+    return ValueGone(p.registry, kProductSettingsKey, kBeforeChangeValue) &&
+           ValueGone(p.registry, kRunOnceKey, kRunOnceValue);
 }
 
 }  // namespace kv

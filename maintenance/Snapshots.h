@@ -124,10 +124,18 @@ void ForgetSnapshotBeforeChange(Platform& p);
 inline constexpr const char* kRunOnceValue = "Kelvane - test resolution";
 // A change about to be restarted into: its check after the restart runs
 // once, and falls back to "backup.dat" only when `backup` is the trusted
-// snapshot the change was made from.
-void ScheduleModeCheck(Platform& p, const PendingSnapshot& backup);
+// snapshot the change was made from. False when the check, or its way
+// back, could not be arranged: the user must hear it before a restart.
+bool ScheduleModeCheck(Platform& p, const PendingSnapshot& backup);
+inline constexpr const char* kCheckNotArrangedText =
+    "Kelvane could not arrange the check after the restart in full (the registry or backup.dat could not be "
+    "written or read), so if the screen stays dark it may not put the settings back by itself. Restore Registry "
+    "takes this change back.";
 // The change is taken back: neither its check nor the check's fallback
-// may bring it again.
-void CancelModeCheck(Platform& p);
+// may bring it again. False when the check's entries could not be deleted.
+bool CancelModeCheck(Platform& p);
+inline constexpr const char* kCheckNotCancelledText =
+    "Kelvane could not cancel the check after the next restart (the registry refused to delete its entry). When "
+    "the check comes, answer it with OK.";
 
 }  // namespace kv

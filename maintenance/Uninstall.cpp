@@ -18,11 +18,11 @@ void Uninstall(Platform& p, RunSnapshots& run, const std::string& deviceKey) {
 
     // The last change must not go live unchecked at the restart this asks
     // for.
-    CancelModeCheck(p);
+    bool checkCancelled = CancelModeCheck(p);
     p.registry.DeleteKey(kProductSettingsKey);
     bool settingsGone = !p.registry.KeyExists(kProductSettingsKey);
 
-    if (outcome.Ok() && settingsGone) {
+    if (outcome.Ok() && settingsGone && checkCancelled) {
         p.system.ShowMessageBox(LangText(75), "OK", kMbOk);
     } else {
         std::string text;
@@ -32,6 +32,7 @@ void Uninstall(Platform& p, RunSnapshots& run, const std::string& deviceKey) {
         text += settingsGone ? " Kelvane's own settings were deleted."
                              : " Kelvane's own settings (HKEY_LOCAL_MACHINE\\" + std::string(kProductSettingsKey) +
                                    ") could not be deleted.";
+        if (!checkCancelled) text += std::string(" ") + kCheckNotCancelledText;
         if (text.front() == ' ') text.erase(0, 1);
         p.system.ShowMessageBox(text, "Error", kMbOk);
     }

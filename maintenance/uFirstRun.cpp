@@ -26,6 +26,7 @@ TfFirstRun::TfFirstRun(Platform& platform, std::string deviceKey, StartupFinding
       findings_(std::move(findings)),
       run_(run),
       ownValues_(std::move(ownValues)) {
+    deviceKeyFound_ = platform_.registry.KeyExists(deviceKey_);
     // A repair put back half-way must also lose the values it created.
     for (const char* name : {kNativeModesValue, kMinResValue, kCrtAllModesValue})
         ownValues_.push_back({deviceKey_, name});
@@ -193,8 +194,11 @@ void TfFirstRun::bFixClick() {
     (*this)["cbDBM"].enabled = false;
     // The check after the restart falls back to "backup.dat" when the screen
     // stays dark with the driver's restrictions gone.
-    ScheduleModeCheck(platform_, run_.backup);
+    bool checked = ScheduleModeCheck(platform_, run_.backup);
     if (onRepaired) onRepaired();
+    if (!checked && platform_.system.ShowMessageBox(std::string(kCheckNotArrangedText) + " Restart anyway?",
+                                                    "Warning", kMbYesNo) != kIdYes)
+        return;
     RequestRestart();
 }
 
@@ -202,8 +206,10 @@ void TfFirstRun::WriteRepair() {
     IRegistry& reg = platform_.registry;
     SharedRegistry shared(reg);
     // A device key that cannot be opened is left alone, and nothing goes
-    // into another key in its place.
+    // into another key in its place; but one that was there a moment ago
+    // stops the repair.
     bool deviceKeyOpen = shared.OpenKey("\\" + deviceKey_, false);
+    if (!deviceKeyOpen && deviceKeyFound_) throw CommandAborted("Failed to open the driver's key");
     auto writeDword = [&](const char* name, std::uint16_t value) {
         if (WriteDwordValue(reg, deviceKey_, name, value) != kDone)
             throw CommandAborted(std::string("Failed to set data for '") + name + "'");
@@ -214,7 +220,7 @@ void TfFirstRun::WriteRepair() {
         shared.WriteBinary(kRestrictedListNames[0], {});
         for (std::size_t i = 1; i < std::size(kRestrictedListNames); ++i) {
             shared.DeleteValue(kRestrictedListNames[i]);
-            if (shared.GetValueInfo(kRestrictedListNames[i]).exists)
+            if (!shared.ValueGone(kRestrictedListNames[i]))
                 throw CommandAborted(std::string("Failed to delete '") + kRestrictedListNames[i] + "'");
         }
     }

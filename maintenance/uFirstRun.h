@@ -76,6 +76,8 @@ private:
     // The repair is written: Fix&Restart only asks for the restart again, and
     // never takes "lastknowngood.dat" of the repaired settings.
     bool repaired_ = false;
+    // The device key was there when the dialog looked at it.
+    bool deviceKeyFound_ = false;
 };
 
 }  // namespace kv

@@ -180,8 +180,9 @@ void TFRegClean::bOKClick() {
 
     // A check pending for after the restart would import its snapshot into
     // keys that are gone.
-    if (deletedAny) CancelModeCheck(platform_);
-    platform_.system.ShowMessageBox(Report(outcomes, deletedAny), kProgramTitle, kMbOk);
+    std::string report = Report(outcomes, deletedAny);
+    if (deletedAny && !CancelModeCheck(platform_)) report += std::string("\n\n") + kCheckNotCancelledText;
+    platform_.system.ShowMessageBox(report, kProgramTitle, kMbOk);
     // The main window's settings describe a driver that is gone: the program
     // ends without writing or importing anything.
     if (deletedAny) platform_.system.EndProgram(0);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "maintenance/uFirstRun.h"
 #include "options/OptionTable.h"
 
 namespace kv {
@@ -85,6 +86,9 @@ std::vector<ValueRef> OwnDriverValues(const AdapterContext& adapter) {
     for (const char* name : kRestrictedListNames) values.push_back({deviceKey, name});
     for (const char* name : kNonStandardListNames) values.push_back({deviceKey, name});
     values.push_back({deviceKey, kPruningModeValue});
+    // What a repair at start-up writes besides the lists.
+    values.push_back({deviceKey, kNativeModesValue});
+    values.push_back({deviceKey, kMinResValue});
     for (const OptionDef& def : DriverOptions()) values.push_back({deviceKey, def.registryKey});
     values.push_back({deviceKey + "\\" + kDdhalSubkey, kAnisoDegreeValue});
     if (LiesUnder(adapter.DesktopKey, deviceKey))

@@ -5,6 +5,7 @@
 
 #include "lang/Lang.h"
 #include "nonstd/TNonStdResAdd.h"
+#include "platform/Misc.h"
 #include "platform/SharedRegistry.h"
 
 namespace kv {
@@ -37,8 +38,7 @@ std::string Enumeration(const std::vector<std::string>& parts) {
 bool PutBack(IRegistry& reg, const std::string& key, const char* name, const std::optional<RegValue>& was) {
     if (was) return reg.SetValue(key, name, *was) == RegStatus::Ok;
     reg.DeleteValue(key, name);
-    RegValue now;
-    return reg.QueryValue(key, name, now) != RegStatus::Ok;
+    return ValueGone(reg, key, name);
 }
 
 }  // namespace

@@ -64,6 +64,7 @@ void ShowStoredFlag(TTSCheckBox& box, unsigned value) {
 
 void ReadOne(TTSCheckBox& box, SharedRegistry& shared, IRegistry& reg, const std::string& key) {
     bool opened = !key.empty() && shared.OpenKey("\\" + key, false);
+    box.KeyFound = opened;
     box.SetState(CheckState::Grayed);
     if (!opened) return;
     ValueInfo info = shared.GetValueInfo(box.RegistryKey);
@@ -87,19 +88,24 @@ void ReadOne(TTSCheckBox& box, SharedRegistry& shared, IRegistry& reg, const std
 }
 
 void WriteOne(TTSCheckBox& box, SharedRegistry& shared, IRegistry& reg, const std::string& key) {
-    if (box.state == box.StartState || key.empty() || !shared.OpenKey("\\" + key, false)) return;
+    if (box.state == box.StartState || key.empty()) return;
+    if (!shared.OpenKey("\\" + key, false)) {
+        if (box.KeyFound) throw CommandAborted("Failed to open the key of '" + box.RegistryKey + "'");
+        return;
+    }
     bool on = (box.state == CheckState::Checked) != box.RegistryKeyInverted;
+    if (box.state == CheckState::Grayed) {
+        shared.DeleteValue(box.RegistryKey);
+        if (!shared.ValueGone(box.RegistryKey))
+            throw CommandAborted("Failed to delete '" + box.RegistryKey + "'");
+        return;
+    }
     switch (box.RegistryKeyType) {
         case RegType::REG_BINARY:
-            if (box.state == CheckState::Grayed)
-                shared.DeleteValue(box.RegistryKey);
-            else
-                shared.WriteBinary(box.RegistryKey, {static_cast<std::uint8_t>(on ? 1 : 0), 0, 0, 0});
+            shared.WriteBinary(box.RegistryKey, {static_cast<std::uint8_t>(on ? 1 : 0), 0, 0, 0});
             break;
         case RegType::REG_DWORD:
-            if (box.state == CheckState::Grayed)
-                shared.DeleteValue(box.RegistryKey);
-            else if (WriteDwordValue(reg, key, box.RegistryKey, on ? 1 : 0) != kDone)
+            if (WriteDwordValue(reg, key, box.RegistryKey, on ? 1 : 0) != kDone)
                 throw CommandAborted("Failed to set data for '" + box.RegistryKey + "'");
             break;
         default: break;

@@ -55,6 +55,9 @@ public:
     // its value exactly as it is, whatever the value holds: one the box
     // cannot show (another number, type or length) is never rewritten.
     ui::CheckState StartState = ui::CheckState::Grayed;
+    // Its key could be opened when the value was read: a key that was
+    // there then and cannot be opened now stops a save.
+    bool KeyFound = false;
 
 private:
     TSClickState& clicks_;

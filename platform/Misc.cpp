@@ -7,13 +7,20 @@ namespace {
 std::uint16_t ResultOf(RegStatus status) {
     switch (status) {
         case RegStatus::Ok: return kDone;
-        case RegStatus::Failed: return kValueFailed;
+        case RegStatus::Failed:
+        case RegStatus::Missing: return kValueFailed;
         case RegStatus::NoKey: break;
     }
     return kKeyFailed;
 }
 
 }  // namespace
+
+bool ValueGone(IRegistry& reg, const std::string& path, const std::string& name) {
+    RegValue v;
+    RegStatus status = reg.QueryValue(path, name, v);
+    return status == RegStatus::Missing || (status == RegStatus::NoKey && !reg.KeyExists(path));
+}
 
 std::uint16_t WriteDwordValue(IRegistry& reg, const std::string& path, const std::string& name,
                               std::uint16_t value) {

@@ -39,6 +39,10 @@ std::uint16_t ReadTextValue(IRegistry& reg, const std::string& path, const std::
 std::uint16_t WriteTextValue(IRegistry& reg, const std::string& path, const std::string& name,
                              const std::string& text);
 
+// Whether a value is surely not there: the key holds no such value, or the
+// key itself is gone. A value that cannot be read is not gone.
+bool ValueGone(IRegistry& reg, const std::string& path, const std::string& name);
+
 // Asks the shell to open a file with its default action and returns at once.
 // The handle can be waited on; 0 when nothing was started (a text longer than
 // 255 characters is refused rather than cut).

@@ -42,8 +42,9 @@ struct RegValue {
 
 enum class RegStatus {
     Ok,
-    Failed,  // the key was opened but the value could not be read or written
-    NoKey,   // the key could not be opened
+    Failed,   // the key was opened but the value could not be read or written
+    NoKey,    // the key could not be opened
+    Missing,  // the key was opened and holds no value of that name
 };
 
 // The registry under HKEY_LOCAL_MACHINE. Paths carry no leading backslash;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/Misc.h"
+
 namespace kv {
 
 namespace {
@@ -70,6 +72,8 @@ bool SharedRegistry::WriteString(const std::string& name, const std::string& tex
 bool SharedRegistry::DeleteValue(const std::string& name) {
     return reg_.DeleteValue(current_, name) == RegStatus::Ok;
 }
+
+bool SharedRegistry::ValueGone(const std::string& name) { return kv::ValueGone(reg_, current_, name); }
 
 ValueInfo SharedRegistry::GetValueInfo(const std::string& name) {
     RegValue v;

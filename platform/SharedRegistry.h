@@ -48,6 +48,9 @@ public:
     // has; false when it could not.
     bool WriteString(const std::string& name, const std::string& text);
     bool DeleteValue(const std::string& name);
+    // Whether the open key surely holds no such value (one that cannot be
+    // read may still be there).
+    bool ValueGone(const std::string& name);
     ValueInfo GetValueInfo(const std::string& name);
     std::vector<std::string> SubKeyNames();
     bool DeleteKey(const std::string& path);

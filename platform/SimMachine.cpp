@@ -232,6 +232,7 @@ std::vector<std::string> SimSystem::FindFiles(const std::string& pattern) {
     std::size_t slash = full.rfind('\\');
     std::string dir = full.substr(0, slash), mask = full.substr(slash + 1);
     std::vector<std::string> names;
+    if (Faulted("find", full)) return names;
     for (const auto& [path, content] : files) {
         std::size_t s = path.rfind('\\');
         if (path.substr(0, s) == dir && WildMatch(mask.c_str(), path.c_str() + s + 1))
@@ -247,26 +248,30 @@ std::string SimSystem::DecodeAnsiText(const std::string& bytes, unsigned codePag
 std::optional<std::string> SimSystem::ReadFile(const std::string& path) {
     std::string full = FullPath(path);
     auto it = files.find(full);
-    if (it == files.end() || lockedFiles.count(full)) return std::nullopt;
+    if (Faulted("read", full) || it == files.end() || lockedFiles.count(full)) return std::nullopt;
     return it->second;
 }
 
 bool SimSystem::WriteFile(const std::string& path, const std::string& content) {
     std::string full = FullPath(path);
     if (!Writable(full)) return false;
+    if (Faulted("write", full)) {
+        files[full] = content.substr(0, content.size() / 2);
+        return false;
+    }
     files[full] = content;
     return true;
 }
 
 bool SimSystem::RemoveFile(const std::string& path) {
     std::string full = FullPath(path);
-    return Writable(full) && files.erase(full) != 0;
+    return !Faulted("remove", full) && Writable(full) && files.erase(full) != 0;
 }
 
 bool SimSystem::MoveFileOver(const std::string& from, const std::string& to) {
     std::string source = FullPath(from), target = FullPath(to);
     auto it = files.find(source);
-    if (it == files.end() || !Writable(source) || !Writable(target)) return false;
+    if (Faulted("move", source) || it == files.end() || !Writable(source) || !Writable(target)) return false;
     std::string content = it->second;
     files.erase(it);
     files[target] = content;

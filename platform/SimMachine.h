@@ -95,6 +95,9 @@ public:
     // as FullPath gives them.
     std::set<std::string> lockedFiles;
     std::set<std::string> readOnlyFiles;
+    // Counts every file operation; the one it picks fails. A write that
+    // fails leaves the first half of the file, as a disk that fills up does.
+    FaultPlan* faults = nullptr;
     std::set<std::string> instances;
     std::vector<std::string> activated;
     std::map<std::string, std::string> files;
@@ -129,6 +132,9 @@ private:
     bool Writable(const std::string& fullPath) const {
         return !lockedFiles.count(fullPath) && !readOnlyFiles.count(fullPath);
     }
+    bool Faulted(const char* operation, const std::string& path) {
+        return faults && faults->Fails(operation, path);
+    }
 
     // The registry editor's runs and the batch files that have not
     // finished, by handle.
@@ -139,6 +145,14 @@ private:
 };
 
 struct SimMachine {
+    SimMachine() {
+        registry.faults = &faults;
+        system.faults = &faults;
+    }
+    SimMachine(const SimMachine&) = delete;
+    SimMachine& operator=(const SimMachine&) = delete;
+
+    FaultPlan faults;
     SimRegistry registry;
     SimAtiAdapter display{registry};
     SimSystem system{registry};

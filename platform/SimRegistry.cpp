@@ -63,7 +63,7 @@ SimRegistry::Key* SimRegistry::FindKey(const std::string& path) {
     return k;
 }
 
-bool SimRegistry::KeyExists(const std::string& path) { return FindKey(path) != nullptr; }
+bool SimRegistry::KeyExists(const std::string& path) { return !Faulted(path) && FindKey(path) != nullptr; }
 
 bool SimRegistry::CreateKey(const std::string& path) {
     if (Refused(Op::CreateKey, path, "")) return false;
@@ -106,7 +106,7 @@ RegStatus SimRegistry::QueryValue(const std::string& path, const std::string& na
             return RegStatus::Ok;
         }
     }
-    return RegStatus::Failed;
+    return RegStatus::Missing;
 }
 
 RegStatus SimRegistry::SetValue(const std::string& path, const std::string& name, const RegValue& value) {
@@ -130,7 +130,7 @@ RegStatus SimRegistry::DeleteValue(const std::string& path, const std::string& n
     if (Refused(Op::Delete, path, name)) return RegStatus::Failed;
     auto it = std::find_if(k->values.begin(), k->values.end(),
                            [&](const auto& p) { return SameNoCase(p.first, name); });
-    if (it == k->values.end()) return RegStatus::Failed;
+    if (it == k->values.end()) return RegStatus::Missing;
     k->values.erase(it);
     ++changes_;
     return RegStatus::Ok;
@@ -138,6 +138,7 @@ RegStatus SimRegistry::DeleteValue(const std::string& path, const std::string& n
 
 std::vector<std::string> SimRegistry::SubKeyNames(const std::string& path) {
     std::vector<std::string> names;
+    if (Faulted(path)) return names;
     if (Key* k = FindKey(path))
         for (auto& [n, sub] : k->subkeys) names.push_back(sub->name);
     return names;
@@ -145,6 +146,7 @@ std::vector<std::string> SimRegistry::SubKeyNames(const std::string& path) {
 
 std::vector<std::string> SimRegistry::ValueNames(const std::string& path) {
     std::vector<std::string> names;
+    if (Faulted(path)) return names;
     if (Key* k = FindKey(path))
         for (auto& [n, v] : k->values) names.push_back(n);
     return names;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/SimFaults.h"
 
 namespace kv {
 
@@ -57,11 +58,16 @@ public:
     // branch's deletion asks for each of its keys).
     enum class Op { CreateKey, DeleteKey, Query, Set, Delete };
     std::function<bool(Op, const std::string& path, const std::string& name)> refuse;
+    // Counts every operation through the interface, reads included; the
+    // one it picks fails (a list of names comes back empty).
+    FaultPlan* faults = nullptr;
 
 private:
-    bool Refused(Op op, const std::string& path, const std::string& name) const {
-        return refuse && refuse(op, path, name);
+    bool Refused(Op op, const std::string& path, const std::string& name) {
+        bool faulted = Faulted(path + (name.empty() ? "" : "\\" + name));
+        return faulted || (refuse && refuse(op, path, name));
     }
+    bool Faulted(const std::string& what) { return faults && faults->Fails("registry", what); }
 
     std::unique_ptr<Key> root_;
     unsigned long changes_ = 0;

@@ -23,9 +23,8 @@ inline Bytes Join(std::initializer_list<Bytes> parts) {
     return out;
 }
 
-class MainWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override { m.Boot(); }
+// A machine and the program's runs on it; a test may hold several.
+struct MainWindowDriver {
     // A new run of the program; the one before has ended.
     TForm1& Start() {
         form.reset();
@@ -58,12 +57,34 @@ protected:
         return -1;
     }
     int Ok() { return Click("OK"); }
+    // Chooses a menu item; the exit code as Click gives it.
+    int Menu(const std::string& item) {
+        try {
+            form->RunCommand([&] { form->FindMenuItem(item)->onClick(); });
+        } catch (const ProgramEnded& e) {
+            return e.exitCode;
+        }
+        return -1;
+    }
+    // The open window of that name the main window opened last.
+    template <class T = ui::Form>
+    T* Open(const std::string& name) {
+        T* found = nullptr;
+        for (auto& d : form->dialogs)
+            if (d->name == name && !d->closed) found = static_cast<T*>(d.get());
+        return found;
+    }
     const RegValue* List() { return m.registry.Find(kDeviceKey, "DALRestrictedModesBCD"); }
     std::string File(const std::string& name) {
         return m.system.ReadFile(std::string(kInstallDir) + "\\" + name).value_or("");
     }
     TestMachine m;
     std::unique_ptr<TForm1> form;
+};
+
+class MainWindowTest : public ::testing::Test, public MainWindowDriver {
+protected:
+    void SetUp() override { m.Boot(); }
 };
 
 }  // namespace kv::test

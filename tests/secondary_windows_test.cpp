@@ -18,21 +18,6 @@ using test::kDeviceKey;
 
 class SecondaryWindows : public test::MainWindowTest {
 protected:
-    template <class T>
-    T* Open(const std::string& name) {
-        T* found = nullptr;
-        for (auto& d : form->dialogs)
-            if (d->name == name && !d->closed) found = static_cast<T*>(d.get());
-        return found;
-    }
-    int Menu(const std::string& item) {
-        try {
-            form->RunCommand([&] { form->FindMenuItem(item)->onClick(); });
-        } catch (const ProgramEnded& e) {
-            return e.exitCode;
-        }
-        return -1;
-    }
     // Add in the list dialog with the four fields typed, and the editor's OK.
     void AddResolution(TNonStRes& list, const std::string& w, const std::string& h, const std::string& bpp,
                        const std::string& hz) {

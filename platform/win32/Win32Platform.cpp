@@ -72,8 +72,9 @@ RegStatus Win32Registry::QueryValue(const std::string& path, const std::string& 
     if (!key) return RegStatus::NoKey;
     std::wstring wname = Wide(name);
     DWORD type = 0, size = 0;
-    if (RegQueryValueExW(key.get(), wname.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-        return RegStatus::Failed;
+    LONG first = RegQueryValueExW(key.get(), wname.c_str(), nullptr, &type, nullptr, &size);
+    if (first == ERROR_FILE_NOT_FOUND) return RegStatus::Missing;
+    if (first != ERROR_SUCCESS) return RegStatus::Failed;
     std::vector<BYTE> data(size);
     if (RegQueryValueExW(key.get(), wname.c_str(), nullptr, &type, data.data(), &size) != ERROR_SUCCESS)
         return RegStatus::Failed;
@@ -107,7 +108,9 @@ RegStatus Win32Registry::SetValue(const std::string& path, const std::string& na
 RegStatus Win32Registry::DeleteValue(const std::string& path, const std::string& name) {
     Key key(path, KEY_SET_VALUE);
     if (!key) return RegStatus::NoKey;
-    return RegDeleteValueW(key.get(), Wide(name).c_str()) == ERROR_SUCCESS ? RegStatus::Ok : RegStatus::Failed;
+    LONG result = RegDeleteValueW(key.get(), Wide(name).c_str());
+    if (result == ERROR_FILE_NOT_FOUND) return RegStatus::Missing;
+    return result == ERROR_SUCCESS ? RegStatus::Ok : RegStatus::Failed;
 }
 
 std::vector<std::string> Win32Registry::SubKeyNames(const std::string& path) {

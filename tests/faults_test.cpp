@@ -1,0 +1,320 @@
+// Every command that writes the driver's settings, run once for each of the
+// machine's registry and file operations failing in turn (the registry
+// editor's included). Whichever one fails, the registry ends as the command
+// meant it, or the user is told; and Restore Registry in the next run puts
+// the driver's key back as it was before the change.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "MainWindowTest.h"
+#include "maintenance/uRegClean.h"
+#include "modes/CheckModes.h"
+#include "nonstd/NonStdRes.h"
+#include "nonstd/TNonStdResAdd.h"
+#include "platform/DriverValues.h"
+#include "platform/RegFile.h"
+#include "platform/Settings.h"
+
+namespace kv {
+namespace {
+
+using test::kDeviceKey;
+
+bool IsText(std::uint32_t type) { return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz; }
+
+// A branch as text: keys in order, values by name, texts without their
+// terminating zeros (the registry editor may add one).
+void Dump(const SimRegistry::Key& key, const std::string& path, std::ostringstream& out) {
+    out << "[" << path << "]\n";
+    std::vector<std::string> lines;
+    for (const auto& [name, value] : key.values) {
+        // Kelvane's own bookkeeping; only what decides a pending check counts.
+        if (SameNoCase(path, kProductSettingsKey) && name != "BackupBeforeChange") continue;
+        Bytes data = value.data;
+        if (IsText(value.type))
+            while (!data.empty() && data.back() == 0) data.pop_back();
+        std::string line = name + "=" + std::to_string(value.type) + ":";
+        for (std::uint8_t b : data) line += std::to_string(b) + ",";
+        std::transform(line.begin(), line.begin() + static_cast<long>(name.size()), line.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        lines.push_back(line);
+    }
+    std::sort(lines.begin(), lines.end());
+    for (const std::string& line : lines) out << line << "\n";
+    for (const auto& [ignored, sub] : key.subkeys) Dump(*sub, path.empty() ? sub->name : path + "\\" + sub->name, out);
+}
+
+std::string State(SimRegistry& reg, const std::string& branch = "") {
+    std::ostringstream out;
+    if (const SimRegistry::Key* key = reg.FindKey(branch)) Dump(*key, branch, out);
+    // The fallback's record matters only while a check is pending.
+    if (branch.empty() && !reg.Find(kRunOnceKey, kRunOnceValue)) {
+        std::string text = out.str();
+        std::size_t at = text.find("\nbackupbeforechange=");
+        if (at != std::string::npos) text.erase(at, text.find('\n', at + 1) - at);
+        return text;
+    }
+    return out.str();
+}
+
+// The lines of one state the other lacks, each way, for a failure's message.
+std::string Difference(const std::string& got, const std::string& want) {
+    auto lines = [](const std::string& text) {
+        std::multiset<std::string> all;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);) all.insert(line);
+        return all;
+    };
+    std::multiset<std::string> a = lines(got), b = lines(want);
+    std::string out;
+    for (const std::string& l : a)
+        if (!b.count(l)) out += "  + " + l + "\n";
+    for (const std::string& l : b)
+        if (!a.count(l)) out += "  - " + l + "\n";
+    return out;
+}
+
+// One program session on its own machine, as the walk needs a fresh one for
+// every operation that fails.
+struct Session : test::MainWindowDriver {
+    std::string origin;  // the driver's key Restore Registry should bring back
+    std::set<std::string> shownTexts;
+
+    void MarkOrigin() { origin = State(m.registry, kDeviceKey); }
+    // Clicks a dialog's button; a program that ends is no failure here.
+    void Press(ui::Form* dialog, const std::string& button) {
+        if (!dialog) return;
+        try {
+            form->RunCommand([&] { (*dialog)[button].UserClick(); });
+        } catch (const ProgramEnded&) {
+        }
+    }
+    void AddResolution(const std::string& w, const std::string& h) {
+        Menu("Resolutions1");
+        TNonStRes* list = Open<TNonStRes>("TNonStRes");
+        ASSERT_TRUE(list);
+        (*list)["bAdd"].UserClick();
+        ASSERT_TRUE(list->editor);
+        TNonStResAdd& e = *list->editor;
+        e["eWidth"].text = w;
+        e["eHeight"].text = h;
+        e["bOK"].UserClick();
+    }
+    // A resolution added and the list's OK: a write early in a run.
+    void SaveResolution(const std::string& w, const std::string& h) {
+        AddResolution(w, h);
+        Press(Open<TNonStRes>("TNonStRes"), "bOK");
+    }
+    void TellsSince(std::size_t first) {
+        for (std::size_t i = first; i < m.system.shown.size(); ++i) shownTexts.insert(m.system.shown[i].text);
+    }
+};
+
+struct Scenario {
+    const char* name;
+    std::function<void(Session&)> prepare;  // runs without faults; marks the origin
+    std::function<void(Session&)> command;  // runs with one operation failing
+};
+
+// What a run of the command under one fault left.
+struct Outcome {
+    std::string state;
+    std::set<std::string> told;
+    unsigned long operations = 0;
+    std::string failed;
+};
+
+Outcome RunCommand(Session& s, const Scenario& sc, unsigned long failAt) {
+    std::size_t firstBox = s.m.system.shown.size();
+    s.m.faults = FaultPlan{};
+    s.m.faults.failAt = failAt;
+    try {
+        sc.command(s);
+    } catch (const ProgramEnded&) {
+    }
+    Outcome out{State(s.m.registry), {}, s.m.faults.count, s.m.faults.failed};
+    s.m.faults.failAt = 0;
+    s.TellsSince(firstBox);
+    out.told = s.shownTexts;
+    return out;
+}
+
+// Restore Registry in a new run, after a restart whose pending check the
+// user has no part in here.
+std::string RestoredKey(Session& s) {
+    s.m.Boot();
+    s.m.TakeRunOnceCommands();
+    s.m.system.commandLine = "\"C:\\Kelvane\\Kelvane.exe\"";
+    s.Start();
+    s.Click("bRestore");
+    return State(s.m.registry, kDeviceKey);
+}
+
+void Walk(const Scenario& sc) {
+    auto reference = std::make_unique<Session>();
+    sc.prepare(*reference);
+    ASSERT_FALSE(reference->origin.empty()) << sc.name;
+    std::string before = State(reference->m.registry);
+    Outcome intended = RunCommand(*reference, sc, 0);
+    ASSERT_NE(intended.state, before) << sc.name << " changes nothing";
+    std::string restored = RestoredKey(*reference);
+    ASSERT_EQ(restored, reference->origin) << sc.name << ": Restore without a fault\n"
+                                           << Difference(restored, reference->origin);
+
+    for (unsigned long k = 1; k <= intended.operations; ++k) {
+        auto s = std::make_unique<Session>();
+        sc.prepare(*s);
+        Outcome o = RunCommand(*s, sc, k);
+        bool told = std::any_of(o.told.begin(), o.told.end(),
+                                [&](const std::string& t) { return !intended.told.count(t); });
+        std::string where = std::string(sc.name) + ", operation " + std::to_string(k) + " failing: " + o.failed;
+        EXPECT_TRUE(o.state == intended.state || told) << where << ", nothing told\n"
+                                                       << Difference(o.state, intended.state);
+        std::string restored = RestoredKey(*s);
+        EXPECT_EQ(restored, s->origin) << where << ", Restore left\n" << Difference(restored, s->origin);
+    }
+}
+
+const Bytes kHarmfulList = test::Rec(640, 480, 0, 60);
+
+const Scenario kScenarios[] = {
+    {"OK",
+     [](Session& s) {
+         s.MarkOrigin();
+         s.Start();
+         s.SetRate("640x480", "75");
+         (*s.form)["tcbTilling"].UserClick();
+     },
+     [](Session& s) { s.Ok(); }},
+    {"List OK",
+     [](Session& s) {
+         s.MarkOrigin();
+         s.Start();
+         s.AddResolution("1280", "1024");
+     },
+     [](Session& s) { s.Press(s.Open<TNonStRes>("TNonStRes"), "bOK"); }},
+    {"Fix&Restart",
+     [](Session& s) {
+         s.m.registry.SetDword(kDeviceKey, kNativeModesValue, 2);
+         s.m.registry.SetBinary(kDeviceKey, kRestrictedListNames[0], kHarmfulList);
+         s.m.Boot();
+         s.MarkOrigin();
+         s.Start();
+     },
+     [](Session& s) { s.Press(s.Open<ui::Form>("TfFirstRun"), "bFix"); }},
+    {"Restore",
+     [](Session& s) {
+         s.MarkOrigin();
+         s.Start();
+         s.SetRate("640x480", "75");
+         s.Ok();
+         s.Start();
+     },
+     [](Session& s) { s.Click("bRestore"); }},
+    {"Cancel",
+     [](Session& s) {
+         s.MarkOrigin();
+         s.Start();
+         s.SaveResolution("1280", "1024");
+     },
+     [](Session& s) { s.Click("Cancel"); }},
+    {"the mode check's fallback",
+     [](Session& s) {
+         s.MarkOrigin();
+         s.Start();
+         s.SetRate("1024x768", "85");
+         s.m.system.answers = {kIdYes};
+         s.Ok();
+         s.m.Boot();
+         s.m.TakeRunOnceCommands();
+         s.m.system.commandLine = "\"C:\\Kelvane\\Kelvane.exe\" /CHECK";
+     },
+     [](Session& s) {
+         s.Start();
+         if (!s.form->modeCheck) return;
+         TForm5& check = *s.form->modeCheck;
+         s.form->RunCommand([&] {
+             for (int i = 0; i < 30; ++i) check.Timer1Timer();
+         });
+     }},
+    {"the adapter dialog's OK",
+     [](Session& s) {
+         s.MarkOrigin();
+         s.Start();
+         s.Menu("Adapter1");
+         if (ui::Form* adapters = s.Open<ui::Form>("TForm4")) (*adapters)["cbIgnoreMC"].UserClick();
+     },
+     [](Session& s) { s.Press(s.Open<ui::Form>("TForm4"), "bOK"); }},
+    {"Uninstall",
+     [](Session& s) {
+         s.MarkOrigin();
+         s.Start();
+         s.SaveResolution("1280", "1024");
+         s.m.system.answers = {kIdYes};
+     },
+     [](Session& s) { s.Menu("Uninstall1"); }},
+};
+
+class FaultWalk : public ::testing::TestWithParam<int> {};
+
+TEST_P(FaultWalk, EveryFailingOperationLeavesTheChangeWholeOrToldAndRestoreUndoesIt) {
+    Walk(kScenarios[GetParam()]);
+}
+
+INSTANTIATE_TEST_SUITE_P(WritingCommands, FaultWalk, ::testing::Range(0, static_cast<int>(std::size(kScenarios))),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             std::string name = kScenarios[info.param].name;
+                             name.erase(std::remove_if(name.begin(), name.end(),
+                                                       [](unsigned char c) { return !std::isalnum(c); }),
+                                        name.end());
+                             return name;
+                         });
+
+// The registry clean deletes whole branches, each exported first: whichever
+// operation fails, every branch ends whole or is named in the report, and
+// the exports put every deleted one back.
+TEST(FaultWalkClean, EveryBranchEndsWholeOrNamedAndItsExportPutsItBack) {
+    auto open = [](Session& s) -> TFRegClean* {
+        s.Start();
+        s.Menu("CleanRegistry1");
+        return s.Open<TFRegClean>("TFRegClean");
+    };
+    auto reference = std::make_unique<Session>();
+    TFRegClean* clean = open(*reference);
+    ASSERT_TRUE(clean);
+    std::vector<std::string> branches = clean->Branches;
+    ASSERT_GE(branches.size(), 2u);
+    std::string before = State(reference->m.registry);
+    RunCommand(*reference, {"Clean", nullptr, [&](Session& s) { s.Press(clean, "bOK"); }}, 0);
+    unsigned long operations = reference->m.faults.count;
+    ASSERT_NE(State(reference->m.registry), before);
+
+    for (unsigned long k = 1; k <= operations; ++k) {
+        auto s = std::make_unique<Session>();
+        TFRegClean* dialog = open(*s);
+        ASSERT_TRUE(dialog);
+        std::map<std::string, std::string> whole;
+        for (const std::string& b : branches) whole[b] = State(s->m.registry, b);
+        std::size_t firstBox = s->m.system.shown.size();
+        Outcome o = RunCommand(*s, {"Clean", nullptr, [&](Session& r) { r.Press(dialog, "bOK"); }}, k);
+        std::string where = "operation " + std::to_string(k) + " failing: " + o.failed;
+        ASSERT_EQ(s->m.system.shown.size(), firstBox + 1) << where << ": the report";
+        const std::string& report = s->m.system.shown.back().text;
+        for (const std::string& b : branches) {
+            bool changed = State(s->m.registry, b) != whole[b];
+            EXPECT_TRUE(!changed || report.find(b + "\n") != std::string::npos) << where << ": " << b << " unnamed";
+        }
+
+        for (const auto& [path, content] : s->m.system.files)
+            if (path.rfind("c:\\kelvane\\clean_", 0) == 0) ImportRegFile(s->m.registry, content);
+        for (const std::string& b : branches) EXPECT_EQ(State(s->m.registry, b), whole[b]) << where << ": " << b;
+    }
+}
+
+}  // namespace
+}  // namespace kv
