@@ -238,6 +238,23 @@ TEST_F(Safety, TheFallbackImportsTheBackupItsChangeWasMadeFrom) {
     EXPECT_EQ(m.system.restartRequests, 0) << "no restart into the changed state";
 }
 
+TEST_F(Safety, ACheckThatCouldNotRunIsSaidBeforeTheRestart) {
+    // The program could not note where it lives: Windows would not find
+    // it at logon.
+    m.registry.DeleteValue(kProductSettingsKey, "InstallDir");
+    m.registry.refuse = [](SimRegistry::Op op, const std::string&, const std::string& name) {
+        return op == SimRegistry::Op::Set && name == "InstallDir";
+    };
+    Start();
+    SetRate("640x480", "75");
+    m.system.shown.clear();
+    m.system.answers = {kIdOk, kIdNo};
+    EXPECT_EQ(Ok(), 0);
+    ASSERT_EQ(m.system.shown.size(), 2u);
+    EXPECT_EQ(m.system.shown[0].text, kCheckNotArrangedText);
+    EXPECT_EQ(m.registry.Find(kRunOnceKey, kRunOnceValue), nullptr) << "no entry Windows cannot run";
+}
+
 // ---- the check after the restart cannot be dismissed ----
 
 TEST_F(Safety, TheCheckCannotBeClosedAndTheMainWindowWaitsForIt) {
