@@ -191,6 +191,14 @@ const Scenario kScenarios[] = {
          (*s.form)["tcbTilling"].UserClick();
      },
      [](Session& s) { s.Ok(); }},
+    {"a whole run ending in OK",
+     [](Session& s) { s.MarkOrigin(); },
+     [](Session& s) {
+         s.Start();
+         if (!s.form->StartupComplete) return;
+         s.SetRate("640x480", "75");
+         s.Ok();
+     }},
     {"List OK",
      [](Session& s) {
          s.MarkOrigin();
