@@ -380,7 +380,9 @@ void TForm1::BuildModeTable(const ListBuffer& firstList, std::size_t firstLength
     for (std::size_t i = 1; i < std::size(kRestrictedListNames); ++i) {
         ListBuffer buffer = EmptyListBuffer();
         std::size_t length = ReadListValue(kRestrictedListNames[i], buffer);
-        CollectKeptRecords(modes, DecodeList(buffer, length, &modes.KeptRawRecords), true);
+        std::vector<Bytes> raw;
+        CollectKeptRecords(modes, DecodeList(buffer, length, &raw), true);
+        KeepRawRecords(modes.KeptRawRecords, raw);
     }
 }
 

@@ -132,7 +132,7 @@ void TNonStRes::LoadValue(SharedRegistry& shared, std::size_t index, std::vector
         }
         MergeStoredEntry({r.width, r.height, static_cast<std::uint8_t>(r.rate), static_cast<std::uint8_t>(r.depth)});
     }
-    keptRecords_.insert(keptRecords_.end(), notModes.begin(), notModes.end());
+    KeepRawRecords(keptRecords_, notModes);
 }
 
 void TNonStRes::MergeStoredEntry(const NonStdEntry& e) {

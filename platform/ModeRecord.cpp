@@ -37,6 +37,17 @@ ListBuffer EmptyListBuffer() {
     return b;
 }
 
+void KeepRawRecords(std::vector<Bytes>& kept, const std::vector<Bytes>& raw) {
+    bool haveShort = std::any_of(kept.begin(), kept.end(), [](const Bytes& r) { return r.size() < 8; });
+    for (const Bytes& r : raw) {
+        if (r.size() < 8) {
+            if (haveShort) continue;
+            haveShort = true;
+        }
+        kept.push_back(r);
+    }
+}
+
 std::vector<ModeEntry> DecodeList(const ListBuffer& buffer, std::size_t length, std::vector<Bytes>* raw) {
     length = std::min(length, buffer.size());
     std::vector<ModeEntry> records;

@@ -37,6 +37,12 @@ BcdModeRecord EncodeModeRecord(const ModeEntry& entry);
 std::vector<ModeEntry> DecodeList(const ListBuffer& buffer, std::size_t length = kListBufferSize,
                                   std::vector<Bytes>* raw = nullptr);
 ListBuffer EmptyListBuffer();
+// Adds the records of one more list value that are no mode (as DecodeList
+// gives them) to those kept from the values before it, all to be written
+// into one value. Only the first short record is kept: the driver reads no
+// record cut short, but two written one after the other would join into a
+// whole record that it reads.
+void KeepRawRecords(std::vector<Bytes>& kept, const std::vector<Bytes>& raw);
 // One field of a record: two bytes of BCD digits, most significant first.
 std::uint16_t DecodeBcdField(const std::uint8_t* field);
 

@@ -267,6 +267,16 @@ TEST_F(NonStd, RecordsTheListCannotShowAreWrittenBackByteForByteAfterTheEntries)
                                       Rec(1024, 768, 300, 0), noBcd, Rec(0, 600, 0, 60), cutShort}));
 }
 
+// Written one after the other, the cut ends of two values would make an
+// extra 1280 x 1024 the user never added.
+TEST_F(NonStd, ShortRecordsOfTwoValuesAreNotJoinedIntoAnEntry) {
+    m.registry.SetBinary(kDeviceKey, kNames[0], Join({Rec(800, 600, 0, 0), Bytes{0x12, 0x80}}));
+    m.registry.SetBinary(kDeviceKey, kNames[2], Bytes{0x10, 0x24, 0x00, 0x00, 0x00, 0x00});
+    Open();
+    Click("bOK");
+    EXPECT_EQ(Value(kNames[0]), Join({Rec(800, 600, 0, 0), Bytes{0x12, 0x80}}));
+}
+
 TEST_F(NonStd, AnUnreadableValueIsNamedOnceAndLeftAlone) {
     m.registry.SetBinary(kDeviceKey, kNames[0], Rec(800, 600, 0, 0));
     m.registry.SetDword(kDeviceKey, kNames[2], 5);

@@ -405,6 +405,20 @@ TEST_F(Safety, ListRecordsThatAreNoValidModeComeBackByteForByte) {
     EXPECT_TRUE(g.modes.RestrictedRates.empty());
 }
 
+// Two values that each end in a record cut short: the driver reads neither,
+// but written one after the other they would join into a whole record, here
+// a restriction of 1024x768 at 60 Hz that nobody chose.
+TEST_F(Safety, ShortRecordsOfTwoListsAreNotJoinedIntoOneTheDriverReads) {
+    m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD", Join({Rec(0, 0, 0, 85), Bytes{0x10, 0x24}}));
+    m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD1",
+                         Join({Rec(0, 0, 0, 43), Bytes{0x07, 0x68, 0x00, 0x00, 0x00, 0x60}}));
+    m.Boot();
+    Start();
+    EXPECT_EQ(Ok(), 0);
+    EXPECT_EQ(List()->data, Join({Rec(0, 0, 0, 85), Rec(0, 0, 0, 43), Bytes{0x10, 0x24}}))
+        << "the first short record stays, last";
+}
+
 TEST_F(Safety, AnAnisotropyValueTheControlsCannotShowIsLeftAlone) {
     std::string ddhal = std::string(kDeviceKey) + "\\ddhal";
     std::string tooLong(300, '8');
