@@ -352,14 +352,19 @@ struct Reader {
     }
 
     // Hex data may go on over the following lines while a line ends in a
-    // backslash; blank and comment lines in between are passed over.
+    // backslash; blank and comment lines in between are passed over. Each
+    // line is cut on its own, so a value of many lines is read in time that
+    // grows with its length, not with its square.
     std::string HexText(std::size_t& index, const std::string& first) {
-        std::string data = first;
+        std::string data;
+        std::string piece = first;
         for (;;) {
-            data = data.substr(0, data.find(';'));
-            while (!data.empty() && IsBlank(data.back())) data.pop_back();
-            if (data.empty() || data.back() != '\\') return data;
-            data.pop_back();
+            piece.resize(std::min(piece.find(';'), piece.size()));
+            while (!piece.empty() && IsBlank(piece.back())) piece.pop_back();
+            bool continued = !piece.empty() && piece.back() == '\\';
+            if (continued) piece.pop_back();
+            data += piece;
+            if (!continued) return data;
             std::size_t next = index + 1;
             while (next < lines.size()) {
                 std::string t = TrimLeft(lines[next]);
@@ -368,7 +373,7 @@ struct Reader {
             }
             if (next >= lines.size()) return data;
             index = next;
-            data += TrimLeft(lines[index]);
+            piece = TrimLeft(lines[index]);
         }
     }
 
