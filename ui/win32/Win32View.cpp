@@ -16,6 +16,12 @@ std::vector<Win32View*> Win32View::views_;
 namespace {
 
 constexpr int kFirstControlId = 1000;
+// What waits for the window's first paint, controls and all: the first
+// paint's actions, then the controls of the pages not shown yet. A timer's
+// message comes only when no paint waits. (The form's own timers are
+// numbered from 1.)
+constexpr UINT_PTR kFirstPaintTimer = 0x4B56;
+constexpr UINT_PTR kHiddenPagesTimer = 0x4B57;
 constexpr int kComboListHeight = 200;
 // Room beyond a text's last character: some renderers (Wine's among them,
 // with large fonts) draw a few pixels, up to about 3 %, past the width they
@@ -57,6 +63,7 @@ Win32View::Win32View(ui::Form& form, CommandRunner runner) : form_(form), runner
 Win32View::~Win32View() {
     views_.erase(std::remove(views_.begin(), views_.end(), this), views_.end());
     if (hwnd_) DestroyWindow(hwnd_);
+    if (measureDc_) DeleteDC(measureDc_);
     for (HFONT f : extraFonts_) DeleteObject(f);
     if (font_) DeleteObject(font_);
 }
@@ -113,13 +120,21 @@ HWND Win32View::Create(HWND owner, HICON icon) {
         items_[i].control = form_.controls[i].get();
         items_[i].id = id++;
     }
+    // Containers lie beneath the controls they hold: the controls in their
+    // order, then the containers in theirs. The keyboard follows it.
+    int place = 0;
+    for (bool containers : {false, true})
+        for (Item& item : items_)
+            if (IsContainer(item.control->kind) == containers) item.zOrder = place++;
+    // The controls of a page not shown are made when it is first shown, or
+    // once the window has been painted: under Wine, making a control takes
+    // nearly as long as painting it, and the window's start waited for the
+    // pages nobody sees yet.
+    for (bool containers : {true, false})
+        for (Item& item : items_)
+            if (IsContainer(item.control->kind) == containers && !OnHiddenPage(*item.control)) CreateControl(item);
     for (Item& item : items_)
-        if (IsContainer(item.control->kind)) CreateControl(item);
-    for (Item& item : items_)
-        if (!IsContainer(item.control->kind)) CreateControl(item);
-    // Containers lie beneath the controls they hold.
-    for (Item& item : items_)
-        if (IsContainer(item.control->kind))
+        if (item.hwnd && IsContainer(item.control->kind))
             SetWindowPos(item.hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     for (std::size_t i = 0; i < form_.timers.size(); ++i)
         if (form_.timers[i].enabled) SetTimer(hwnd_, i + 1, form_.timers[i].intervalMs, nullptr);
@@ -258,6 +273,25 @@ void Win32View::CreateControl(Item& item) {
     SyncHint(item);
 }
 
+// Whether the control is a page not shown or lies on one: a hidden group
+// box or tab control, or one inside such.
+bool Win32View::OnHiddenPage(const ui::Control& c) {
+    auto container = [this](const ui::Control& of) { return of.parent.empty() ? nullptr : form_.Find(of.parent); };
+    for (const ui::Control* page = IsContainer(c.kind) ? &c : container(c); page; page = container(*page))
+        if (!page->visible) return true;
+    return false;
+}
+
+// Makes a control of a page shown late in the place among the others it
+// would have had if made with them.
+void Win32View::CreateInPlace(Item& item) {
+    CreateControl(item);
+    const Item* above = nullptr;
+    for (const Item& other : items_)
+        if (other.hwnd && other.zOrder < item.zOrder && (!above || other.zOrder > above->zOrder)) above = &other;
+    SetWindowPos(item.hwnd, above ? above->hwnd : HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
 // A language may bring other hints: the tooltip takes the text anew.
 void Win32View::SyncHint(Item& item) {
     const ui::Control& c = *item.control;
@@ -339,7 +373,10 @@ void Win32View::Sync() {
     }
     SyncMenu();
 
+    for (Item& item : items_)
+        if (!item.hwnd && !OnHiddenPage(*item.control)) CreateInPlace(item);
     for (Item& item : items_) {
+        if (!item.hwnd) continue;
         ui::Control& c = *item.control;
         Shadow& last = item.last;
         SyncPlace(item);
@@ -497,14 +534,17 @@ LRESULT CALLBACK Win32View::CheckListProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
 }
 
 // The width of one line of a control's text in its font, as it lays it out.
+// One memory DC of the screen measures every line: a font measures the same
+// on it as on the control's own DC, which would be taken for each line.
 int Win32View::MeasureLine(const Item& item, const std::wstring& line) {
     RECT measured{0, 0, 0, 0};
-    if (HDC dc = GetDC(item.hwnd)) {
-        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(item.hwnd, WM_GETFONT, 0, 0)));
+    if (!measureDc_) measureDc_ = CreateCompatibleDC(nullptr);
+    if (measureDc_) {
+        HGDIOBJ old =
+            SelectObject(measureDc_, reinterpret_cast<HFONT>(SendMessageW(item.hwnd, WM_GETFONT, 0, 0)));
         UINT flags = DT_CALCRECT | DT_SINGLELINE | (item.control->showAccel ? 0 : DT_NOPREFIX);
-        DrawTextW(dc, line.c_str(), static_cast<int>(line.size()), &measured, flags);
-        SelectObject(dc, old);
-        ReleaseDC(item.hwnd, dc);
+        DrawTextW(measureDc_, line.c_str(), static_cast<int>(line.size()), &measured, flags);
+        SelectObject(measureDc_, old);
     }
     return measured.right;
 }
@@ -666,6 +706,18 @@ LRESULT Win32View::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
         }
         case WM_TIMER: {
+            if (wp == kFirstPaintTimer) {
+                KillTimer(hwnd_, wp);
+                Run(form_.onPaint);
+                return 0;
+            }
+            if (wp == kHiddenPagesTimer) {
+                KillTimer(hwnd_, wp);
+                for (Item& item : items_)
+                    if (!item.hwnd) CreateInPlace(item);
+                Sync();
+                return 0;
+            }
             std::size_t index = wp - 1;
             if (index < form_.timers.size() && form_.timers[index].enabled) Run(form_.timers[index].onTimer);
             return 0;
@@ -675,7 +727,14 @@ LRESULT Win32View::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             BeginPaint(hwnd_, &ps);
             EndPaint(hwnd_, &ps);
             // The first paint's actions may open message boxes and windows,
-            // so they run once this paint is over.
+            // so they run once the window and its controls are painted.
+            if (!painted_) {
+                painted_ = true;
+                if (form_.onPaint) SetTimer(hwnd_, kFirstPaintTimer, 0, nullptr);
+                if (std::any_of(items_.begin(), items_.end(), [](const Item& item) { return !item.hwnd; }))
+                    SetTimer(hwnd_, kHiddenPagesTimer, 0, nullptr);
+                return 0;
+            }
             Run(form_.onPaint);
             return 0;
         }

@@ -48,6 +48,7 @@ private:
         HWND hwnd = nullptr;
         int id = 0;
         Shadow last;
+        int zOrder = 0;           // place among the window's controls, from the top
         RECT place{};            // the design rectangle at the system's DPI
         bool flushRight = false;  // a one-line label whose text ends at its right edge
         bool wrapped = false;     // a left-aligned label over several lines
@@ -63,6 +64,8 @@ private:
     void ToggleCheck(HWND list, int index);
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
     void CreateControl(Item& item);
+    bool OnHiddenPage(const ui::Control& c);
+    void CreateInPlace(Item& item);
     void CreateMenu();
     void Sync();
     void SyncMenu();
@@ -83,7 +86,9 @@ private:
     int dpi_ = 96;  // the system's, by which the design is scaled
     HWND tooltip_ = nullptr;
     HWND modalOwner_ = nullptr;  // disabled while this modal window is open
+    bool painted_ = false;       // the first paint has come
     HFONT font_ = nullptr;
+    HDC measureDc_ = nullptr;  // where captions are measured
     std::vector<HFONT> extraFonts_;
     std::vector<Item> items_;
     std::string lastCaption_;
