@@ -35,3 +35,14 @@ add_subdirectory(help)
 
 # Stand-ins for system tools that Wine lacks or that the tests observe.
 add_subdirectory(tests/e2e/standins)
+
+# The start-up measurement of scripts/bench.sh: an empty window with
+# Kelvane's manifest as the yardstick, and the probe that times both.
+add_executable(emptywindow WIN32 tests/bench/emptywindow.cpp tests/bench/emptywindow.rc)
+target_include_directories(emptywindow PRIVATE ${CMAKE_SOURCE_DIR}/res)
+target_compile_definitions(emptywindow PRIVATE ${KELVANE_WIN_DEFS})
+target_link_libraries(emptywindow PRIVATE comctl32 user32 gdi32)
+target_link_options(emptywindow PRIVATE ${KELVANE_LINK_FLAGS})
+add_executable(startprobe tests/bench/startprobe.cpp)
+target_compile_definitions(startprobe PRIVATE ${KELVANE_WIN_DEFS})
+target_link_options(startprobe PRIVATE ${KELVANE_LINK_FLAGS})
