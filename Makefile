@@ -8,7 +8,7 @@ DIST     := dist/Kelvane-$(VERSION)
 DEMO     := dist/demo
 JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all setup native win test test-layers test-tools test-native test-help test-wine test-dist dist demo demo-dist clean FORCE
+.PHONY: all setup native win test test-layers test-tools test-native test-asan test-fuzz fuzz bench test-help test-wine test-dist dist demo demo-dist clean FORCE
 
 all: native win
 
@@ -38,6 +38,25 @@ test-tools: setup
 test-native: native
 	@cd $(NATIVE) && ctest --output-on-failure -j $(JOBS)
 
+# The native suite again, built with AddressSanitizer and
+# UndefinedBehaviorSanitizer (build/asan).
+test-asan: setup
+	@bash scripts/asan.sh
+
+# Every reader of outside data under libFuzzer (build/fuzz): a few seconds
+# each from the corpus in tests/fuzz/corpus for the tests, FUZZ_SECONDS each
+# for `make fuzz`, which prints executions and coverage.
+FUZZ_SECONDS ?= 600
+test-fuzz: setup
+	@bash scripts/fuzz.sh 5
+fuzz: setup
+	@bash scripts/fuzz.sh $(FUZZ_SECONDS)
+
+# Measurements, not tests: the table build natively as its inputs double,
+# and start-up to a visible main window under Wine beside an empty window.
+bench: setup
+	@bash scripts/bench.sh
+
 # The help file: every page of its contents tree and index is in it.
 test-help: win
 	@bash tests/tools/help_test.sh $(WIN)/KelvaneEn.chm
@@ -45,9 +64,10 @@ test-help: win
 test-wine: native win build/ati.pci
 	@bash tests/wine/run.sh
 
-# Every test: the layers, the build tools, the native suite, the help file,
-# the Windows build under Wine, then the distribution.
-test: test-layers test-tools test-native test-help test-wine test-dist
+# Every test: the layers, the build tools, the native suite plain and under
+# the sanitizers, the fuzz targets from their corpus, the help file, the
+# Windows build under Wine, then the distribution.
+test: test-layers test-tools test-native test-asan test-fuzz test-help test-wine test-dist
 
 # What a user unpacks on Windows. The readme gets the CR LF line ends
 # Notepad needs.
