@@ -133,6 +133,9 @@ TEST(ConvertRegExport, SixteenBitExportBecomesAnsiText) {
     std::string cyrillic = Utf16Export(u"\"DriverDesc\"=\"Видеоадаптер\"\r\n");
     EXPECT_EQ(RegExportAsAnsi(sys, cyrillic), "\"DriverDesc\"=\"????????????\"\r\n")
         << "a Western code page has no Cyrillic letters";
+    // A control character above ASCII is no euro sign, which 1252 keeps at
+    // byte 0x80.
+    EXPECT_EQ(RegExportAsAnsi(sys, Utf16Export(u"\u0080\u20AC")), "?\x80\r\n");
     m.system.ansiCodePage = 1251;
     EXPECT_EQ(RegExportAsAnsi(sys, cyrillic), "\"DriverDesc\"=\"\xC2\xE8\xE4\xE5\xEE\xE0\xE4\xE0\xEF\xF2\xE5\xF0\"\r\n");
 
