@@ -2,7 +2,9 @@
 # Builds the fuzz targets (tests/fuzz, clang with libFuzzer, AddressSanitizer
 # and UndefinedBehaviorSanitizer) into build/fuzz and runs each for SECONDS,
 # one after another, from a work copy of its corpus in build/fuzz/work/<target>
-# (seeded from tests/fuzz/corpus/<target>, so the repository is not touched).
+# (seeded from tests/fuzz/corpus/<target>, so the repository is not touched;
+# a run under a minute, as the tests' is, starts from a fresh copy in
+# build/fuzz/short).
 # Prints one line a target: executions, their rate, coverage (cov: and ft:
 # from libFuzzer's last status line) and the corpus size. Fails when a target
 # crashes, leaks, times out, runs out of memory or reports a sanitizer error;
@@ -30,6 +32,13 @@ failed=()
 mkdir -p "$BUILD/work" "$BUILD/logs"
 for t in "${TARGETS[@]}"; do
     work="$BUILD/work/$t"
+    # A short run (the tests') starts from the repository's corpus alone,
+    # so it takes the same few seconds however long earlier runs grew the
+    # work corpus.
+    if [ "$SECONDS_EACH" -lt 60 ]; then
+        work="$BUILD/short/$t"
+        rm -rf "$work"
+    fi
     log="$BUILD/logs/$t.log"
     mkdir -p "$work"
     cp -n tests/fuzz/corpus/"$t"/* "$work"/ 2>/dev/null || true
