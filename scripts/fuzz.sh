@@ -42,6 +42,12 @@ for t in "${TARGETS[@]}"; do
     log="$BUILD/logs/$t.log"
     mkdir -p "$work"
     cp -n tests/fuzz/corpus/"$t"/* "$work"/ 2>/dev/null || true
+    # The real files the project already keeps elsewhere seed it too.
+    case $t in
+        lng) cp -n lang/*.lng "$work"/ ;;
+        regfile) cp -n demo/demo-machine.reg tests/data/regedit/*.reg "$work"/ ;;
+        startup) cp -n demo/demo-machine.reg "$work"/ ;;
+    esac
     # -timeout: one input takes milliseconds, seconds at most under the
     # sanitizers; -rss_limit_mb: libFuzzer with the sanitizers holds a few
     # hundred MB, an input that needs more is a fault; -max_len: room for a
