@@ -318,6 +318,9 @@ void TForm1::StartupSequence() {
     (*this)["lbVideoID"].text = adapter.VideoID;
 
     ReadBoundOptions(*this, *sharedRegistry, platform.registry, adapter);
+    // Every key the commands may write, now that the desktop options' key
+    // is known: the snapshots hold them all.
+    snapshots.driver = DriverKeysOf(adapter);
     BuildModeTable(firstList, firstLength);
     grid.Fill();
     // Rates typed into the grid could not be saved.
@@ -491,7 +494,7 @@ void TForm1::FormPaint() {
     }
 
     if (CheckMode) {
-        auto check = std::make_unique<TForm5>(platform, adapter.DeviceKey, OwnDriverValues(adapter));
+        auto check = std::make_unique<TForm5>(platform, snapshots.driver);
         modeCheck = check.get();
         check->onAnswered = [this] { ShowDeferredMessages(); };
         OpenDialog(std::move(check));
@@ -505,19 +508,20 @@ void TForm1::FormPaint() {
 // Shown only when the examination finds something harmful.
 void TForm1::OpenIssuesDialog() {
     StartupFindings findings{modes.RestrictedResolutions, modes.RestrictedRates, modes.ExtraListsHoldModes};
-    auto issues = std::make_unique<TfFirstRun>(platform, adapter.DeviceKey, std::move(findings), snapshots,
-                                               OwnDriverValues(adapter));
+    auto issues = std::make_unique<TfFirstRun>(platform, adapter.DeviceKey, std::move(findings), snapshots);
     if (issues->closed) return;
     issues->onRepaired = [this] { RepairedThisRun = true; };
     issues->onRepairStoppedHalfWay = [this] { SavingStopped = true; };
     OpenDialog(std::move(issues));
 }
 
-void TForm1::FinishFirstRunSnapshot() { FinishSnapshot(platform, snapshots.firstRun, adapter.DeviceKey); }
+void TForm1::FinishFirstRunSnapshot() { FinishSnapshot(platform, snapshots.firstRun); }
 
-// The device key as it was when the program started; Cancel puts it back.
-// The export runs beside the window; Cancel and OK wait for it.
-void TForm1::ExportStartupSnapshot() { snapshots.backup = StartSnapshot(platform, kBackupFile, adapter.DeviceKey); }
+// The driver's keys as they were when the program started; Cancel puts them
+// back. The exports run beside the window; Cancel and OK wait for them.
+void TForm1::ExportStartupSnapshot() {
+    snapshots.backup = StartSnapshot(platform, kBackupFile, snapshots.StartupKeys(adapter.DeviceKey));
+}
 
 void TForm1::ReloadLanguage() {
     // Nothing may come up before the check's count-down: a file that

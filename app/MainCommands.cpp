@@ -5,6 +5,7 @@
 
 #include "app/KVMAIN.h"
 #include "lang/Lang.h"
+#include "maintenance/DriverChange.h"
 #include "maintenance/Snapshots.h"
 #include "modes/Apply.h"
 #include "options/OptionTable.h"
@@ -29,7 +30,6 @@ void TForm1::OKClick() {
         platform.system.ShowMessageBox(kStartupIncompleteText, "Error", kMbOk);
         return;
     }
-    FinishFirstRunSnapshot();
     if (RepairedThisRun) {
         platform.system.ShowMessageBox("The driver's settings were repaired for the restart, so the settings shown "
                                        "here are out of date. Restart Windows and start Kelvane again to change "
@@ -75,34 +75,14 @@ void TForm1::OKClick() {
                                        "Warning", kMbOk);
     }
 
-    // Two snapshots before the first write: "backup.dat", the settings the
-    // check after the restart falls back to, and "lastknowngood.dat", the
-    // one Restore puts back. Without the second nothing is written.
-    if (!PrepareDriverWrite(platform, snapshots, adapter.DeviceKey)) {
-        platform.system.ShowMessageBox(kNoLastKnownGoodText, "Error", kMbOk);
-        return;
-    }
-
     bool restart = false;
-    try {
-        WriteSettings(list, oddValues, restart);
-    } catch (const CommandAborted& e) {
-        // Half a change is worse than none: put the snapshot back at once.
-        RestoreOutcome outcome = RestoreSnapshot(platform, kLastKnownGoodFile, adapter.DeviceKey,
-                                                 OwnDriverValues(adapter));
-        if (outcome.Ok()) {
-            platform.system.ShowMessageBox(std::string("Saving stopped: ") + e.what() +
-                                               ". Kelvane put the driver's settings back as they were before OK "
-                                               "(lastknowngood.dat).",
-                                           "Error", kMbOk);
-            platform.system.EndProgram(1);
-        }
-        SavingStopped = true;
-        platform.system.ShowMessageBox(std::string("Saving stopped: ") + e.what() + ". " +
-                                           RestoreFailureText(outcome, kLastKnownGoodFile) +
-                                           " Choose Restore Registry to try again.",
-                                       "Error", kMbOk);
-        return;
+    switch (ChangeDriverSettings(platform, snapshots, {adapter.DeviceKey, adapter.DesktopKey}, "Saving stopped",
+                                 [&] { WriteSettings(list, oddValues, restart); })) {
+        case ChangeResult::Written: break;
+        case ChangeResult::PutBack: platform.system.EndProgram(1); return;
+        // Another OK would take the half-written settings for the run's own.
+        case ChangeResult::NotPutBack: SavingStopped = true; return;
+        case ChangeResult::Refused: return;
     }
 
     WriteTextValue(platform.registry, kProductSettingsKey, "Version", kVersionText);
@@ -114,9 +94,9 @@ void TForm1::OKClick() {
 
     if (RestartDecision()) restart = true;
     if (restart) {
-        // The check after the restart falls back to this very "backup.dat"
-        // and to no other.
-        if (!ScheduleModeCheck(platform, snapshots.backup))
+        // The check after the restart falls back to the settings from
+        // before this change, and to no other.
+        if (!ScheduleModeCheck(platform, snapshots))
             platform.system.ShowMessageBox(kCheckNotArrangedText, "Warning", kMbOk);
         OfferRestart(LangText(23), LangText(24));
     }
@@ -245,8 +225,8 @@ void TForm1::CancelClick() {
     // not take it back (Restore Registry does).
     if (!CheckMode && !RepairedThisRun) {
         RestoreOutcome outcome{RestoreOutcome::NoSnapshot, "Kelvane could not make it when it started"};
-        if (FinishSnapshot(platform, snapshots.backup, adapter.DeviceKey))
-            outcome = RestoreSnapshot(platform, kBackupFile, adapter.DeviceKey, OwnDriverValues(adapter));
+        if (FinishSnapshot(platform, snapshots.backup))
+            outcome = RestoreSnapshot(platform, kBackupFile, snapshots.driver);
         if (!outcome.Ok()) platform.system.ShowMessageBox(RestoreFailureText(outcome, kBackupFile), "Error", kMbOk);
     }
     StoreLangFileName();
@@ -255,12 +235,16 @@ void TForm1::CancelClick() {
 
 void TForm1::bRestoreClick() {
     if (CheckPending()) return;
-    // Windows must not restart before the editor has put everything back:
-    // the restore waits for it and checks that every value is back.
-    RestoreOutcome outcome =
-        RestoreSnapshot(platform, kLastKnownGoodFile, adapter.DeviceKey, OwnDriverValues(adapter));
+    // While a change awaits its check, the settings from before it; the
+    // run's own snapshot would bring that change back unchecked. Windows
+    // must not restart before the editor has put everything back: the
+    // restore waits for it and checks that every value is back.
+    bool pending = ChangePending(platform);
+    const char* file = pending ? kBeforeChangeFile : kLastKnownGoodFile;
+    std::string expected = SnapshotBeforeChange(platform);
+    RestoreOutcome outcome = RestoreSnapshot(platform, file, snapshots.driver, pending ? &expected : nullptr);
     if (!outcome.Ok()) {
-        platform.system.ShowMessageBox(RestoreFailureText(outcome, kLastKnownGoodFile), "Error", kMbOk);
+        platform.system.ShowMessageBox(RestoreFailureText(outcome, file), "Error", kMbOk);
         platform.system.EndProgram(0);
     }
     // The change is taken back: neither its check after the next restart

@@ -3,9 +3,11 @@
 #include <algorithm>
 
 #include "lang/Lang.h"
+#include "maintenance/DriverChange.h"
 #include "platform/DriverValues.h"
 #include "platform/Misc.h"
 #include "platform/Settings.h"
+#include "platform/SharedRegistry.h"
 
 namespace kv {
 
@@ -94,16 +96,13 @@ void TForm4::bOKClick() {
                                         "'PruningMode' was left as it is.",
                                         "Warning", kMbOk);
     if (pruningChanged) {
-        if (!PrepareDriverWrite(platform_, snapshots_, adapter_.DeviceKey)) {
-            platform_.system.ShowMessageBox(kNoLastKnownGoodText, "Error", kMbOk);
+        auto write = [&] {
+            if (WriteDwordValue(platform_.registry, key, kPruningModeValue, ignore ? 0 : 1) != kDone)
+                throw CommandAborted(std::string("Failed to set data for '") + kPruningModeValue + "'");
+        };
+        if (ChangeDriverSettings(platform_, snapshots_, {key}, "Saving the adapter's setting stopped", write) !=
+            ChangeResult::Written)
             return;
-        }
-        if (WriteDwordValue(platform_.registry, key, kPruningModeValue, ignore ? 0 : 1) != kDone) {
-            platform_.system.ShowMessageBox("Kelvane could not write the driver's value 'PruningMode' for this "
-                                            "adapter. Nothing was changed.",
-                                            "Error", kMbOk);
-            return;
-        }
     }
     WriteDwordValue(platform_.registry, kProductSettingsKey, kAdapterNumValue, static_cast<std::uint16_t>(line));
     closed = true;

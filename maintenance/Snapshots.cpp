@@ -1,18 +1,20 @@
 #include "maintenance/Snapshots.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/Misc.h"
 #include "platform/RegFile.h"
 #include "platform/Settings.h"
+#include "platform/Text.h"
 
 namespace kv {
 
 namespace {
 
 constexpr const char* kNewSuffix = ".new";
-// In the program's settings key: the fingerprint of the "backup.dat" the
-// last change awaiting its check was made from.
+// In the program's settings key: the fingerprint of the "beforechange.dat"
+// the change awaiting its check was made from.
 constexpr const char* kBeforeChangeValue = "BackupBeforeChange";
 
 bool IsStringType(std::uint32_t type) { return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz; }
@@ -50,18 +52,63 @@ std::string FirstValueNotBack(IRegistry& live, SimRegistry& snapshot, const std:
     return "";
 }
 
-bool Check(Platform& p, const std::string& path, const std::string& deviceKey, SimRegistry& parsed,
-           std::string& content, std::string& why) {
+bool LiesBelow(const std::string& key, const std::string& parent) {
+    return key.size() > parent.size() && key[parent.size()] == '\\' && SameNoCase(key.substr(0, parent.size()), parent);
+}
+
+bool InBranch(const std::string& key, const std::string& branch) {
+    return SameNoCase(key, branch) || LiesBelow(key, branch);
+}
+
+std::string PartName(const PendingSnapshot& pending, std::size_t part) {
+    return pending.fileName + kNewSuffix + (part == 0 ? "" : std::to_string(part + 1));
+}
+
+// Reads a snapshot and checks it: a whole export of some of `keys`, the
+// branches it holds in `branches`.
+bool Check(Platform& p, const std::string& path, const std::vector<std::string>& keys, SimRegistry& parsed,
+           std::string& content, std::vector<std::string>& branches, std::string& why) {
     std::optional<std::string> read = p.system.ReadFile(path);
     if (!read) {
         why = "the file cannot be found or read";
         return false;
     }
     content = *read;
-    return CheckRegExport(content, deviceKey, parsed, &why);
+    return CheckRegSnapshot(content, keys, parsed, branches, &why);
+}
+
+// One branch's export, finished: waited for, whole, and holding every key
+// the branch has (nothing has changed it since the export). Its content, or
+// nothing.
+std::optional<std::string> FinishPart(Platform& p, const PendingSnapshot& pending, std::size_t part) {
+    std::uintptr_t editor = part < pending.editors.size() ? pending.editors[part] : 0;
+    if (!editor || !p.system.WaitForProgram(editor, kSnapshotWaitMs)) return std::nullopt;
+    const std::string& key = pending.keys[part];
+    SimRegistry parsed;
+    std::string content, why;
+    std::vector<std::string> branches;
+    if (!Check(p, InstallFile(p.registry, PartName(pending, part)), {key}, parsed, content, branches, why))
+        return std::nullopt;
+    std::vector<std::string> keys;
+    LiveKeys(p.registry, key, keys);
+    for (const std::string& k : keys)
+        if (!parsed.KeyExists(k)) return std::nullopt;
+    return content;
 }
 
 }  // namespace
+
+std::vector<std::string> SnapshotBranches(const std::vector<std::string>& keys) {
+    std::vector<std::string> out;
+    for (const std::string& key : keys) {
+        if (key.empty()) continue;
+        bool covered = std::any_of(keys.begin(), keys.end(),
+                                   [&](const std::string& other) { return !other.empty() && LiesBelow(key, other); }) ||
+                       std::any_of(out.begin(), out.end(), [&](const std::string& k) { return SameNoCase(k, key); });
+        if (!covered) out.push_back(key);
+    }
+    return out;
+}
 
 std::string BranchParameter(const std::string& keyPath) {
     std::string branch = "HKEY_LOCAL_MACHINE\\" + keyPath;
@@ -77,33 +124,50 @@ std::string ImportParameters(const std::string& installDir, const std::string& f
     return "/s \"" + installDir + "\\" + fileName + "\"";
 }
 
-PendingSnapshot StartSnapshot(Platform& p, const std::string& fileName, const std::string& deviceKey) {
+PendingSnapshot StartSnapshot(Platform& p, const std::string& fileName, const std::vector<std::string>& keys) {
     PendingSnapshot pending;
     pending.fileName = fileName;
-    std::string fresh = fileName + kNewSuffix;
-    // A file left by an export that never finished must not pass for this one.
-    p.system.RemoveFile(InstallFile(p.registry, fresh));
-    pending.editor = LaunchProgram(p.system, "regedit.exe",
-                                   ExportParameters(GetInstallDir(p.registry), fresh, deviceKey), ".", kShowNormal);
+    pending.keys = SnapshotBranches(keys);
+    for (std::size_t part = 0; part < pending.keys.size(); ++part) {
+        std::string fresh = PartName(pending, part);
+        // A file left by an export that never finished must not pass for this one.
+        p.system.RemoveFile(InstallFile(p.registry, fresh));
+        pending.editors.push_back(LaunchProgram(p.system, "regedit.exe",
+                                                ExportParameters(GetInstallDir(p.registry), fresh, pending.keys[part]),
+                                                ".", kShowNormal));
+    }
     return pending;
 }
 
-bool FinishSnapshot(Platform& p, PendingSnapshot& pending, const std::string& deviceKey) {
+PendingSnapshot StartSnapshot(Platform& p, const std::string& fileName, const std::string& key) {
+    return StartSnapshot(p, fileName, std::vector<std::string>{key});
+}
+
+bool FinishSnapshot(Platform& p, PendingSnapshot& pending) {
     if (pending.finished) return pending.trusted;
     pending.finished = true;
-    if (pending.fileName.empty() || !pending.editor || !p.system.WaitForProgram(pending.editor, kSnapshotWaitMs))
-        return false;
-    std::string fresh = InstallFile(p.registry, pending.fileName + kNewSuffix);
-    SimRegistry parsed;
-    std::string content, why;
-    bool whole = Check(p, fresh, deviceKey, parsed, content, why);
-    // Nothing has changed the key since the export: every key of it must be
-    // in the copy, or the copy stopped between two keys.
-    if (whole) {
-        std::vector<std::string> keys;
-        LiveKeys(p.registry, deviceKey, keys);
-        for (const std::string& key : keys)
-            if (!parsed.KeyExists(key)) whole = false;
+    std::vector<std::string> parts, kept;
+    bool whole = !pending.fileName.empty();
+    for (std::size_t part = 0; part < pending.keys.size(); ++part) {
+        std::optional<std::string> content = FinishPart(p, pending, part);
+        if (content) {
+            parts.push_back(*content);
+            kept.push_back(pending.keys[part]);
+        } else if (p.registry.KeyExists(pending.keys[part])) {
+            whole = false;
+        }
+        // A key that is not there has nothing to copy, and nothing of it
+        // can be written: commands create no driver key.
+    }
+    for (std::size_t part = 1; part < pending.keys.size(); ++part)
+        p.system.RemoveFile(InstallFile(p.registry, PartName(pending, part)));
+    pending.keys = kept;
+    std::string fresh = InstallFile(p.registry, PartName(pending, 0));
+    whole = whole && !parts.empty();
+    if (whole && (parts.size() > 1 || p.system.ReadFile(fresh) != parts[0])) {
+        // The branches one after another in the file the first export made.
+        std::optional<std::string> joined = JoinRegExports(parts);
+        whole = joined && p.system.WriteFile(fresh, *joined) && p.system.ReadFile(fresh) == joined;
     }
     if (whole && p.system.MoveFileOver(fresh, InstallFile(p.registry, pending.fileName))) {
         pending.trusted = true;
@@ -113,45 +177,100 @@ bool FinishSnapshot(Platform& p, PendingSnapshot& pending, const std::string& de
     return false;
 }
 
-bool TakeSnapshot(Platform& p, const std::string& fileName, const std::string& deviceKey) {
-    PendingSnapshot pending = StartSnapshot(p, fileName, deviceKey);
-    return FinishSnapshot(p, pending, deviceKey);
+bool TakeSnapshot(Platform& p, const std::string& fileName, const std::vector<std::string>& keys) {
+    PendingSnapshot pending = StartSnapshot(p, fileName, keys);
+    return FinishSnapshot(p, pending);
 }
 
-bool PrepareDriverWrite(Platform& p, RunSnapshots& run, const std::string& deviceKey) {
-    if (run.lastKnownGoodTaken) return true;
-    FinishSnapshot(p, run.firstRun, deviceKey);
-    FinishOrRetakeBackup(p, run.backup, deviceKey);
-    run.lastKnownGoodTaken = TakeSnapshot(p, kLastKnownGoodFile, deviceKey);
-    return run.lastKnownGoodTaken;
+bool FinishOrRetakeBackup(Platform& p, PendingSnapshot& backup) {
+    if (FinishSnapshot(p, backup)) return true;
+    if (backup.fileName.empty()) return false;
+    backup = StartSnapshot(p, kBackupFile, backup.keys);
+    return FinishSnapshot(p, backup);
 }
 
-RestoreOutcome RestoreSnapshot(Platform& p, const std::string& fileName, const std::string& deviceKey,
-                               const std::vector<ValueRef>& ownValues, const std::string* expectedFingerprint) {
-    SimRegistry snapshot;
+std::vector<std::string> RunSnapshots::StartupKeys(const std::string& deviceKey) const {
+    return driver.keys.empty() ? std::vector<std::string>{deviceKey} : driver.keys;
+}
+
+namespace {
+
+// Reads and checks a snapshot before it is put back: Restored when it can be.
+RestoreOutcome LoadSnapshot(Platform& p, const std::string& fileName, const DriverKeys& driver,
+                            const std::string* expectedFingerprint, SimRegistry& snapshot,
+                            std::vector<std::string>& branches) {
     std::string content, why;
-    if (!Check(p, InstallFile(p.registry, fileName), deviceKey, snapshot, content, why))
+    if (!Check(p, InstallFile(p.registry, fileName), driver.keys, snapshot, content, branches, why))
         return {RestoreOutcome::NoSnapshot, why};
     if (expectedFingerprint && Fingerprint(content) != *expectedFingerprint)
         return {RestoreOutcome::NotThisChange, "it was made after the change"};
+    return {RestoreOutcome::Restored};
+}
+
+}  // namespace
+
+RestoreOutcome CheckSnapshot(Platform& p, const std::string& fileName, const DriverKeys& driver,
+                             const std::string* expectedFingerprint) {
+    SimRegistry snapshot;
+    std::vector<std::string> branches;
+    return LoadSnapshot(p, fileName, driver, expectedFingerprint, snapshot, branches);
+}
+
+RestoreOutcome RestoreSnapshot(Platform& p, const std::string& fileName, const DriverKeys& driver,
+                               const std::string* expectedFingerprint) {
+    SimRegistry snapshot;
+    std::vector<std::string> branches;
+    RestoreOutcome usable = LoadSnapshot(p, fileName, driver, expectedFingerprint, snapshot, branches);
+    if (!usable.Ok()) return usable;
 
     std::uintptr_t editor = LaunchProgram(p.system, "regedit.exe",
                                           ImportParameters(GetInstallDir(p.registry), fileName), ".", kShowNormal);
-    if (!editor) return {RestoreOutcome::ImportFailed, "the registry editor could not be started"};
-    if (!p.system.WaitForProgram(editor, kSnapshotWaitMs))
-        return {RestoreOutcome::ImportFailed, "the registry editor did not finish"};
-    std::string notBack = FirstValueNotBack(p.registry, snapshot, deviceKey);
-    if (!notBack.empty()) return {RestoreOutcome::ImportFailed, "the value " + notBack + " did not come back"};
-
-    for (const auto& [key, name] : ownValues) {
-        // A value that cannot be read may be there: it is deleted too.
-        if (snapshot.Find(key, name) || ValueGone(p.registry, key, name)) continue;
-        p.registry.DeleteValue(key, name);
-        if (!ValueGone(p.registry, key, name))
-            return {RestoreOutcome::PartlyRestored, "the value " + key + "\\" + name + " could not be deleted"};
+    std::string notFinished = !editor ? "the registry editor could not be started"
+                              : !p.system.WaitForProgram(editor, kSnapshotWaitMs) ? "the registry editor did not finish"
+                                                                                  : "";
+    if (!notFinished.empty()) {
+        RestoreOutcome outcome{RestoreOutcome::ImportFailed, notFinished};
+        outcome.notRestored = branches;
+        return outcome;
     }
-    return {RestoreOutcome::Restored, ""};
+
+    RestoreOutcome outcome{RestoreOutcome::Restored};
+    bool allImported = true;
+    for (const std::string& branch : branches) {
+        std::string failure;
+        std::string notBack = FirstValueNotBack(p.registry, snapshot, branch);
+        if (!notBack.empty()) {
+            failure = "the value " + notBack + " did not come back";
+            allImported = false;
+        }
+        // Only once the branch is back: a value that cannot be read may be
+        // there, and is deleted too.
+        for (const auto& [key, name] : driver.ownValues) {
+            if (!failure.empty() || !InBranch(key, branch)) continue;
+            if (snapshot.Find(key, name) || ValueGone(p.registry, key, name)) continue;
+            p.registry.DeleteValue(key, name);
+            if (!ValueGone(p.registry, key, name)) failure = "the value " + key + "\\" + name + " could not be deleted";
+        }
+        (failure.empty() ? outcome.restored : outcome.notRestored).push_back(branch);
+        if (!failure.empty() && outcome.detail.empty()) outcome.detail = failure;
+    }
+    if (!outcome.notRestored.empty())
+        outcome.result = outcome.restored.empty() && !allImported && outcome.notRestored.size() == branches.size()
+                             ? RestoreOutcome::ImportFailed
+                             : RestoreOutcome::PartlyRestored;
+    return outcome;
 }
+
+namespace {
+
+std::string KeyList(const std::vector<std::string>& keys) {
+    std::string text;
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == keys.size() ? " and " : ", ") + std::string("HKEY_LOCAL_MACHINE\\") + keys[i];
+    return text;
+}
+
+}  // namespace
 
 std::string RestoreFailureText(const RestoreOutcome& outcome, const std::string& fileName) {
     switch (outcome.result) {
@@ -162,10 +281,13 @@ std::string RestoreFailureText(const RestoreOutcome& outcome, const std::string&
                    ". Nothing was restored; the driver's settings were not changed.";
         case RestoreOutcome::ImportFailed:
             return "The registry editor did not put back " + fileName + ": " + outcome.detail +
-                   ". Kelvane deleted nothing, and the driver's settings may be only partly restored.";
+                   ". Kelvane deleted nothing there, and the driver's settings may be only partly restored.";
         case RestoreOutcome::PartlyRestored:
-            return fileName + " was put back, but " + outcome.detail +
-                   ", so the driver's settings are only partly restored.";
+            if (outcome.restored.empty())
+                return fileName + " was put back, but " + outcome.detail + ", so " + KeyList(outcome.notRestored) +
+                       " may be only partly restored.";
+            return fileName + " was put back only in part: " + KeyList(outcome.restored) + " came back, but " +
+                   outcome.detail + ", so " + KeyList(outcome.notRestored) + " may be only partly restored.";
     }
     return "";
 }
@@ -199,17 +321,44 @@ std::string SnapshotBeforeChange(Platform& p) {
 
 void ForgetSnapshotBeforeChange(Platform& p) { p.registry.DeleteValue(kProductSettingsKey, kBeforeChangeValue); }
 
-bool FinishOrRetakeBackup(Platform& p, PendingSnapshot& backup, const std::string& deviceKey) {
-    if (FinishSnapshot(p, backup, deviceKey)) return true;
-    backup = StartSnapshot(p, kBackupFile, deviceKey);
-    return FinishSnapshot(p, backup, deviceKey);
+bool ChangePending(Platform& p) {
+    // A record or an entry that cannot be read may be there.
+    return !ValueGone(p.registry, kProductSettingsKey, kBeforeChangeValue) &&
+           !ValueGone(p.registry, kRunOnceKey, kRunOnceValue);
 }
 
-bool ScheduleModeCheck(Platform& p, const PendingSnapshot& backup) {
-    std::string fingerprint = backup.trusted ? FileFingerprint(p, backup.fileName) : "";
-    if (!fingerprint.empty()) RememberSnapshotBeforeChange(p, fingerprint);
-    bool fallback = !fingerprint.empty() && SnapshotBeforeChange(p) == fingerprint;
-    if (!fallback) ForgetSnapshotBeforeChange(p);
+bool KeptFileInPlace(Platform& p) {
+    std::string fingerprint = SnapshotBeforeChange(p);
+    return !fingerprint.empty() && FileFingerprint(p, kBeforeChangeFile) == fingerprint;
+}
+
+bool ReplaceFile(Platform& p, const std::string& fileName, const std::string& content) {
+    std::string fresh = InstallFile(p.registry, fileName + kNewSuffix);
+    if (p.system.WriteFile(fresh, content) && p.system.ReadFile(fresh) == content &&
+        p.system.MoveFileOver(fresh, InstallFile(p.registry, fileName)))
+        return true;
+    p.system.RemoveFile(fresh);
+    return false;
+}
+
+bool ScheduleModeCheck(Platform& p, const RunSnapshots& run) {
+    // The settings from before the first change not yet checked: an earlier
+    // one's kept file stays, since the state between the two was never
+    // checked either.
+    bool fallback = false;
+    if (ChangePending(p)) {
+        // Kept even when it cannot be read now: it is the only way back.
+        fallback = KeptFileInPlace(p);
+    } else {
+        ForgetSnapshotBeforeChange(p);
+        std::optional<std::string> before =
+            run.lastKnownGoodTaken ? p.system.ReadFile(InstallFile(p.registry, kLastKnownGoodFile)) : std::nullopt;
+        if (before && ReplaceFile(p, kBeforeChangeFile, *before)) {
+            RememberSnapshotBeforeChange(p, Fingerprint(*before));
+            fallback = KeptFileInPlace(p);
+        }
+        if (!fallback) ForgetSnapshotBeforeChange(p);
+    }
     // Windows runs this once at the next logon, from a folder of its own:
     // only a full path finds the program.
     std::string folder = GetInstallDir(p.registry);
@@ -222,9 +371,10 @@ bool ScheduleModeCheck(Platform& p, const PendingSnapshot& backup) {
 
 bool CancelModeCheck(Platform& p) {
     // The fallback's record goes first: without it the check brings
-    // nothing back, even when its entry stays.
+    // nothing back, even when its entry or its file stays.
     ForgetSnapshotBeforeChange(p);
     p.registry.DeleteValue(kRunOnceKey, kRunOnceValue);
+    p.system.RemoveFile(InstallFile(p.registry, kBeforeChangeFile));
     return ValueGone(p.registry, kProductSettingsKey, kBeforeChangeValue) &&
            ValueGone(p.registry, kRunOnceKey, kRunOnceValue);
 }

@@ -1,5 +1,8 @@
-// Copies of the adapter's device key, written and read back by the system's
+// Copies of the driver's keys, written and read back by the system's
 // registry editor, so that a change to the driver's settings can be undone.
+// A snapshot holds every key Kelvane may write (the device key, the desktop
+// options where they lie outside it, another head's key), one branch after
+// another in one registry file that the editor itself can import.
 //
 // A snapshot is trusted only when it is whole: a new one is exported beside
 // the old file, waited for, checked, and only then put in the old file's
@@ -17,62 +20,10 @@ namespace kv {
 inline constexpr const char* kBackupFile = "backup.dat";
 inline constexpr const char* kLastKnownGoodFile = "lastknowngood.dat";
 inline constexpr const char* kFirstRunFile = "firstrun.dat";
-
-// A key under HKEY_LOCAL_MACHINE as the registry editor's parameter: its
-// full name, quoted when it holds a blank.
-std::string BranchParameter(const std::string& keyPath);
-
-// The registry editor's parameters for exporting the device key into a file
-// of the installation directory.
-std::string ExportParameters(const std::string& installDir, const std::string& fileName,
-                             const std::string& deviceKey);
-std::string ImportParameters(const std::string& installDir, const std::string& fileName);
-
-// How long a change waits for the registry editor to finish a snapshot.
-inline constexpr std::uint32_t kSnapshotWaitMs = 60000;
-
-// A snapshot whose export has been started into a file beside its own.
-struct PendingSnapshot {
-    std::string fileName;  // "" when none was started
-    std::uintptr_t editor = 0;
-    bool finished = false;
-    bool trusted = false;  // finished, checked and in place
-};
-
-// Starts exporting the device key into "<fileName>.new"; does not wait.
-PendingSnapshot StartSnapshot(Platform& p, const std::string& fileName, const std::string& deviceKey);
-// Waits for the export, checks that it is a whole copy of the device key
-// and puts it in place of the old file. False, with the old file left as it
-// was, when any of that fails. A snapshot is finished once; later calls
-// give the first answer.
-bool FinishSnapshot(Platform& p, PendingSnapshot& pending, const std::string& deviceKey);
-// The start-up "backup.dat" a change falls back to: finished, or, when its
-// export failed, taken again now (the device key has not changed since).
-bool FinishOrRetakeBackup(Platform& p, PendingSnapshot& backup, const std::string& deviceKey);
-// Both at once: a change must not be written unless this says true.
-bool TakeSnapshot(Platform& p, const std::string& fileName, const std::string& deviceKey);
-
-// The snapshots of one run of the program. "lastknowngood.dat", the one
-// Restore puts back, is taken once a run, before the run's first write to the
-// device key, whichever command makes it: Restore then always goes back to the
-// settings from before this run, never to a state half-way through it.
-struct RunSnapshots {
-    PendingSnapshot backup;    // "backup.dat", started at the first paint
-    PendingSnapshot firstRun;  // "firstrun.dat", started by the issues dialog
-    bool lastKnownGoodTaken = false;
-};
-
-// Every command calls this before its first write to the device key. It
-// finishes the start-up exports, so that no export runs while the key
-// changes ("backup.dat" is taken again when its export failed), and takes
-// "lastknowngood.dat" unless this run has. False when this run has no
-// trusted "lastknowngood.dat": the command must then write nothing.
-bool PrepareDriverWrite(Platform& p, RunSnapshots& run, const std::string& deviceKey);
-
-// What a command says when PrepareDriverWrite refused.
-inline constexpr const char* kNoLastKnownGoodText =
-    "Kelvane could not make a complete snapshot of the driver's settings (lastknowngood.dat), so Restore could "
-    "not undo this change. Nothing was changed.";
+// The settings a change awaiting its check after the restart was made from,
+// kept from the moment the check is arranged until it is answered, falls
+// back, or Restore or Uninstall takes the change back.
+inline constexpr const char* kBeforeChangeFile = "beforechange.dat";
 
 // A registry value: its key under HKEY_LOCAL_MACHINE and its name.
 struct ValueRef {
@@ -80,28 +31,110 @@ struct ValueRef {
     std::string name;
 };
 
+// The driver's keys Kelvane may write, and the values in them it writes.
+struct DriverKeys {
+    std::vector<std::string> keys;  // the device key first
+    std::vector<ValueRef> ownValues;
+};
+
+// Keys as a snapshot takes them: no empty one, none twice, none below
+// another of them (on Windows 2000 the desktop options lie in the device
+// key).
+std::vector<std::string> SnapshotBranches(const std::vector<std::string>& keys);
+
+// A key under HKEY_LOCAL_MACHINE as the registry editor's parameter: its
+// full name, quoted when it holds a blank.
+std::string BranchParameter(const std::string& keyPath);
+
+// The registry editor's parameters for exporting a key into a file of the
+// installation directory.
+std::string ExportParameters(const std::string& installDir, const std::string& fileName,
+                             const std::string& deviceKey);
+std::string ImportParameters(const std::string& installDir, const std::string& fileName);
+
+// How long a change waits for the registry editor to finish a snapshot.
+inline constexpr std::uint32_t kSnapshotWaitMs = 60000;
+
+// A snapshot whose exports have been started, one per branch: the first into
+// "<fileName>.new", the others into "<fileName>.new2" and so on.
+struct PendingSnapshot {
+    std::string fileName;  // "" when none was started
+    std::vector<std::string> keys;
+    std::vector<std::uintptr_t> editors;
+    bool finished = false;
+    bool trusted = false;  // finished, checked and in place
+};
+
+// Starts exporting each key beside the file; does not wait.
+PendingSnapshot StartSnapshot(Platform& p, const std::string& fileName, const std::vector<std::string>& keys);
+PendingSnapshot StartSnapshot(Platform& p, const std::string& fileName, const std::string& key);
+// Waits for the exports, checks that each is a whole copy of its key, joins
+// them and puts the result in place of the old file; a key that is not
+// there is left out (`keys` then names those taken). False, with the old
+// file left as it was, when any of that fails or no key was there. A snapshot is finished once;
+// later calls give the first answer.
+bool FinishSnapshot(Platform& p, PendingSnapshot& pending);
+// The start-up "backup.dat" a change falls back to: finished, or, when its
+// export failed, taken again now (the keys have not changed since).
+bool FinishOrRetakeBackup(Platform& p, PendingSnapshot& backup);
+// Both at once.
+bool TakeSnapshot(Platform& p, const std::string& fileName, const std::vector<std::string>& keys);
+
+// The snapshots of one run of the program. "lastknowngood.dat", the one
+// Restore puts back, is taken before the run's first write to the driver's
+// keys, whichever command makes it, and covers every key the run writes: a
+// later command that writes a key not yet in it adds that key's branch
+// first. Restore then always goes back to the settings from before this
+// run, never to a state half-way through it.
+struct RunSnapshots {
+    // Every key Kelvane may write on this machine; the start-up snapshots
+    // hold them all.
+    DriverKeys driver;
+    PendingSnapshot backup;    // "backup.dat", started at the first paint
+    PendingSnapshot firstRun;  // "firstrun.dat", started by the issues dialog
+    // The keys "lastknowngood.dat" holds for this run; empty until taken.
+    std::vector<std::string> lastKnownGood;
+    bool lastKnownGoodTaken = false;
+    // The keys the start-up snapshots take: the driver's, or, before the
+    // main window has named them, the one key given.
+    std::vector<std::string> StartupKeys(const std::string& deviceKey) const;
+};
+
+// What a change says when it could not first make its snapshot.
+inline constexpr const char* kNoLastKnownGoodText =
+    "Kelvane could not make a complete snapshot of the driver's settings (lastknowngood.dat), so Restore could "
+    "not undo this change. Nothing was changed.";
+
 struct RestoreOutcome {
     enum Result {
         Restored,
         NoSnapshot,     // missing, cut off, or of another key: nothing was changed
         NotThisChange,  // a snapshot, but not the one taken before the change
         ImportFailed,   // the registry editor did not put the values back; nothing was deleted
-        PartlyRestored, // imported, but a value the snapshot lacks could not be deleted
+        PartlyRestored, // some branches came back whole, others did not
     };
-    Result result = NoSnapshot;
+    RestoreOutcome(Result r = NoSnapshot, std::string d = "") : result(r), detail(std::move(d)) {}
+    Result result;
     // What went wrong, in a few words a user can follow.
     std::string detail;
+    // The branches that came back whole, and those that did not.
+    std::vector<std::string> restored, notRestored;
     bool Ok() const { return result == Restored; }
 };
 
 // Puts a snapshot back. The file is checked first; the registry editor
-// imports it and is waited for; only when every value of the file is back
-// in the registry are those of `ownValues` (the values Kelvane writes) that
-// the file lacks deleted, since the editor only adds and replaces values.
-// With `expectedFingerprint` the file must also be the very one that was
+// imports it and is waited for; in each branch whose values are all back,
+// the values Kelvane writes (`driver.ownValues`) that the file lacks are
+// deleted, since the editor only adds and replaces values. With
+// `expectedFingerprint` the file must also be the very one that was
 // fingerprinted.
-RestoreOutcome RestoreSnapshot(Platform& p, const std::string& fileName, const std::string& deviceKey,
-                               const std::vector<ValueRef>& ownValues, const std::string* expectedFingerprint = nullptr);
+RestoreOutcome RestoreSnapshot(Platform& p, const std::string& fileName, const DriverKeys& driver,
+                               const std::string* expectedFingerprint = nullptr);
+
+// Whether a snapshot can be put back at all: NoSnapshot or NotThisChange
+// when not, Restored when it can. Nothing is changed.
+RestoreOutcome CheckSnapshot(Platform& p, const std::string& fileName, const DriverKeys& driver,
+                             const std::string* expectedFingerprint = nullptr);
 
 // The message for a restore that did not restore: what went wrong and what
 // was (not) changed.
@@ -113,22 +146,31 @@ std::string Fingerprint(const std::string& content);
 // read.
 std::string FileFingerprint(Platform& p, const std::string& fileName);
 
-// The check after a restart puts back "backup.dat" only when it is the file
-// the change it checks was made from: the change records its fingerprint
-// here, and a restore that takes the change back forgets it.
+// A change awaiting its check after the restart: the fingerprint of the
+// "beforechange.dat" it was made from, recorded in the program's settings
+// key. The check's fallback, Restore and Uninstall put that file back only
+// while the record names it; a change taken back forgets it.
 void RememberSnapshotBeforeChange(Platform& p, const std::string& fingerprint);
 std::string SnapshotBeforeChange(Platform& p);
 void ForgetSnapshotBeforeChange(Platform& p);
+// A change awaits its check: the record is there, and so is the entry that
+// runs the check at the next logon (or either cannot be read, and may be). Restore and Uninstall then put back the
+// kept file and no other.
+bool ChangePending(Platform& p);
+// The kept file is the one the record names.
+bool KeptFileInPlace(Platform& p);
 
 // The one-shot start entry that runs the check after the next restart.
 inline constexpr const char* kRunOnceValue = "Kelvane - test resolution";
 // A change about to be restarted into: its check after the restart runs
-// once, and falls back to "backup.dat" only when `backup` is the trusted
-// snapshot the change was made from. False when the check, or its way
-// back, could not be arranged: the user must hear it before a restart.
-bool ScheduleModeCheck(Platform& p, const PendingSnapshot& backup);
+// once and falls back to "beforechange.dat", which holds this run's
+// "lastknowngood.dat" unless an earlier change still awaits its check (its
+// file is kept: that change was never checked either). False when the
+// check, or its way back, could not be arranged: the user must hear it
+// before a restart.
+bool ScheduleModeCheck(Platform& p, const RunSnapshots& run);
 inline constexpr const char* kCheckNotArrangedText =
-    "Kelvane could not arrange the check after the restart in full (the registry or backup.dat could not be "
+    "Kelvane could not arrange the check after the restart in full (the registry or beforechange.dat could not be "
     "written or read), so if the screen stays dark it may not put the settings back by itself. Restore Registry "
     "takes this change back.";
 // The change is taken back: neither its check nor the check's fallback
@@ -137,5 +179,9 @@ bool CancelModeCheck(Platform& p);
 inline constexpr const char* kCheckNotCancelledText =
     "Kelvane could not cancel the check after the next restart (the registry refused to delete its entry). When "
     "the check comes, answer it with OK.";
+
+// Writes a file beside its old one, reads it back, and only then puts it in
+// the old one's place. False, with the old file as it was, on any failure.
+bool ReplaceFile(Platform& p, const std::string& fileName, const std::string& content);
 
 }  // namespace kv

@@ -1,20 +1,45 @@
 #include "maintenance/Uninstall.h"
 
 #include "lang/Lang.h"
+#include "maintenance/DriverChange.h"
 #include "platform/Settings.h"
+#include "platform/SharedRegistry.h"
 
 namespace kv {
 
 void Uninstall(Platform& p, RunSnapshots& run, const std::string& deviceKey) {
     if (p.system.ShowMessageBox(LangText(74), LangText(73), kMbYesNo) != kIdYes) return;
 
-    // This start's copy, once its export is done; after a start for the
-    // check, the one of the latest ordinary start.
-    FinishSnapshot(p, run.firstRun, deviceKey);
-    RestoreOutcome outcome{RestoreOutcome::NoSnapshot, "Kelvane could not first make its own snapshot"};
-    // Only what the copy holds is written back: a value made since then
-    // stays, as the registry editor leaves it.
-    if (PrepareDriverWrite(p, run, deviceKey)) outcome = RestoreSnapshot(p, kFirstRunFile, deviceKey, {});
+    // While a change awaits its check, the settings from before it: the
+    // latest start's copy may hold that change. Otherwise this start's copy,
+    // once its export is done; after a start for the check, the one of the
+    // latest ordinary start.
+    bool pending = ChangePending(p);
+    const char* file = pending ? kBeforeChangeFile : kFirstRunFile;
+    if (!pending) FinishSnapshot(p, run.firstRun);
+    DriverKeys driver = run.driver;
+    if (driver.keys.empty()) driver.keys = {deviceKey};
+    // Of the start's copy only what it holds is written back: a value made
+    // since then stays, as the registry editor leaves it. The change that
+    // awaits its check goes whole.
+    if (!pending) driver.ownValues.clear();
+    std::string expected = SnapshotBeforeChange(p);
+    RestoreOutcome usable = CheckSnapshot(p, file, driver, pending ? &expected : nullptr);
+    if (!usable.Ok() && pending) {
+        // Without the way back the change must stay checked after the restart.
+        p.system.ShowMessageBox("Kelvane was not uninstalled. " + RestoreFailureText(usable, file), "Error", kMbOk);
+        return;
+    }
+    if (usable.Ok()) {
+        auto write = [&] {
+            // The kept file may have grown by the keys this run had not
+            // written yet.
+            expected = SnapshotBeforeChange(p);
+            RestoreOutcome outcome = RestoreSnapshot(p, file, driver, pending ? &expected : nullptr);
+            if (!outcome.Ok()) throw CommandAborted(RestoreFailureText(outcome, file));
+        };
+        if (ChangeDriverSettings(p, run, driver.keys, "Uninstall stopped", write) != ChangeResult::Written) return;
+    }
 
     // The last change must not go live unchecked at the restart this asks
     // for.
@@ -22,13 +47,13 @@ void Uninstall(Platform& p, RunSnapshots& run, const std::string& deviceKey) {
     p.registry.DeleteKey(kProductSettingsKey);
     bool settingsGone = !p.registry.KeyExists(kProductSettingsKey);
 
-    if (outcome.Ok() && settingsGone && checkCancelled) {
+    if (usable.Ok() && settingsGone && checkCancelled) {
         p.system.ShowMessageBox(LangText(75), "OK", kMbOk);
     } else {
         std::string text;
-        if (!outcome.Ok())
+        if (!usable.Ok())
             text = "The driver's settings could not be put back as they were at the latest start (" +
-                   std::string(kFirstRunFile) + "): " + outcome.detail + ".";
+                   std::string(kFirstRunFile) + "): " + usable.detail + "; they were left as they are.";
         text += settingsGone ? " Kelvane's own settings were deleted."
                              : " Kelvane's own settings (HKEY_LOCAL_MACHINE\\" + std::string(kProductSettingsKey) +
                                    ") could not be deleted.";

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "maintenance/DriverChange.h"
 #include "lang/Lang.h"
 #include "platform/DriverValues.h"
 #include "platform/Misc.h"
@@ -19,18 +20,13 @@ bool IsTextType(std::uint32_t type) { return type == kRegSz || type == kRegExpan
 }  // namespace
 
 TfFirstRun::TfFirstRun(Platform& platform, std::string deviceKey, StartupFindings findings,
-                       RunSnapshots& run, std::vector<ValueRef> ownValues)
+                       RunSnapshots& run)
     : ui::Form("TfFirstRun", "", 380, 260),
       platform_(platform),
       deviceKey_(std::move(deviceKey)),
       findings_(std::move(findings)),
-      run_(run),
-      ownValues_(std::move(ownValues)) {
+      run_(run) {
     deviceKeyFound_ = platform_.registry.KeyExists(deviceKey_);
-    // A repair put back half-way must also lose the values it created.
-    for (const char* name : {kNativeModesValue, kMinResValue, kCrtAllModesValue})
-        ownValues_.push_back({deviceKey_, name});
-    for (const char* name : kRestrictedListNames) ownValues_.push_back({deviceKey_, name});
     stayOnTop = true;
     // Closing it is the same as going on without a repair.
     onCloseQuery = [] { return true; };
@@ -80,7 +76,7 @@ void TfFirstRun::FormCreate() {
     WriteTextValue(platform_.registry, kProductSettingsKey, kVersionValue, kVersionText);
     // The key as it was at this start, before the user chooses anything. A
     // repair waits for it; nothing else does.
-    run_.firstRun = StartSnapshot(platform_, kFirstRunFile, deviceKey_);
+    run_.firstRun = StartSnapshot(platform_, kFirstRunFile, run_.StartupKeys(deviceKey_));
 
     Warnings = static_cast<std::uint16_t>(Warnings + findings_.RestrictedResolutions.size() +
                                           findings_.RestrictedRates.size());
@@ -150,51 +146,31 @@ void TfFirstRun::bFixClick() {
     }
     // The settings as they were at this start: the user's own way back to
     // before the repair, whatever Kelvane does later.
-    if (!FinishSnapshot(platform_, run_.firstRun, deviceKey_) &&
+    if (!FinishSnapshot(platform_, run_.firstRun) &&
         platform_.system.ShowMessageBox("Kelvane could not make a complete snapshot of the driver's settings "
                                         "(firstrun.dat). Repair anyway?",
                                         "Warning", kMbYesNo) != kIdYes)
         return;
 
-    // As for any change: "backup.dat" for the check after the restart to
-    // fall back to, and "lastknowngood.dat" for Restore.
-    if (!PrepareDriverWrite(platform_, run_, deviceKey_)) {
-        platform_.system.ShowMessageBox("Kelvane could not make a complete snapshot of the driver's settings "
-                                        "(lastknowngood.dat), so Restore could not undo the repair. Nothing was "
-                                        "changed.",
-                                        "Error", kMbOk);
-        return;
-    }
-
-    try {
-        WriteRepair();
-    } catch (const CommandAborted& e) {
-        // Half a repair is worse than none: put the snapshot back at once,
-        // and neither restart nor schedule a check of it.
-        RestoreOutcome outcome = RestoreSnapshot(platform_, kLastKnownGoodFile, deviceKey_, ownValues_);
-        if (outcome.Ok()) {
-            platform_.system.ShowMessageBox(std::string("Repair stopped: ") + e.what() +
-                                                ". Kelvane put the driver's settings back as they were "
-                                                "(lastknowngood.dat).",
-                                            "Error", kMbOk);
+    switch (ChangeDriverSettings(platform_, run_, {deviceKey_}, "Repair stopped", [this] { WriteRepair(); })) {
+        case ChangeResult::Written: break;
+        case ChangeResult::Refused:
+        case ChangeResult::PutBack: return;
+        case ChangeResult::NotPutBack:
+            // Another try would take "lastknowngood.dat" of the half-written
+            // settings and lose the only way back.
+            (*this)["bFix"].enabled = false;
+            if (onRepairStoppedHalfWay) onRepairStoppedHalfWay();
             return;
-        }
-        // Another try would take "lastknowngood.dat" of the half-written
-        // settings and lose the only way back.
-        (*this)["bFix"].enabled = false;
-        platform_.system.ShowMessageBox(std::string("Repair stopped: ") + e.what() + ". " +
-                                            RestoreFailureText(outcome, kLastKnownGoodFile),
-                                        "Error", kMbOk);
-        if (onRepairStoppedHalfWay) onRepairStoppedHalfWay();
-        return;
     }
 
     repaired_ = true;
     // Its value is written; changing the box now would change nothing.
     (*this)["cbDBM"].enabled = false;
-    // The check after the restart falls back to "backup.dat" when the screen
-    // stays dark with the driver's restrictions gone.
-    bool checked = ScheduleModeCheck(platform_, run_.backup);
+    // The check after the restart falls back to the settings from before
+    // the repair when the screen stays dark with the driver's restrictions
+    // gone.
+    bool checked = ScheduleModeCheck(platform_, run_);
     if (onRepaired) onRepaired();
     if (!checked && platform_.system.ShowMessageBox(std::string(kCheckNotArrangedText) + " Restart anyway?",
                                                     "Warning", kMbYesNo) != kIdYes)

@@ -34,10 +34,7 @@ public:
     // before (the check after the restart falls back to it); `run.firstRun`
     // receives the "firstrun.dat" export this dialog starts. The run's
     // snapshots are owned by the main window and outlive the dialog.
-    // `ownValues` are the values Kelvane writes under the device key (for
-    // putting lastknowngood.dat back).
-    TfFirstRun(Platform& platform, std::string deviceKey, StartupFindings findings, RunSnapshots& run,
-               std::vector<ValueRef> ownValues);
+    TfFirstRun(Platform& platform, std::string deviceKey, StartupFindings findings, RunSnapshots& run);
 
     // The examination; the constructor calls it. Sets `closed` when nothing
     // was found, so the dialog is never shown.
@@ -72,7 +69,6 @@ private:
     std::string deviceKey_;
     StartupFindings findings_;
     RunSnapshots& run_;
-    std::vector<ValueRef> ownValues_;
     // The repair is written: Fix&Restart only asks for the restart again, and
     // never takes "lastknowngood.dat" of the repaired settings.
     bool repaired_ = false;

@@ -158,8 +158,8 @@ void TFRegClean::bOKClick() {
 
     // The start-up exports read the device key, which may lie in a branch
     // about to go: they must be done before anything is deleted.
-    FinishSnapshot(platform_, run_.firstRun, deviceKey_);
-    FinishSnapshot(platform_, run_.backup, deviceKey_);
+    FinishSnapshot(platform_, run_.firstRun);
+    FinishSnapshot(platform_, run_.backup);
 
     // Every branch is exported before the first is deleted, so the exports
     // show the registry as the clean found it.
@@ -192,7 +192,7 @@ void TFRegClean::bCancelClick() { closed = true; }
 
 bool TFRegClean::Export(const std::string& branch, const std::string& fileName) {
     PendingSnapshot pending = StartSnapshot(platform_, fileName, branch);
-    return FinishSnapshot(platform_, pending, branch);
+    return FinishSnapshot(platform_, pending);
 }
 
 TFRegClean::Fate TFRegClean::Delete(const std::string& branch) {

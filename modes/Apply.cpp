@@ -5,6 +5,7 @@
 
 #include "maintenance/uFirstRun.h"
 #include "options/OptionTable.h"
+#include "platform/Text.h"
 
 namespace kv {
 
@@ -70,12 +71,14 @@ bool CorrectMaxRatePair(SharedRegistry& shared, std::uint8_t rate, const MaxRate
 
 namespace {
 
-bool LiesUnder(const std::string& key, const std::string& parent) {
-    if (key.size() <= parent.size() || key[parent.size()] != '\\') return false;
-    for (std::size_t i = 0; i < parent.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(key[i])) != std::tolower(static_cast<unsigned char>(parent[i])))
-            return false;
-    return true;
+// The key of every display adapter Windows lists, but the one in use.
+std::vector<std::string> OtherAdapterKeys(const AdapterContext& adapter) {
+    std::vector<std::string> keys;
+    for (std::size_t k = 0; k < adapter.DeviceCount && k < adapter.DisplayDevices.size(); ++k) {
+        std::string key = KeyBelowMachine(adapter.DisplayDevices[k].registryKey);
+        if (!key.empty() && !SameNoCase(key, adapter.DeviceKey)) keys.push_back(key);
+    }
+    return keys;
 }
 
 }  // namespace
@@ -91,9 +94,19 @@ std::vector<ValueRef> OwnDriverValues(const AdapterContext& adapter) {
     values.push_back({deviceKey, kMinResValue});
     for (const OptionDef& def : DriverOptions()) values.push_back({deviceKey, def.registryKey});
     values.push_back({deviceKey + "\\" + kDdhalSubkey, kAnisoDegreeValue});
-    if (LiesUnder(adapter.DesktopKey, deviceKey))
+    if (!adapter.DesktopKey.empty())
         for (const OptionDef& def : DesktopOptions()) values.push_back({adapter.DesktopKey, def.registryKey});
+    for (const std::string& key : OtherAdapterKeys(adapter)) values.push_back({key, kPruningModeValue});
     return values;
+}
+
+DriverKeys DriverKeysOf(const AdapterContext& adapter) {
+    DriverKeys driver;
+    driver.keys.push_back(adapter.DeviceKey);
+    driver.keys.push_back(adapter.DesktopKey);
+    for (const std::string& key : OtherAdapterKeys(adapter)) driver.keys.push_back(key);
+    driver.ownValues = OwnDriverValues(adapter);
+    return driver;
 }
 
 }  // namespace kv

@@ -49,9 +49,11 @@ inline constexpr std::size_t kMaxModeInfoRateByte = 16;
 // are absent, or too short to hold the rate byte, are left alone.
 bool CorrectMaxRatePair(SharedRegistry& shared, std::uint8_t rate, const MaxRatePair& pair);
 
-// The values under the adapter's device key that Kelvane writes: a restore
-// deletes those its snapshot lacks. On Windows 2000 the desktop options lie
-// under the device key too, inside the snapshot.
+// The values Kelvane writes: a restore deletes those its snapshot lacks.
 std::vector<ValueRef> OwnDriverValues(const AdapterContext& adapter);
+// Every key Kelvane may write for this adapter, the device key first: the
+// desktop options' key (on Windows XP outside the device key) and the key of
+// every other display adapter, whose "PruningMode" the adapter dialog sets.
+DriverKeys DriverKeysOf(const AdapterContext& adapter);
 
 }  // namespace kv

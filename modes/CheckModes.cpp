@@ -5,11 +5,8 @@
 
 namespace kv {
 
-TForm5::TForm5(Platform& platform, std::string deviceKey, std::vector<ValueRef> ownValues)
-    : ui::Form("TForm5", LangText(35), 380, 128),
-      platform_(platform),
-      deviceKey_(std::move(deviceKey)),
-      ownValues_(std::move(ownValues)) {
+TForm5::TForm5(Platform& platform, DriverKeys driver)
+    : ui::Form("TForm5", LangText(35), 380, 128), platform_(platform), driver_(std::move(driver)) {
     stayOnTop = true;
     // Nobody may be able to read the screen: closing the window must not
     // stop the count-down, so the window stays until it is answered.
@@ -55,23 +52,24 @@ void TForm5::bCancelClick() {
 }
 
 // The settings from before the change, then a restart to take them. Only
-// the snapshot that change was made from will do: a later one may hold the
-// change itself, and one the user has restored away must not come back.
+// the file kept when the change was made will do, and only while the record
+// of the change still names it: one the user has restored away must not
+// come back.
 void TForm5::FallBackToBackup() {
     std::string expected = SnapshotBeforeChange(platform_);
     RestoreOutcome outcome;
     if (expected.empty())
         outcome = {RestoreOutcome::NotThisChange, "no change awaiting this check was recorded"};
     else
-        outcome = RestoreSnapshot(platform_, kBackupFile, deviceKey_, ownValues_, &expected);
+        outcome = RestoreSnapshot(platform_, kBeforeChangeFile, driver_, &expected);
     if (!outcome.Ok()) {
-        platform_.system.ShowMessageBox(RestoreFailureText(outcome, kBackupFile) +
+        platform_.system.ShowMessageBox(RestoreFailureText(outcome, kBeforeChangeFile) +
                                             " The lowest refresh rate stays selected.",
                                         "Error", kMbOk);
         if (onAnswered) onAnswered();
         return;
     }
-    ForgetSnapshotBeforeChange(platform_);
+    CancelModeCheck(platform_);
     AcquireShutdownPrivilege(platform_.system);
     platform_.system.RestartWindows();
 }
@@ -80,7 +78,8 @@ void TForm5::bOKClick() {
     if (!ModeCheckFirstPhase) MinimalRateSweep(false);
     ModeCheckCountdown = kStopped;
     answered_ = true;
-    ForgetSnapshotBeforeChange(platform_);
+    // The change is kept: nothing may take it back now.
+    CancelModeCheck(platform_);
     closed = true;
     if (onAnswered) onAnswered();
 }

@@ -16,10 +16,9 @@ namespace kv {
 
 class TForm5 : public ui::Form {
 public:
-    // `deviceKey` is the adapter whose snapshot the fallback puts back;
-    // `ownValues` the values Kelvane writes there, deleted when the
-    // snapshot lacks them.
-    TForm5(Platform& platform, std::string deviceKey, std::vector<ValueRef> ownValues);
+    // `driver`: the keys the fallback may put back, and the values Kelvane
+    // writes there, deleted when the snapshot lacks them.
+    TForm5(Platform& platform, DriverKeys driver);
 
     void Timer1Timer();
     void bOKClick();
@@ -47,8 +46,7 @@ private:
     void FallBackToBackup();
 
     Platform& platform_;
-    std::string deviceKey_;
-    std::vector<ValueRef> ownValues_;
+    DriverKeys driver_;
     bool answered_ = false;
 };
 

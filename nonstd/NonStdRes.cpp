@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "lang/Lang.h"
+#include "maintenance/DriverChange.h"
 #include "nonstd/TNonStdResAdd.h"
 #include "platform/Misc.h"
 #include "platform/SharedRegistry.h"
@@ -34,13 +35,6 @@ std::string Enumeration(const std::vector<std::string>& parts) {
     return text;
 }
 
-// A value as it was before List OK: set again, or deleted when it was absent.
-bool PutBack(IRegistry& reg, const std::string& key, const char* name, const std::optional<RegValue>& was) {
-    if (was) return reg.SetValue(key, name, *was) == RegStatus::Ok;
-    reg.DeleteValue(key, name);
-    return ValueGone(reg, key, name);
-}
-
 }  // namespace
 
 std::string NonStdLine(const NonStdEntry& e) {
@@ -51,8 +45,6 @@ std::string NonStdLine(const NonStdEntry& e) {
 
 BcdModeRecord NonStdRecord(const NonStdEntry& e) { return EncodeModeRecord({e.width, e.height, e.depth, e.refresh}); }
 
-// The owner's list of values a restore deletes is not needed here: a List OK
-// that stops half-way puts back the very values it wrote.
 TNonStRes::TNonStRes(Platform& platform, NonStandardRun& run, RunSnapshots& snapshots, std::string deviceKey,
                      std::function<ui::Form&(std::unique_ptr<ui::Form>)> open)
     : ui::Form("TNonStRes", "", 330, 304),
@@ -223,11 +215,19 @@ void TNonStRes::bOKClick() {
                                         "Error", kMbOk);
         return;
     }
-    if (!PrepareDriverWrite(platform_, snapshots_, deviceKey_)) {
-        platform_.system.ShowMessageBox(kNoLastKnownGoodText, "Error", kMbOk);
+    auto write = [&] {
+        // The whole list goes into the first value; the continuations the
+        // driver would add to it are left empty, not deleted.
+        bool first = true;
+        for (std::size_t i = 0; i < kNonStandardValueCount; ++i) {
+            if (unreadable_[i]) continue;
+            shared.WriteBinary(kNonStandardListNames[i], first ? ListBytes() : Bytes{});
+            first = false;
+        }
+    };
+    if (ChangeDriverSettings(platform_, snapshots_, {deviceKey_}, "Saving the non-standard resolutions stopped",
+                             write) != ChangeResult::Written)
         return;
-    }
-    if (!WriteList(shared, ListBytes())) return;
     run_.NonStandardListWritten = true;
     closed = true;
 }
@@ -272,40 +272,6 @@ Bytes TNonStRes::ListBytes() const {
     std::stable_partition(kept.begin(), kept.end(), [](const Bytes& r) { return r.size() == sizeof(BcdModeRecord); });
     for (const Bytes& r : kept) list.insert(list.end(), r.begin(), r.end());
     return list;
-}
-
-// The whole list goes into the first value; the continuations the driver
-// would add to it are left empty, not deleted. A write that fails puts back
-// what this OK changed.
-bool TNonStRes::WriteList(SharedRegistry& shared, const Bytes& list) {
-    std::vector<const char*> targets;
-    for (std::size_t i = 0; i < kNonStandardValueCount; ++i)
-        if (!unreadable_[i]) targets.push_back(kNonStandardListNames[i]);
-    const std::string key = shared.CurrentKey();
-    std::vector<std::optional<RegValue>> before;
-    for (const char* name : targets) {
-        RegValue v;
-        before.push_back(platform_.registry.QueryValue(key, name, v) == RegStatus::Ok ? std::optional(v)
-                                                                                      : std::nullopt);
-    }
-    std::size_t written = 0;
-    try {
-        for (; written < targets.size(); ++written) shared.WriteBinary(targets[written], written == 0 ? list : Bytes{});
-        return true;
-    } catch (const CommandAborted& e) {
-        bool putBack = true;
-        for (std::size_t i = 0; i < written; ++i)
-            putBack = PutBack(platform_.registry, key, targets[i], before[i]) && putBack;
-        std::string what = std::string("Saving the non-standard resolutions stopped: ") + e.what();
-        platform_.system.ShowMessageBox(
-            putBack ? what + ". Kelvane put the driver's values back as they were before OK. Nothing was changed."
-                    : what +
-                          ", and Kelvane could not put the driver's values back as they were. Choose Restore "
-                          "Registry to bring back the driver's settings from before this run "
-                          "(lastknowngood.dat).",
-            "Error", kMbOk);
-        return false;
-    }
 }
 
 }  // namespace kv

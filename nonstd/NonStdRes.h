@@ -71,8 +71,6 @@ private:
     // The refusals of List OK that come before anything is touched.
     bool ListFitsAndCanBeWritten();
     Bytes ListBytes() const;
-    // False, with a message, when a write failed.
-    bool WriteList(SharedRegistry& shared, const Bytes& list);
 
     Platform& platform_;
     NonStandardRun& run_;

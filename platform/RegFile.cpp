@@ -502,22 +502,34 @@ bool ImportRegFile(SimRegistry& reg, const std::string& fileBytes, std::string* 
     return true;
 }
 
-bool CheckRegExport(const std::string& fileBytes, const std::string& keyPath, SimRegistry& parsed,
-                    std::string* why) {
+bool CheckRegSnapshot(const std::string& fileBytes, const std::vector<std::string>& keyPaths, SimRegistry& parsed,
+                      std::vector<std::string>& branches, std::string* why) {
     auto fail = [why](const std::string& reason) {
         if (why) *why = reason;
         return false;
     };
+    branches.clear();
     Reader reader(parsed);
     std::string text;
     if (!ReadLines(reader, fileBytes, text, why)) return false;
     reader.Run();
-    std::string top = std::string(kRoot) + "\\" + keyPath;
-    if (reader.sections.empty() || !SameNoCase(reader.sections.front(), top))
-        return fail("it is not a copy of HKEY_LOCAL_MACHINE\\" + keyPath);
-    for (const std::string& section : reader.sections)
-        if (!SameNoCase(section, top) && !SameNoCase(section.substr(0, top.size() + 1), top + "\\"))
-            return fail("it holds the key " + section + ", which lies outside the copied key");
+    auto full = [](const std::string& keyPath) { return std::string(kRoot) + "\\" + keyPath; };
+    if (reader.sections.empty()) return fail("it is not a copy of " + full(keyPaths.empty() ? "" : keyPaths[0]));
+    std::vector<std::string> tops;
+    for (const std::string& section : reader.sections) {
+        bool below = std::any_of(tops.begin(), tops.end(), [&](const std::string& top) {
+            return SameNoCase(section, top) || SameNoCase(section.substr(0, top.size() + 1), top + "\\");
+        });
+        if (below) continue;
+        auto branch = std::find_if(keyPaths.begin(), keyPaths.end(),
+                                   [&](const std::string& k) { return SameNoCase(section, full(k)); });
+        if (branch == keyPaths.end())
+            return fail(tops.empty() && keyPaths.size() == 1
+                            ? "it is not a copy of " + full(keyPaths[0])
+                            : "it holds the key " + section + ", which lies outside the copied key");
+        tops.push_back(section);
+        branches.push_back(*branch);
+    }
     if (reader.passedOver > 0) return fail("some of its lines cannot be read");
     // regedit ends every export with an empty line after the last value; a
     // file cut off while it was written lacks it.
@@ -526,6 +538,44 @@ bool CheckRegExport(const std::string& fileBytes, const std::string& keyPath, Si
                               (text.size() >= 4 && text.compare(text.size() - 4, 4, "\r\n\r\n") == 0));
     if (!endsWithEmptyLine) return fail("it ends before the registry editor finished it");
     return true;
+}
+
+bool CheckRegExport(const std::string& fileBytes, const std::string& keyPath, SimRegistry& parsed,
+                    std::string* why) {
+    std::vector<std::string> branches;
+    return CheckRegSnapshot(fileBytes, {keyPath}, parsed, branches, why);
+}
+
+std::optional<std::string> JoinRegExports(const std::vector<std::string>& files) {
+    if (files.empty()) return std::nullopt;
+    auto unicode = [](const std::string& f) {
+        return f.size() >= 2 && static_cast<unsigned char>(f[0]) == 0xFF && static_cast<unsigned char>(f[1]) == 0xFE;
+    };
+    // One code unit of the file's encoding at a byte offset.
+    auto unitAt = [](const std::string& f, std::size_t at, bool wide) -> int {
+        if (!wide) return at < f.size() ? static_cast<unsigned char>(f[at]) : -1;
+        if (at + 1 >= f.size()) return -1;
+        return static_cast<unsigned char>(f[at]) | static_cast<unsigned char>(f[at + 1]) << 8;
+    };
+    bool wide = unicode(files[0]);
+    std::string joined = files[0];
+    for (std::size_t i = 1; i < files.size(); ++i) {
+        const std::string& f = files[i];
+        if (unicode(f) != wide) return std::nullopt;
+        std::size_t unit = wide ? 2 : 1;
+        // Past the header line, and the empty line regedit writes after it.
+        std::size_t at = wide ? 2 : 0;
+        for (int skipped = 0; skipped < 2; ++skipped) {
+            std::size_t lineStart = at;
+            while (unitAt(f, at, wide) >= 0 && unitAt(f, at, wide) != '\n') at += unit;
+            if (unitAt(f, at, wide) < 0) return std::nullopt;
+            at += unit;
+            bool empty = at - lineStart <= 2 * unit;
+            if (skipped == 1 && !empty) at = lineStart;
+        }
+        joined += f.substr(at);
+    }
+    return joined;
 }
 
 }  // namespace kv

@@ -5,7 +5,9 @@
 // registry editor does.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/SimRegistry.h"
 
@@ -31,5 +33,18 @@ bool ImportRegFile(SimRegistry& reg, const std::string& fileBytes, std::string* 
 // `parsed`; `why` says what is wrong in words a user can follow.
 bool CheckRegExport(const std::string& fileBytes, const std::string& keyPath, SimRegistry& parsed,
                     std::string* why = nullptr);
+
+// The same for a file that may hold several branches one after another, as
+// a snapshot of all the keys Kelvane writes does: every key in it is one of
+// `keyPaths` or lies below one that came before it. `branches` gets the
+// keys of `keyPaths` the file holds, in file order.
+bool CheckRegSnapshot(const std::string& fileBytes, const std::vector<std::string>& keyPaths, SimRegistry& parsed,
+                      std::vector<std::string>& branches, std::string* why = nullptr);
+
+// Several exports of the registry editor as one file, as it would write
+// them had it been asked for all the branches at once: the first file's
+// header, then every branch. Nothing when a file is no export or their
+// encodings differ.
+std::optional<std::string> JoinRegExports(const std::vector<std::string>& files);
 
 }  // namespace kv

@@ -138,18 +138,33 @@ TEST_F(Apply, ARateAtTheControlPanelsMaximumNeedsNoCorrection) {
     for (const auto& box : m.system.shown) EXPECT_EQ(box.text.find("Control Panel settings"), std::string::npos);
 }
 
-TEST(OwnValues, DesktopOptionsCountOnlyWhereTheyLieUnderTheDeviceKey) {
+// What the snapshots hold: on Windows 2000 the desktop options lie in the
+// device key's branch, on XP in one of their own; another head's key is a
+// branch too, and its "PruningMode" a value Kelvane owns.
+TEST(DriverKeys, EveryKeyKelvaneWritesIsABranchOfTheSnapshotsOnce) {
     AdapterContext a;
     a.DeviceKey = "SYSTEM\\Dev";
-    auto desktopValues = [&](const std::string& desktopKey) {
+    a.DisplayDevices = {{"card", "\\Registry\\Machine\\SYSTEM\\Dev", "\\\\.\\DISPLAY1"},
+                        {"head", "\\Registry\\Machine\\SYSTEM\\Dev1", "\\\\.\\DISPLAY2"}};
+    a.DeviceCount = 2;
+    auto branches = [&](const std::string& desktopKey) {
         a.DesktopKey = desktopKey;
-        std::size_t n = 0;
-        for (const ValueRef& v : OwnDriverValues(a)) n += v.key == desktopKey;
-        return n;
+        return SnapshotBranches(DriverKeysOf(a).keys);
     };
-    EXPECT_EQ(desktopValues("system\\dev\\Desktop"), DesktopOptions().size());
-    EXPECT_EQ(desktopValues("SYSTEM\\Dev0\\Desktop"), 0u);
-    EXPECT_EQ(desktopValues("SOFTWARE\\ATI Technologies\\Desktop\\{6C5A}"), 0u);
+    using Keys = std::vector<std::string>;
+    EXPECT_EQ(branches("system\\dev\\Desktop"), (Keys{"SYSTEM\\Dev", "SYSTEM\\Dev1"}));
+    EXPECT_EQ(branches("SYSTEM\\Dev0\\Desktop"), (Keys{"SYSTEM\\Dev", "SYSTEM\\Dev0\\Desktop", "SYSTEM\\Dev1"}));
+    EXPECT_EQ(branches(""), (Keys{"SYSTEM\\Dev", "SYSTEM\\Dev1"}));
+    std::size_t desktopValues = 0, headValues = 0;
+    for (const ValueRef& v : DriverKeysOf(a).ownValues) {
+        desktopValues += v.key == a.DesktopKey;
+        headValues += v.key == "SYSTEM\\Dev1";
+    }
+    EXPECT_EQ(desktopValues, 0u);
+    a.DesktopKey = "SOFTWARE\\ATI Technologies\\Desktop\\{6C5A}";
+    for (const ValueRef& v : DriverKeysOf(a).ownValues) desktopValues += v.key == a.DesktopKey;
+    EXPECT_EQ(desktopValues, DesktopOptions().size());
+    EXPECT_EQ(headValues, 1u);
 }
 
 TEST_F(Apply, ControlPanelValuesTooShortForTheRateAreNotClaimedCorrected) {
@@ -235,6 +250,13 @@ TEST_F(Apply, RestoreAnsweredNoStillImportsAndEnds) {
     Start();
     SetRate("640x480", "75");
     EXPECT_EQ(Ok(), 0);
+    // The change was checked after its restart.
+    m.Boot();
+    m.TakeRunOnceCommands();
+    m.system.commandLine = "Kelvane.exe /CHECK";
+    Start();
+    form->modeCheck->bOKClick();
+    m.system.commandLine = "Kelvane.exe";
     m.system.shown.clear();
     m.system.answers = {kIdNo};
     Start();
@@ -333,8 +355,9 @@ TEST_F(RoadOfOneChange, UnansweredTheCheckFallsBackToTheLowestRateAndThenToTheBa
     EXPECT_EQ(check->ModeCheckCountdown, TForm5::kStopped);
     EXPECT_EQ(m.system.restartRequests, 2);
     ASSERT_FALSE(m.system.launches.empty());
-    EXPECT_EQ(m.system.launches.back().parameters, "/s \"C:\\Kelvane\\backup.dat\"");
-    EXPECT_EQ(List(), nullptr) << "backup.dat had no list: the written one is gone";
+    EXPECT_EQ(m.system.launches.back().parameters, "/s \"C:\\Kelvane\\beforechange.dat\"");
+    EXPECT_EQ(List(), nullptr) << "there was no list before the change: the written one is gone";
+    EXPECT_FALSE(m.system.HasFile("C:\\Kelvane\\beforechange.dat")) << "nothing may bring it back again";
     m.Boot();
     EXPECT_TRUE(m.display.Offers({640, 480, 32, 60}));
 }

@@ -8,10 +8,12 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 
 #include "MainWindowTest.h"
+#include "maintenance/Snapshots.h"
 #include "maintenance/uRegClean.h"
 #include "modes/CheckModes.h"
 #include "nonstd/NonStdRes.h"
@@ -24,6 +26,10 @@ namespace kv {
 namespace {
 
 using test::kDeviceKey;
+constexpr const char* kDesktopKey = "SOFTWARE\\ATI Technologies\\Desktop\\{6C5A1F3E-2B8D-4E7A-9F10-3D4C5B6A7E80}";
+constexpr const char* kSecondHead = "System\\CurrentControlSet\\Services\\ati2mtag\\Device1";
+// Every key Kelvane may write on the demo machine with a second head.
+const char* const kDriverKeys[] = {kDeviceKey, kDesktopKey, kSecondHead};
 
 bool IsText(std::uint32_t type) { return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz; }
 
@@ -33,8 +39,14 @@ void Dump(const SimRegistry::Key& key, const std::string& path, std::ostringstre
     out << "[" << path << "]\n";
     std::vector<std::string> lines;
     for (const auto& [name, value] : key.values) {
-        // Kelvane's own bookkeeping; only what decides a pending check counts.
+        // Kelvane's own bookkeeping; only what decides a pending check counts,
+        // and of its record only that it is there: which keys the kept file
+        // holds depends on what start-up could read.
         if (SameNoCase(path, kProductSettingsKey) && name != "BackupBeforeChange") continue;
+        if (SameNoCase(path, kProductSettingsKey)) {
+            lines.push_back("backupbeforechange=recorded");
+            continue;
+        }
         Bytes data = value.data;
         if (IsText(value.type))
             while (!data.empty() && data.back() == 0) data.pop_back();
@@ -81,11 +93,26 @@ std::string Difference(const std::string& got, const std::string& want) {
 
 // One program session on its own machine, as the walk needs a fresh one for
 // every operation that fails.
+// The driver's keys, each as text.
+std::string DriverState(SimRegistry& reg) {
+    std::string all;
+    for (const char* key : kDriverKeys) all += State(reg, key);
+    return all;
+}
+
 struct Session : test::MainWindowDriver {
-    std::string origin;  // the driver's key Restore Registry should bring back
+    Session() {
+        // The card's second head, whose key the adapter dialog may write.
+        m.registry.SetDword(kSecondHead, kPruningModeValue, 1);
+        m.display.moreDevices = {{"\\\\.\\DISPLAY2", "RADEON 9800 PRO - Secondary", kDisplayAttachedToDesktop,
+                                  std::string("\\Registry\\Machine\\") + kSecondHead}};
+    }
+    std::string origin;         // the driver's keys before the change
+    // What Restore Registry brings back: the keys before the last run's change.
+    std::string restoreOrigin;
     std::set<std::string> shownTexts;
 
-    void MarkOrigin() { origin = State(m.registry, kDeviceKey); }
+    void MarkOrigin() { origin = restoreOrigin = DriverState(m.registry); }
     // Clicks a dialog's button; a program that ends is no failure here.
     void Press(ui::Form* dialog, const std::string& button) {
         if (!dialog) return;
@@ -110,6 +137,17 @@ struct Session : test::MainWindowDriver {
         AddResolution(w, h);
         Press(Open<TNonStRes>("TNonStRes"), "bOK");
     }
+    // A change saved with No to the restart, then a new start: the change
+    // awaits its check; Restore would take back only this run's changes.
+    void ChangeAwaitingCheck() {
+        MarkOrigin();
+        Start();
+        SetRate("640x480", "75");
+        (*form)["tcbOpenGL"].UserClick();
+        Ok();
+        Start();
+        restoreOrigin = DriverState(m.registry);
+    }
     void TellsSince(std::size_t first) {
         for (std::size_t i = first; i < m.system.shown.size(); ++i) shownTexts.insert(m.system.shown[i].text);
     }
@@ -127,6 +165,9 @@ struct Outcome {
     std::set<std::string> told;
     unsigned long operations = 0;
     std::string failed;
+    // While a change awaits its check: the driver's keys as the kept file
+    // holds them, those it lacks as they are now.
+    std::optional<std::string> kept;
 };
 
 Outcome RunCommand(Session& s, const Scenario& sc, unsigned long failAt) {
@@ -137,8 +178,22 @@ Outcome RunCommand(Session& s, const Scenario& sc, unsigned long failAt) {
         sc.command(s);
     } catch (const ProgramEnded&) {
     }
-    Outcome out{State(s.m.registry), {}, s.m.faults.count, s.m.faults.failed};
+    Outcome out{State(s.m.registry), {}, s.m.faults.count, s.m.faults.failed, std::nullopt};
     s.m.faults.failAt = 0;
+    if (s.m.registry.Find(kRunOnceKey, kRunOnceValue) && s.m.registry.Find(kProductSettingsKey, "BackupBeforeChange")) {
+        SimRegistry parsed;
+        std::vector<std::string> branches;
+        std::string file = s.File(kBeforeChangeFile);
+        if (CheckRegSnapshot(file, {std::begin(kDriverKeys), std::end(kDriverKeys)}, parsed, branches)) {
+            out.kept = "";
+            for (const char* key : kDriverKeys)
+                *out.kept += State(std::find(branches.begin(), branches.end(), key) != branches.end() ? parsed
+                                                                                                      : s.m.registry,
+                                   key);
+        } else {
+            out.kept = "no whole beforechange.dat: " + file.substr(0, 40);
+        }
+    }
     s.TellsSince(firstBox);
     out.told = s.shownTexts;
     return out;
@@ -152,7 +207,7 @@ std::string RestoredKey(Session& s) {
     s.m.system.commandLine = "\"C:\\Kelvane\\Kelvane.exe\"";
     s.Start();
     s.Click("bRestore");
-    return State(s.m.registry, kDeviceKey);
+    return DriverState(s.m.registry);
 }
 
 void Walk(const Scenario& sc) {
@@ -162,9 +217,12 @@ void Walk(const Scenario& sc) {
     std::string before = State(reference->m.registry);
     Outcome intended = RunCommand(*reference, sc, 0);
     ASSERT_NE(intended.state, before) << sc.name << " changes nothing";
+    if (intended.kept) {
+        ASSERT_EQ(*intended.kept, reference->origin) << sc.name << ": the kept file without a fault";
+    }
     std::string restored = RestoredKey(*reference);
-    ASSERT_EQ(restored, reference->origin) << sc.name << ": Restore without a fault\n"
-                                           << Difference(restored, reference->origin);
+    ASSERT_EQ(restored, reference->restoreOrigin) << sc.name << ": Restore without a fault\n"
+                                                  << Difference(restored, reference->restoreOrigin);
 
     for (unsigned long k = 1; k <= intended.operations; ++k) {
         auto s = std::make_unique<Session>();
@@ -175,8 +233,14 @@ void Walk(const Scenario& sc) {
         std::string where = std::string(sc.name) + ", operation " + std::to_string(k) + " failing: " + o.failed;
         EXPECT_TRUE(o.state == intended.state || told) << where << ", nothing told\n"
                                                        << Difference(o.state, intended.state);
+        // The way back of a change awaiting its check is the state before it.
+        if (o.kept) {
+            EXPECT_EQ(*o.kept, s->origin) << where << ", the kept file\n" << Difference(*o.kept, s->origin);
+        }
         std::string restored = RestoredKey(*s);
-        EXPECT_EQ(restored, s->origin) << where << ", Restore left\n" << Difference(restored, s->origin);
+        // A command that wrote nothing leaves Restore the run before's way back.
+        EXPECT_TRUE(restored == s->restoreOrigin || restored == s->origin)
+            << where << ", Restore left\n" << Difference(restored, s->restoreOrigin);
     }
 }
 
@@ -189,6 +253,7 @@ const Scenario kScenarios[] = {
          s.Start();
          s.SetRate("640x480", "75");
          (*s.form)["tcbTilling"].UserClick();
+         (*s.form)["tcbOpenGL"].UserClick();
      },
      [](Session& s) { s.Ok(); }},
     {"a whole run ending in OK",
@@ -217,11 +282,8 @@ const Scenario kScenarios[] = {
      [](Session& s) { s.Press(s.Open<ui::Form>("TfFirstRun"), "bFix"); }},
     {"Restore",
      [](Session& s) {
-         s.MarkOrigin();
-         s.Start();
-         s.SetRate("640x480", "75");
-         s.Ok();
-         s.Start();
+         s.ChangeAwaitingCheck();
+         s.restoreOrigin = s.origin;  // the change is taken back with its check
      },
      [](Session& s) { s.Click("bRestore"); }},
     {"Cancel",
@@ -258,11 +320,36 @@ const Scenario kScenarios[] = {
          if (ui::Form* adapters = s.Open<ui::Form>("TForm4")) (*adapters)["cbIgnoreMC"].UserClick();
      },
      [](Session& s) { s.Press(s.Open<ui::Form>("TForm4"), "bOK"); }},
+    {"the adapter dialog's OK for the second head, after a list OK",
+     [](Session& s) {
+         s.MarkOrigin();
+         s.Start();
+         s.SaveResolution("1280", "1024");
+         s.Menu("Adapter1");
+         if (ui::Form* adapters = s.Open<ui::Form>("TForm4")) {
+             (*adapters)["lbAdapters"].itemIndex = 1;
+             (*adapters)["lbAdapters"].onChange();
+             (*adapters)["cbIgnoreMC"].UserClick();
+         }
+     },
+     [](Session& s) { s.Press(s.Open<ui::Form>("TForm4"), "bOK"); }},
+    {"a second OK while the first awaits its check",
+     [](Session& s) {
+         s.ChangeAwaitingCheck();
+         s.SetRate("800x600", "85");
+     },
+     [](Session& s) { s.Ok(); }},
     {"Uninstall",
      [](Session& s) {
          s.MarkOrigin();
          s.Start();
          s.SaveResolution("1280", "1024");
+         s.m.system.answers = {kIdYes};
+     },
+     [](Session& s) { s.Menu("Uninstall1"); }},
+    {"Uninstall while a change awaits its check",
+     [](Session& s) {
+         s.ChangeAwaitingCheck();
          s.m.system.answers = {kIdYes};
      },
      [](Session& s) { s.Menu("Uninstall1"); }},

@@ -6,6 +6,7 @@
 
 #include "MainWindowTest.h"
 #include "maintenance/uFirstRun.h"
+#include "modes/Apply.h"
 #include "platform/DriverValues.h"
 #include "platform/RegFile.h"
 #include "platform/Settings.h"
@@ -22,8 +23,11 @@ protected:
     void SetUp() override { m.registry.SetString(kProductSettingsKey, "InstallDir", test::kInstallDir); }
     TfFirstRun& Open(StartupFindings findings = {}) {
         run = RunSnapshots{};
+        AdapterContext adapter;
+        adapter.DeviceKey = kDeviceKey;
+        run.driver = DriverKeysOf(adapter);
         run.backup = StartSnapshot(m.platform, kBackupFile, kDeviceKey);
-        d = std::make_unique<TfFirstRun>(m.platform, kDeviceKey, findings, run, std::vector<ValueRef>{});
+        d = std::make_unique<TfFirstRun>(m.platform, kDeviceKey, findings, run);
         return *d;
     }
     // Native modes on, and a list with two continuations.
@@ -62,7 +66,7 @@ TEST_F(FirstRun, OldVersionIsCutToThreeCharactersAndTheVersionStampedEveryTime) 
     // Found nothing, never seen, but the snapshot of this start is made.
     EXPECT_TRUE(m.system.shown.empty());
     SimRegistry copy;
-    EXPECT_TRUE(FinishSnapshot(m.platform, run.firstRun, kDeviceKey));
+    EXPECT_TRUE(FinishSnapshot(m.platform, run.firstRun));
     EXPECT_TRUE(CheckRegExport(File(kFirstRunFile), kDeviceKey, copy));
 }
 
@@ -123,7 +127,7 @@ TEST_F(FirstRun, FixClearsTheListsAndWritesTheCrtRuleBeforeTheRestart) {
         SimRegistry before;
         ImportRegFile(before, File(kLastKnownGoodFile));
         EXPECT_EQ(before.Find(kDeviceKey, kLists[0])->data, Rec(640, 480, 0, 60));
-        EXPECT_EQ(SnapshotBeforeChange(m.platform), FileFingerprint(m.platform, kBackupFile));
+        EXPECT_EQ(SnapshotBeforeChange(m.platform), FileFingerprint(m.platform, kBeforeChangeFile));
         EXPECT_EQ(m.TakeRunOnceCommands(), std::vector<std::string>{"C:\\Kelvane\\Kelvane.exe /CHECK"});
         m.system.restartRequests = 0;
     }
@@ -150,8 +154,7 @@ TEST_F(FirstRun, NothingIsWrittenWithoutTheSnapshots) {
     m.system.exportLimit = 200;  // and lastknowngood.dat is cut off
     changes = m.registry.ChangeCount();
     Open()["bFix"].UserClick();
-    EXPECT_NE(m.system.shown.back().text.find("(lastknowngood.dat), so Restore could not undo the repair. Nothing"),
-              std::string::npos);
+    EXPECT_EQ(m.system.shown.back().text, kNoLastKnownGoodText);
     EXPECT_EQ(m.registry.ChangeCount(), changes + 1);
     EXPECT_EQ(m.system.restartRequests, 0);
 }

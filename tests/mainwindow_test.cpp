@@ -120,14 +120,19 @@ TEST(Startup, NewerNtSystemsGetNoWarning) {
     EXPECT_EQ(form.adapter.WinVer, "6.1.7601");
 }
 
-TEST(FirstPaint, AnOrdinaryStartExportsTheDeviceKeyToBackupAndFirstRunOnce) {
+TEST(FirstPaint, AnOrdinaryStartExportsTheDriversKeysToBackupAndFirstRunOnce) {
     TestMachine m;
     TForm1 form(m.platform);
     form.FormCreate();
     form.FormPaint();
     form.FormPaint();
-    ASSERT_EQ(m.system.launches.size(), 2u);
+    // On Windows XP the desktop options lie outside the device key: a branch
+    // of their own in each snapshot.
+    ASSERT_EQ(m.system.launches.size(), 4u);
     EXPECT_EQ(m.system.launches[1].parameters,
+              "/e \"C:\\Kelvane\\backup.dat.new2\" \"HKEY_LOCAL_MACHINE\\SOFTWARE\\ATI "
+              "Technologies\\Desktop\\{6C5A1F3E-2B8D-4E7A-9F10-3D4C5B6A7E80}\"");
+    EXPECT_EQ(m.system.launches[2].parameters,
               "/e \"C:\\Kelvane\\firstrun.dat.new\" HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\ati2mtag\\Device0");
     // Nothing harmful on this machine: the issues dialog is never seen, but
     // the version is stamped.
@@ -142,11 +147,17 @@ TEST(FirstPaint, AnOrdinaryStartExportsTheDeviceKeyToBackupAndFirstRunOnce) {
     EXPECT_TRUE(m.system.waits.empty()) << "the export runs beside the window";
     EXPECT_FALSE(form.CheckMode);
     // It takes the old file's place only once it is finished and whole.
-    EXPECT_TRUE(FinishSnapshot(m.platform, form.snapshots.backup, test::kDeviceKey));
-    EXPECT_FALSE(m.system.HasFile("C:\\Kelvane\\backup.dat.new"));
+    EXPECT_TRUE(FinishSnapshot(m.platform, form.snapshots.backup));
+    EXPECT_FALSE(m.system.HasFile("C:\\Kelvane\\backup.dat.new") || m.system.HasFile("C:\\Kelvane\\backup.dat.new2"));
     std::optional<std::string> backup = m.system.ReadFile("C:\\Kelvane\\backup.dat");
     ASSERT_TRUE(backup);
     EXPECT_EQ(backup->substr(0, 2), "\xFF\xFE") << "regedit's UTF-16 export";
+    // One file the registry editor imports whole: both branches, as they are.
+    SimRegistry imported;
+    ASSERT_TRUE(ImportRegFile(imported, *backup));
+    EXPECT_TRUE(imported.Find(test::kDeviceKey, "PruningMode"));
+    EXPECT_TRUE(imported.Find(form.adapter.DesktopKey, "OpenGL"));
+    EXPECT_EQ(imported.SubKeyNames("SOFTWARE\\ATI Technologies").size(), 1u) << "only the desktop options' key";
     EXPECT_TRUE(form.FindMenuItem("Language1") != nullptr);
 }
 

@@ -6,6 +6,7 @@
 
 #include "MainWindowTest.h"
 #include "lang/Lang.h"
+#include "modes/Apply.h"
 #include "nonstd/NonStdRes.h"
 #include "nonstd/TNonStdResAdd.h"
 #include "platform/Settings.h"
@@ -21,7 +22,12 @@ constexpr const char* const* kNames = kNonStandardListNames;
 
 class NonStd : public ::testing::Test {
 protected:
-    void SetUp() override { m.registry.SetString(kProductSettingsKey, "InstallDir", test::kInstallDir); }
+    void SetUp() override {
+        m.registry.SetString(kProductSettingsKey, "InstallDir", test::kInstallDir);
+        AdapterContext adapter;
+        adapter.DeviceKey = kDeviceKey;
+        snapshots.driver = DriverKeysOf(adapter);
+    }
 
     TNonStRes& Open(const std::string& deviceKey = kDeviceKey) {
         auto open = [this](std::unique_ptr<ui::Form> f) -> ui::Form& {
@@ -397,14 +403,17 @@ TEST_F(NonStd, AWriteThatFailsHalfWayPutsBackTheValuesAsTheyWere) {
     EXPECT_EQ(m.registry.Find(kDeviceKey, kNames[1]), nullptr) << "absent before, deleted again";
     EXPECT_EQ(Messages(), std::vector<std::string>{"Error: Saving the non-standard resolutions stopped: Failed to set "
                                                    "data for 'DALNonStandardModesBCD2'. Kelvane put the driver's "
-                                                   "values back as they were before OK. Nothing was changed."});
+                                                   "settings back as they were before this run changed them "
+                                                   "(lastknowngood.dat)."});
     EXPECT_FALSE(run.NonStandardListWritten || d->closed);
 
     deleteFails = true;
     Click("bOK");
-    EXPECT_NE(m.system.shown.back().text.find("could not put the driver's values back as they were. Choose Restore "
-                                              "Registry"),
-              std::string::npos);
+    EXPECT_NE(m.system.shown.back().text.find("could not be deleted, so HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\"
+                                              "Services\\ati2mtag\\Device0 may be only partly restored. Choose "
+                                              "Restore Registry to try again."),
+              std::string::npos)
+        << m.system.shown.back().text;
     EXPECT_FALSE(run.NonStandardListWritten || d->closed);
 }
 

@@ -98,7 +98,7 @@ TEST_F(RegClean, OkExportsEveryCheckedBranchWholeThenDeletesItToTheLastSubkeyAnd
     m.registry.SetString(kServices + "ati:x", "v", "colon");
     m.registry.SetString(kServices + "ati_x", "v", "underscore");
     Open();
-    ScheduleModeCheck(m.platform, run.backup);
+    ScheduleModeCheck(m.platform, run);
     Checks()[0] = false;
     EXPECT_TRUE(OkEndsProgram());
 
@@ -146,7 +146,7 @@ TEST_F(RegClean, ABranchWhoseExportFailsIsKeptAndNamedAndTheProgramGoesOn) {
     // The editor refuses a command line over 255 characters rather than cut it.
     const std::string longName = kServices + "ati" + std::string(150, 'x');
     m.registry.CreateKey(longName + "\\Sub");
-    ScheduleModeCheck(m.platform, PendingSnapshot{});
+    ScheduleModeCheck(m.platform, RunSnapshots{});
     std::vector<std::pair<std::string, std::function<void(bool)>>> cases = {
         {longName, [](bool) {}},
         {kAti2mtag, [this](bool on) { m.system.editorHangs = on; }},
@@ -187,7 +187,7 @@ TEST_F(RegClean, WindowsStoppingAtARefusedSubkeyLeavesAPartlyDeletedBranch) {
 
     // A clean whose only deletion was refused changed nothing: the program
     // and the pending check go on.
-    ScheduleModeCheck(m.platform, PendingSnapshot{});
+    ScheduleModeCheck(m.platform, RunSnapshots{});
     Open();
     CheckOnly(kAtiSoftware);
     EXPECT_FALSE(OkEndsProgram());

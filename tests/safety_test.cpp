@@ -72,25 +72,31 @@ TEST_F(Safety, AnExportThatFailsKeepsTheOldSnapshotAndOkWritesNothing) {
 }
 
 TEST_F(Safety, ACutOffOrForeignSnapshotIsNeverImported) {
-    m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD", Rec(0, 0, 0, 43));
-    m.Boot();
-    ApplyChange();
-    std::string whole = File("lastknowngood.dat");
-    std::string foreign = ExportRegBranch(m.registry, "SOFTWARE\\ATI Technologies");
-    // Cut inside a value, cut at a line's end, and a copy of another key.
-    std::size_t lineEnd = whole.rfind(std::string("\r\0\n\0", 4), whole.size() - 8);
-    for (const std::string& bad : {whole.substr(0, whole.size() / 2), whole.substr(0, lineEnd + 4), foreign}) {
-        m.system.WriteFile(kLastKnownGood, bad);
-        Start();
-        m.system.shown.clear();
-        Bytes list = List()->data;
-        auto changes = m.registry.ChangeCount();
-        EXPECT_EQ(Restore(), 0);
-        EXPECT_EQ(m.registry.ChangeCount(), changes);
-        EXPECT_EQ(List()->data, list);
-        ASSERT_EQ(m.system.shown.size(), 1u);
-        EXPECT_NE(m.system.shown[0].text.find("lastknowngood.dat cannot be used"), std::string::npos);
-        EXPECT_NE(m.system.shown[0].text.find("Nothing was restored"), std::string::npos);
+    // Restore puts back this run's lastknowngood.dat, or, while a change
+    // awaits its check, the file kept from before it.
+    for (bool pending : {false, true}) {
+        m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD", Rec(0, 0, 0, 43));
+        m.Boot();
+        ApplyChange();
+        if (!pending) m.TakeRunOnceCommands();  // a logon ran the check, which was never answered
+        std::string name = pending ? "beforechange.dat" : "lastknowngood.dat";
+        std::string whole = File(name);
+        std::string foreign = ExportRegBranch(m.registry, "SOFTWARE\\ATI Technologies");
+        // Cut inside a value, cut at a line's end, and a copy of another key.
+        std::size_t lineEnd = whole.rfind(std::string("\r\0\n\0", 4), whole.size() - 8);
+        for (const std::string& bad : {whole.substr(0, whole.size() / 2), whole.substr(0, lineEnd + 4), foreign}) {
+            m.system.WriteFile("C:\\Kelvane\\" + name, bad);
+            Start();
+            m.system.shown.clear();
+            Bytes list = List()->data;
+            auto changes = m.registry.ChangeCount();
+            EXPECT_EQ(Restore(), 0);
+            EXPECT_EQ(m.registry.ChangeCount(), changes);
+            EXPECT_EQ(List()->data, list);
+            ASSERT_EQ(m.system.shown.size(), 1u);
+            EXPECT_NE(m.system.shown[0].text.find(name + " cannot be used"), std::string::npos);
+            EXPECT_NE(m.system.shown[0].text.find("Nothing was restored"), std::string::npos);
+        }
     }
 }
 
@@ -126,7 +132,13 @@ TEST_F(Safety, RestoreDeletesNothingUntilTheImportHasWorked) {
     EXPECT_EQ(Restore(), 0);
     EXPECT_TRUE(List()) << "the list written after the snapshot is not deleted";
     ASSERT_EQ(m.system.shown.size(), 1u);
-    EXPECT_NE(m.system.shown[0].text.find("did not put back lastknowngood.dat"), std::string::npos);
+    // Each branch is judged on its own: the desktop options came back.
+    EXPECT_NE(m.system.shown[0].text.find("beforechange.dat was put back only in part: HKEY_LOCAL_MACHINE\\SOFTWARE"),
+              std::string::npos)
+        << m.system.shown[0].text;
+    EXPECT_NE(m.system.shown[0].text.find("so HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\ati2mtag\\Device0 "
+                                          "may be only partly restored"),
+              std::string::npos);
     EXPECT_NE(m.system.shown[0].text.find("PruningMode"), std::string::npos);
     EXPECT_FALSE(Shows(m.system, "Registry restored"));
 
@@ -218,24 +230,114 @@ TEST_F(Safety, AfterRestoreNeitherThePendingCheckNorItsFallbackBringsTheChangeBa
     for (int i = 0; i < 30; ++i) form->modeCheck->Timer1Timer();
     EXPECT_EQ(List(), nullptr);
     EXPECT_EQ(m.system.restartRequests, 0);
-    EXPECT_TRUE(Shows(m.system, "backup.dat cannot be used"));
+    EXPECT_TRUE(Shows(m.system, "beforechange.dat cannot be used"));
 }
 
-TEST_F(Safety, TheFallbackImportsTheBackupItsChangeWasMadeFrom) {
+// ---- the settings from before a change awaiting its check ----
+
+// The runs between the change and its restart: a start closed with Cancel
+// (whose snapshots hold the change), or a second change that is not checked
+// either. The fallback brings back the settings from before the first.
+TEST_F(Safety, TheFallbackPutsBackTheSettingsFromBeforeTheFirstUncheckedChange) {
+    for (bool secondOk : {false, true}) {
+        m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD", Rec(0, 0, 0, 43));
+        m.Boot();
+        ApplyChange();
+        Start();
+        if (secondOk) {
+            SetRate("800x600", "85");
+            EXPECT_EQ(Ok(), 0);
+        } else {
+            EXPECT_EQ(Cancel(), 0);
+        }
+        m.Boot();
+        m.TakeRunOnceCommands();
+        m.system.commandLine = "Kelvane.exe /CHECK";
+        m.system.restartRequests = 0;
+        Start();
+        for (int i = 0; i < 30; ++i) form->modeCheck->Timer1Timer();
+        EXPECT_EQ(List()->data, Rec(0, 0, 0, 43)) << secondOk;
+        EXPECT_EQ(m.system.restartRequests, 1) << "into the settings from before";
+        EXPECT_FALSE(Shows(m.system, "cannot be used"));
+        EXPECT_TRUE(SnapshotBeforeChange(m.platform).empty());
+        m.system.commandLine = "Kelvane.exe";
+        m.system.shown.clear();
+    }
+}
+
+// Uninstall before the restart: the change is taken back with the check.
+TEST_F(Safety, UninstallBeforeTheRestartPutsBackTheSettingsFromBeforeTheChange) {
     m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD", Rec(0, 0, 0, 43));
     m.Boot();
     ApplyChange();
-    // Another run in between, ended with Cancel, leaves the change in place
-    // and the check pending; its backup.dat holds the change.
-    Start();
-    EXPECT_EQ(Cancel(), 0);
+    Start();  // its firstrun.dat holds the change
+    m.system.answers = {kIdYes};
+    EXPECT_EQ(Menu("Uninstall1"), 0);
+    EXPECT_EQ(List()->data, Rec(0, 0, 0, 43));
+    EXPECT_EQ(m.system.shown.back().text,
+              "Program deleted sucssessifully. Registry changes will be impemented after restart.");
     m.Boot();
-    m.TakeRunOnceCommands();
-    m.system.commandLine = "Kelvane.exe /CHECK";
+    EXPECT_TRUE(m.TakeRunOnceCommands().empty());
+    EXPECT_TRUE(m.display.Offers({640, 480, 32, 60}));
+    EXPECT_FALSE(m.system.HasFile("C:\\Kelvane\\beforechange.dat"));
+
+    // Without its kept file Uninstall changes nothing: the check stays.
+    ApplyChange();
+    m.system.WriteFile("C:\\Kelvane\\beforechange.dat", "REGEDIT4\r\n");
     Start();
-    for (int i = 0; i < 30; ++i) form->modeCheck->Timer1Timer();
-    EXPECT_NE(List()->data, Rec(0, 0, 0, 43));
-    EXPECT_EQ(m.system.restartRequests, 0) << "no restart into the changed state";
+    Bytes list = List()->data;
+    m.system.answers = {kIdYes};
+    EXPECT_EQ(Menu("Uninstall1"), -1);
+    EXPECT_EQ(List()->data, list);
+    EXPECT_TRUE(m.registry.Find(kRunOnceKey, kRunOnceValue));
+    EXPECT_TRUE(m.registry.KeyExists(kProductSettingsKey));
+    EXPECT_NE(m.system.shown.back().text.find("Kelvane was not uninstalled. The snapshot beforechange.dat cannot be used"),
+              std::string::npos);
+}
+
+// Keys outside the device key are in the snapshots too: the desktop
+// options of Windows XP, and another head the adapter dialog writes.
+TEST_F(Safety, RestoreAndAStoppedSaveCoverEveryKeyTheChangeWrote) {
+    const std::string desktop = "SOFTWARE\\ATI Technologies\\Desktop\\{6C5A1F3E-2B8D-4E7A-9F10-3D4C5B6A7E80}";
+    auto openGl = [&] { return m.registry.Find(desktop, "OpenGL")->data[0]; };
+    // A save that stops after the desktop options were written.
+    TForm1& f = Start();
+    f["tcbOpenGL"].UserClick();
+    f["cbAnisoD3D"].UserClick();
+    m.registry.refuse = [](SimRegistry::Op op, const std::string&, const std::string& name) {
+        return op == SimRegistry::Op::Set && name == "AnisoDegree";
+    };
+    m.system.shown.clear();
+    EXPECT_EQ(Ok(), 1);
+    m.registry.refuse = nullptr;
+    EXPECT_EQ(openGl(), 1);
+    EXPECT_NE(m.system.shown[0].text.find("put the driver's settings back"), std::string::npos);
+
+    // Restore Registry after a saved change.
+    Start()["tcbOpenGL"].UserClick();
+    EXPECT_EQ(Ok(), 0);
+    ASSERT_EQ(openGl(), 0);
+    m.TakeRunOnceCommands();
+    Start();
+    EXPECT_EQ(Restore(), 0);
+    EXPECT_EQ(openGl(), 1);
+
+    // The adapter dialog's change of a second head.
+    const std::string head = "System\\CurrentControlSet\\Services\\ati2mtag\\Device1";
+    m.registry.SetDword(head, "PruningMode", 1);
+    m.display.moreDevices = {{"\\\\.\\DISPLAY2", "RADEON 9800 PRO - Secondary", kDisplayAttachedToDesktop,
+                              "\\Registry\\Machine\\" + head}};
+    Start();
+    Menu("Adapter1");
+    ui::Form* adapters = Open<ui::Form>("TForm4");
+    ASSERT_TRUE(adapters);
+    (*adapters)["lbAdapters"].itemIndex = 1;
+    (*adapters)["lbAdapters"].onChange();
+    (*adapters)["cbIgnoreMC"].UserClick();
+    form->RunCommand([&] { (*adapters)["bOK"].UserClick(); });
+    ASSERT_EQ(m.registry.Find(head, "PruningMode")->data[0], 0);
+    EXPECT_EQ(Restore(), 0);
+    EXPECT_EQ(m.registry.Find(head, "PruningMode")->data[0], 1);
 }
 
 TEST_F(Safety, ACheckThatCouldNotRunIsSaidBeforeTheRestart) {
@@ -300,7 +402,7 @@ TEST_F(Safety, ASecondStartBringsTheFirstWindowForwardAndEnds) {
     EXPECT_THROW(second.FormCreate(), ProgramEnded);
     EXPECT_EQ(m.system.activated, std::vector<std::string>{"TForm1"});
     EXPECT_EQ(m.registry.ChangeCount(), changes);
-    EXPECT_EQ(m.system.launches.size(), 2u) << "only the first one's exports";
+    EXPECT_EQ(m.system.launches.size(), 4u) << "only the first one's exports, of two keys each";
     EXPECT_EQ(Cancel(), 0);
     TForm1 third(m.platform);
     third.FormCreate();  // the first one has ended

@@ -167,7 +167,7 @@ TEST_F(SecondaryWindows, NothingOpensOrWritesBeforeTheCheckIsAnswered) {
 
 TEST_F(SecondaryWindows, ACleanThatDeletedEndsTheProgramWithoutCancelsImport) {
     Start();
-    ScheduleModeCheck(m.platform, form->snapshots.backup);
+    ScheduleModeCheck(m.platform, form->snapshots);
     Menu("CleanRegistry1");
     TFRegClean& clean = *Open<TFRegClean>("TFRegClean");
     std::size_t imports = 0;
