@@ -339,21 +339,12 @@ void TForm1::StartupSequence() {
 // then locked, so that OK does not write back a list it never read.
 std::size_t TForm1::ReadListValue(const char* name, ListBuffer& buffer) {
     ValueInfo info = sharedRegistry->GetValueInfo(name);
+    std::string problem = ByteValueProblem(info);
+    if (!problem.empty()) {
+        LockDriverLists(std::string("Kelvane cannot read the driver's value '") + name + "': " + problem + ".");
+        return 0;
+    }
     if (!info.exists) return 0;
-    const char* held = info.kind == ValueKind::Dword    ? "a number"
-                       : info.kind == ValueKind::String ? "a text"
-                       : info.kind == ValueKind::ExpandString ? "a text"
-                                                              : nullptr;
-    if (held) {
-        LockDriverLists(std::string("The driver's value '") + name + "' should hold mode records, but it holds " +
-                        held + ".");
-        return 0;
-    }
-    if (info.size > kListBufferSize) {
-        LockDriverLists(std::string("The driver's value '") + name + "' holds " + std::to_string(info.size) +
-                        " bytes, more than the 2048 bytes (256 modes) Kelvane can read.");
-        return 0;
-    }
     return sharedRegistry->ReadBinary(name, buffer.data(), buffer.size());
 }
 

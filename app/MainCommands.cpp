@@ -68,10 +68,9 @@ void TForm1::OKClick() {
     std::vector<std::string> oddValues = UnreadableMaxRateValues();
     if (!oddValues.empty()) {
         std::string names;
-        for (const std::string& n : oddValues) names += (names.empty() ? "'" : ", '") + n + "'";
+        for (const std::string& n : oddValues) names += (names.empty() ? "" : ", ") + n;
         platform.system.ShowMessageBox("Kelvane cannot read the control panel's maximum refresh rate in " + names +
-                                           " (not binary data of at most 2048 bytes), so it leaves that pair as "
-                                           "it is.",
+                                           ", so it leaves that pair as it is.",
                                        "Warning", kMbOk);
     }
 
@@ -136,8 +135,12 @@ void TForm1::WriteSettings(const Bytes& list, const std::vector<std::string>& od
     if (!DriverListsUnreadable && OpenDeviceKey(shared)) {
         std::uint8_t highest = HighestSelection(modes.ResolutionRows);
         for (const MaxRatePair& pair : kMaxRatePairs) {
-            bool readable = std::find(odd.begin(), odd.end(), pair.info) == odd.end() &&
-                            std::find(odd.begin(), odd.end(), pair.maxModeInfo) == odd.end();
+            auto named = [&](const char* name) {
+                return std::any_of(odd.begin(), odd.end(), [&](const std::string& o) {
+                    return o.rfind(std::string("'") + name + "'", 0) == 0;
+                });
+            };
+            bool readable = !named(pair.info) && !named(pair.maxModeInfo);
             if (!readable || !CorrectMaxRatePair(shared, highest, pair)) continue;
             platform.system.ShowMessageBox(LangText(21), LangText(22), kMbOk);
             restart = true;
@@ -159,9 +162,8 @@ std::vector<std::string> TForm1::UnreadableMaxRateValues() {
     if (!probe.OpenKey("\\" + adapter.DeviceKey, false)) return odd;
     for (const MaxRatePair& pair : kMaxRatePairs) {
         for (const char* name : {pair.info, pair.maxModeInfo}) {
-            ValueInfo info = probe.GetValueInfo(name);
-            bool binary = info.kind == ValueKind::Binary || info.kind == ValueKind::Other;
-            if (info.exists && (!binary || info.size > kListBufferSize)) odd.push_back(name);
+            std::string problem = ByteValueProblem(probe.GetValueInfo(name));
+            if (!problem.empty()) odd.push_back(std::string("'") + name + "' (" + problem + ")");
         }
     }
     return odd;

@@ -147,4 +147,14 @@ void CollectKeptRecords(ModeTable& table, const std::vector<ModeEntry>& records,
     }
 }
 
+std::string ByteValueProblem(const ValueInfo& info) {
+    if (!info.exists) return "";
+    if (info.kind == ValueKind::Dword) return "it holds a number";
+    if (info.kind == ValueKind::String || info.kind == ValueKind::ExpandString) return "it holds a text";
+    if (info.size > kListBufferSize)
+        return "it holds " + std::to_string(info.size) +
+               " bytes, more than the 2048 bytes (256 modes) Kelvane can read";
+    return "";
+}
+
 }  // namespace kv

@@ -11,6 +11,7 @@
 #include "platform/DriverValues.h"
 #include "platform/ModeRecord.h"
 #include "platform/Platform.h"
+#include "platform/SharedRegistry.h"
 
 namespace kv {
 
@@ -51,5 +52,11 @@ void SelectAllowedRates(std::vector<ResolutionRow>& rows, const std::vector<Mode
 // Keeps the resolution and rate records of one list value; `continuation`
 // for the four values after the first.
 void CollectKeptRecords(ModeTable& table, const std::vector<ModeEntry>& records, bool continuation);
+
+// Why a value the driver reads as bytes (a mode list, a control panel
+// maximum) cannot be read whole into the driver's 2048-byte buffer, in words
+// such as "it holds a number"; "" when it can be, or is not there. Such a
+// value is left exactly as it is.
+std::string ByteValueProblem(const ValueInfo& info);
 
 }  // namespace kv

@@ -5,6 +5,7 @@
 
 #include "lang/Lang.h"
 #include "maintenance/DriverChange.h"
+#include "modes/ModeRecords.h"
 #include "nonstd/TNonStdResAdd.h"
 #include "platform/Misc.h"
 #include "platform/SharedRegistry.h"
@@ -15,17 +16,6 @@ namespace {
 
 // Sizes get two blanks when short, so that most lines line up.
 std::string SizeText(std::uint16_t size) { return (size < 1000 ? "  " : "") + std::to_string(size); }
-
-// Why a list value cannot be read as the driver's records; "" when it can.
-std::string ValueProblem(const ValueInfo& info) {
-    if (!info.exists) return "";
-    if (info.kind == ValueKind::Dword) return "it holds a number";
-    if (info.kind == ValueKind::String || info.kind == ValueKind::ExpandString) return "it holds a text";
-    if (info.size > kListBufferSize)
-        return "it holds " + std::to_string(info.size) +
-               " bytes, more than the 2048 bytes (256 modes) Kelvane can read";
-    return "";
-}
 
 // "a", "a and b", "a, b and c".
 std::string Enumeration(const std::vector<std::string>& parts) {
@@ -99,7 +89,7 @@ void TNonStRes::FormCreate() {
 
 void TNonStRes::LoadValue(SharedRegistry& shared, std::size_t index, std::vector<std::string>& problems) {
     const char* name = kNonStandardListNames[index];
-    std::string problem = ValueProblem(shared.GetValueInfo(name));
+    std::string problem = ByteValueProblem(shared.GetValueInfo(name));
     ListBuffer buffer = EmptyListBuffer();
     std::size_t length = 0;
     if (problem.empty()) {

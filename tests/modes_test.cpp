@@ -246,8 +246,8 @@ TEST_F(TableBuild, AListThatCannotBeReadWholeIsNamedAndLocksTheLists) {
     TForm1& f = StartAfterBoot();
     ASSERT_EQ(m.system.shown.size(), 1u);
     EXPECT_EQ(m.system.shown[0].text,
-              "The driver's value 'DALRestrictedModesBCD3' holds 2049 bytes, more than the 2048 bytes (256 modes) "
-              "Kelvane can read. Kelvane leaves the driver's restricted-mode lists as they are: the refresh rates "
+              "Kelvane cannot read the driver's value 'DALRestrictedModesBCD3': it holds 2049 bytes, more than the "
+              "2048 bytes (256 modes) Kelvane can read. Kelvane leaves the driver's restricted-mode lists as they are: the refresh rates "
               "cannot be changed, but the other settings can.");
     EXPECT_TRUE(f.DriverListsUnreadable);
     EXPECT_TRUE(f.StartupComplete);
@@ -275,9 +275,9 @@ TEST_F(TableBuild, AListOfTheWrongTypeIsNamedAndStartUpGoesOn) {
     m.registry.SetDword(kDeviceKey, "DALRestrictedModesBCD2", 5);
     TForm1& f = StartAfterBoot();
     ASSERT_EQ(m.system.shown.size(), 2u);
-    EXPECT_EQ(m.system.shown[0].text.substr(0, 89),
-              "The driver's value 'DALRestrictedModesBCD' should hold mode records, but it holds a text.");
-    EXPECT_NE(m.system.shown[1].text.find("'DALRestrictedModesBCD2' should hold mode records, but it holds a number"),
+    EXPECT_EQ(m.system.shown[0].text.substr(0, 80),
+              "Kelvane cannot read the driver's value 'DALRestrictedModesBCD': it holds a text.");
+    EXPECT_NE(m.system.shown[1].text.find("'DALRestrictedModesBCD2': it holds a number"),
               std::string::npos);
     EXPECT_TRUE(f.StartupComplete);
     EXPECT_TRUE(f.DriverListsUnreadable);

@@ -390,7 +390,7 @@ TEST_F(Safety, ACheckStartShowsNothingBeforeTheCountDown) {
     ASSERT_TRUE(form->modeCheck);
     (*form->modeCheck)["bOK"].UserClick();
     ASSERT_EQ(m.system.shown.size(), 1u) << "the list's message waited for the answer";
-    EXPECT_NE(m.system.shown[0].text.find("'DALRestrictedModesBCD4' holds 2100 bytes"), std::string::npos);
+    EXPECT_NE(m.system.shown[0].text.find("'DALRestrictedModesBCD4': it holds 2100 bytes"), std::string::npos);
 }
 
 // ---- one Kelvane at a time ----
@@ -419,7 +419,7 @@ TEST_F(Safety, AMaxRatePairOfTheWrongTypeIsNamedAndLeftAlone) {
     m.system.answers = {kIdOk, kIdNo};
     EXPECT_EQ(Ok(), 0);
     ASSERT_GE(m.system.shown.size(), 2u);
-    EXPECT_NE(m.system.shown[0].text.find("'DALR6 CRT_Info'"), std::string::npos);
+    EXPECT_NE(m.system.shown[0].text.find("'DALR6 CRT_Info' (it holds a text)"), std::string::npos);
     EXPECT_EQ(m.system.shown.back().text, "All changes do not take effect until next boot. Restart?");
     EXPECT_EQ(m.registry.Find(kDeviceKey, "DALR6 CRT_Info")->type, kRegSz);
     EXPECT_EQ(m.registry.Find(kDeviceKey, "DALR6 CRT_MaxModeInfo")->data[16], 85) << "the pair is left whole";
