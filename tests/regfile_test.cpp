@@ -2,6 +2,8 @@
 // tests/data/regedit/make_fixtures.sh for how they were made).
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <chrono>
 #include <fstream>
 #include <iterator>
@@ -326,6 +328,43 @@ TEST(RegCheck, OnlyAWholeExportOfTheKeyPasses) {
     SimRegistry cut;
     EXPECT_FALSE(CheckRegExport(whole.substr(0, whole.size() - 4), "Software\\Fuzzy Logic\\Zone", cut, &why));
     EXPECT_EQ(why, "it ends before the registry editor finished it");
+}
+
+// A snapshot of several keys is their exports one after another in one file:
+// the registry editor imports it whole, and the check names the branches it
+// holds; a branch not asked for, a file whose parts differ in encoding, or
+// one cut off anywhere does not pass.
+TEST(RegCheck, ExportsJoinedIntoOneFileAreOneSnapshotOfEveryBranch) {
+    SimRegistry reg;
+    reg.SetDword("SYSTEM\\Dev0", "d", 1);
+    reg.SetDword("SYSTEM\\Dev0\\ddhal", "a", 2);
+    reg.SetString("SOFTWARE\\ATI\\Desktop\\{1}", "s", "text");
+    reg.SetDword("SYSTEM\\Dev1", "d", 3);
+    std::vector<std::string> keys = {"SYSTEM\\Dev0", "SOFTWARE\\ATI\\Desktop\\{1}", "SYSTEM\\Dev1"};
+    std::vector<std::string> parts;
+    for (const std::string& k : keys) parts.push_back(ExportRegBranch(reg, k));
+    std::optional<std::string> joined = JoinRegExports(parts);
+    ASSERT_TRUE(joined);
+    SimRegistry imported, parsed;
+    ASSERT_TRUE(ImportRegFile(imported, *joined));
+    EXPECT_EQ(ExportRegBranch(imported, "SYSTEM"), ExportRegBranch(reg, "SYSTEM"));
+    EXPECT_EQ(ExportRegBranch(imported, "SOFTWARE"), ExportRegBranch(reg, "SOFTWARE"));
+    std::vector<std::string> branches;
+    std::string why;
+    EXPECT_TRUE(CheckRegSnapshot(*joined, keys, parsed, branches, &why)) << why;
+    EXPECT_EQ(branches, keys);
+    // regedit's layout: one empty line between keys, none doubled.
+    EXPECT_EQ(joined->find(std::string("\r\0\n\0\r\0\n\0\r\0\n\0", 12)), std::string::npos);
+
+    // An older snapshot of the device key alone is still one.
+    EXPECT_TRUE(CheckRegSnapshot(parts[0], keys, parsed, branches, &why)) << why;
+    EXPECT_EQ(branches, std::vector<std::string>{"SYSTEM\\Dev0"});
+
+    EXPECT_FALSE(CheckRegSnapshot(*joined, {keys[0], keys[2]}, parsed, branches, &why));
+    EXPECT_EQ(why, "it holds the key HKEY_LOCAL_MACHINE\\SOFTWARE\\ATI\\Desktop\\{1}, which lies outside the copied key");
+    EXPECT_FALSE(CheckRegSnapshot(joined->substr(0, joined->size() - 4), keys, parsed, branches, &why));
+    EXPECT_FALSE(JoinRegExports({parts[0], "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\Dev1]\r\n\r\n"}));
+    EXPECT_FALSE(JoinRegExports({parts[0], std::string("\xFF\xFEW\0", 4)})) << "a header cut off";
 }
 
 // A key with a large binary value: its export has a line for every 25 bytes,
