@@ -5,17 +5,13 @@
 #include "platform/RegFile.h"
 #include "platform/Settings.h"
 #include "platform/SharedRegistry.h"
-#include "platform/Text.h"
 
 namespace kv {
 
 namespace {
 
 bool Holds(const std::vector<std::string>& branches, const std::string& key) {
-    return std::any_of(branches.begin(), branches.end(), [&](const std::string& b) {
-        return SameNoCase(key, b) || (key.size() > b.size() && key[b.size()] == '\\' &&
-                                      SameNoCase(key.substr(0, b.size()), b));
-    });
+    return std::any_of(branches.begin(), branches.end(), [&](const std::string& b) { return InBranch(key, b); });
 }
 
 std::vector<std::string> Plus(std::vector<std::string> a, const std::vector<std::string>& b) {

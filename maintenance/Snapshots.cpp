@@ -56,10 +56,6 @@ bool LiesBelow(const std::string& key, const std::string& parent) {
     return key.size() > parent.size() && key[parent.size()] == '\\' && SameNoCase(key.substr(0, parent.size()), parent);
 }
 
-bool InBranch(const std::string& key, const std::string& branch) {
-    return SameNoCase(key, branch) || LiesBelow(key, branch);
-}
-
 std::string PartName(const PendingSnapshot& pending, std::size_t part) {
     return pending.fileName + kNewSuffix + (part == 0 ? "" : std::to_string(part + 1));
 }
@@ -97,6 +93,10 @@ std::optional<std::string> FinishPart(Platform& p, const PendingSnapshot& pendin
 }
 
 }  // namespace
+
+bool InBranch(const std::string& key, const std::string& branch) {
+    return SameNoCase(key, branch) || LiesBelow(key, branch);
+}
 
 std::vector<std::string> SnapshotBranches(const std::vector<std::string>& keys) {
     std::vector<std::string> out;
