@@ -832,6 +832,54 @@ scenario_uninstall() {
     verdict
 }
 
+# Uninstall while a change awaits its check puts back the settings from
+# before the change, not those of the latest start, which hold it; the
+# restart the user makes afterwards runs no check.
+scenario_uninstall_before_restart() {
+    setup uninstall_before_restart demo KelvaneDemo
+    apply_change_no_restart
+    start_app
+    wait_main
+    drv menu "$MAIN" Uninstall -- msgbox 20 || fail "no question$(on_screen)"
+    drv answer Yes -- msgbox 60 || fail "no message after Yes$(on_screen)"
+    expect "the message" "$DRV_OUT" "Program deleted sucssessifully. Registry changes will be impemented after restart."
+    drv answer OK || fail "$DRV_ERR"
+    app_ended 15 || fail "the program did not end after uninstall"
+    if reg_value "$RUNONCE" "Kelvane - test resolution" >/dev/null; then
+        S_PROBLEMS+=("the one-shot check is still pending after Uninstall")
+    fi
+    # The user's restart, as Windows' restart runs in Wine: the session
+    # ends and what RunOnce holds runs.
+    "$WINE" wineboot --end-session >>"$S_LOG" 2>&1
+    timeout 30 "$WINESERVER" -w || fail "Wine's session did not end after the restart$(on_screen)"
+    local list
+    if list=$(reg_value "$DEVICE" DALRestrictedModesBCD); then S_PROBLEMS+=("after the restart the list $list stayed"); fi
+    verdict
+}
+
+# A start between a change and its check, closed with Cancel, leaves the
+# settings from before the change where the check finds them: unanswered,
+# it puts them back and restarts.
+scenario_fallback_after_another_start() {
+    setup fallback_after_another_start demo KelvaneDemo
+    apply_change_no_restart
+    start_app
+    wait_main
+    drv click "$MAIN" Cancel || fail "cannot click Cancel: $DRV_ERR"
+    app_ended 15 || fail "the second start did not end at Cancel$(on_screen)"
+    local command list
+    command=$(reg_value "$RUNONCE" "Kelvane - test resolution") || fail "the second start took the check away"
+    "$WINE" reg delete "$RUNONCE" /v "Kelvane - test resolution" /f >>"$S_LOG" 2>&1
+    start_command "$command"
+    drv wait-window "$CHECK" 30 || fail "the mode check did not open$(on_screen)"
+    drv wait-text "$CHECK" Static#0 'Minimal refresh rate selected. If you can read this message, click "OK".' 20 ||
+        fail "the mode check did not fall back to the lowest rate: $DRV_ERR"
+    app_ended 25 || fail "the fallback did not end the program for the restart$(on_screen)"
+    timeout 20 "$WINESERVER" -w || fail "Wine's session did not end after the restart"
+    if list=$(reg_value "$DEVICE" DALRestrictedModesBCD); then S_PROBLEMS+=("after the fallback the list $list stayed"); fi
+    verdict
+}
+
 # The new dialogs at both font sizes: nothing cut off, and pictures for the
 # developers to look at.
 scenario_dialogs_at_both_sizes() {
@@ -977,7 +1025,8 @@ scenario_help_and_about() {
 if [ "${1:-}" = --list ]; then
     echo startup adapter_info tabs page_painted install_dir backup missing_pci real_exe real_grid demo_state \
         road_of_one_change cancel_restores restore_then_restart two_starts close_mode_check check_first large_fonts \
-        language language_cp1251 issues resolutions adapter_dialog clean uninstall dialogs_at_both_sizes \
+        language language_cp1251 issues resolutions adapter_dialog clean uninstall uninstall_before_restart \
+        fallback_after_another_start dialogs_at_both_sizes \
         report help_and_about
 elif declare -F "scenario_${1:-}" >/dev/null; then
     "scenario_$1"
