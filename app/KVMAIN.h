@@ -135,8 +135,8 @@ private:
     void ShowRateError(std::size_t row);
     bool ConfirmRowsWithoutRates();
     bool AnisoDegreeAccepted();
-    // The maximum-rate values that cannot be read, each as "'name' (why)".
-    std::vector<std::string> UnreadableMaxRateValues();
+    // The maximum-rate values that cannot be read, each with why.
+    std::vector<std::pair<std::string, std::string>> UnreadableMaxRateValues();
     // `odd`: the maximum-rate values that cannot be read, left alone.
     void WriteSettings(const Bytes& list, const std::vector<std::string>& odd, bool& restart);
     // Opens the device key for writing; one that was there at start-up and

@@ -65,10 +65,13 @@ void TForm1::OKClick() {
                                        "Error", kMbOk);
         return;
     }
-    std::vector<std::string> oddValues = UnreadableMaxRateValues();
+    std::vector<std::string> oddValues;
+    std::string names;
+    for (const auto& [name, problem] : UnreadableMaxRateValues()) {
+        oddValues.push_back(name);
+        names += (names.empty() ? "'" : ", '") + name + "' (" + problem + ")";
+    }
     if (!oddValues.empty()) {
-        std::string names;
-        for (const std::string& n : oddValues) names += (names.empty() ? "" : ", ") + n;
         platform.system.ShowMessageBox("Kelvane cannot read the control panel's maximum refresh rate in " + names +
                                            ", so it leaves that pair as it is.",
                                        "Warning", kMbOk);
@@ -135,12 +138,8 @@ void TForm1::WriteSettings(const Bytes& list, const std::vector<std::string>& od
     if (!DriverListsUnreadable && OpenDeviceKey(shared)) {
         std::uint8_t highest = HighestSelection(modes.ResolutionRows);
         for (const MaxRatePair& pair : kMaxRatePairs) {
-            auto named = [&](const char* name) {
-                return std::any_of(odd.begin(), odd.end(), [&](const std::string& o) {
-                    return o.rfind(std::string("'") + name + "'", 0) == 0;
-                });
-            };
-            bool readable = !named(pair.info) && !named(pair.maxModeInfo);
+            bool readable = std::find(odd.begin(), odd.end(), pair.info) == odd.end() &&
+                            std::find(odd.begin(), odd.end(), pair.maxModeInfo) == odd.end();
             if (!readable || !CorrectMaxRatePair(shared, highest, pair)) continue;
             platform.system.ShowMessageBox(LangText(21), LangText(22), kMbOk);
             restart = true;
@@ -156,14 +155,14 @@ bool TForm1::OpenDeviceKey(SharedRegistry& shared) {
 
 // The values of the maximum-rate pairs that cannot be read as the binary
 // data they should be.
-std::vector<std::string> TForm1::UnreadableMaxRateValues() {
-    std::vector<std::string> odd;
+std::vector<std::pair<std::string, std::string>> TForm1::UnreadableMaxRateValues() {
+    std::vector<std::pair<std::string, std::string>> odd;
     SharedRegistry probe(platform.registry);
     if (!probe.OpenKey("\\" + adapter.DeviceKey, false)) return odd;
     for (const MaxRatePair& pair : kMaxRatePairs) {
         for (const char* name : {pair.info, pair.maxModeInfo}) {
             std::string problem = ByteValueProblem(probe.GetValueInfo(name));
-            if (!problem.empty()) odd.push_back(std::string("'") + name + "' (" + problem + ")");
+            if (!problem.empty()) odd.emplace_back(name, problem);
         }
     }
     return odd;
