@@ -841,7 +841,8 @@ scenario_uninstall_before_restart() {
     start_app
     wait_main
     drv menu "$MAIN" Uninstall -- msgbox 20 || fail "no question$(on_screen)"
-    drv answer Yes -- msgbox 60 || fail "no message after Yes$(on_screen)"
+    drv answer Yes || fail "$DRV_ERR"
+    drv msgbox 60 || fail "no message after Yes$(on_screen)"
     expect "the message" "$DRV_OUT" "Program deleted sucssessifully. Registry changes will be impemented after restart."
     drv answer OK || fail "$DRV_ERR"
     app_ended 15 || fail "the program did not end after uninstall"
