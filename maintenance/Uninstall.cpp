@@ -19,10 +19,9 @@ void Uninstall(Platform& p, RunSnapshots& run, const std::string& deviceKey) {
     if (!pending) FinishSnapshot(p, run.firstRun);
     DriverKeys driver = run.driver;
     if (driver.keys.empty()) driver.keys = {deviceKey};
-    // Of the start's copy only what it holds is written back: a value made
-    // since then stays, as the registry editor leaves it. The change that
-    // awaits its check goes whole.
-    if (!pending) driver.ownValues.clear();
+    // A value Kelvane writes that the copy lacks goes too, as with every
+    // restore; any other value made since stays, as the registry editor
+    // leaves it.
     std::string expected = SnapshotBeforeChange(p);
     RestoreOutcome usable = CheckSnapshot(p, file, driver, pending ? &expected : nullptr);
     if (!usable.Ok() && pending) {

@@ -6,6 +6,7 @@
 #include "TestMachine.h"
 #include "dialogs/Adapters.h"
 #include "maintenance/Uninstall.h"
+#include "modes/Apply.h"
 #include "platform/DriverValues.h"
 #include "platform/Misc.h"
 #include "platform/RegFile.h"
@@ -151,6 +152,9 @@ protected:
         m.registry.SetString(kProductSettingsKey, "Version", "0.9.9.6");
     }
     int Run() {
+        AdapterContext adapter;
+        adapter.DeviceKey = kDeviceKey;
+        run.driver = DriverKeysOf(adapter);
         try {
             Uninstall(m.platform, run, kDeviceKey);
         } catch (const ProgramEnded& e) {
@@ -176,9 +180,11 @@ TEST_F(UninstallTest, PutsTheStartsSettingsBackAndDeletesOnlyTheSettingsKey) {
     run.firstRun = StartSnapshot(m.platform, kFirstRunFile, kDeviceKey);
     m.registry.SetDword(kDeviceKey, kPruningModeValue, 0);
     m.registry.SetDword(kDeviceKey, "DALRULE_NEWSINCE", 1);
+    m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD", Bytes{6, 0x40, 4, 0x80, 0, 0, 0, 0x60});
     m.registry.SetString(kRunOnceKey, "Kelvane - test resolution", "C:\\Kelvane\\Kelvane.exe /CHECK");
     m.system.answers = {kIdYes};
     EXPECT_EQ(Run(), 0);
+    EXPECT_FALSE(m.registry.Find(kDeviceKey, "DALRestrictedModesBCD")) << "a value Kelvane writes, made since";
     std::uint16_t pruning = 9;
     ReadDwordValue(m.registry, kDeviceKey, kPruningModeValue, pruning);
     EXPECT_EQ(pruning, 1);
