@@ -77,7 +77,9 @@ bool CoverKeys(Platform& p, RunSnapshots& run, const std::vector<std::string>& k
 // A change awaiting its check keeps, in "beforechange.dat", the state
 // before it of every key that changes until the check is answered.
 bool KeepBeforePendingChange(Platform& p, const RunSnapshots& run, const std::vector<std::string>& keys) {
-    if (!ChangePending(p) || !KeptFileInPlace(p)) return true;
+    if (!ChangePending(p)) return true;
+    // Which keys it holds cannot be told.
+    if (!KeptFileInPlace(p)) return false;
     std::vector<std::string> branches;
     std::optional<std::string> old = AddBranches(p, kBeforeChangeFile, run.driver.keys, keys, branches);
     if (!old) return false;
@@ -100,8 +102,12 @@ void FinishStartupSnapshots(Platform& p, RunSnapshots& run) {
 ChangeResult ChangeDriverSettings(Platform& p, RunSnapshots& run, const std::vector<std::string>& keys,
                                   const std::string& stopped, const std::function<void()>& write) {
     FinishStartupSnapshots(p, run);
-    if (!CoverKeys(p, run, keys) || !KeepBeforePendingChange(p, run, SnapshotBranches(keys))) {
+    if (!CoverKeys(p, run, keys)) {
         p.system.ShowMessageBox(kNoLastKnownGoodText, "Error", kMbOk);
+        return ChangeResult::Refused;
+    }
+    if (!KeepBeforePendingChange(p, run, SnapshotBranches(keys))) {
+        p.system.ShowMessageBox(kBeforeChangeNotKeptText, "Error", kMbOk);
         return ChangeResult::Refused;
     }
     try {

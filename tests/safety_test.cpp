@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "MainWindowTest.h"
+#include "maintenance/DriverChange.h"
 #include "maintenance/Snapshots.h"
 #include "modes/CheckModes.h"
 #include "platform/Misc.h"
@@ -302,6 +303,23 @@ protected:
     const std::string desktop = "SOFTWARE\\ATI Technologies\\Desktop\\{6C5A1F3E-2B8D-4E7A-9F10-3D4C5B6A7E80}";
     const std::string head = "System\\CurrentControlSet\\Services\\ati2mtag\\Device1";
     std::uint8_t OpenGl() { return m.registry.Find(desktop, "OpenGL")->data[0]; }
+    std::uint8_t Pruning() { return m.registry.Find(head, "PruningMode")->data[0]; }
+    void SetUp() override {
+        Safety::SetUp();
+        m.registry.SetDword(head, "PruningMode", 1);
+        m.display.moreDevices = {{"\\\\.\\DISPLAY2", "RADEON 9800 PRO - Secondary", kDisplayAttachedToDesktop,
+                                  "\\Registry\\Machine\\" + head}};
+    }
+    // The adapter dialog: the card's second head ignores the monitor.
+    void IgnoreMonitorOnSecondHead() {
+        Menu("Adapter1");
+        ui::Form* adapters = Open<ui::Form>("TForm4");
+        ASSERT_TRUE(adapters);
+        (*adapters)["lbAdapters"].itemIndex = 1;
+        (*adapters)["lbAdapters"].onChange();
+        (*adapters)["cbIgnoreMC"].UserClick();
+        form->RunCommand([&] { (*adapters)["bOK"].UserClick(); });
+    }
 };
 
 TEST_F(OutsideTheDeviceKey, ASaveThatStopsPutsTheDesktopOptionsBackToo) {
@@ -329,20 +347,36 @@ TEST_F(OutsideTheDeviceKey, RestoreRegistryPutsTheDesktopOptionsBack) {
 }
 
 TEST_F(OutsideTheDeviceKey, RestoreRegistryPutsBackTheSecondHeadTheAdapterDialogChanged) {
-    m.registry.SetDword(head, "PruningMode", 1);
-    m.display.moreDevices = {{"\\\\.\\DISPLAY2", "RADEON 9800 PRO - Secondary", kDisplayAttachedToDesktop,
-                              "\\Registry\\Machine\\" + head}};
     Start();
-    Menu("Adapter1");
-    ui::Form* adapters = Open<ui::Form>("TForm4");
-    ASSERT_TRUE(adapters);
-    (*adapters)["lbAdapters"].itemIndex = 1;
-    (*adapters)["lbAdapters"].onChange();
-    (*adapters)["cbIgnoreMC"].UserClick();
-    form->RunCommand([&] { (*adapters)["bOK"].UserClick(); });
-    ASSERT_EQ(m.registry.Find(head, "PruningMode")->data[0], 0);
+    IgnoreMonitorOnSecondHead();
+    ASSERT_EQ(Pruning(), 0);
     EXPECT_EQ(Restore(), 0);
-    EXPECT_EQ(m.registry.Find(head, "PruningMode")->data[0], 1);
+    EXPECT_EQ(Pruning(), 1);
+}
+
+// A key first written while an earlier change awaits its check joins that
+// change's kept settings, so the fallback takes it back too; without that,
+// it is not written.
+TEST_F(OutsideTheDeviceKey, AKeyWrittenWhileAChangeAwaitsItsCheckJoinsItsWayBack) {
+    ApplyChange();
+    m.system.lockedFiles.insert(m.system.FullPath("C:\\Kelvane\\beforechange.dat"));
+    Start();
+    IgnoreMonitorOnSecondHead();
+    EXPECT_EQ(Pruning(), 1);
+    EXPECT_TRUE(Shows(m.system, kBeforeChangeNotKeptText));
+
+    m.system.lockedFiles.clear();
+    Start();
+    IgnoreMonitorOnSecondHead();
+    ASSERT_EQ(Pruning(), 0);
+    m.Boot();
+    m.TakeRunOnceCommands();
+    m.system.commandLine = "Kelvane.exe /CHECK";
+    Start();
+    for (int i = 0; i < 30; ++i) form->modeCheck->Timer1Timer();
+    EXPECT_EQ(Pruning(), 1);
+    EXPECT_EQ(List(), nullptr);
+    EXPECT_EQ(m.system.restartRequests, 1);
 }
 
 TEST_F(Safety, ACheckThatCouldNotRunIsSaidBeforeTheRestart) {
