@@ -163,11 +163,12 @@ bool FinishSnapshot(Platform& p, PendingSnapshot& pending) {
         p.system.RemoveFile(InstallFile(p.registry, PartName(pending, part)));
     pending.keys = kept;
     std::string fresh = InstallFile(p.registry, PartName(pending, 0));
-    whole = whole && !parts.empty();
-    if (whole && (parts.size() > 1 || p.system.ReadFile(fresh) != parts[0])) {
+    if (whole && !parts.empty()) {
         // The branches one after another in the file the first export made.
         std::optional<std::string> joined = JoinRegExports(parts);
         whole = joined && p.system.WriteFile(fresh, *joined) && p.system.ReadFile(fresh) == joined;
+    } else {
+        whole = false;
     }
     if (whole && p.system.MoveFileOver(fresh, InstallFile(p.registry, pending.fileName))) {
         pending.trusted = true;

@@ -348,6 +348,11 @@ TEST_F(Language, TheDialogListsEnglishAndEveryUsableFile) {
 
     // Cancel changes nothing.
     TForm3& cancelled = OpenLanguageDialog();
+    // Chosen again while open, the same dialog comes to the front.
+    std::size_t open = form->dialogs.size();
+    form->FindMenuItem("Language1")->onClick();
+    EXPECT_EQ(form->dialogs.size(), open);
+    EXPECT_TRUE(cancelled.bringToFront);
     cancelled["lbLang"].itemIndex = 0;
     cancelled["bCancel"].UserClick();
     EXPECT_TRUE(cancelled.closed);

@@ -21,6 +21,7 @@ using test::Rec;
 
 constexpr const char* kLastKnownGood = "C:\\Kelvane\\lastknowngood.dat";
 constexpr const char* kBackup = "C:\\Kelvane\\backup.dat";
+constexpr const char* kDesktopKey = "SOFTWARE\\ATI Technologies\\Desktop\\{6C5A1F3E-2B8D-4E7A-9F10-3D4C5B6A7E80}";
 
 bool Shows(const SimSystem& s, const std::string& part) {
     for (const auto& box : s.shown)
@@ -142,6 +143,19 @@ TEST_F(Safety, RestoreDeletesNothingUntilTheImportHasWorked) {
               std::string::npos);
     EXPECT_NE(m.system.shown[0].text.find("PruningMode"), std::string::npos);
     EXPECT_FALSE(Shows(m.system, "Registry restored"));
+
+    // Neither branch back: the first value that did not come back is named.
+    m.registry.SetDword(std::string(kDesktopKey), "OpenGL", 0);
+    m.registry.refuse = [](SimRegistry::Op op, const std::string&, const std::string& name) {
+        return op == SimRegistry::Op::Set && (name == "PruningMode" || name == "OpenGL");
+    };
+    Start();
+    m.system.shown.clear();
+    EXPECT_EQ(Restore(), 0);
+    EXPECT_EQ(m.system.shown.at(0).text,
+              "The registry editor did not put back beforechange.dat: the value "
+              "System\\CurrentControlSet\\Services\\ati2mtag\\Device0\\PruningMode did not come back. Kelvane "
+              "deleted nothing there, and the driver's settings may be only partly restored.");
 
     // An editor that never finishes: nothing deleted, nothing claimed.
     m.registry.refuse = nullptr;
@@ -300,7 +314,7 @@ TEST_F(Safety, UninstallBeforeTheRestartPutsBackTheSettingsFromBeforeTheChange) 
 // options of Windows XP, and another head the adapter dialog writes.
 class OutsideTheDeviceKey : public Safety {
 protected:
-    const std::string desktop = "SOFTWARE\\ATI Technologies\\Desktop\\{6C5A1F3E-2B8D-4E7A-9F10-3D4C5B6A7E80}";
+    const std::string desktop = kDesktopKey;
     const std::string head = "System\\CurrentControlSet\\Services\\ati2mtag\\Device1";
     std::uint8_t OpenGl() { return m.registry.Find(desktop, "OpenGL")->data[0]; }
     std::uint8_t Pruning() { return m.registry.Find(head, "PruningMode")->data[0]; }
