@@ -74,8 +74,8 @@ PendingSnapshot StartSnapshot(Platform& p, const std::string& fileName, const st
 // Waits for the exports, checks that each is a whole copy of its key, joins
 // them and puts the result in place of the old file; a key that is not
 // there is left out (`keys` then names those taken). False, with the old
-// file left as it was, when any of that fails or no key was there. A snapshot is finished once;
-// later calls give the first answer.
+// file left as it was, when any of that fails or no key was there. A
+// snapshot is finished once; later calls give the first answer.
 bool FinishSnapshot(Platform& p, PendingSnapshot& pending);
 // The start-up "backup.dat" a change falls back to: finished, or, when its
 // export failed, taken again now (the keys have not changed since).
@@ -157,8 +157,8 @@ void RememberSnapshotBeforeChange(Platform& p, const std::string& fingerprint);
 std::string SnapshotBeforeChange(Platform& p);
 void ForgetSnapshotBeforeChange(Platform& p);
 // A change awaits its check: the record is there, and so is the entry that
-// runs the check at the next logon (or either cannot be read, and may be). Restore and Uninstall then put back the
-// kept file and no other.
+// runs the check at the next logon (or either cannot be read, and may be).
+// Restore and Uninstall then put back the kept file and no other.
 bool ChangePending(Platform& p);
 // The kept file is the one the record names.
 bool KeptFileInPlace(Platform& p);

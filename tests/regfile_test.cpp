@@ -361,7 +361,8 @@ TEST(RegCheck, ExportsJoinedIntoOneFileAreOneSnapshotOfEveryBranch) {
     EXPECT_EQ(branches, std::vector<std::string>{"SYSTEM\\Dev0"});
 
     EXPECT_FALSE(CheckRegSnapshot(*joined, {keys[0], keys[2]}, parsed, branches, &why));
-    EXPECT_EQ(why, "it holds the key HKEY_LOCAL_MACHINE\\SOFTWARE\\ATI\\Desktop\\{1}, which lies outside the copied key");
+    EXPECT_EQ(why,
+              "it holds the key HKEY_LOCAL_MACHINE\\SOFTWARE\\ATI\\Desktop\\{1}, which lies outside the copied key");
     EXPECT_FALSE(CheckRegSnapshot(joined->substr(0, joined->size() - 4), keys, parsed, branches, &why));
     EXPECT_FALSE(JoinRegExports({parts[0], "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\Dev1]\r\n\r\n"}));
     EXPECT_FALSE(JoinRegExports({parts[0], std::string("\xFF\xFEW\0", 4)})) << "a header cut off";

@@ -138,8 +138,8 @@ TEST_F(Safety, RestoreDeletesNothingUntilTheImportHasWorked) {
     EXPECT_NE(m.system.shown[0].text.find("beforechange.dat was put back only in part: HKEY_LOCAL_MACHINE\\SOFTWARE"),
               std::string::npos)
         << m.system.shown[0].text;
-    EXPECT_NE(m.system.shown[0].text.find("so HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\ati2mtag\\Device0 "
-                                          "may be only partly restored"),
+    EXPECT_NE(m.system.shown[0].text.find("so HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\ati2mtag\\"
+                                          "Device0 may be only partly restored"),
               std::string::npos);
     EXPECT_NE(m.system.shown[0].text.find("PruningMode"), std::string::npos);
     EXPECT_FALSE(Shows(m.system, "Registry restored"));
@@ -306,7 +306,8 @@ TEST_F(Safety, UninstallBeforeTheRestartPutsBackTheSettingsFromBeforeTheChange) 
     EXPECT_EQ(List()->data, list);
     EXPECT_TRUE(m.registry.Find(kRunOnceKey, kRunOnceValue));
     EXPECT_TRUE(m.registry.KeyExists(kProductSettingsKey));
-    EXPECT_NE(m.system.shown.back().text.find("Kelvane was not uninstalled. The snapshot beforechange.dat cannot be used"),
+    EXPECT_NE(m.system.shown.back().text.find("Kelvane was not uninstalled. The snapshot beforechange.dat cannot be "
+                                              "used"),
               std::string::npos);
 }
 
