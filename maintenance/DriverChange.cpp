@@ -5,6 +5,7 @@
 #include "platform/RegFile.h"
 #include "platform/Settings.h"
 #include "platform/SharedRegistry.h"
+#include "platform/Text.h"
 
 namespace kv {
 

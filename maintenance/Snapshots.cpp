@@ -52,10 +52,6 @@ std::string FirstValueNotBack(IRegistry& live, SimRegistry& snapshot, const std:
     return "";
 }
 
-bool LiesBelow(const std::string& key, const std::string& parent) {
-    return key.size() > parent.size() && key[parent.size()] == '\\' && SameNoCase(key.substr(0, parent.size()), parent);
-}
-
 std::string PartName(const PendingSnapshot& pending, std::size_t part) {
     return pending.fileName + kNewSuffix + (part == 0 ? "" : std::to_string(part + 1));
 }
@@ -94,16 +90,14 @@ std::optional<std::string> FinishPart(Platform& p, const PendingSnapshot& pendin
 
 }  // namespace
 
-bool InBranch(const std::string& key, const std::string& branch) {
-    return SameNoCase(key, branch) || LiesBelow(key, branch);
-}
-
 std::vector<std::string> SnapshotBranches(const std::vector<std::string>& keys) {
     std::vector<std::string> out;
     for (const std::string& key : keys) {
         if (key.empty()) continue;
         bool covered = std::any_of(keys.begin(), keys.end(),
-                                   [&](const std::string& other) { return !other.empty() && LiesBelow(key, other); }) ||
+                                   [&](const std::string& other) {
+                                       return !other.empty() && other.size() < key.size() && InBranch(key, other);
+                                   }) ||
                        std::any_of(out.begin(), out.end(), [&](const std::string& k) { return SameNoCase(k, key); });
         if (!covered) out.push_back(key);
     }
@@ -351,7 +345,6 @@ bool ScheduleModeCheck(Platform& p, const RunSnapshots& run) {
         // Kept even when it cannot be read now: it is the only way back.
         fallback = KeptFileInPlace(p);
     } else {
-        ForgetSnapshotBeforeChange(p);
         std::optional<std::string> before =
             run.lastKnownGoodTaken ? p.system.ReadFile(InstallFile(p.registry, kLastKnownGoodFile)) : std::nullopt;
         if (before && ReplaceFile(p, kBeforeChangeFile, *before)) {

@@ -37,9 +37,6 @@ struct DriverKeys {
     std::vector<ValueRef> ownValues;
 };
 
-// The key is the branch's top key or lies below it, in any letter case.
-bool InBranch(const std::string& key, const std::string& branch);
-
 // Keys as a snapshot takes them: no empty one, none twice, none below
 // another of them (on Windows 2000 the desktop options lie in the device
 // key).

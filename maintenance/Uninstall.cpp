@@ -18,7 +18,7 @@ void Uninstall(Platform& p, RunSnapshots& run, const std::string& deviceKey) {
     const char* file = pending ? kBeforeChangeFile : kFirstRunFile;
     if (!pending) FinishSnapshot(p, run.firstRun);
     DriverKeys driver = run.driver;
-    if (driver.keys.empty()) driver.keys = {deviceKey};
+    driver.keys = run.StartupKeys(deviceKey);
     // A value Kelvane writes that the copy lacks goes too, as with every
     // restore; any other value made since stays, as the registry editor
     // leaves it.

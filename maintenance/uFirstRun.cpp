@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "maintenance/DriverChange.h"
 #include "lang/Lang.h"
+#include "maintenance/DriverChange.h"
 #include "platform/DriverValues.h"
 #include "platform/Misc.h"
 #include "platform/Settings.h"

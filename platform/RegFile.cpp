@@ -517,9 +517,8 @@ bool CheckRegSnapshot(const std::string& fileBytes, const std::vector<std::strin
     if (reader.sections.empty()) return fail("it is not a copy of " + full(keyPaths.empty() ? "" : keyPaths[0]));
     std::vector<std::string> tops;
     for (const std::string& section : reader.sections) {
-        bool below = std::any_of(tops.begin(), tops.end(), [&](const std::string& top) {
-            return SameNoCase(section, top) || SameNoCase(section.substr(0, top.size() + 1), top + "\\");
-        });
+        bool below =
+            std::any_of(tops.begin(), tops.end(), [&](const std::string& top) { return InBranch(section, top); });
         if (below) continue;
         auto branch = std::find_if(keyPaths.begin(), keyPaths.end(),
                                    [&](const std::string& k) { return SameNoCase(section, full(k)); });

@@ -221,6 +221,11 @@ std::string EncodeWindowsCodePage(const std::string& text, unsigned codePage) {
     return bytes;
 }
 
+bool InBranch(const std::string& key, const std::string& branch) {
+    if (key.size() > branch.size() && key[branch.size()] != '\\') return false;
+    return SameNoCase(key.substr(0, branch.size()), branch);
+}
+
 bool SameNoCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {

@@ -26,6 +26,8 @@ std::string EncodeWindowsCodePage(const std::string& text, unsigned codePage);
 // Registry and file names compare as Windows compares them: ASCII letters
 // without regard to case, every other byte as it is.
 bool SameNoCase(const std::string& a, const std::string& b);
+// A registry key is a branch's top key or lies below it, compared so.
+bool InBranch(const std::string& key, const std::string& branch);
 
 // True when every byte belongs to a well-formed UTF-8 sequence.
 bool IsValidUtf8(const std::string& text);
