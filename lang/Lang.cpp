@@ -213,9 +213,6 @@ int LoadLanguage(ui::Form& mainWindow, Platform& p, bool showMessages) {
     int outcome = kLangNoFile;
     std::string name;
     ReadTextValue(p.registry, kProductSettingsKey, "LangFileName", name);
-    // A value stored with its terminating zero, or holding only that zero,
-    // names what comes before it.
-    name = name.substr(0, name.find('\0'));
     LangFileNameInForce = name;
     if (!name.empty()) {
         std::optional<std::string> bytes = p.system.ReadFile(InstallFile(p.registry, name));

@@ -311,7 +311,7 @@ void RememberSnapshotBeforeChange(Platform& p, const std::string& fingerprint) {
 std::string SnapshotBeforeChange(Platform& p) {
     std::string fingerprint;
     ReadTextValue(p.registry, kProductSettingsKey, kBeforeChangeValue, fingerprint);
-    return fingerprint.substr(0, fingerprint.find('\0'));
+    return fingerprint;
 }
 
 void ForgetSnapshotBeforeChange(Platform& p) { p.registry.DeleteValue(kProductSettingsKey, kBeforeChangeValue); }
@@ -358,9 +358,16 @@ bool ScheduleModeCheck(Platform& p, const RunSnapshots& run) {
     std::string folder = GetInstallDir(p.registry);
     if (folder == ".") return false;
     if (!p.registry.KeyExists(kRunOnceKey)) p.registry.CreateKey(kRunOnceKey);
-    bool scheduled =
-        WriteTextValue(p.registry, kRunOnceKey, kRunOnceValue, folder + "\\Kelvane.exe /CHECK") == kDone;
+    bool scheduled = WriteTextValue(p.registry, kRunOnceKey, kRunOnceValue, ModeCheckCommand(folder)) == kDone;
     return fallback && scheduled;
+}
+
+std::string ModeCheckCommand(const std::string& folder) {
+    const std::string program = folder + "\\Kelvane.exe";
+    // Unquoted, "C:\\Program Files\\..." would first start "C:\\Program.exe",
+    // with the administrator's rights, if such a file were there.
+    if (program.find(' ') == std::string::npos) return program + " /CHECK";
+    return "\"" + program + "\" /CHECK";
 }
 
 bool CancelModeCheck(Platform& p) {

@@ -169,6 +169,9 @@ inline constexpr const char* kRunOnceValue = "Kelvane - test resolution";
 // check, or its way back, could not be arranged: the user must hear it
 // before a restart.
 bool ScheduleModeCheck(Platform& p, const RunSnapshots& run);
+// The command the one-shot entry holds: the program in the installation
+// folder, quoted when the folder's path has a blank.
+std::string ModeCheckCommand(const std::string& folder);
 inline constexpr const char* kCheckNotArrangedText =
     "Kelvane could not arrange the check after the restart in full (the registry or beforechange.dat could not be "
     "written or read), so if the screen stays dark it may not put the settings back by itself. Restore Registry "

@@ -36,9 +36,7 @@ bool NamesAtiFile(IRegistry& reg, const std::string& key, const char* valueName)
     if (reg.QueryValue(key, valueName, stored) != RegStatus::Ok || !IsTextType(stored.type)) return false;
     std::string text;
     if (ReadTextValue(reg, key, valueName, text) != kDone) return false;
-    // Counted with its terminating zero, as the driver's tools count it, even
-    // "ati" alone is longer than three characters: the prefix decides.
-    return BeginsWithAti(text.substr(0, text.find('\0')));
+    return BeginsWithAti(text);
 }
 
 std::size_t CountKeys(IRegistry& reg, const std::string& path) {

@@ -11,9 +11,6 @@ constexpr std::size_t kKernelPrefixLength = 18;  // \Registry\Machine\ .
 
 constexpr const char* kCdsDriverKey = "SOFTWARE\\ATI Technologies\\CDS\\0000\\0\\Driver";
 
-// A text read with its stored terminating zero ends there.
-std::string UpToZero(const std::string& s) { return s.substr(0, s.find('\0')); }
-
 std::string UpTo(const std::string& s, const std::string& marker) {
     std::size_t p = s.find(marker);
     return p == std::string::npos ? s : s.substr(0, p);
@@ -60,22 +57,22 @@ bool EnumerateDisplayDevices(IDisplay& display, AdapterContext& ctx) {
 void FindClassAndVideoIds(IRegistry& reg, AdapterContext& ctx) {
     std::string hardwareKey;
     ReadTextValue(reg, kCdsDriverKey, "Hardware RegKey", hardwareKey);
-    hardwareKey = UpTo(UpToZero(hardwareKey), " ");
+    hardwareKey = UpTo(hardwareKey, " ");
 
     std::string classId;
     if (ReadTextValue(reg, hardwareKey, "Driver", classId) == kDone)
-        ctx.ClassID = UpTo(UpToZero(classId), "\\0000");
+        ctx.ClassID = UpTo(classId, "\\0000");
 
     std::string videoId;
     if (ReadTextValue(reg, hardwareKey + "\\Device Parameters", "VideoID", videoId) == kDone) {
-        videoId = UpTo(UpToZero(videoId), "\\0000");
+        videoId = UpTo(videoId, "\\0000");
         std::size_t brace = videoId.find('}');
         ctx.VideoID = brace == std::string::npos ? "" : videoId.substr(0, brace + 1);
     }
 }
 
 void CutInstanceIds(const std::string& instanceText, AdapterContext& ctx) {
-    std::string text = UpToZero(instanceText);
+    std::string text = instanceText.substr(0, instanceText.find('\0'));
     ctx.VendorID = Cut(text, "VEN_", 3, 4);
     ctx.DeviceID = Cut(text, "DEV_", 3, 4);
     ctx.SubSystemID = Cut(text, "SUBSYS_", 6, 4);
@@ -128,7 +125,7 @@ AdapterIdentity ReadAdapterIdentity(IRegistry& reg, AdapterContext& ctx) {
     AdapterIdentity id;
     id.chip = kValueMissingText;
     ReadTextValue(reg, ctx.DeviceKey, "Device Description", id.chip);
-    id.chip = UpTo(UpToZero(id.chip), "<");
+    id.chip = UpTo(id.chip, "<");
 
     // The last of these present wins: the control panel's own records are
     // newer than the class key's.
@@ -137,7 +134,7 @@ AdapterIdentity ReadAdapterIdentity(IRegistry& reg, AdapterContext& ctx) {
                   "DriverVersion", id.driverVersion);
     ReadTextValue(reg, kCdsDriverKey, "Version", id.driverVersion);
     ReadTextValue(reg, "SOFTWARE\\ATI Technologies\\CBT", "ReleaseVersion", id.driverVersion);
-    id.driverVersion = UpTo(UpToZero(id.driverVersion), "(");
+    id.driverVersion = UpTo(id.driverVersion, "(");
 
     std::string instanceText;
     for (const char* service : {"ati2mtaa", "ati2mtag", "atimtag", "atimtaa"})

@@ -1,5 +1,9 @@
 #include "platform/Misc.h"
 
+#include <algorithm>
+
+#include "platform/Text.h"
+
 namespace kv {
 
 namespace {
@@ -49,7 +53,9 @@ std::uint16_t ReadTextValue(IRegistry& reg, const std::string& path, const std::
     RegStatus st = reg.QueryValue(path, name, v);
     if (st == RegStatus::NoKey) return kKeyFailed;
     if (st != RegStatus::Ok || v.data.size() > kMaxTextRead) return kValueFailed;
-    text.assign(v.data.begin(), v.data.end());
+    // Windows' own tools store the terminating zero, older Kelvanes did not:
+    // the text ends at the first zero either way.
+    text.assign(v.data.begin(), std::find(v.data.begin(), v.data.end(), std::uint8_t{0}));
     return kDone;
 }
 
@@ -59,16 +65,39 @@ std::uint16_t WriteTextValue(IRegistry& reg, const std::string& path, const std:
     if (text.size() > kMaxTextWrite) return kValueFailed;
     RegValue v;
     v.type = kRegSz;
+    // REG_SZ data ends with its zero: the driver, and every reader that
+    // trusts the terminator, would read on past the value's end.
     v.data.assign(text.begin(), text.end());
+    v.data.push_back(0);
     return ResultOf(reg.SetValue(path, name, v));
 }
 
 std::uintptr_t LaunchProgram(ISystem& sys, const std::string& file, const std::string& parameters,
                              const std::string& directory, int show) {
-    if (file.size() > kMaxLaunchText || parameters.size() > kMaxLaunchText ||
-        directory.size() > kMaxLaunchText)
-        return 0;
+    if (!FitsWindowsLimits(file, parameters, directory)) return 0;
     return sys.ShellOpen(file, parameters, directory, show);
+}
+
+bool FitsWindowsLimits(const std::string& file, const std::string& parameters, const std::string& directory) {
+    const std::size_t fileChars = Utf8ToUtf16(file).size();
+    return fileChars <= kMaxLaunchPath && Utf8ToUtf16(directory).size() <= kMaxLaunchPath &&
+           fileChars + 3 + Utf8ToUtf16(parameters).size() <= kMaxCommandLine;
+}
+
+namespace {
+
+bool HasOwnTable(unsigned codePage) { return codePage == 1251 || codePage == 1252; }
+
+}  // namespace
+
+std::string ISystem::DecodeAnsiText(const std::string& bytes, unsigned codePage) {
+    if (codePage == 0 || !(HasOwnTable(codePage) || HasCodePage(codePage))) codePage = AnsiCodePage();
+    return HasOwnTable(codePage) ? DecodeWindowsCodePage(bytes, codePage) : SystemDecode(bytes, codePage);
+}
+
+std::string ISystem::EncodeText(const std::string& text, CodePage which) {
+    unsigned codePage = which == CodePage::Oem ? OemCodePage() : AnsiCodePage();
+    return HasOwnTable(codePage) ? EncodeWindowsCodePage(text, codePage) : SystemEncode(text, codePage);
 }
 
 bool IsWindows9x(std::uint32_t version) { return (version & 0x80000000u) != 0; }

@@ -22,7 +22,11 @@ enum : std::uint16_t {
 // The fixed buffers the driver tools have always used for texts.
 inline constexpr std::size_t kMaxTextRead = 250;
 inline constexpr std::size_t kMaxTextWrite = 255;
-inline constexpr std::size_t kMaxLaunchText = 255;
+// Windows' own limits for starting a program, in UTF-16 characters: a file
+// or folder path within MAX_PATH (260 with its zero), and the command line
+// it builds from the quoted file and the parameters within 32,767.
+inline constexpr std::size_t kMaxLaunchPath = 259;
+inline constexpr std::size_t kMaxCommandLine = 32767;
 
 // DWORDs are 16-bit numbers to this program: the low half is kept on reading
 // and the number is zero-extended on writing.
@@ -30,11 +34,11 @@ std::uint16_t WriteDwordValue(IRegistry& reg, const std::string& path, const std
                               std::uint16_t value);
 std::uint16_t ReadDwordValue(IRegistry& reg, const std::string& path, const std::string& name,
                              std::uint16_t& value);
-// Reads the value's bytes as they are stored, so a terminating zero stored
-// with the value becomes the text's last character.
+// Reads a text value up to its first zero, so one stored with its
+// terminating zero and one stored without read the same.
 std::uint16_t ReadTextValue(IRegistry& reg, const std::string& path, const std::string& name,
                             std::string& text);
-// Writes REG_SZ without a terminating zero. Texts longer than 255 bytes are
+// Writes REG_SZ with its terminating zero. Texts longer than 255 bytes are
 // refused (result 1) rather than cut, so a path is never stored half.
 std::uint16_t WriteTextValue(IRegistry& reg, const std::string& path, const std::string& name,
                              const std::string& text);
@@ -44,10 +48,13 @@ std::uint16_t WriteTextValue(IRegistry& reg, const std::string& path, const std:
 bool ValueGone(IRegistry& reg, const std::string& path, const std::string& name);
 
 // Asks the shell to open a file with its default action and returns at once.
-// The handle can be waited on; 0 when nothing was started (a text longer than
-// 255 characters is refused rather than cut).
+// The handle can be waited on; 0 when nothing was started (a path or command
+// line beyond Windows' limits is refused rather than cut).
 std::uintptr_t LaunchProgram(ISystem& sys, const std::string& file, const std::string& parameters,
                              const std::string& directory, int show);
+
+// Whether Windows can start the file with these parameters from the folder.
+bool FitsWindowsLimits(const std::string& file, const std::string& parameters, const std::string& directory);
 
 // The Windows 95/98/ME family sets the version number's high bit.
 bool IsWindows9x(std::uint32_t version);

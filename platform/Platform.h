@@ -159,14 +159,25 @@ public:
     virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
     // Text in a Windows code page, such as a language file's, as UTF-8;
     // `codePage` 0, or one the system does not have, is the system's ANSI
-    // code page.
-    virtual std::string DecodeAnsiText(const std::string& bytes, unsigned codePage) = 0;
+    // code page. The pages the language files ship in (1251, 1252) are read
+    // with the program's own tables: a Western Windows 2000 has 1251 only
+    // when Cyrillic support was installed.
+    std::string DecodeAnsiText(const std::string& bytes, unsigned codePage);
     // UTF-8 text in the system's ANSI code page, in which 8-bit programs
     // and text files write, or in its OEM code page, in which the command
     // interpreter reads batch files. A character the code page lacks
     // becomes "?".
     enum class CodePage { Ansi, Oem };
-    virtual std::string EncodeText(const std::string& text, CodePage codePage) = 0;
+    std::string EncodeText(const std::string& text, CodePage codePage);
+    // The system's own code pages and conversions, for the pages the
+    // program has no table of.
+    virtual unsigned AnsiCodePage() = 0;
+    virtual unsigned OemCodePage() = 0;
+    // IsValidCodePage: whether the page is installed.
+    virtual bool HasCodePage(unsigned codePage) = 0;
+    // Nothing when the page is not installed.
+    virtual std::string SystemDecode(const std::string& bytes, unsigned codePage) = 0;
+    virtual std::string SystemEncode(const std::string& text, unsigned codePage) = 0;
     virtual bool WriteFile(const std::string& path, const std::string& content) = 0;
     virtual bool RemoveFile(const std::string& path) = 0;
     // Moves a file over another, replacing it; false (both left as they

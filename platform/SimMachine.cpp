@@ -65,6 +65,12 @@ std::uintptr_t SimSystem::ShellOpen(const std::string& file, const std::string& 
                                     const std::string& directory, int show) {
     launches.push_back({file, parameters, directory, show});
     std::uintptr_t handle = launches.size();
+    // Beyond Windows' limits the start fails: a path needs room for its zero
+    // in MAX_PATH (260), and the command line "file" parameters in 32,768.
+    const std::size_t fileChars = Utf8ToUtf16(file).size();
+    if (fileChars >= 260 || Utf8ToUtf16(directory).size() >= 260 ||
+        fileChars + 3 + Utf8ToUtf16(parameters).size() >= 32768)
+        return 0;
     if (Lower(file) == "regedit.exe") {
         if (!registryEditorPresent) return 0;
         // It does its work when it is waited for, or later on its own: a
@@ -239,10 +245,6 @@ std::vector<std::string> SimSystem::FindFiles(const std::string& pattern) {
             names.push_back(path.substr(s + 1));
     }
     return names;
-}
-
-std::string SimSystem::DecodeAnsiText(const std::string& bytes, unsigned codePage) {
-    return DecodeWindowsCodePage(bytes, codePage == 1251 || codePage == 1252 ? codePage : ansiCodePage);
 }
 
 std::optional<std::string> SimSystem::ReadFile(const std::string& path) {

@@ -43,9 +43,17 @@ public:
     std::string CurrentDirectory() override { return currentDirectory; }
     std::vector<std::string> FindFiles(const std::string& pattern) override;
     std::optional<std::string> ReadFile(const std::string& path) override;
-    std::string DecodeAnsiText(const std::string& bytes, unsigned codePage) override;
-    std::string EncodeText(const std::string& text, CodePage codePage) override {
-        return EncodeWindowsCodePage(text, codePage == CodePage::Oem ? oemCodePage : ansiCodePage);
+    unsigned AnsiCodePage() override { return ansiCodePage; }
+    unsigned OemCodePage() override { return oemCodePage; }
+    bool HasCodePage(unsigned codePage) override {
+        return codePage == ansiCodePage || codePage == oemCodePage || installedCodePages.count(codePage) != 0;
+    }
+    // The pages it has no table of read as 1252.
+    std::string SystemDecode(const std::string& bytes, unsigned codePage) override {
+        return HasCodePage(codePage) ? DecodeWindowsCodePage(bytes, codePage) : std::string();
+    }
+    std::string SystemEncode(const std::string& text, unsigned codePage) override {
+        return HasCodePage(codePage) ? EncodeWindowsCodePage(text, codePage) : std::string();
     }
     bool WriteFile(const std::string& path, const std::string& content) override;
     bool RemoveFile(const std::string& path) override;
@@ -107,6 +115,9 @@ public:
     // The code page of a Western European Windows; 1251 is a Russian one.
     unsigned ansiCodePage = 1252;
     unsigned oemCodePage = 850;  // 866 on a Russian one
+    // Beside those two: a Western Windows 2000 without Cyrillic support
+    // installed lacks 1251.
+    std::set<unsigned> installedCodePages{437, 1250, 1252};
     bool registryEditorPresent = true;
     bool restartAccepted = true;
     int restartRequests = 0;

@@ -61,7 +61,7 @@ TEST_F(FirstRun, OldVersionIsCutToThreeCharactersAndTheVersionStampedEveryTime) 
         Open();
         EXPECT_EQ(Lines(), error ? "Error: Old version of Kelvane detected. Restart Requred.|" : "");
         EXPECT_EQ(d->closed, !error);
-        EXPECT_EQ(m.registry.Find(kProductSettingsKey, "Version")->data, text("0.9.9.6").data);
+        EXPECT_EQ(m.registry.Find(kProductSettingsKey, "Version")->data, text(std::string("0.9.9.6\0", 8)).data);
     }
     // Found nothing, never seen, but the snapshot of this start is made.
     EXPECT_TRUE(m.system.shown.empty());

@@ -45,17 +45,22 @@ TEST(ValueHelpers, FailedReadsLeaveTheCallersDefault) {
     EXPECT_EQ(text, "default");
 }
 
-TEST(ValueHelpers, TextsKeepAStoredTerminatorButWriteNone) {
+// Windows stores the bytes it is given: a text written without its zero
+// has none, and the driver reads on past its end.
+TEST(ValueHelpers, TextsAreWrittenWithTheirZeroAndReadWithOrWithoutIt) {
     SimRegistry reg;
-    reg.SetString(kKey, "other", std::string("abc\0", 4));
     std::string text;
-    ASSERT_EQ(ReadTextValue(reg, kKey, "other", text), kDone);
-    EXPECT_EQ(text, std::string("abc\0", 4));
+    for (const std::string& stored : {std::string("abc\0", 4), std::string("abc"), std::string("abc\0junk", 8)}) {
+        reg.SetString(kKey, "other", stored);
+        ASSERT_EQ(ReadTextValue(reg, kKey, "other", text), kDone);
+        EXPECT_EQ(text, "abc");
+    }
 
     ASSERT_EQ(WriteTextValue(reg, kKey, "own", "abc"), kDone);
+    EXPECT_EQ(reg.Find(kKey, "own")->data, (Bytes{'a', 'b', 'c', 0}));
+    EXPECT_EQ(reg.Find(kKey, "own")->type, kRegSz);
     ASSERT_EQ(ReadTextValue(reg, kKey, "own", text), kDone);
     EXPECT_EQ(text, "abc");
-    EXPECT_EQ(reg.Find(kKey, "own")->type, kRegSz);
 
     reg.SetString(kKey, "edge", std::string(250, 'b'));
     EXPECT_EQ(ReadTextValue(reg, kKey, "edge", text), kDone) << "250 bytes still fit";
@@ -69,11 +74,20 @@ TEST(ValueHelpers, OverlongTextsAreRefusedNotCut) {
     EXPECT_EQ(reg.Find(kKey, "dir2"), nullptr);
     EXPECT_EQ(WriteTextValue(reg, "SOFTWARE\\Missing", "dir", "x"), kKeyFailed);
 
+    // Windows' limits, not a buffer's: paths within MAX_PATH, a command line
+    // within 32,767 characters (the file quoted, a blank, the parameters).
     SimMachine m;
-    EXPECT_EQ(LaunchProgram(m.system, "regedit.exe", std::string(256, 'p'), ".", kShowNormal), 0u);
+    const std::string path(259, 'p');
+    EXPECT_NE(LaunchProgram(m.system, path, std::string(32767 - 262, 'a'), path, kShowNormal), 0u);
+    m.system.launches.clear();
+    for (auto [file, parameters, directory] : {std::tuple{path + "p", std::string(), path},
+                                               std::tuple{path, std::string(), path + "p"},
+                                               std::tuple{path, std::string(32767 - 261, 'a'), path}})
+        EXPECT_EQ(LaunchProgram(m.system, file, parameters, directory, kShowNormal), 0u);
     EXPECT_TRUE(m.system.launches.empty());
-    std::string fits(255, 'p');
-    EXPECT_NE(LaunchProgram(m.system, fits, fits, fits, kShowNormal), 0u) << "255 characters each still fit";
+    std::string cyrillic = "C:\\";
+    while (cyrillic.size() < 3 + 2 * 256) cyrillic += "ж";
+    EXPECT_NE(LaunchProgram(m.system, cyrillic, "", ".", kShowNormal), 0u) << "259 characters, though more bytes";
 }
 
 TEST(SharedRegistryTest, AFailedOpenKeepsThePreviousKeyCurrent) {

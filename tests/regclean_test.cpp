@@ -60,7 +60,7 @@ TEST_F(RegClean, TheFourSearchesListLowerCaseAtiBranchesInOrder) {
     m.registry.SetString(kDisplayClass + "\\0000", "InfSection", "ati2mtag");
     m.registry.SetString(kDisplayClass + "\\0001", "InfSection", "ATI2MTAG_R300");
     m.registry.SetDword(kDisplayClass + "\\0002", "InfSection", 0x00697461);  // "ati" as bytes of a number
-    // Counted with its terminating zero, "ati" is long enough.
+    // Stored with its terminating zero, "ati" alone still names the driver.
     m.registry.SetString(kDiskClass + "\\0003", "InfSection", std::string("ati\0", 4));
     m.registry.SetString(kVideo + "\\0000", "drv", "ati2dvag");
     m.registry.CreateKey(kVideo + "\\Video");
@@ -143,12 +143,10 @@ TEST_F(RegClean, ABootServiceIsShownUncheckedAndKeptEvenWhenTheUserChecksIt) {
 }
 
 TEST_F(RegClean, ABranchWhoseExportFailsIsKeptAndNamedAndTheProgramGoesOn) {
-    // The editor refuses a command line over 255 characters rather than cut it.
-    const std::string longName = kServices + "ati" + std::string(150, 'x');
-    m.registry.CreateKey(longName + "\\Sub");
+    m.registry.SetString(kDisplayClass + "\\0000", "InfSection", "ati2mtag");
     ScheduleModeCheck(m.platform, RunSnapshots{});
     std::vector<std::pair<std::string, std::function<void(bool)>>> cases = {
-        {longName, [](bool) {}},
+        {kDisplayClass + "\\0000", [this](bool on) { m.system.registryEditorPresent = !on; }},
         {kAti2mtag, [this](bool on) { m.system.editorHangs = on; }},
         {kAtiSoftware, [this](bool on) { m.system.exportLimit = on ? 300 : std::string::npos; }},
     };
@@ -164,8 +162,25 @@ TEST_F(RegClean, ABranchWhoseExportFailsIsKeptAndNamedAndTheProgramGoesOn) {
                   "Not deleted:\n    HKLM\\" + branch + " - the registry editor could not export it\n\n");
         EXPECT_EQ(ExportOf(CleanExportFileName(branch)), "");
     }
-    EXPECT_TRUE(m.registry.KeyExists(longName + "\\Sub"));
     EXPECT_TRUE(m.registry.Find(kRunOnceKey, kRunOnceValue)) << "nothing deleted: the pending check stands";
+}
+
+// Unzipped on the desktop, the program's folder and a class key's path make
+// an export line of over 255 characters, which Windows starts all the same.
+TEST_F(RegClean, FromADeepFolderTheLongestDriverKeysAreExportedAndDeleted) {
+    const std::string folder = "C:\\Documents and Settings\\Administrator\\Desktop\\Kelvane-0.9.9.6";
+    m.registry.SetString(kProductSettingsKey, "InstallDir", folder);
+    m.registry.SetString(kDisplayClass + "\\0000", "InfSection", "ati2mtag");
+    m.registry.SetString(kVideo + "\\0000", "drv", "ati2dvag");
+    Open();
+    for (const std::string& branch : {kDisplayClass + "\\0000", kVideo + "\\0000"}) {
+        CheckOnly(branch);
+        EXPECT_TRUE(OkEndsProgram()) << branch;
+        EXPECT_FALSE(m.registry.KeyExists(branch));
+        EXPECT_GT(m.system.launches.back().parameters.size(), 255u);
+        EXPECT_TRUE(m.system.HasFile(folder + "\\" + CleanExportFileName(branch)));
+        Open();
+    }
 }
 
 TEST_F(RegClean, WindowsStoppingAtARefusedSubkeyLeavesAPartlyDeletedBranch) {

@@ -649,7 +649,7 @@ TEST_F(Safety, TheAnisotropyDegreeTakesOnlyAWholeNumber) {
     EXPECT_EQ(Ok(), 0);
     std::string degree;
     ReadTextValue(m.registry, std::string(kDeviceKey) + "\\ddhal", "AnisoDegree", degree);
-    EXPECT_EQ(degree, std::string("8\0", 2));
+    EXPECT_EQ(degree, "8");
     EXPECT_EQ(m.system.shown.back().text, "All changes do not take effect until next boot. Restart?")
         << "a new degree needs a restart";
 }

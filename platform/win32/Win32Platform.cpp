@@ -97,6 +97,9 @@ RegStatus Win32Registry::SetValue(const std::string& path, const std::string& na
     std::vector<BYTE> data(value.data.begin(), value.data.end());
     if (IsStringType(value.type)) {
         std::wstring text = Wide(std::string(value.data.begin(), value.data.end()));
+        // RegSetValueEx stores the bytes it is given: the terminating zero
+        // must be among them.
+        if (text.empty() || text.back() != L'\0') text.push_back(L'\0');
         data.assign(reinterpret_cast<const BYTE*>(text.data()),
                     reinterpret_cast<const BYTE*>(text.data()) + text.size() * 2);
     }
@@ -245,13 +248,12 @@ std::vector<std::string> Win32System::FindFiles(const std::string& pattern) {
     return names;
 }
 
-std::string Win32System::DecodeAnsiText(const std::string& bytes, unsigned codePage) {
-    UINT page = codePage != 0 && IsValidCodePage(codePage) ? codePage : CP_ACP;
-    return Narrow(Wide(bytes, page));
+std::string Win32System::SystemDecode(const std::string& bytes, unsigned codePage) {
+    return Narrow(Wide(bytes, codePage));
 }
 
-std::string Win32System::EncodeText(const std::string& text, CodePage codePage) {
-    return Narrow(Wide(text), codePage == CodePage::Oem ? CP_OEMCP : CP_ACP);
+std::string Win32System::SystemEncode(const std::string& text, unsigned codePage) {
+    return Narrow(Wide(text), codePage);
 }
 
 std::optional<std::string> Win32System::ReadFile(const std::string& path) {

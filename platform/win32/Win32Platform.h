@@ -41,8 +41,11 @@ public:
     std::string CurrentDirectory() override;
     std::vector<std::string> FindFiles(const std::string& pattern) override;
     std::optional<std::string> ReadFile(const std::string& path) override;
-    std::string DecodeAnsiText(const std::string& bytes, unsigned codePage) override;
-    std::string EncodeText(const std::string& text, CodePage codePage) override;
+    unsigned AnsiCodePage() override { return GetACP(); }
+    unsigned OemCodePage() override { return GetOEMCP(); }
+    bool HasCodePage(unsigned codePage) override { return IsValidCodePage(codePage) != 0; }
+    std::string SystemDecode(const std::string& bytes, unsigned codePage) override;
+    std::string SystemEncode(const std::string& text, unsigned codePage) override;
     bool WriteFile(const std::string& path, const std::string& content) override;
     bool RemoveFile(const std::string& path) override;
     bool MoveFileOver(const std::string& from, const std::string& to) override;
