@@ -42,11 +42,16 @@ constexpr const char* kNoAdapterText =
 // on Cancel: one runs at a time.
 constexpr const char* kInstanceName = "Tessaly.Kelvane.OneInstance";
 
-bool AsksForCheck(std::string commandLine) {
+// The word that marks the copy a check start hands its check to.
+constexpr const char* kHandedCheckWord = "/DETACHED";
+
+bool CommandLineHolds(std::string commandLine, const char* word) {
     std::transform(commandLine.begin(), commandLine.end(), commandLine.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return commandLine.find("/CHECK") != std::string::npos;
+    return commandLine.find(word) != std::string::npos;
 }
+
+bool AsksForCheck(const std::string& commandLine) { return CommandLineHolds(commandLine, "/CHECK"); }
 
 }  // namespace
 
@@ -230,12 +235,25 @@ void TForm1::BuildMenu() {
 }
 
 void TForm1::FormCreate() {
+    if (HandCheckToCopy()) platform.system.EndProgram(0);
     if (!platform.system.ClaimSingleInstance(kInstanceName)) {
         platform.system.ActivateWindow(name);
         platform.system.EndProgram(0);
     }
     instanceClaimed_ = true;
     StartupSequence();
+}
+
+// Windows' logon waits for each one-shot program to end before it starts
+// anything else of the user's (the Run keys, the Startup folder): the start
+// it makes hands the check to a copy nobody waits for, and ends before it
+// shows or claims anything. Should the copy not start, the check runs here,
+// holding up the logon rather than not running at all.
+bool TForm1::HandCheckToCopy() {
+    const std::string commandLine = platform.system.CommandLine();
+    if (!AsksForCheck(commandLine) || CommandLineHolds(commandLine, kHandedCheckWord)) return false;
+    return LaunchProgram(platform.system, platform.system.ProgramPath(), std::string("/CHECK ") + kHandedCheckWord,
+                         platform.system.CurrentDirectory(), kShowNormal) != 0;
 }
 
 void TForm1::RunCommand(const std::function<void()>& command) {

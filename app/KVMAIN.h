@@ -156,6 +156,9 @@ private:
     // when none is open.
     ui::Form* FrontIfOpen(const std::string& dialogName);
     void IdentifyAdapter();
+    // True when the check after a restart now runs in a copy of the program
+    // and this start may end.
+    bool HandCheckToCopy();
     void ExportStartupSnapshot();
     void OpenIssuesDialog();
     // Informs; in a start for the check after a restart, where nothing may

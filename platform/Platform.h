@@ -152,6 +152,8 @@ public:
     virtual std::uint32_t GetVersion() = 0;
     virtual void Sleep(std::uint32_t ms) = 0;
     virtual std::string CommandLine() = 0;
+    // The full path of the program's own exe.
+    virtual std::string ProgramPath() = 0;
     virtual std::string CurrentDirectory() = 0;
     // Names (without directory) of the files matching a pattern such as
     // ".\*.lng".

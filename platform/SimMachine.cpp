@@ -79,6 +79,8 @@ std::uintptr_t SimSystem::ShellOpen(const std::string& file, const std::string& 
     } else if (Lower(file).size() > 4 && Lower(file).substr(file.size() - 4) == ".bat") {
         if (!HasFile(FullPathIn(directory, file))) return 0;
         batches_[handle] = {file, directory};
+    } else if (file.find('\\') != std::string::npos && (!HasFile(file) || refusedPrograms.count(file))) {
+        return 0;  // a program named by its path that is not there, or cannot start
     }
     return handle;
 }
@@ -296,6 +298,37 @@ std::optional<std::string> SimCabinetContent(const std::string& bytes) {
     std::size_t nameEnd = bytes.find('\n', 8);
     if (nameEnd == std::string::npos) return std::nullopt;
     return bytes.substr(nameEnd + 1);
+}
+
+std::optional<std::string> SimMachine::ProgramOfCommand(const std::string& commandLine) const {
+    auto existing = [this](std::string path) -> std::optional<std::string> {
+        std::size_t slash = path.rfind('\\');
+        if (path.find('.', slash == std::string::npos ? 0 : slash) == std::string::npos) path += ".exe";
+        if (system.HasFile(path)) return path;
+        return std::nullopt;
+    };
+    if (!commandLine.empty() && commandLine[0] == '"') {
+        std::size_t end = commandLine.find('"', 1);
+        return existing(commandLine.substr(1, end == std::string::npos ? std::string::npos : end - 1));
+    }
+    for (std::size_t blank = commandLine.find(' ');; blank = commandLine.find(' ', blank + 1)) {
+        if (std::optional<std::string> found = existing(commandLine.substr(0, blank))) return found;
+        if (blank == std::string::npos) return std::nullopt;
+    }
+}
+
+bool SimMachine::Logon(const std::function<bool()>& run) {
+    for (const std::string& command : TakeRunOnceCommands()) {
+        std::optional<std::string> program = ProgramOfCommand(command);
+        // A program that cannot be found is passed over.
+        if (!program) continue;
+        startedAtLogon.push_back(*program);
+        system.commandLine = command;
+        system.programPath = *program;
+        system.currentDirectory = "C:\\WINDOWS\\system32";
+        if (!run()) return false;
+    }
+    return true;
 }
 
 std::vector<std::string> SimMachine::TakeRunOnceCommands() {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -40,6 +41,7 @@ public:
     std::uint32_t GetVersion() override { return version; }
     void Sleep(std::uint32_t ms) override { sleptMs += ms; }
     std::string CommandLine() override { return commandLine; }
+    std::string ProgramPath() override { return programPath; }
     std::string CurrentDirectory() override { return currentDirectory; }
     std::vector<std::string> FindFiles(const std::string& pattern) override;
     std::optional<std::string> ReadFile(const std::string& path) override;
@@ -93,6 +95,8 @@ public:
     // "makecab SOURCE DESTINATION", whose cabinets SimCabinetContent reads.
     bool batchHangs = false;
     bool cabinetToolPresent = true;
+    // Programs the shell cannot start, by path (short of memory, a policy).
+    std::set<std::string> refusedPrograms;
     // Every command of a batch file that failed, as written in the file.
     std::vector<std::string> failedBatchCommands;
     // An export stops after this many bytes, as on a full disk or when
@@ -111,6 +115,7 @@ public:
     std::map<std::string, std::string> files;
     std::uint32_t version = 0x0A280105;  // Windows XP, 5.1.2600
     std::string commandLine = "\"C:\\Kelvane\\Kelvane.exe\"";
+    std::string programPath = "C:\\Kelvane\\Kelvane.exe";
     std::string currentDirectory = "C:\\Kelvane";
     // The code page of a Western European Windows; 1251 is a Russian one.
     unsigned ansiCodePage = 1252;
@@ -178,6 +183,20 @@ struct SimMachine {
     // What Windows does with the one-shot start entries at logon: takes them
     // out and returns their commands.
     std::vector<std::string> TakeRunOnceCommands();
+    // The logon: Windows takes the one-shot entries out and starts each as
+    // CreateProcess does, from a folder of its own, and waits for that
+    // program to end before the next entry and before anything else of the
+    // logon (the Run keys, the user's entries, the Startup folder). `run`
+    // runs the program the system's command line and program path now name
+    // and says whether it ended. False while a program holds the logon up.
+    bool Logon(const std::function<bool()>& run);
+    // Every program the logon started, in order.
+    std::vector<std::string> startedAtLogon;
+    // The program a command line starts, as CreateProcess finds it: the
+    // quoted path; or, unquoted, the first of "C:\Program.exe",
+    // "C:\Program Files\Kelvane.exe", ... that exists ("exe" is added to a
+    // name without extension). Nothing when none exists.
+    std::optional<std::string> ProgramOfCommand(const std::string& commandLine) const;
 };
 
 // The simulated cabinet tool's files: the cabinet signature, then the name

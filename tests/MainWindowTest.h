@@ -17,6 +17,13 @@ inline Bytes Rec(std::uint16_t w, std::uint16_t h, std::uint16_t d, std::uint16_
     return Bytes(b.begin(), b.end());
 }
 
+// A text value's data as Windows stores it, with its terminating zero.
+inline Bytes StoredText(const std::string& text) {
+    Bytes data(text.begin(), text.end());
+    data.push_back(0);
+    return data;
+}
+
 inline Bytes Join(std::initializer_list<Bytes> parts) {
     Bytes out;
     for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
@@ -77,6 +84,33 @@ struct MainWindowDriver {
     const RegValue* List() { return m.registry.Find(kDeviceKey, "DALRestrictedModesBCD"); }
     std::string File(const std::string& name) {
         return m.system.ReadFile(std::string(kInstallDir) + "\\" + name).value_or("");
+    }
+    // The restart and the logon after it. Each one-shot start runs; true
+    // when the logon went on, each of them having ended.
+    bool RestartAndLogon() {
+        m.Boot();
+        m.system.launches.clear();
+        return m.Logon([this] {
+            try {
+                Start();
+            } catch (const ProgramEnded&) {
+                return true;
+            }
+            return false;
+        });
+    }
+    // Runs the copy the logon's start handed the check to; false when it
+    // started none.
+    bool StartHandedCheck() {
+        if (m.system.launches.empty()) return false;
+        SimSystem::Launch copy = m.system.launches.back();
+        if (copy.file != m.system.programPath) return false;
+        m.system.commandLine = "\"" + copy.file + "\" " + copy.parameters;
+        m.system.currentDirectory = copy.directory;
+        m.system.launches.clear();
+        m.system.shown.clear();
+        Start();
+        return true;
     }
     TestMachine m;
     std::unique_ptr<TForm1> form;

@@ -12,6 +12,9 @@
 namespace kv::test {
 
 inline constexpr const char* kInstallDir = "C:\\Kelvane";
+// The start that runs the check after a restart: the copy the logon's
+// one-shot start hands the check to.
+inline constexpr const char* kCheckCommand = "\"C:\\Kelvane\\Kelvane.exe\" /CHECK /DETACHED";
 inline constexpr const char* kDeviceKey = "System\\CurrentControlSet\\Services\\ati2mtag\\Device0";
 
 inline std::string SourceFile(const std::string& relative) {
@@ -32,6 +35,7 @@ struct TestMachine : SimMachine {
         ImportRegFile(registry, SourceFile("demo/demo-machine.reg"));
         system.currentDirectory = kInstallDir;
         system.WriteFile(std::string(kInstallDir) + "\\ati.pci", kSmallPciIds);
+        system.WriteFile(std::string(kInstallDir) + "\\Kelvane.exe", "MZ");
         Boot();
     }
 };

@@ -15,6 +15,7 @@ using test::kDeviceKey;
 using test::kInstallDir;
 using test::Join;
 using test::Rec;
+using test::StoredText;
 
 constexpr const char* kRunOnce = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 
@@ -227,7 +228,7 @@ TEST_F(Apply, CancelPutsTheStartUpSnapshotBackButNotAfterACheckStart) {
     EXPECT_EQ(pruning, 1);
     EXPECT_NE(m.registry.Find(kProductSettingsKey, "LangFileName"), nullptr);
 
-    m.system.commandLine = "Kelvane.exe /CHECK";
+    m.system.commandLine = test::kCheckCommand;
     Start();
     (*form->modeCheck)["bOK"].UserClick();
     m.system.launches.clear();
@@ -253,7 +254,7 @@ TEST_F(Apply, RestoreAnsweredNoStillImportsAndEnds) {
     // The change was checked after its restart.
     m.Boot();
     m.TakeRunOnceCommands();
-    m.system.commandLine = "Kelvane.exe /CHECK";
+    m.system.commandLine = test::kCheckCommand;
     Start();
     form->modeCheck->bOKClick();
     m.system.commandLine = "Kelvane.exe";
@@ -302,16 +303,16 @@ protected:
         EXPECT_EQ(m.system.shown.back().caption, "Restart needed");
 
         // Windows restarts: the driver takes the list, and at logon the
-        // one-shot entry starts Kelvane from elsewhere.
-        m.Boot();
-        std::vector<std::string> commands = m.TakeRunOnceCommands();
-        ASSERT_EQ(commands.size(), 1u);
-        EXPECT_EQ(commands[0], "C:\\Kelvane\\Kelvane.exe /CHECK");
-        m.system.commandLine = commands[0];
-        m.system.currentDirectory = "C:\\WINDOWS\\system32";
-        m.system.launches.clear();
-        m.system.shown.clear();
-        Start();
+        // one-shot entry starts Kelvane from elsewhere. That start hands the
+        // check to a copy of itself and ends, so the logon goes on.
+        EXPECT_EQ(m.registry.Find(kRunOnce, "Kelvane - test resolution")->data,
+                  StoredText("C:\\Kelvane\\Kelvane.exe /CHECK"));
+        ASSERT_TRUE(RestartAndLogon()) << "the logon waits for the check";
+        EXPECT_EQ(m.startedAtLogon, std::vector<std::string>{"C:\\Kelvane\\Kelvane.exe"});
+        EXPECT_TRUE(m.system.instances.empty()) << "the start that ended claimed nothing";
+        ASSERT_EQ(m.system.launches.size(), 1u);
+        EXPECT_EQ(m.system.launches[0].directory, "C:\\WINDOWS\\system32");
+        ASSERT_TRUE(StartHandedCheck());
         ASSERT_EQ(form->dialogs.size(), 1u);
         check = dynamic_cast<TForm5*>(form->dialogs[0].get());
         ASSERT_TRUE(check);
@@ -385,6 +386,40 @@ TEST_F(RoadOfOneChange, CancelAtOnceStartsTheSecondPhaseWithFifteenSeconds) {
     EXPECT_EQ(m.system.restartRequests, 1);
     Tick(1);
     EXPECT_EQ(m.system.restartRequests, 2);
+}
+
+// Unquoted, "C:\Program Files\..." would first start a "C:\Program.exe"
+// at logon, with the administrator's rights.
+TEST_F(RoadOfOneChange, FromAFolderWithABlankTheEntryIsQuotedAndStartsOnlyKelvane) {
+    const std::string folder = "C:\\Program Files\\Kelvane";
+    for (const std::string& file : {folder + "\\ati.pci", folder + "\\Kelvane.exe", std::string("C:\\Program.exe")})
+        m.system.WriteFile(file, "MZ");
+    ASSERT_EQ(m.ProgramOfCommand(folder + "\\Kelvane.exe /CHECK"), "C:\\Program.exe");
+    m.system.currentDirectory = folder;
+    m.system.programPath = folder + "\\Kelvane.exe";
+    Start();
+    SetRate("640x480", "75");
+    m.system.answers = {kIdYes};
+    ASSERT_EQ(Ok(), 0);
+    EXPECT_EQ(m.registry.Find(kRunOnce, "Kelvane - test resolution")->data,
+              StoredText("\"C:\\Program Files\\Kelvane\\Kelvane.exe\" /CHECK"));
+    ASSERT_TRUE(RestartAndLogon());
+    EXPECT_EQ(m.startedAtLogon, std::vector<std::string>{folder + "\\Kelvane.exe"});
+    ASSERT_TRUE(StartHandedCheck());
+    EXPECT_TRUE(form->modeCheck);
+}
+
+// The logon waiting is better than no check at all.
+TEST_F(RoadOfOneChange, ACopyThatCannotStartLeavesTheCheckToTheLogonsOwnStart) {
+    Start();
+    SetRate("640x480", "75");
+    m.system.answers = {kIdYes};
+    ASSERT_EQ(Ok(), 0);
+    m.system.refusedPrograms.insert(m.system.programPath);
+    EXPECT_FALSE(RestartAndLogon()) << "the check runs in the start the logon waits for";
+    ASSERT_TRUE(form->modeCheck);
+    EXPECT_TRUE(form->modeCheck->Pending());
+    EXPECT_EQ(m.system.instances.size(), 1u);
 }
 
 }  // namespace

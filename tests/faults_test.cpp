@@ -302,7 +302,7 @@ const Scenario kScenarios[] = {
          s.Ok();
          s.m.Boot();
          s.m.TakeRunOnceCommands();
-         s.m.system.commandLine = "\"C:\\Kelvane\\Kelvane.exe\" /CHECK";
+         s.m.system.commandLine = test::kCheckCommand;
      },
      [](Session& s) {
          s.Start();

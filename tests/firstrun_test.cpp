@@ -205,7 +205,7 @@ protected:
 
 TEST_F(IssuesAtStart, OnlyAnOrdinaryStartExaminesAndARepairIsAChangeRestoreUndoes) {
     m.registry.SetDword(kDeviceKey, kNativeModesValue, 2);
-    m.system.commandLine = "Kelvane.exe /CHECK";
+    m.system.commandLine = test::kCheckCommand;
     Start();
     EXPECT_EQ(Issues(), nullptr) << "after a restart the check comes alone";
     form->dialogs.back()->Find("bOK")->UserClick();

@@ -212,7 +212,7 @@ TEST_F(Language, NoFileAnEmptyNameOrAMissingFile) {
 
 TEST_F(Language, TheCheckAfterARestartShowsNothingBeforeItsCountDown) {
     Choose("Gone.lng");
-    m.system.commandLine = "Kelvane.exe /CHECK";
+    m.system.commandLine = test::kCheckCommand;
     Start();
     EXPECT_TRUE(m.system.shown.empty());
     EXPECT_EQ(form->dialogs.back()->caption, "Kelvane - Checking Video Modes...");

@@ -66,7 +66,7 @@ TEST(Startup, MissingAtiPciEndsTheProgramWithItsMessage) {
     // After a restart the check must run all the same: the message waits
     // for its answer.
     m.system.shown.clear();
-    m.system.commandLine = "Kelvane.exe /CHECK";
+    m.system.commandLine = test::kCheckCommand;
     TForm1 check(m.platform);
     check.FormCreate();
     check.FormPaint();
@@ -163,7 +163,7 @@ TEST(FirstPaint, AnOrdinaryStartExportsTheDriversKeysToBackupAndFirstRunOnce) {
 
 TEST(FirstPaint, ACheckStartInAnyCaseMakesNoBackupAndLocksTheLanguage) {
     TestMachine m;
-    m.system.commandLine = "C:\\Kelvane\\Kelvane.exe /check";
+    m.system.commandLine = "C:\\Kelvane\\Kelvane.exe /check /detached";
     TForm1 form(m.platform);
     form.FormCreate();
     form.FormPaint();

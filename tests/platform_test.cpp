@@ -87,6 +87,7 @@ TEST(ValueHelpers, OverlongTextsAreRefusedNotCut) {
     EXPECT_TRUE(m.system.launches.empty());
     std::string cyrillic = "C:\\";
     while (cyrillic.size() < 3 + 2 * 256) cyrillic += "ж";
+    m.system.WriteFile(cyrillic, "MZ");
     EXPECT_NE(LaunchProgram(m.system, cyrillic, "", ".", kShowNormal), 0u) << "259 characters, though more bytes";
 }
 

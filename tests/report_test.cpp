@@ -343,7 +343,7 @@ TEST_F(ReportTest, TheBatchFileNamesTheFolderInTheConsolesCodePage) {
 }
 
 TEST_F(ReportTest, NothingStartsWhileTheCheckAfterARestartWaits) {
-    m.system.commandLine = "C:\\Kelvane\\Kelvane.exe /CHECK";
+    m.system.commandLine = test::kCheckCommand;
     Start();
     ASSERT_TRUE(form->CheckPending());
     std::size_t launched = m.system.launches.size();

@@ -240,7 +240,7 @@ TEST_F(Safety, AfterRestoreNeitherThePendingCheckNorItsFallbackBringsTheChangeBa
     EXPECT_TRUE(m.TakeRunOnceCommands().empty());
 
     // Even a check started by hand does not fall back to the change.
-    m.system.commandLine = "Kelvane.exe /CHECK";
+    m.system.commandLine = test::kCheckCommand;
     Start();
     for (int i = 0; i < 30; ++i) form->modeCheck->Timer1Timer();
     EXPECT_EQ(List(), nullptr);
@@ -267,7 +267,7 @@ TEST_F(Safety, TheFallbackPutsBackTheSettingsFromBeforeTheFirstUncheckedChange) 
         }
         m.Boot();
         m.TakeRunOnceCommands();
-        m.system.commandLine = "Kelvane.exe /CHECK";
+        m.system.commandLine = test::kCheckCommand;
         m.system.restartRequests = 0;
         Start();
         for (int i = 0; i < 30; ++i) form->modeCheck->Timer1Timer();
@@ -369,7 +369,7 @@ TEST_F(OutsideTheDeviceKey, AKeyWrittenWhileAChangeAwaitsItsCheckJoinsItsWayBack
     ASSERT_EQ(Pruning(), 0);
     m.Boot();
     m.TakeRunOnceCommands();
-    m.system.commandLine = "Kelvane.exe /CHECK";
+    m.system.commandLine = test::kCheckCommand;
     Start();
     for (int i = 0; i < 30; ++i) form->modeCheck->Timer1Timer();
     EXPECT_EQ(Pruning(), 1);
@@ -398,7 +398,7 @@ TEST_F(Safety, ACheckThatCouldNotRunIsSaidBeforeTheRestart) {
 
 TEST_F(Safety, TheCheckCannotBeClosedAndTheMainWindowWaitsForIt) {
     ApplyChange();
-    m.system.commandLine = "Kelvane.exe /CHECK";
+    m.system.commandLine = test::kCheckCommand;
     Start();
     TForm5& check = *form->modeCheck;
     EXPECT_FALSE(check.onCloseQuery()) << "close box and Alt+F4";
@@ -420,7 +420,7 @@ TEST_F(Safety, ACheckStartShowsNothingBeforeTheCountDown) {
     // list too long to read.
     m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD", Rec(640, 480, 0, 60));
     m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD4", Bytes(2100, 0));
-    m.system.commandLine = "C:\\Kelvane\\Kelvane.exe /CHECK";
+    m.system.commandLine = test::kCheckCommand;
     Start();
     EXPECT_TRUE(m.system.shown.empty());
     EXPECT_FALSE(form->RestoreAtStart);

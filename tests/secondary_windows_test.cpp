@@ -155,7 +155,7 @@ TEST_F(SecondaryWindows, TheListIsNotOpenedAfterAStartUpThatStoppedHalfWay) {
 }
 
 TEST_F(SecondaryWindows, NothingOpensOrWritesBeforeTheCheckIsAnswered) {
-    m.system.commandLine = "\"C:\\Kelvane\\Kelvane.exe\" /CHECK";
+    m.system.commandLine = test::kCheckCommand;
     Start();
     auto changes = m.registry.ChangeCount();
     std::size_t windows = form->dialogs.size();

@@ -230,6 +230,12 @@ void Win32System::Sleep(std::uint32_t ms) { ::Sleep(ms); }
 
 std::string Win32System::CommandLine() { return Narrow(GetCommandLineW()); }
 
+std::string Win32System::ProgramPath() {
+    wchar_t path[MAX_PATH + 1];
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH + 1);
+    return n > 0 && n <= MAX_PATH ? Narrow(std::wstring(path, n)) : "Kelvane.exe";
+}
+
 std::string Win32System::CurrentDirectory() {
     wchar_t dir[MAX_PATH + 1];
     DWORD n = GetCurrentDirectoryW(MAX_PATH + 1, dir);

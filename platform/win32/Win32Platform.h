@@ -38,6 +38,7 @@ public:
     std::uint32_t GetVersion() override;
     void Sleep(std::uint32_t ms) override;
     std::string CommandLine() override;
+    std::string ProgramPath() override;
     std::string CurrentDirectory() override;
     std::vector<std::string> FindFiles(const std::string& pattern) override;
     std::optional<std::string> ReadFile(const std::string& path) override;
