@@ -338,6 +338,21 @@ TEST_F(RoadOfOneChange, OkWritesExactlyTheLowerRatesAndTheCheckStartShowsTheNewR
     Bytes expected = Join({Rec(640, 480, 0, 60), Rec(640, 480, 0, 70), Rec(640, 480, 0, 72), Rec(1024, 768, 0, 60),
                            Rec(1024, 768, 0, 70), Rec(1024, 768, 0, 72)});
     EXPECT_EQ(List()->data, expected);
+
+    // The driver and Windows read text values up to their zero: every one
+    // written on the way (the program's key, the one-shot entry, the
+    // degree) has it.
+    std::vector<std::string> keys{""}, unterminated;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        std::string prefix = keys[i].empty() ? "" : keys[i] + "\\";
+        for (const std::string& sub : m.registry.SubKeyNames(keys[i])) keys.push_back(prefix + sub);
+        for (const std::string& name : m.registry.ValueNames(keys[i])) {
+            const RegValue* v = m.registry.Find(keys[i], name);
+            if (v->type == kRegSz && (v->data.empty() || v->data.back() != 0)) unterminated.push_back(name);
+        }
+    }
+    EXPECT_EQ(unterminated, std::vector<std::string>{});
+    EXPECT_EQ(m.registry.Find(kProductSettingsKey, "InstallDir")->data, StoredText(kInstallDir));
 }
 
 TEST_F(RoadOfOneChange, UnansweredTheCheckFallsBackToTheLowestRateAndThenToTheBackup) {
