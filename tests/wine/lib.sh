@@ -93,6 +93,20 @@ start_command() {
     APP_PID=$!
 }
 
+# After start_command with the one-shot check: the logon waits for the
+# program it started, which hands the check to a copy of itself and ends at
+# once; the copy shows the check.
+check_handed_over() {
+    drv wait-window "$CHECK" 30 || fail "the mode check did not open$(on_screen)"
+    app_ended 10 || fail "the start the logon waits for still runs: the logon is held up$(on_screen)"
+}
+
+# copy_ended SECONDS: waits for the copy that runs the check to end (its
+# main window gone).
+copy_ended() {
+    drv wait-gone "$MAIN" "$1"
+}
+
 # reg_value KEY NAME: prints a value's data the way `reg query` shows it
 # (hex digits for binary data, 0x... for a DWORD); fails when it is absent.
 reg_value() {

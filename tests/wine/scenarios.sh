@@ -111,6 +111,15 @@ scenario_install_dir() {
     echo "$out" >>"$S_LOG"
     value=$(printf '%s\n' "$out" | sed -n 's/^ *InstallDir *REG_SZ *//p')
     expect InstallDir "$value" "$(winpath "$S_DIR/app")"
+    # Wine keeps a text value stored with its terminating zero as a string,
+    # one without it as raw bytes: "InstallDir"=hex(1):...
+    timeout 20 "$WINESERVER" -w
+    local name stored
+    for name in InstallDir Version; do
+        stored=$(awk -v want="\"$name\"=" '/^\[/ { mine = index(tolower($0), "[software\\\\tessaly\\\\kelvane]") == 1 }
+            mine && index($0, want) == 1' "$WINEPREFIX/system.reg")
+        [[ $stored == "\"$name\"=\""* ]] || S_PROBLEMS+=("$name is kept as ${stored:-nothing}, not as a string")
+    done
     verdict
 }
 
@@ -293,12 +302,12 @@ scenario_road_of_one_change() {
     timeout 20 "$WINESERVER" -w || fail "Wine's session did not end after the restart"
 
     start_command "$command"
-    drv wait-window "$CHECK" 30 || fail "the mode check did not open$(on_screen)"
+    check_handed_over
     drv text "$MAIN" beside:640x480 || fail "no 640x480 row behind the mode check: $DRV_ERR"
     expect "the rate shown for 640x480 after the restart" "$DRV_OUT" 75
     drv wait-text "$CHECK" Static#0 'Minimal refresh rate selected. If you can read this message, click "OK".' 20 ||
         fail "the mode check did not fall back to the lowest rate: $DRV_ERR"
-    app_ended 25 || fail "the program still runs after the fallback to the backup$(on_screen)"
+    copy_ended 25 || fail "the program still runs after the fallback to the backup$(on_screen)"
     timeout 20 "$WINESERVER" -w || fail "Wine's session did not end after the second restart"
     if list=$(reg_value "$DEVICE" DALRestrictedModesBCD); then
         S_PROBLEMS+=("the backup is back but the restricted list $list stayed")
@@ -407,14 +416,14 @@ scenario_close_mode_check() {
     command=$(reg_value "$RUNONCE" "Kelvane - test resolution")
     "$WINE" reg delete "$RUNONCE" /v "Kelvane - test resolution" /f >>"$S_LOG" 2>&1
     start_command "$command"
-    drv wait-window "$CHECK" 30 || fail "the mode check did not open$(on_screen)"
+    check_handed_over
     drv close "$CHECK" -- close "$MAIN" -- sleep 1000 -- exists "$CHECK" -- exists "$MAIN" ||
         fail "closing the windows closed one: $DRV_ERR"
     drv wait-text "$CHECK" Static#0 'Minimal refresh rate selected. If you can read this message, click "OK".' 25 ||
         fail "the count-down did not go on: $DRV_ERR"
     drv click "$CHECK" OK -- wait-gone "$CHECK" 10 || fail "the answered check did not close: $DRV_ERR"
     drv close "$MAIN" || fail "$DRV_ERR"
-    app_ended 15 || fail "the program did not end once the check was answered$(on_screen)"
+    copy_ended 15 || fail "the program did not end once the check was answered$(on_screen)"
     verdict
 }
 
@@ -436,14 +445,14 @@ REG
     drv answer No -- wait-window "$MAIN" 30 -- close "$MAIN" || fail "$DRV_ERR"
     app_ended 15 || fail "the ordinary start did not end"
     start_command "$(winpath "$S_DIR/app")\\Kelvane.exe /CHECK"
-    drv wait-window "$CHECK" 30 || fail "the mode check did not open$(on_screen)"
+    check_handed_over
     if drv msgbox 0; then S_PROBLEMS+=("a message box came with the check: \"$DRV_OUT\""); fi
     drv wait-text "$CHECK" Static#1 "Minimal refresh rate will be automatically selected in 13 " 10 ||
         S_PROBLEMS+=("the count-down does not run: $DRV_ERR")
     drv click "$CHECK" OK -- wait-gone "$CHECK" 10 || fail "$DRV_ERR"
     if drv msgbox 1; then S_PROBLEMS+=("a message box after the answer: \"$DRV_OUT\""); fi
     drv close "$MAIN" || fail "$DRV_ERR"
-    app_ended 15 || fail "the program did not end$(on_screen)"
+    copy_ended 15 || fail "the program did not end$(on_screen)"
     verdict
 }
 
@@ -872,10 +881,10 @@ scenario_fallback_after_another_start() {
     command=$(reg_value "$RUNONCE" "Kelvane - test resolution") || fail "the second start took the check away"
     "$WINE" reg delete "$RUNONCE" /v "Kelvane - test resolution" /f >>"$S_LOG" 2>&1
     start_command "$command"
-    drv wait-window "$CHECK" 30 || fail "the mode check did not open$(on_screen)"
+    check_handed_over
     drv wait-text "$CHECK" Static#0 'Minimal refresh rate selected. If you can read this message, click "OK".' 20 ||
         fail "the mode check did not fall back to the lowest rate: $DRV_ERR"
-    app_ended 25 || fail "the fallback did not end the program for the restart$(on_screen)"
+    copy_ended 25 || fail "the fallback did not end the program for the restart$(on_screen)"
     timeout 20 "$WINESERVER" -w || fail "Wine's session did not end after the restart"
     if list=$(reg_value "$DEVICE" DALRestrictedModesBCD); then S_PROBLEMS+=("after the fallback the list $list stayed"); fi
     verdict
