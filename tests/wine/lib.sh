@@ -18,19 +18,24 @@ APP_RC=""
 DRV_OUT=""
 DRV_ERR=""
 S_IMPORTS=0
+S_WINVER=""
 
 # The main window, found by its class so that a wrong caption fails only the
 # scenario about the caption.
 MAIN=class:TForm1
 
-# setup NAME base|demo EXE [no-pci]
+# setup NAME base|demo EXE [no-pci]. The machine runs Windows XP, or
+# Windows 2000 when KV_WINDOWS is 2000; then the scenario is named NAME_2000.
+# S_WINVER is the version the program finds there.
 setup() {
     S_NAME=$1
     local prefix exe=$3
-    case $2 in
-        base) prefix=$WINE_BASE ;;
-        demo) prefix=$WINE_DEMO ;;
-        *) echo "FAIL $S_NAME: unknown prefix $2"; exit 1 ;;
+    case ${KV_WINDOWS:-xp}-$2 in
+        xp-base) prefix=$WINE_BASE S_WINVER=5.1.2600 ;;
+        xp-demo) prefix=$WINE_DEMO S_WINVER=5.1.2600 ;;
+        2000-base) prefix=$WINE_BASE_2000 S_WINVER=5.0.2195 S_NAME+=_2000 ;;
+        2000-demo) prefix=$WINE_DEMO_2000 S_WINVER=5.0.2195 S_NAME+=_2000 ;;
+        *) echo "FAIL $S_NAME: no prefix $2 on Windows ${KV_WINDOWS:-xp}"; exit 1 ;;
     esac
     S_DIR=$KV_WORK/$S_NAME
     rm -rf "$S_DIR"

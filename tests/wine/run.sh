@@ -10,9 +10,12 @@
 # answer), and a failed one its prefix too. The main window's picture goes
 # to build/wine-shots/main.png.
 #
+# Most scenarios run on Windows XP; those scenarios.sh lists with the suffix
+# _2000 run after them once more on Windows 2000, with prefixes of their own.
+#
 # KV_BIN names another folder with Kelvane.exe, KelvaneDemo.exe and
 # kvdriver.exe (default build/win32); KV_ONLY="name ..." runs only those
-# scenarios.
+# scenarios (NAME_2000 runs NAME on Windows 2000).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/wine-env.sh"
@@ -27,7 +30,7 @@ export KV_SHOTS=$ROOT/build/wine-shots
 SCENARIO_TIMEOUT=120
 
 took() {
-    awk -v name="$1" -v t0="$2" -v t1="$EPOCHREALTIME" 'BEGIN { printf "%-20s %5.1f s\n", name, t1 - t0 }' \
+    awk -v name="$1" -v t0="$2" -v t1="$EPOCHREALTIME" 'BEGIN { printf "%-28s %5.1f s\n", name, t1 - t0 }' \
         >>"$KV_WORK/timings.txt"
 }
 
