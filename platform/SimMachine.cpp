@@ -66,7 +66,7 @@ std::uintptr_t SimSystem::ShellOpen(const std::string& file, const std::string& 
     launches.push_back({file, parameters, directory, show});
     std::uintptr_t handle = launches.size();
     // Beyond Windows' limits the start fails: a path needs room for its zero
-    // in MAX_PATH (260), and the command line "file" parameters in 32,768.
+    // in MAX_PATH (260), the command line ("file" parameters) in 32,768.
     const std::size_t fileChars = Utf8ToUtf16(file).size();
     if (fileChars >= 260 || Utf8ToUtf16(directory).size() >= 260 ||
         fileChars + 3 + Utf8ToUtf16(parameters).size() >= 32768)
