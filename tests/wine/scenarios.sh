@@ -104,6 +104,12 @@ scenario_install_dir() {
     setup install_dir demo KelvaneDemo
     start_app
     wait_main
+    # The version is stamped at the first paint, after the window opened.
+    local i
+    for ((i = 0; i < 50; i++)); do
+        reg_value 'HKLM\SOFTWARE\Tessaly\Kelvane' Version >/dev/null && break
+        sleep 0.2
+    done
     drv close "$MAIN" || fail "$DRV_ERR"
     app_ended 15 || fail "the program did not end when its window was closed"
     local out value
