@@ -29,7 +29,10 @@ TfFirstRun::TfFirstRun(Platform& platform, std::string deviceKey, StartupFinding
     deviceKeyFound_ = platform_.registry.KeyExists(deviceKey_);
     stayOnTop = true;
     // Closing it is the same as going on without a repair.
-    onCloseQuery = [] { return true; };
+    onCloseQuery = [this] {
+        StampVersion();
+        return true;
+    };
     Add(ui::Kind::Label, "lbFuss", "", ui::Rect{8, 8, 364, 16}, "");
     // Room for eight lines, and for the longest English line beside a
     // scroll bar.
@@ -72,8 +75,6 @@ void TfFirstRun::FormCreate() {
         lines.push_back(LangText(108) + std::to_string(*rate) + LangText(109));
     }
 
-    // From here on an older version's error is not reported again.
-    WriteTextValue(platform_.registry, kProductSettingsKey, kVersionValue, kVersionText);
     // The key as it was at this start, before the user chooses anything. A
     // repair waits for it; nothing else does.
     run_.firstRun = StartSnapshot(platform_, kFirstRunFile, run_.StartupKeys(deviceKey_));
@@ -92,7 +93,17 @@ void TfFirstRun::FormCreate() {
     (*this)["bIgnore"].enabled = Errors == 0;
     (*this)["lWrngs"].text =
         LangText(100) + std::to_string(Errors) + LangText(101) + std::to_string(Warnings) + LangText(102);
-    if (Errors + Warnings == 0) closed = true;
+    if (Errors + Warnings == 0) {
+        StampVersion();
+        closed = true;
+    }
+}
+
+// From here on an older version's error is not reported again. Only once
+// the user goes on: Cancel leaves everything as it was, and the next start
+// finds the same.
+void TfFirstRun::StampVersion() {
+    WriteTextValue(platform_.registry, kProductSettingsKey, kVersionValue, kVersionText);
 }
 
 // Versions 0.5 to 0.7 wrote settings the driver misreads.
@@ -200,7 +211,7 @@ void TfFirstRun::WriteRepair() {
                 throw CommandAborted(std::string("Failed to delete '") + kRestrictedListNames[i] + "'");
         }
     }
-    WriteTextValue(reg, kProductSettingsKey, kVersionValue, kVersionText);
+    StampVersion();
     // Before the restart is asked for: Windows may go down the moment it is.
     if (deviceKeyOpen && (*this)["cbDBM"].Checked()) writeDword(kCrtAllModesValue, 1);
 }
@@ -210,7 +221,10 @@ void TfFirstRun::RequestRestart() {
     if (!platform_.system.RestartWindows()) platform_.system.ShowMessageBox(LangText(25), LangText(26), kMbOk);
 }
 
-void TfFirstRun::bIgnoreClick() { closed = true; }
+void TfFirstRun::bIgnoreClick() {
+    StampVersion();
+    closed = true;
+}
 
 void TfFirstRun::bCancelClick() { platform_.system.EndProgram(1); }
 

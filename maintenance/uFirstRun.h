@@ -56,6 +56,7 @@ public:
 
 private:
     bool OldVersionFound();
+    void StampVersion();
     bool NativeModesFound();
     // The rate of the minimum-resolution list's first record; none when
     // there is no list the driver would take.
