@@ -106,6 +106,10 @@ void TForm1::BuildControls() {
     onPaint = [this] { FormPaint(); };
     onCloseQuery = [this] {
         if (CheckPending()) return false;
+        // A change this run wrote (List OK, the adapter dialog's OK) would
+        // stay without its check after the restart: the close box takes it
+        // back as Cancel does.
+        if (snapshots.lastKnownGoodTaken) CancelClick();
         FinishFirstRunSnapshot();
         return true;
     };

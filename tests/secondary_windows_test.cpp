@@ -76,6 +76,18 @@ TEST_F(SecondaryWindows, AListWrittenMakesOkOfferTheRestartAndRestoreUndoesIt) {
     m.system.answers = {kIdNo};
     EXPECT_EQ(Click("bRestore"), 0);
     EXPECT_FALSE(m.registry.Find(kDeviceKey, "DALNonStandardModesBCD"));
+
+    // Closed with its close box, a run that wrote the list takes it back as
+    // Cancel does: no change stays without its check after the restart.
+    Start();
+    EXPECT_TRUE(form->onCloseQuery()) << "a run that wrote nothing just closes";
+    Start();
+    Menu("Resolutions1");
+    AddResolution(*Open<TNonStRes>("TNonStRes"), "1280", "1024", "any", "Any");
+    (*Open<TNonStRes>("TNonStRes"))["bOK"].UserClick();
+    ASSERT_TRUE(m.registry.Find(kDeviceKey, "DALNonStandardModesBCD"));
+    EXPECT_THROW(form->onCloseQuery(), ProgramEnded);
+    EXPECT_FALSE(m.registry.Find(kDeviceKey, "DALNonStandardModesBCD"));
 }
 
 TEST_F(SecondaryWindows, TheAdapterDialogRebuildsTheWindowInPlace) {
