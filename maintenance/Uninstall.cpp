@@ -11,19 +11,24 @@ void Uninstall(Platform& p, RunSnapshots& run, const std::string& deviceKey) {
     if (p.system.ShowMessageBox(LangText(74), LangText(73), kMbYesNo) != kIdYes) return;
 
     // While a change awaits its check, the settings from before it: the
-    // latest start's copy may hold that change. Otherwise this start's copy,
-    // once its export is done; after a start for the check, the one of the
-    // latest ordinary start.
+    // latest start's copy may hold that change. Otherwise only the copy this
+    // start made, once its export is done and checked: an older file left in
+    // its place (held open by another program, or a start for the check,
+    // which makes none) is of some other day.
     bool pending = ChangePending(p);
     const char* file = pending ? kBeforeChangeFile : kFirstRunFile;
-    if (!pending) FinishSnapshot(p, run.firstRun);
+    bool madeThisStart = pending || FinishSnapshot(p, run.firstRun);
     DriverKeys driver = run.driver;
     driver.keys = run.StartupKeys(deviceKey);
     // A value Kelvane writes that the copy lacks goes too, as with every
     // restore; any other value made since stays, as the registry editor
     // leaves it.
     std::string expected = SnapshotBeforeChange(p);
-    RestoreOutcome usable = CheckSnapshot(p, file, driver, pending ? &expected : nullptr);
+    RestoreOutcome usable =
+        madeThisStart ? CheckSnapshot(p, file, driver, pending ? &expected : nullptr)
+                      : RestoreOutcome{RestoreOutcome::NoSnapshot, run.firstRun.fileName.empty()
+                                                                       ? "this start made none"
+                                                                       : "Kelvane could not make it when it started"};
     if (!usable.Ok() && pending) {
         // Without the way back the change must stay checked after the restart.
         p.system.ShowMessageBox("Kelvane was not uninstalled. " + RestoreFailureText(usable, file), "Error", kMbOk);

@@ -197,11 +197,32 @@ TEST_F(UninstallTest, PutsTheStartsSettingsBackAndDeletesOnlyTheSettingsKey) {
               "Program deleted sucssessifully. Registry changes will be impemented after restart./OK");
 }
 
-TEST_F(UninstallTest, AMissingOrBrokenCopyIsToldAndTheSettingsKeyStillGoes) {
-    for (bool broken : {false, true}) {
+// Only a copy this start made will do: an older one in its place holds the
+// settings of some other day.
+TEST_F(UninstallTest, AMissingBrokenOrOlderCopyIsToldAndTheSettingsKeyStillGoes) {
+    const std::string firstRun = m.system.FullPath(InstallFile(m.registry, kFirstRunFile));
+    auto older = [this] {
+        m.registry.SetDword(kDeviceKey, kPruningModeValue, 7);
+        RunSnapshots earlier;
+        earlier.firstRun = StartSnapshot(m.platform, kFirstRunFile, kDeviceKey);
+        ASSERT_TRUE(FinishSnapshot(m.platform, earlier.firstRun));
+    };
+    std::vector<std::function<void()>> cases{
+        [] {},
+        [this] { m.system.WriteFile(InstallFile(m.registry, kFirstRunFile), "REGEDIT4\r\n\r\n[HKEY_LOCAL"); },
+        [&] {
+            older();  // and this start's cannot take its place: another program holds it open
+            m.system.lockedFiles.insert(firstRun);
+            run.firstRun = StartSnapshot(m.platform, kFirstRunFile, kDeviceKey);
+        },
+        older,  // a start for the check after a restart makes none
+    };
+    for (auto& prepare : cases) {
         SetUp();
         run = RunSnapshots{};
-        if (broken) m.system.WriteFile(InstallFile(m.registry, kFirstRunFile), "REGEDIT4\r\n\r\n[HKEY_LOCAL");
+        m.system.lockedFiles.clear();
+        m.system.RemoveFile(firstRun);
+        prepare();
         m.registry.SetDword(kDeviceKey, kPruningModeValue, 0);
         auto shownBefore = m.system.shown.size();
         m.system.answers = {kIdYes};
