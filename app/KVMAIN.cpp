@@ -372,8 +372,11 @@ std::size_t TForm1::ReadListValue(const char* name, ListBuffer& buffer) {
 
 void TForm1::LockDriverLists(const std::string& why) {
     DriverListsUnreadable = true;
+    // The repair of the issues dialog resets the lists whatever they hold;
+    // the message must not promise more than the program keeps.
     Inform(why + " Kelvane leaves the driver's restricted-mode lists as they are: the refresh rates cannot be "
-                 "changed, but the other settings can.",
+                 "changed, but the other settings can. Only a repair with Fix&Restart resets them (the snapshot "
+                 "it takes first keeps them).",
            "Error");
 }
 

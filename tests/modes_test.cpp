@@ -248,7 +248,8 @@ TEST_F(TableBuild, AListThatCannotBeReadWholeIsNamedAndLocksTheLists) {
     EXPECT_EQ(m.system.shown[0].text,
               "Kelvane cannot read the driver's value 'DALRestrictedModesBCD3': it holds 2049 bytes, more than the "
               "2048 bytes (256 modes) Kelvane can read. Kelvane leaves the driver's restricted-mode lists as they are: the refresh rates "
-              "cannot be changed, but the other settings can.");
+              "cannot be changed, but the other settings can. Only a repair with Fix&Restart resets them (the "
+              "snapshot it takes first keeps them).");
     EXPECT_TRUE(f.DriverListsUnreadable);
     EXPECT_TRUE(f.StartupComplete);
     EXPECT_FALSE(f["ComboBox1"].enabled);
