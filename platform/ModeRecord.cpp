@@ -51,10 +51,18 @@ void KeepRawRecords(std::vector<Bytes>& kept, const std::vector<Bytes>& raw) {
 std::vector<ModeEntry> DecodeList(const ListBuffer& buffer, std::size_t length, std::vector<Bytes>* raw) {
     length = std::min(length, buffer.size());
     std::vector<ModeEntry> records;
+    bool ended = false;
     for (std::size_t at = 0; at < length; at += 8) {
         const std::uint8_t* r = &buffer[at];
-        if (r[0] == 0xFF) break;
         std::size_t size = std::min<std::size_t>(8, length - at);
+        // The driver reads no further; what the value holds beyond stays
+        // in it as it was.
+        ended = ended || r[0] == 0xFF;
+        if (ended) {
+            if (!raw) break;
+            raw->emplace_back(r, r + size);
+            continue;
+        }
         bool valid = size == 8 && std::all_of(r, r + 8, [](std::uint8_t b) { return (b >> 4) <= 9 && (b & 0x0F) <= 9; });
         if (!valid) {
             if (raw) raw->emplace_back(r, r + size);

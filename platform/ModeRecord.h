@@ -33,7 +33,9 @@ BcdModeRecord EncodeModeRecord(const ModeEntry& entry);
 // held. A record that is not valid BCD (a nibble above 9), or the short
 // record a length that is no multiple of 8 ends with, is no mode at all: it
 // is left out of the result and, when `raw` is given, kept there byte for
-// byte so that it can be written back as it was.
+// byte so that it can be written back as it was. So is every record from
+// the first 0xFF one on, in order: written back after the modes, they stay
+// where the driver stops reading.
 std::vector<ModeEntry> DecodeList(const ListBuffer& buffer, std::size_t length = kListBufferSize,
                                   std::vector<Bytes>* raw = nullptr);
 ListBuffer EmptyListBuffer();

@@ -70,6 +70,26 @@ TEST_F(Apply, NothingChangedWritesTheListsButLeavesNoRunOnceAndAsksNothing) {
     EXPECT_EQ(version, "0.9.9.6");
 }
 
+// The driver stops reading at a record that begins with 0xFF; what follows
+// it is the user's all the same, and OK writes it back as it was.
+TEST_F(Apply, ARecordOf0xFFAndWhatFollowsItAreWrittenBackAsTheyWere) {
+    const Bytes ff(8, 0xFF);
+    for (const Bytes& list : {Join({ff, Rec(1280, 1024, 0, 60)}), Join({Rec(640, 480, 0, 60), ff, Rec(1280, 1024, 0, 60)}),
+                              Join({Rec(640, 480, 0, 60), ff, Bytes{0x12, 0x80}})}) {
+        m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD", list);
+        Start();
+        EXPECT_EQ(Ok(), 0);
+        EXPECT_EQ(List()->data, list);
+    }
+    // A change goes before the 0xFF record, where the driver reads it.
+    Start();
+    SetRate("800x600", "70");
+    m.system.answers = {kIdNo};
+    EXPECT_EQ(Ok(), 0);
+    EXPECT_EQ(List()->data,
+              Join({Rec(640, 480, 0, 60), Rec(800, 600, 0, 56), Rec(800, 600, 0, 60), ff, Bytes{0x12, 0x80}}));
+}
+
 TEST_F(Apply, AllDepthsUncheckedKeeps32WithAMessage) {
     TForm1& f = Start();
     for (const char* box : {"cb8", "cb16", "cb24", "cb32"}) f[box].SetState(ui::CheckState::Unchecked);

@@ -273,6 +273,21 @@ TEST_F(NonStd, RecordsTheListCannotShowAreWrittenBackByteForByteAfterTheEntries)
                                       Rec(1024, 768, 300, 0), noBcd, Rec(0, 600, 0, 60), cutShort}));
 }
 
+// The driver reads no further than a record that begins with 0xFF: the list
+// shows nothing after it, and writes it back as it was.
+TEST_F(NonStd, WhatFollowsA0xFFRecordIsNotShownButKeptWhereItStood) {
+    const Bytes list = Join({Bytes(8, 0xFF), Rec(1280, 1024, 32, 85)});
+    m.registry.SetBinary(kDeviceKey, kNames[0], list);
+    Open();
+    EXPECT_EQ(Lines(), "");
+    Click("bOK");
+    EXPECT_EQ(Value(kNames[0]), list);
+    Open();
+    ASSERT_TRUE(Add("800", "600"));
+    Click("bOK");
+    EXPECT_EQ(Value(kNames[0]), Join({Rec(800, 600, 0, 0), list}));
+}
+
 // Written one after the other, the cut ends of two values would make an
 // extra 1280 x 1024 the user never added.
 TEST_F(NonStd, ShortRecordsOfTwoValuesAreNotJoinedIntoAnEntry) {
