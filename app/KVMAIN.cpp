@@ -462,7 +462,7 @@ bool TForm1::VersionStep() {
 }
 
 void TForm1::IdentifyAdapter() {
-    AdapterIdentity id = ReadAdapterIdentity(platform.registry, adapter);
+    AdapterIdentity id = ReadAdapterIdentity(platform.registry, adapter, LangText(kMsgRegistryKeyNotFound));
     (*this)["lbChip"].text = id.chip;
     (*this)["lbDRVver"].text = id.driverVersion;
     (*this)["lbVendorID"].text = adapter.VendorID;

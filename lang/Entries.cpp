@@ -135,6 +135,9 @@ const char* const kEnglish[kLastLangEntry + 1] = {
     /* 124 */ "Kelvane - Registry Clean...",
     /* 125 */ "Following branches will be deleted:",
     /* 126 */ "Warning : drivers MUST be reinstalled after registry clean. If you delete HKLM\\SOFTWARE\\ATI Technologies\\ branch, you \r\nalso MUST reinstall ATI MMC and other ATI programs.",
+    // The translator's name in the files of 0.9.9.6: no text of the program.
+    /* 127 */ "",
+    /* 128 */ "Registry key not found",
 };
 
 }  // namespace

@@ -189,7 +189,9 @@ LngFile ParseLngFile(ISystem& system, const std::string& bytes) {
     file.countedLines = counted.size();
     if (counted.empty()) return file;
     file.versionMatches = counted[0].size() >= 10 && counted[0].substr(10) == kLangVersion;
-    for (std::size_t i = 1; i < counted.size() && file.entries.size() < kLangEntryCount; ++i)
+    // The last line names the translator: an older file that ends early
+    // shows English for the entries it lacks, never that name.
+    for (std::size_t i = 1; i + 1 < counted.size() && file.entries.size() < kLangEntryCount; ++i)
         file.entries.push_back(system.DecodeAnsiText(counted[i], file.codePage));
     file.translator = system.DecodeAnsiText(counted.back(), file.codePage);
     return file;

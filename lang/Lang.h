@@ -16,9 +16,12 @@
 namespace kv {
 
 inline constexpr std::size_t kLangEntryCount = 250;
-// The entries this version uses: a complete file has 0 to 126, then the
-// translator's line.
-inline constexpr int kLastLangEntry = 126;
+// The entries this version uses. Files of 0.9.9.6 hold 0 to 126, then the
+// translator's name as line 127; the entries added since start at 128, and a
+// file's last counted line, its translator's name, is never an entry.
+inline constexpr int kLastLangEntry = 128;
+// Adapter Info's chip and driver version when the driver's key lacks them.
+inline constexpr int kMsgRegistryKeyNotFound = 128;
 inline constexpr const char* kLangVersion = "0.9.9.6";
 
 using LangTable = std::array<std::string, kLangEntryCount>;

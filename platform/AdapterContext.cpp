@@ -121,15 +121,15 @@ std::string VersionText(std::uint32_t version) {
     return text;
 }
 
-AdapterIdentity ReadAdapterIdentity(IRegistry& reg, AdapterContext& ctx) {
+AdapterIdentity ReadAdapterIdentity(IRegistry& reg, AdapterContext& ctx, const std::string& missingText) {
     AdapterIdentity id;
-    id.chip = kValueMissingText;
+    id.chip = missingText;
     ReadTextValue(reg, ctx.DeviceKey, "Device Description", id.chip);
     id.chip = UpTo(id.chip, "<");
 
     // The last of these present wins: the control panel's own records are
     // newer than the class key's.
-    id.driverVersion = kValueMissingText;
+    id.driverVersion = missingText;
     ReadTextValue(reg, "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E968-E325-11CE-BFC1-08002BE10318}\\0000",
                   "DriverVersion", id.driverVersion);
     ReadTextValue(reg, kCdsDriverKey, "Version", id.driverVersion);

@@ -55,9 +55,6 @@ std::string CardTypeFromPciIds(const std::string& fileContent, const AdapterCont
 // major.minor on Windows 95/98/ME.
 std::string VersionText(std::uint32_t version);
 
-// The text shown for a driver value that is missing.
-inline constexpr const char* kValueMissingText = "Ключ реестра не найден";
-
 struct AdapterIdentity {
     std::string chip;
     std::string driverVersion;
@@ -65,7 +62,8 @@ struct AdapterIdentity {
 };
 
 // Reads the chip, the driver version and the PCI identifiers; the card type
-// needs "ati.pci" and is filled by the caller.
-AdapterIdentity ReadAdapterIdentity(IRegistry& reg, AdapterContext& ctx);
+// needs "ati.pci" and is filled by the caller. A value the driver's keys
+// lack shows as `missingText`.
+AdapterIdentity ReadAdapterIdentity(IRegistry& reg, AdapterContext& ctx, const std::string& missingText);
 
 }  // namespace kv

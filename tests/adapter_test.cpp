@@ -102,15 +102,15 @@ TEST(Identification, DriverVersionTakesTheLastPresentValueUpToTheParenthesis) {
     test::TestMachine m;
     AdapterContext ctx;
     ctx.DeviceKey = test::kDeviceKey;
-    AdapterIdentity id = ReadAdapterIdentity(m.registry, ctx);
+    AdapterIdentity id = ReadAdapterIdentity(m.registry, ctx, "missing");
     EXPECT_EQ(id.chip, "RADEON 9800 PRO");
     EXPECT_EQ(id.driverVersion, "6.14.10.6444 ");
     EXPECT_EQ(ctx.DeviceID, "4E48");
 
     SimRegistry empty;
-    id = ReadAdapterIdentity(empty, ctx);
-    EXPECT_EQ(id.chip, kValueMissingText);
-    EXPECT_EQ(id.driverVersion, kValueMissingText);
+    id = ReadAdapterIdentity(empty, ctx, "missing");
+    EXPECT_EQ(id.chip, "missing");
+    EXPECT_EQ(id.driverVersion, "missing");
     EXPECT_EQ(ctx.VendorID, "");
 }
 

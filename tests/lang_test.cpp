@@ -134,7 +134,7 @@ TEST_F(Language, TheVersionLineTakesAnyTenCharactersAndSkippedLinesCountNowhere)
     // between entries, with LF-only line ends here and there.
     PutFile("v.lng",
             "; a comment\r\n[section]\r\n\r\nVersion = 0.9.9.6\r\n;x\r\nhelp.chm\r\n\r\n[y]\nName\n"
-            "Rates:\r\n;between\r\nTab A\r\n");
+            "Rates:\r\n;between\r\nTab A\r\nBy us\r\n");
     EXPECT_EQ(LoadLanguage(*form, m.platform), kLangApplied);
     EXPECT_EQ(LangText(0), "help.chm");
     EXPECT_EQ((*form)["gbRefresh"].text, "Rates:");
@@ -153,7 +153,7 @@ TEST_F(Language, EntriesAShorterFileDoesNotReachShowEnglishNeverAnEarlierFilesTe
     EXPECT_EQ(LoadLanguage(*form, m.platform), kLangApplied);
     EXPECT_EQ((*form)["gbRefresh"].text, "T2");
     EXPECT_EQ((*form)["tcMainTabs"].items[0], "T3");
-    EXPECT_EQ((*form)["tcMainTabs"].items[1], "Numbered project") << "the translator's line is entry 4";
+    EXPECT_EQ((*form)["tcMainTabs"].items[1], "Driver Settings") << "the translator's line is no entry";
     EXPECT_EQ((*form)["tcMainTabs"].items[2], "Desktop Settings");
     EXPECT_EQ((*form)["OK"].text, "OK");
     EXPECT_EQ(form->menus[0].items[0].caption, "Uninstall");
@@ -181,7 +181,9 @@ TEST_F(Language, LinesBeyondTheTableAreIgnored) {
     Choose("");
     LoadLanguage(*form, m.platform);
     for (int entry : {-1, kLastLangEntry + 1, 249, 250}) EXPECT_EQ(LangText(entry), "") << entry;
-    EXPECT_EQ(LangText(kLastLangEntry).substr(0, 9), "Warning :");
+    EXPECT_EQ(LangText(126).substr(0, 9), "Warning :");
+    EXPECT_EQ(LangText(127), "") << "where files of 0.9.9.6 name their translator";
+    EXPECT_EQ(LangText(kMsgRegistryKeyNotFound), "Registry key not found");
 }
 
 TEST_F(Language, NoFileAnEmptyNameOrAMissingFile) {
@@ -237,7 +239,7 @@ TEST_F(Language, TheCodePageLineOrTheSystemsCodePageDecidesHowTheBytesRead) {
     Start();
     // "Частоты:" in code page 1251.
     const std::string rates = "\xD7\xE0\xF1\xF2\xEE\xF2\xFB:";
-    std::string body = "Version = 0.9.9.6\r\nhelp.chm\r\nX\r\n" + rates + "\r\n";
+    std::string body = "Version = 0.9.9.6\r\nhelp.chm\r\nX\r\n" + rates + "\r\nTranslator\r\n";
     PutFile("ru.lng", "[codepage=1251]\r\n" + body);
     Choose("ru.lng");
     LoadLanguage(*form, m.platform);
@@ -318,7 +320,7 @@ TEST_F(Language, TheDialogListsEnglishAndEveryUsableFile) {
     PutFile("b.lng", spaced);
     PutFile("old.lng", NumberedFile(kLastLangEntry, "Version = 0.9.9.5"));
     PutFile("tiny.lng", "Version = 0.9.9.6\r\nhelp.chm\r\n");
-    // Just a name; a name and a translator.
+    // Just a translator, whose name is no language's; a name and a translator.
     PutFile("named.lng", "Version = 0.9.9.6\r\nhelp.chm\r\nNamed\r\n");
     PutFile("pair.lng", "Version = 0.9.9.6\r\nhelp.chm\r\nPaired\r\nBy us\r\n");
     PutFile("notes.txt", NumberedFile(kLastLangEntry));
@@ -326,7 +328,7 @@ TEST_F(Language, TheDialogListsEnglishAndEveryUsableFile) {
     TForm3& dialog = OpenLanguageDialog();
     std::vector<std::string> lines = dialog["lbLang"].items;
     std::vector<std::string> expected = {"English [Orvell]", "T1 [Numbered project]", "T1 [Numbered project]",
-                                         "Named", "Paired [By us]", "tiny.lng"};
+                                         "named.lng", "Paired [By us]", "tiny.lng"};
     EXPECT_EQ(lines, expected);
     EXPECT_EQ(dialog.LangFileList,
               (std::vector<std::string>{"a.lng", "b.lng", "named.lng", "pair.lng", "tiny.lng"}));
@@ -414,7 +416,8 @@ TEST_F(Language, TheShippedTranslationsAreCompleteAndChangeTheMainWindow) {
         ASSERT_FALSE(bytes.empty());
         LngFile file = ParseLngFile(m.system, bytes);
         EXPECT_TRUE(file.versionMatches);
-        EXPECT_EQ(file.entries.size(), static_cast<std::size_t>(kLastLangEntry) + 2) << "entries 0-126, translator";
+        EXPECT_EQ(file.entries.size(), static_cast<std::size_t>(kLastLangEntry) + 1)
+            << "entries 0-128; the translator's last line is none";
         EXPECT_NE(file.translator.find("Kelvane"), std::string::npos);
         EXPECT_EQ(file.entries[0], "KelvaneEn.chm") << "no translated help exists";
         for (std::size_t at = bytes.find('\n'); at != std::string::npos; at = bytes.find('\n', at + 1))
@@ -425,6 +428,7 @@ TEST_F(Language, TheShippedTranslationsAreCompleteAndChangeTheMainWindow) {
         Choose(name);
         EXPECT_EQ(LoadLanguage(*form, m.platform), kLangApplied);
         EXPECT_TRUE(m.system.shown.empty());
+        EXPECT_NE(LangText(kMsgRegistryKeyNotFound), EnglishText(kMsgRegistryKeyNotFound));
         for (int n = 0; n <= kLastLangEntry; ++n) {
             if (!MainWindowEntry(n) || EnglishText(n).empty()) continue;
             EXPECT_EQ(LangText(n) == EnglishText(n), unchanged.count(n) != 0) << "entry " << n << ": " << LangText(n);
@@ -437,6 +441,15 @@ TEST_F(Language, TheShippedTranslationsAreCompleteAndChangeTheMainWindow) {
     LoadLanguage(*form, m.platform);
     EXPECT_EQ(LangText(7), "Отмена");
     EXPECT_EQ(LangText(1), "Русский");
+
+    // Adapter Info without the driver's values says so in the window's
+    // language: English without a file, Russian with it.
+    m.registry.DeleteValue(test::kDeviceKey, "Device Description");
+    Start();
+    EXPECT_EQ((*form)["lbChip"].text, "Ключ реестра не найден");
+    Choose("");
+    Start();
+    EXPECT_EQ((*form)["lbChip"].text, "Registry key not found");
 }
 
 }  // namespace

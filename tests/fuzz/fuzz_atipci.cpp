@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     AdapterContext ctx;
     ctx.DeviceKey = fuzz::kDeviceKey;
-    ReadAdapterIdentity(m.registry, ctx);
+    ReadAdapterIdentity(m.registry, ctx, "missing");
     for (const std::string* id : {&ctx.VendorID, &ctx.DeviceID, &ctx.SubSystemID, &ctx.SubSystemVendorID})
         if (id->size() > 4) fuzz::Fault("an identifier longer than four digits");
     if (ctx.Revision.size() > 2) fuzz::Fault("a revision longer than two digits");

@@ -7,7 +7,7 @@ set -u
 source "$(dirname "$0")/lib.sh"
 
 TITLE="Kelvane 0.9.9.6"
-MISSING="Ключ реестра не найден"  # what the program shows for a driver value it cannot read
+MISSING="Registry key not found"  # what the program shows for a driver value it cannot read
 DEVICE='HKLM\System\CurrentControlSet\Services\ati2mtag\Device0'
 RUNONCE='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\RunOnce'
 CHECK="Kelvane - Checking Video Modes..."
