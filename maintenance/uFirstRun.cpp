@@ -144,8 +144,11 @@ std::optional<std::uint16_t> TfFirstRun::MinimumRate() {
     if (platform_.registry.QueryValue(shared.CurrentKey(), kMinResValue, value) != RegStatus::Ok)
         return std::nullopt;
     std::copy_n(value.data.begin(), std::min(value.data.size(), buffer.size()), buffer.begin());
-    // A value cut short of its first record holds no rate to name.
+    // A value cut short of its first record holds no rate to name, and nor
+    // do rate bytes that are no BCD digits (0a 7f is no 1085 Hz).
     if (buffer[0] == 0xFF || value.data.size() < sizeof(BcdModeRecord)) return std::nullopt;
+    auto bcd = [](std::uint8_t b) { return (b >> 4) <= 9 && (b & 0x0F) <= 9; };
+    if (!bcd(buffer[6]) || !bcd(buffer[7])) return std::nullopt;
     return DecodeBcdField(&buffer[6]);
 }
 

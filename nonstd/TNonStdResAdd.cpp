@@ -39,14 +39,19 @@ std::optional<unsigned long> WholeNumber(const std::string& text) {
 }
 
 // A depth or rate: empty, or "any" in any letter case anywhere, is any (0);
-// otherwise the leading digits, and a text without them is any too.
+// otherwise the leading digits ("85Hz" is 85), and a text without them is
+// any too. A negative number or a fraction ("-85", "16.5") is none the
+// field can hold: it reads as too large, and is refused with that message.
 unsigned long DepthOrRate(const std::string& text) {
     std::string lower = text;
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (lower.find("any") != std::string::npos) return 0;
     std::size_t at = SkipBlanks(text);
-    return ReadDigits(text, at);
+    if (at + 1 < text.size() && text[at] == '-' && IsDigit(text[at + 1])) return kTooLarge;
+    unsigned long value = ReadDigits(text, at);
+    if (at + 1 < text.size() && (text[at] == '.' || text[at] == ',') && IsDigit(text[at + 1])) return kTooLarge;
+    return value;
 }
 
 std::string NumberOrAny(unsigned value) { return value == 0 ? "Any" : std::to_string(value); }

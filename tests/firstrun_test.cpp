@@ -108,6 +108,8 @@ TEST_F(FirstRun, MinimumRateIsTheFirstRecordsOfABinaryList) {
              {RegValue{kRegBinary, {6, 0x40, 4, 0x80, 0, 8, 0, 0x75}}, "75"},
              {RegValue{kRegBinary, {6, 0x40, 4, 0x80, 0, 8, 1, 0}}, "100"}, {RegValue{kRegBinary, huge}, "60"},
              {RegValue{kRegBinary, {6, 0x40, 4, 0x80}}, ""}, {RegValue{kRegBinary, {6, 0x40, 4, 0x80, 0, 8}}, ""},
+             {RegValue{kRegBinary, {6, 0x40, 4, 0x80, 0, 8, 0x0a, 0x7f}}, ""},
+             {RegValue{kRegBinary, {6, 0x40, 4, 0x80, 0, 8, 0x01, 0x0f}}, ""},
              {RegValue{kRegSz, Bytes(16, '6')}, ""}}) {
         m.registry.SetValue(kDeviceKey, kMinResValue, stored);
         Open();

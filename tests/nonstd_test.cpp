@@ -153,12 +153,17 @@ TEST_F(NonStd, ASizeThatIsNoNumberIsRefusedSilentlyAndTooLargeValuesWithAMessage
     EXPECT_FALSE(Type("800", "99999999999999999999"));
     EXPECT_FALSE(Type("800", "600", "256"));
     EXPECT_FALSE(Type("800", "600", "32", "300"));
-    EXPECT_EQ(Messages(),
-              (std::vector<std::string>{"Error: The width can be at most 9999 pixels.",
-                                        "Error: The width can be at most 9999 pixels.",
-                                        "Error: The height can be at most 9999 pixels.",
-                                        "Error: The colour depth can be at most 255 bits per pixel, or Any.",
-                                        "Error: The refresh rate can be at most 255 Hz, or Any."}));
+    // Neither a negative number nor a fraction is taken as Any or cut.
+    EXPECT_FALSE(Type("800", "600", "-16"));
+    EXPECT_FALSE(Type("800", "600", "16.5"));
+    EXPECT_FALSE(Type("800", "600", "32", " -85"));
+    EXPECT_FALSE(Type("800", "600", "32", "72,5"));
+    const std::string depth = "Error: The colour depth can be at most 255 bits per pixel, or Any.";
+    const std::string rate = "Error: The refresh rate can be at most 255 Hz, or Any.";
+    EXPECT_EQ(Messages(), (std::vector<std::string>{"Error: The width can be at most 9999 pixels.",
+                                                    "Error: The width can be at most 9999 pixels.",
+                                                    "Error: The height can be at most 9999 pixels.", depth, rate,
+                                                    depth, depth, rate, rate}));
     EXPECT_TRUE(run.Entries.empty());
     EXPECT_NE(d->editor, nullptr) << "still open";
     EXPECT_TRUE(Type(" 9999", "0600", "255", "255"));
