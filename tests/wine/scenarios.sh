@@ -629,7 +629,11 @@ REGEDIT4
 "DALRULE_ADDNATIVEMODESTOMODETABLE"=dword:00000001
 "DALOPTION_MinResBCD"=hex:06,40,04,80,00,08,00,75
 "DALRULE_CRTSUPPORTSALLMODES"=dword:00000000
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\Tessaly\Kelvane]
+"Version"="0.7"
 EOF
+    # Cancel changes nothing: the start after it finds the old version too.
     local dpi
     for dpi in 120 96; do
         set_dpi "$dpi"
@@ -638,9 +642,10 @@ EOF
         drv wait-window "$ISSUES" 30 || fail "no issues dialog at $dpi DPI$(on_screen)"
         drv items "$ISSUES" ListBox#0 -- text "$ISSUES" "Static#1" -- state "$ISSUES" Ignore ||
             fail "cannot read the issues dialog: $DRV_ERR"
-        expect "the issues dialog at $dpi DPI" "$DRV_OUT" "Error: Native modes in modetable. Restart Requred.
+        expect "the issues dialog at $dpi DPI" "$DRV_OUT" "Error: Old version of Kelvane detected. Restart Requred.
+Error: Native modes in modetable. Restart Requred.
 Warning: Refresh rates lower than 75Hz disabled.
-Found 1 Error(s), 1 Warning(s)
+Found 2 Error(s), 1 Warning(s)
 visible disabled"
         drv clipped "$ISSUES" || S_PROBLEMS+=("issues dialog at $dpi DPI: $DRV_ERR: $(paste -sd';' <<<"$DRV_OUT")")
         sleep 0.3
@@ -651,7 +656,7 @@ visible disabled"
         expect "the exit code of Cancel" "$APP_RC" 1
         expect "native modes after Cancel" "$(reg_value "$DEVICE" DALRULE_ADDNATIVEMODESTOMODETABLE)" 0x1
     done
-    expect Version "$(reg_value 'HKLM\SOFTWARE\Tessaly\Kelvane' Version)" 0.9.9.6
+    expect "Version while the dialog waits" "$(reg_value 'HKLM\SOFTWARE\Tessaly\Kelvane' Version)" 0.7
 
     # What the driver finds at the restart: Wine runs the one-shot entries
     # as the session ends, in reverse order of their names, so this one
@@ -678,6 +683,27 @@ visible disabled"
         S_PROBLEMS+=("firstrun.dat does not hold the settings from before the repair")
     iconv -f UTF-16 -t UTF-8 "$S_DIR/app/lastknowngood.dat" 2>/dev/null | grep -qF '"DALOPTION_MinResBCD"=hex:06,40' ||
         S_PROBLEMS+=("lastknowngood.dat does not hold the settings from before the repair")
+    expect "Version after the repair" "$(reg_value 'HKLM\SOFTWARE\Tessaly\Kelvane' Version)" 0.9.9.6
+    verdict
+}
+
+# The driver reads a list no further than a record of 0xFF bytes; what
+# follows it is the user's all the same, and OK writes it back as it was.
+scenario_ff_record() {
+    setup ff_record demo KelvaneDemo
+    local list=06400480000000600640048000000070FFFFFFFFFFFFFFFF1280102400000060
+    reg_import <<'REG'
+Windows Registry Editor Version 5.00
+
+[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\ati2mtag\Device0]
+"DALRestrictedModesBCD"=hex:06,40,04,80,00,00,00,60,06,40,04,80,00,00,00,70,ff,ff,ff,ff,ff,ff,ff,ff,12,80,10,24,00,00,00,60
+REG
+    expect "the seeded list" "$(reg_value "$DEVICE" DALRestrictedModesBCD)" "$list"
+    start_app
+    wait_main
+    drv click "$MAIN" OK || fail "cannot click OK: $DRV_ERR"
+    app_ended 30 || fail "the program did not end after OK$(on_screen)"
+    expect "the list after OK" "$(reg_value "$DEVICE" DALRestrictedModesBCD)" "$list"
     verdict
 }
 
@@ -1058,7 +1084,7 @@ if [ "$name" = --list ]; then
     echo startup adapter_info tabs page_painted install_dir backup missing_pci real_exe real_grid demo_state \
         road_of_one_change cancel_restores restore_then_restart two_starts close_mode_check check_first large_fonts \
         language language_cp1251 issues resolutions adapter_dialog clean uninstall uninstall_before_restart \
-        fallback_after_another_start dialogs_at_both_sizes \
+        fallback_after_another_start dialogs_at_both_sizes ff_record \
         report help_and_about
     printf '%s_2000 ' $ON_2000
     echo
