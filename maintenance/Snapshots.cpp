@@ -364,7 +364,7 @@ bool ScheduleModeCheck(Platform& p, const RunSnapshots& run) {
 
 std::string ModeCheckCommand(const std::string& folder) {
     const std::string program = folder + "\\Kelvane.exe";
-    // Unquoted, "C:\\Program Files\\..." would first start "C:\\Program.exe",
+    // Unquoted, C:\Program Files\... would first start C:\Program.exe,
     // with the administrator's rights, if such a file were there.
     if (program.find(' ') == std::string::npos) return program + " /CHECK";
     return "\"" + program + "\" /CHECK";

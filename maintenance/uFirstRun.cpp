@@ -147,8 +147,7 @@ std::optional<std::uint16_t> TfFirstRun::MinimumRate() {
     // A value cut short of its first record holds no rate to name, and nor
     // do rate bytes that are no BCD digits (0a 7f is no 1085 Hz).
     if (buffer[0] == 0xFF || value.data.size() < sizeof(BcdModeRecord)) return std::nullopt;
-    auto bcd = [](std::uint8_t b) { return (b >> 4) <= 9 && (b & 0x0F) <= 9; };
-    if (!bcd(buffer[6]) || !bcd(buffer[7])) return std::nullopt;
+    if (!IsBcdByte(buffer[6]) || !IsBcdByte(buffer[7])) return std::nullopt;
     return DecodeBcdField(&buffer[6]);
 }
 

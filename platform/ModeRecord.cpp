@@ -27,6 +27,8 @@ BcdModeRecord EncodeModeRecord(const ModeEntry& e) {
     return r;
 }
 
+bool IsBcdByte(std::uint8_t b) { return (b >> 4) <= 9 && (b & 0x0F) <= 9; }
+
 std::uint16_t DecodeBcdField(const std::uint8_t* field) {
     return static_cast<std::uint16_t>(FromBcd(field[0]) * 100 + FromBcd(field[1]));
 }
@@ -63,7 +65,7 @@ std::vector<ModeEntry> DecodeList(const ListBuffer& buffer, std::size_t length, 
             raw->emplace_back(r, r + size);
             continue;
         }
-        bool valid = size == 8 && std::all_of(r, r + 8, [](std::uint8_t b) { return (b >> 4) <= 9 && (b & 0x0F) <= 9; });
+        bool valid = size == 8 && std::all_of(r, r + 8, IsBcdByte);
         if (!valid) {
             if (raw) raw->emplace_back(r, r + size);
             continue;

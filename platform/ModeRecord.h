@@ -45,6 +45,8 @@ ListBuffer EmptyListBuffer();
 // record cut short, but two written one after the other would join into a
 // whole record that it reads.
 void KeepRawRecords(std::vector<Bytes>& kept, const std::vector<Bytes>& raw);
+// Whether a byte holds two decimal digits.
+bool IsBcdByte(std::uint8_t b);
 // One field of a record: two bytes of BCD digits, most significant first.
 std::uint16_t DecodeBcdField(const std::uint8_t* field);
 

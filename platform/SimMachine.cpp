@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/Misc.h"
 #include "platform/RegFile.h"
 #include "platform/Text.h"
 
@@ -65,12 +66,8 @@ std::uintptr_t SimSystem::ShellOpen(const std::string& file, const std::string& 
                                     const std::string& directory, int show) {
     launches.push_back({file, parameters, directory, show});
     std::uintptr_t handle = launches.size();
-    // Beyond Windows' limits the start fails: a path needs room for its zero
-    // in MAX_PATH (260), the command line ("file" parameters) in 32,768.
-    const std::size_t fileChars = Utf8ToUtf16(file).size();
-    if (fileChars >= 260 || Utf8ToUtf16(directory).size() >= 260 ||
-        fileChars + 3 + Utf8ToUtf16(parameters).size() >= 32768)
-        return 0;
+    // Beyond Windows' limits the start fails: nothing is cut.
+    if (!FitsWindowsLimits(file, parameters, directory)) return 0;
     if (Lower(file) == "regedit.exe") {
         if (!registryEditorPresent) return 0;
         // It does its work when it is waited for, or later on its own: a
