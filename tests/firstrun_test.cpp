@@ -155,6 +155,22 @@ TEST_F(FirstRun, FixClearsTheListsAndWritesTheCrtRuleBeforeTheRestart) {
     EXPECT_EQ(File(kLastKnownGoodFile), snapshot);
 }
 
+// Without the check after the restart a dark screen would stay: the user
+// hears it, and only Yes restarts.
+TEST_F(FirstRun, ARepairWhoseCheckCannotBeArrangedRestartsOnlyOnYes) {
+    m.registry.refuse = [](SimRegistry::Op op, const std::string& path, const std::string&) {
+        return op == SimRegistry::Op::Set && path == kRunOnceKey;
+    };
+    for (int answer : {kIdNo, kIdYes}) {
+        SeedIssues();
+        m.system.restartRequests = 0;
+        m.system.answers = {answer};
+        Open()["bFix"].UserClick();
+        EXPECT_EQ(m.system.shown.back().text, std::string(kCheckNotArrangedText) + " Restart anyway?");
+        EXPECT_EQ(m.system.restartRequests, answer == kIdYes ? 1 : 0);
+    }
+}
+
 TEST_F(FirstRun, NothingIsWrittenWithoutTheSnapshots) {
     SeedIssues();
     m.system.lockedFiles.insert(m.system.FullPath(InstallFile(m.registry, kFirstRunFile)));
