@@ -16,7 +16,9 @@ void TForm1::bResClick() {
     // One list at a time: two would each write their own version of it.
     if (CheckPending() || FrontIfOpen("TNonStRes")) return;
     if (!StartupComplete) {
-        platform.system.ShowMessageBox(kStartupIncompleteText, "Error", kMbOk);
+        // Writing back what was never read would overwrite the driver's
+        // settings with guesses.
+        ShowError(platform.system, LangText(kMsgStartupIncomplete));
         return;
     }
     OpenDialog(std::make_unique<TNonStRes>(platform, nonStandard, snapshots, adapter.DeviceKey,
@@ -94,10 +96,7 @@ bool TForm1::UnappliedChanges() {
 
 bool TForm1::ConfirmDropUnapplied() {
     if (!UnappliedChanges()) return true;
-    return platform.system.ShowMessageBox("Kelvane reads the driver's settings again for the adapter setting, so "
-                                          "the refresh rates and options you changed and did not save with OK "
-                                          "will be lost. Go on?",
-                                          "Warning", kMbYesNo) == kIdYes;
+    return AskWarning(platform.system, LangText(kMsgDropUnapplied));
 }
 
 void TForm1::RerunStartup() {

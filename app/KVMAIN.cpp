@@ -35,9 +35,6 @@ constexpr Rect kPageRect{180, 32, 440, 362};
 // the client area, and the buttons that only the menu reaches beside it.
 constexpr int kHiddenTop = kClientHeight + 40;
 
-constexpr const char* kNoAdapterText =
-    "No display adapter was found. Kelvane needs an active display adapter and will now close.";
-
 // A second Kelvane would write over the first one's changes, or undo them
 // on Cancel: one runs at a time.
 constexpr const char* kInstanceName = "Tessaly.Kelvane.OneInstance";
@@ -267,7 +264,7 @@ void TForm1::RunCommand(const std::function<void()>& command) {
         Inform(e.what(), kProgramTitle);
     } catch (const std::exception& e) {
         // Nothing the driver's values hold may bring the program down.
-        Inform(std::string("Unexpected error: ") + e.what(), kProgramTitle);
+        Inform(LangText(kMsgUnexpectedError, {e.what()}), kProgramTitle);
     }
 }
 
@@ -314,7 +311,7 @@ void TForm1::StartupSequence() {
     ReloadLanguage();
 
     if (!EnumerateDisplayDevices(platform.display, adapter)) {
-        platform.system.ShowMessageBox(kNoAdapterText, "Error", kMbOk);
+        ShowError(platform.system, LangText(kMsgNoAdapter));
         platform.system.EndProgram(0);
     }
 
@@ -363,7 +360,7 @@ std::size_t TForm1::ReadListValue(const char* name, ListBuffer& buffer) {
     ValueInfo info = sharedRegistry->GetValueInfo(name);
     std::string problem = ByteValueProblem(info);
     if (!problem.empty()) {
-        LockDriverLists(std::string("Kelvane cannot read the driver's value '") + name + "': " + problem + ".");
+        LockDriverLists(LangText(kMsgValueUnreadable, {name, problem}));
         return 0;
     }
     if (!info.exists) return 0;
@@ -374,10 +371,7 @@ void TForm1::LockDriverLists(const std::string& why) {
     DriverListsUnreadable = true;
     // The repair of the issues dialog resets the lists whatever they hold;
     // the message must not promise more than the program keeps.
-    Inform(why + " Kelvane leaves the driver's restricted-mode lists as they are: the refresh rates cannot be "
-                 "changed, but the other settings can. Only a repair with Fix&Restart resets them (the snapshot "
-                 "it takes first keeps them).",
-           "Error");
+    Inform(LangText(kMsgListsLocked, {why}), LangText(kMsgError));
 }
 
 void TForm1::BuildModeTable(const ListBuffer& firstList, std::size_t firstLength) {
@@ -387,7 +381,8 @@ void TForm1::BuildModeTable(const ListBuffer& firstList, std::size_t firstLength
     // list at boot. After a restart the check comes first; it has its own
     // way back.
     if (MergeRestrictedModes(modes.ResolutionRows, records) && !CheckMode) {
-        if (platform.system.ShowMessageBox(LangText(77), LangText(76), kMbYesNo) == kIdYes)
+        if (platform.system.ShowMessageBox(LangText(kMsgRestoreOffer), LangText(kMsgRestoreOfferCaption), kMbYesNo) ==
+            kIdYes)
             RestoreAtStart = true;
     }
     SortRows(modes.ResolutionRows);
@@ -435,9 +430,8 @@ void TForm1::RecordRestartBookkeeping() {
 }
 
 void TForm1::ShowRateError(std::size_t row) {
-    platform.system.ShowMessageBox("The refresh rate for " + RefreshGrid::ResolutionText(modes.ResolutionRows[row]) +
-                                       " must be a whole number from 0 to 255.",
-                                   "Error", kMbOk);
+    ShowError(platform.system,
+              LangText(kMsgRateNotNumber, {RefreshGrid::ResolutionText(modes.ResolutionRows[row])}));
 }
 
 void TForm1::sbUpClick() {
@@ -457,8 +451,7 @@ bool TForm1::VersionStep() {
     if (!IsWindows9x(adapter.WinVersion)) return true;
     // OK stops here and Cancel goes on: the buttons keep the meaning users
     // of earlier versions have learnt.
-    return platform.system.ShowMessageBox("This program may works uncorrectly under Windows 9x/ME", "Warning",
-                                      kMbOkCancel) != kIdOk;
+    return platform.system.ShowMessageBox(LangText(kMsgWindows9x), LangText(kMsgWarning), kMbOkCancel) != kIdOk;
 }
 
 void TForm1::IdentifyAdapter() {
@@ -475,13 +468,13 @@ void TForm1::IdentifyAdapter() {
     if (!pci) {
         std::string folder = GetInstallDir(platform.registry);
         if (folder == ".") folder = platform.system.CurrentDirectory();
-        std::string text = "Can't open ati.pci\n\nKelvane looked for it in the folder " + folder + ".";
+        std::string text = LangText(kMsgNoAtiPci, {folder});
         // The check after a restart must run whatever else is missing.
         if (CheckMode) {
-            Inform(text, "Error");
+            Inform(text, LangText(kMsgError));
             return;
         }
-        platform.system.ShowMessageBox(text, "Error", kMbOk);
+        ShowError(platform.system, text);
         platform.system.EndProgram(0);
     }
     (*this)["lbCardType"].text = CardTypeFromPciIds(*pci, adapter);

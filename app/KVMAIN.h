@@ -21,12 +21,6 @@ namespace kv {
 
 inline constexpr int kGridRows = 15;
 
-// Writing back what was never read would overwrite the driver's settings
-// with guesses.
-inline constexpr const char* kStartupIncompleteText =
-    "Kelvane could not read all of the driver's settings at start-up, so it will not write any. Nothing was "
-    "changed.";
-
 class TForm1 : public ui::Form {
 public:
     explicit TForm1(Platform& platform);

@@ -19,7 +19,7 @@ namespace {
 // Deletes a value; a value that is still there afterwards ends the save.
 void DeleteOrAbort(SharedRegistry& shared, const char* name) {
     shared.DeleteValue(name);
-    if (!shared.ValueGone(name)) throw CommandAborted(std::string("Failed to delete '") + name + "'");
+    if (!shared.ValueGone(name)) throw CommandAborted(LangText(kWhyDelete, {name}));
 }
 
 }  // namespace
@@ -27,20 +27,15 @@ void DeleteOrAbort(SharedRegistry& shared, const char* name) {
 void TForm1::OKClick() {
     if (CheckPending()) return;
     if (!StartupComplete) {
-        platform.system.ShowMessageBox(kStartupIncompleteText, "Error", kMbOk);
+        ShowError(platform.system, LangText(kMsgStartupIncomplete));
         return;
     }
     if (RepairedThisRun) {
-        platform.system.ShowMessageBox("The driver's settings were repaired for the restart, so the settings shown "
-                                       "here are out of date. Restart Windows and start Kelvane again to change "
-                                       "them. Nothing was changed.",
-                                       "Error", kMbOk);
+        ShowError(platform.system, LangText(kMsgRepairedThisRun));
         return;
     }
     if (SavingStopped) {
-        platform.system.ShowMessageBox("An earlier save stopped half-way and the settings from before it could not "
-                                       "be put back. Choose Restore Registry first. Nothing was changed.",
-                                       "Error", kMbOk);
+        ShowError(platform.system, LangText(kMsgEarlierSaveStopped));
         return;
     }
     if (std::optional<std::size_t> bad = grid.StoreVisibleBoxes()) {
@@ -52,17 +47,14 @@ void TForm1::OKClick() {
     DepthChoice depths{(*this)["cb8"].Checked(), (*this)["cb16"].Checked(), (*this)["cb24"].Checked(),
                        (*this)["cb32"].Checked()};
     if (!depths.allow8 && !depths.allow16 && !depths.allow24 && !depths.allow32) {
-        platform.system.ShowMessageBox("Can't disable all modes, 32BPP will be enabled", "Error", kMbOk);
+        ShowError(platform.system, LangText(kMsgAllDepthsOff));
         (*this)["cb32"].SetState(ui::CheckState::Checked);
         depths.allow32 = true;
     }
     std::vector<BcdModeRecord> records = RestrictedRecords(modes, (*this)["cbHiFreq"].Checked(), depths);
     Bytes list = ListBytes(records, modes);
     if (!DriverListsUnreadable && list.size() > kListBufferSize) {
-        platform.system.ShowMessageBox("The rates chosen need " + std::to_string((list.size() + 7) / 8) +
-                                           " restricted modes, but the driver's list holds at most 256. Nothing "
-                                           "was changed: allow more rates and try again.",
-                                       "Error", kMbOk);
+        ShowError(platform.system, LangText(kMsgListTooLong, {std::to_string((list.size() + 7) / 8)}));
         return;
     }
     std::vector<std::string> oddValues;
@@ -72,13 +64,11 @@ void TForm1::OKClick() {
         names += (names.empty() ? "'" : ", '") + name + "' (" + problem + ")";
     }
     if (!oddValues.empty()) {
-        platform.system.ShowMessageBox("Kelvane cannot read the control panel's maximum refresh rate in " + names +
-                                           ", so it leaves that pair as it is.",
-                                       "Warning", kMbOk);
+        ShowWarning(platform.system, LangText(kMsgMaxRateUnreadable, {names}));
     }
 
     bool restart = false;
-    switch (ChangeDriverSettings(platform, snapshots, {adapter.DeviceKey, adapter.DesktopKey}, "Saving stopped",
+    switch (ChangeDriverSettings(platform, snapshots, {adapter.DeviceKey, adapter.DesktopKey}, LangText(kStopSaving),
                                  [&] { WriteSettings(list, oddValues, restart); })) {
         case ChangeResult::Written: break;
         case ChangeResult::PutBack: platform.system.EndProgram(1); return;
@@ -90,17 +80,15 @@ void TForm1::OKClick() {
     WriteTextValue(platform.registry, kProductSettingsKey, "Version", kVersionText);
     StoreLangFileName();
     if (DriverListsUnreadable)
-        platform.system.ShowMessageBox("The driver's restricted-mode lists were left as they were, since Kelvane "
-                                       "could not read them at start-up. The other settings were saved.",
-                                       "Warning", kMbOk);
+        ShowWarning(platform.system, LangText(kMsgListsLeftAlone));
 
     if (RestartDecision()) restart = true;
     if (restart) {
         // The check after the restart falls back to the settings from
         // before this change, and to no other.
         if (!ScheduleModeCheck(platform, snapshots))
-            platform.system.ShowMessageBox(kCheckNotArrangedText, "Warning", kMbOk);
-        OfferRestart(LangText(23), LangText(24));
+            ShowWarning(platform.system, LangText(kMsgCheckNotArranged));
+        OfferRestart(LangText(kMsgRestartQuestion), LangText(kMsgRestartNeeded));
     }
     platform.system.EndProgram(0);
 }
@@ -127,7 +115,7 @@ void TForm1::WriteSettings(const Bytes& list, const std::vector<std::string>& od
         shared.OpenKey(deviceKey + "\\" + kDdhalSubkey, write)) {
         if (write) {
             if (!shared.WriteString(kAnisoDegreeValue, (*this)["cbAnisoDegree"].text))
-                throw CommandAborted(std::string("Failed to set data for '") + kAnisoDegreeValue + "'");
+                throw CommandAborted(LangText(kWhySetData, {kAnisoDegreeValue}));
         } else {
             DeleteOrAbort(shared, kAnisoDegreeValue);
         }
@@ -141,7 +129,7 @@ void TForm1::WriteSettings(const Bytes& list, const std::vector<std::string>& od
             bool readable = std::find(odd.begin(), odd.end(), pair.info) == odd.end() &&
                             std::find(odd.begin(), odd.end(), pair.maxModeInfo) == odd.end();
             if (!readable || !CorrectMaxRatePair(shared, highest, pair)) continue;
-            platform.system.ShowMessageBox(LangText(21), LangText(22), kMbOk);
+            platform.system.ShowMessageBox(LangText(kMsgRateAboveMaximum), LangText(kMsgWarning), kMbOk);
             restart = true;
         }
     }
@@ -149,7 +137,7 @@ void TForm1::WriteSettings(const Bytes& list, const std::vector<std::string>& od
 
 bool TForm1::OpenDeviceKey(SharedRegistry& shared) {
     if (shared.OpenKey("\\" + adapter.DeviceKey, false)) return true;
-    if (DeviceKeyFound) throw CommandAborted("Failed to open the driver's key");
+    if (DeviceKeyFound) throw CommandAborted(LangText(kWhyOpenDriverKey));
     return false;
 }
 
@@ -176,11 +164,9 @@ bool TForm1::ConfirmRowsWithoutRates() {
         if (row.rates.empty() || row.selected <= row.rates.back()) continue;
         if (i < InitialSelections.size() && InitialSelections[i] > row.rates.back()) continue;
         std::string resolution = RefreshGrid::ResolutionText(row);
-        std::string question = "The rate " + std::to_string(row.selected) + " Hz for " + resolution +
-                               " is above every rate it offers (up to " + std::to_string(row.rates.back()) +
-                               " Hz), so all of them would be restricted and after the restart Windows could not "
-                               "use " + resolution + " at all. Restrict every rate of " + resolution + "?";
-        if (platform.system.ShowMessageBox(question, "Warning", kMbYesNo) != kIdYes) return false;
+        std::string question = LangText(
+            kMsgRateAboveAll, {std::to_string(row.selected), resolution, std::to_string(row.rates.back())});
+        if (!AskWarning(platform.system, question)) return false;
     }
     return true;
 }
@@ -193,7 +179,7 @@ bool TForm1::AnisoDegreeAccepted() {
     bool whole = !degree.empty() && degree.size() <= 5 &&
                  std::all_of(degree.begin(), degree.end(), [](unsigned char c) { return std::isdigit(c); });
     if (whole) return true;
-    platform.system.ShowMessageBox("The anisotropy degree must be a whole number, such as 16.", "Error", kMbOk);
+    ShowError(platform.system, LangText(kMsgAnisoNotWhole));
     return false;
 }
 
@@ -213,7 +199,7 @@ void TForm1::OfferRestart(const std::string& question, const std::string& captio
     if (platform.system.ShowMessageBox(question, caption, kMbYesNo) != kIdYes) return;
     AcquireShutdownPrivilege(platform.system);
     if (!platform.system.RestartWindows())
-        platform.system.ShowMessageBox(LangText(25), LangText(26), kMbOk);
+        platform.system.ShowMessageBox(LangText(kMsgCannotRestart), LangText(kMsgCannotRestartCaption), kMbOk);
 }
 
 void TForm1::CancelClick() {
@@ -225,10 +211,10 @@ void TForm1::CancelClick() {
     // A repair made in this run is a change the user applied: Cancel does
     // not take it back (Restore Registry does).
     if (!CheckMode && !RepairedThisRun) {
-        RestoreOutcome outcome{RestoreOutcome::NoSnapshot, "Kelvane could not make it when it started"};
+        RestoreOutcome outcome{RestoreOutcome::NoSnapshot, LangText(kWhyBackupNotMade)};
         if (FinishSnapshot(platform, snapshots.backup))
             outcome = RestoreSnapshot(platform, kBackupFile, snapshots.driver);
-        if (!outcome.Ok()) platform.system.ShowMessageBox(RestoreFailureText(outcome, kBackupFile), "Error", kMbOk);
+        if (!outcome.Ok()) ShowError(platform.system, RestoreFailureText(outcome, kBackupFile));
     }
     StoreLangFileName();
     platform.system.EndProgram(0);
@@ -245,13 +231,13 @@ void TForm1::bRestoreClick() {
     std::string expected = SnapshotBeforeChange(platform);
     RestoreOutcome outcome = RestoreSnapshot(platform, file, snapshots.driver, pending ? &expected : nullptr);
     if (!outcome.Ok()) {
-        platform.system.ShowMessageBox(RestoreFailureText(outcome, file), "Error", kMbOk);
+        ShowError(platform.system, RestoreFailureText(outcome, file));
         platform.system.EndProgram(0);
     }
     // The change is taken back: neither its check after the next restart
     // nor that check's fallback may bring it again.
-    if (!CancelModeCheck(platform)) platform.system.ShowMessageBox(kCheckNotCancelledText, "Warning", kMbOk);
-    OfferRestart(LangText(70), LangText(71));
+    if (!CancelModeCheck(platform)) ShowWarning(platform.system, LangText(kMsgCheckNotCancelled));
+    OfferRestart(LangText(kMsgRegistryRestored), LangText(kMsgRegistryRestoredCaption));
     platform.system.EndProgram(0);
 }
 

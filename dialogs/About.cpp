@@ -35,7 +35,7 @@ void OpenHelp(Platform& p) {
     LaunchProgram(p.system, "hh.exe", "\"" + HelpFilePath(p) + "\"", GetInstallDir(p.registry), kShowNormal);
 }
 
-TForm2::TForm2(Platform& platform) : ui::Form("TForm2", "About Kelvane", 204, 122), platform_(platform) {
+TForm2::TForm2(Platform& platform) : ui::Form("TForm2", "", 204, 140), platform_(platform) {
     using ui::Align;
     using ui::Kind;
     using ui::Rect;
@@ -45,8 +45,8 @@ TForm2::TForm2(Platform& platform) : ui::Form("TForm2", "About Kelvane", 204, 12
     auto& title = Add(Kind::Label, "Label1", "", Rect{44, 8, 152, 16}, "Kelvane");
     title.align = Align::Center;
     title.bold = true;
-    Add(Kind::Label, "lbVer", "", Rect{44, 26, 152, 14}, "Version").align = Align::Center;
-    Add(Kind::Label, "Label3", "", Rect{44, 42, 70, 14}, "by").align = Align::Right;
+    Add(Kind::Label, "lbVer", "", Rect{44, 26, 152, 14}, "").align = Align::Center;
+    Add(Kind::Label, "Label3", "", Rect{44, 42, 70, 14}, "").align = Align::Right;
     auto& author = Add(Kind::Label, "Label4", "", Rect{118, 42, 78, 14}, "Orvell");
     author.link = true;
     author.hint = MailLink();
@@ -57,19 +57,30 @@ TForm2::TForm2(Platform& platform) : ui::Form("TForm2", "About Kelvane", 204, 12
     english.align = Align::Center;
     english.link = true;
     english.showAccel = false;
-    english.hint = "Program's page [English]";
     english.onClick = [this] { Label5Click(); };
     auto& own = Add(Kind::Label, "Label2", "", Rect{8, 78, 188, 14}, "");
     own.align = Align::Center;
     own.link = true;
     own.showAccel = false;
-    own.hint = "Program's page [Russian]";
     own.onClick = [this] { Label2Click(); };
-    Add(Kind::Button, "Button1", "", Rect{64, 96, 75, 23}, "Ok").onClick = [this] { Button1Click(); };
+    auto& problem = Add(Kind::Label, "Label6", "", Rect{8, 96, 188, 14}, "");
+    problem.align = Align::Center;
+    problem.link = true;
+    problem.showAccel = false;
+    problem.hint = kProjectPage;
+    problem.onClick = [this] { Label6Click(); };
+    Add(Kind::Button, "Button1", "", Rect{64, 114, 75, 23}, "").onClick = [this] { Button1Click(); };
     FormCreate();
 }
 
 void TForm2::FormCreate() {
+    ApplyWindowTexts(*this, {{kTxtAboutCaption, TextSlot::Caption},
+                             {kTxtBy, TextSlot::Text, "Label3"},
+                             {kHintEnglishPage, TextSlot::Hint, "Label5"},
+                             {kHintOwnPage, TextSlot::Hint, "Label2"},
+                             {kTxtReportProblem, TextSlot::Text, "Label6"},
+                             {kTxtAboutOk, TextSlot::Text, "Button1"}});
+    (*this)["lbVer"].text = LangText(kTxtVersion, {kVersionText});
     std::string helpPath = HelpFilePath(platform_);
     ui::Control& own = (*this)["Label2"];
     own.text = helpPath.substr(helpPath.find_last_of('\\') + 1);
@@ -77,11 +88,10 @@ void TForm2::FormCreate() {
     // same page: one is shown, and the box is shorter by its line.
     if (helpPath == InstallFile(platform_.registry, kEnglishHelpFile)) {
         own.visible = false;
+        (*this)["Label6"].rect.y -= 16;
         (*this)["Button1"].rect.y -= 16;
         clientHeight -= 16;
     }
-    ui::Control& version = (*this)["lbVer"];
-    version.text += std::string(" ") + kVersionText;
 }
 
 std::string TForm2::MailLink() { return std::string("mailto:?subject=Kelvane%20") + kVersionText; }
@@ -95,9 +105,10 @@ void TForm2::OpenLink(const std::string& link) {
 void TForm2::Label4Click() { OpenLink(MailLink()); }
 void TForm2::Label2Click() { OpenLink(HelpFilePath(platform_)); }
 void TForm2::Label5Click() { OpenLink(InstallFile(platform_.registry, kEnglishHelpFile)); }
+void TForm2::Label6Click() { OpenLink(kProjectPage); }
 void TForm2::Button1Click() { closed = true; }
 
-TForm6::TForm6() : ui::Form("TForm6", "Wait...", 140, 2) {
+TForm6::TForm6() : ui::Form("TForm6", LangText(kTxtWait), 140, 2) {
     stayOnTop = true;
     borderButtons = false;
 }

@@ -28,6 +28,7 @@ public:
     void Label4Click();
     void Label2Click();
     void Label5Click();
+    void Label6Click();
     void Button1Click();
 
     // The e-mail link: a new message about this version, to whatever

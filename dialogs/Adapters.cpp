@@ -19,20 +19,20 @@ constexpr const char* kAllwaysValue = "Allways";
 }  // namespace
 
 TForm4::TForm4(Platform& platform, const AdapterContext& adapter, RunSnapshots& snapshots)
-    : ui::Form("TForm4", "Select Adapter", 306, 190), platform_(platform), adapter_(adapter), snapshots_(snapshots) {
+    : ui::Form("TForm4", "", 306, 190), platform_(platform), adapter_(adapter), snapshots_(snapshots) {
     stayOnTop = true;
-    Add(ui::Kind::Label, "Label1", "", ui::Rect{8, 8, 290, 16}, "Select one of the installed display adapters:");
+    Add(ui::Kind::Label, "Label1", "", ui::Rect{8, 8, 290, 16}, "");
     auto& list = Add(ui::Kind::ListBox, "lbAdapters", "", ui::Rect{8, 28, 290, 92}, "");
     list.showAccel = false;
     list.onChange = [this] { lbAdaptersClick(); };
     list.onClick = [this] { lbAdaptersDblClick(); };
-    Add(ui::Kind::CheckBox, "cbIgnoreMC", "", ui::Rect{8, 128, 290, 17}, "Igniore monitor capabilites");
+    Add(ui::Kind::CheckBox, "cbIgnoreMC", "", ui::Rect{8, 128, 290, 17}, "");
     auto& always = Add(ui::Kind::CheckBox, "cbAllways", "", ui::Rect{8, 148, 290, 17},
                        "Всегда использовать выбранный адаптер");
     always.visible = false;
     always.state = ui::CheckState::Checked;
-    Add(ui::Kind::Button, "bOK", "", ui::Rect{69, 157, 75, 25}, "OK").onClick = [this] { bOKClick(); };
-    Add(ui::Kind::Button, "bExit", "", ui::Rect{162, 157, 75, 25}, "Cancel").onClick = [this] { bExitClick(); };
+    Add(ui::Kind::Button, "bOK", "", ui::Rect{69, 157, 75, 25}, "").onClick = [this] { bOKClick(); };
+    Add(ui::Kind::Button, "bExit", "", ui::Rect{162, 157, 75, 25}, "").onClick = [this] { bExitClick(); };
     FormCreate();
 }
 
@@ -45,12 +45,11 @@ void TForm4::FormCreate() {
     std::uint16_t always = 0;
     ReadDwordValue(platform_.registry, kProductSettingsKey, kAllwaysValue, always);
     (*this)["cbAllways"].state = always == 1 ? ui::CheckState::Checked : ui::CheckState::Unchecked;
-    // The texts of the language in force, English when there is none.
-    caption = LangText(34);
-    (*this)["Label1"].text = LangText(32);
-    (*this)["cbIgnoreMC"].text = LangText(33);
-    (*this)["bOK"].text = LangText(6);
-    (*this)["bExit"].text = LangText(7);
+    ApplyWindowTexts(*this, {{kTxtSelectAdapterCaption, TextSlot::Caption},
+                             {kTxtSelectAdapterLabel, TextSlot::Text, "Label1"},
+                             {kTxtIgnoreMonitor, TextSlot::Text, "cbIgnoreMC"},
+                             {kTxtOk, TextSlot::Text, "bOK"},
+                             {kTxtCancel, TextSlot::Text, "bExit"}});
 }
 
 std::string TForm4::AdapterKey(int line) const {
@@ -79,9 +78,7 @@ void TForm4::bOKClick() {
     int line = std::max((*this)["lbAdapters"].itemIndex, 0);
     std::string key = AdapterKey(line);
     if (key.empty()) {
-        platform_.system.ShowMessageBox("This line stands for no display adapter: Windows skipped its number. "
-                                        "Choose another adapter.",
-                                        "Error", kMbOk);
+        ShowError(platform_.system, LangText(kMsgNoSuchAdapter));
         return;
     }
     if (confirmRerun && !confirmRerun()) return;
@@ -92,15 +89,13 @@ void TForm4::bOKClick() {
     bool wanted = ignore != IgnoresMonitor(line);
     bool pruningChanged = wanted && platform_.registry.KeyExists(key);
     if (wanted && !pruningChanged)
-        platform_.system.ShowMessageBox("Kelvane cannot open this adapter's key in the registry, so its value "
-                                        "'PruningMode' was left as it is.",
-                                        "Warning", kMbOk);
+        ShowWarning(platform_.system, LangText(kMsgPruningNotChanged));
     if (pruningChanged) {
         auto write = [&] {
             if (WriteDwordValue(platform_.registry, key, kPruningModeValue, ignore ? 0 : 1) != kDone)
-                throw CommandAborted(std::string("Failed to set data for '") + kPruningModeValue + "'");
+                throw CommandAborted(LangText(kWhySetData, {kPruningModeValue}));
         };
-        if (ChangeDriverSettings(platform_, snapshots_, {key}, "Saving the adapter's setting stopped", write) !=
+        if (ChangeDriverSettings(platform_, snapshots_, {key}, LangText(kStopAdapter), write) !=
             ChangeResult::Written)
             return;
     }

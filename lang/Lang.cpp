@@ -16,97 +16,107 @@ std::string LangFileNameInForce;
 
 namespace {
 
-// Where a main-window item keeps the text of its entry.
-enum class Slot { Text, Hint, Tab, MenuTitle, MenuItem };
+using Slot = TextSlot;
 
-struct MainItem {
-    int entry;
-    Slot slot;
-    const char* control;  // for Text, Hint and Tab
-    int menu = 0;         // for MenuTitle and MenuItem
-    int index = 0;        // the tab, or the item within its menu
-};
+// The grid's rows, each with "Hz" after its rate box.
+constexpr const char* kGridUnitLabels[] = {"hz1", "hz2",  "hz3",  "hz4",  "hz5",  "hz6",  "hz7", "hz8",
+                                           "hz9", "hz10", "hz11", "hz12", "hz13", "hz14", "hz15"};
+using MainItem = WindowText;
 
 // Every main-window item a language file can re-caption. The adapter
 // labels' hints show on the caption and on the value beside it.
 const std::vector<MainItem>& MainItems() {
-    static const std::vector<MainItem> items = {
-        {2, Slot::Text, "gbRefresh"},
-        {3, Slot::Tab, "tcMainTabs", 0, 0},
-        {4, Slot::Tab, "tcMainTabs", 0, 1},
-        {5, Slot::Tab, "tcMainTabs", 0, 2},
-        {6, Slot::Text, "OK"},
-        {7, Slot::Text, "Cancel"},
-        {8, Slot::Text, "Help"},
-        {9, Slot::Text, "bAdapter"},
-        {10, Slot::Text, "bReport"},
-        {11, Slot::Text, "Label1"},
-        {12, Slot::Text, "Label31"},
-        {13, Slot::Text, "Label33"},
-        {14, Slot::Text, "cbAnisoD3D"},
-        {15, Slot::Text, "tcbBlockWrite"},
-        {16, Slot::Text, "tcbLCD"},
-        {17, Slot::Text, "tcbDDC2"},
-        {18, Slot::Text, "tcbDmaCopy"},
-        {19, Slot::Text, "tcbProjector"},
-        {20, Slot::Text, "tcbRotation"},
-        {41, Slot::Hint, "Label1"},
-        {41, Slot::Hint, "lbChip"},
-        {42, Slot::Hint, "Label31"},
-        {42, Slot::Hint, "lbDRVver"},
-        {43, Slot::Hint, "Label35"},
-        {43, Slot::Hint, "lbRev"},
-        {44, Slot::Hint, "Label33"},
-        {44, Slot::Hint, "lbCardType"},
-        {45, Slot::Hint, "tcbOpenGL"},
-        {46, Slot::Hint, "tcbD3D"},
-        {47, Slot::Hint, "tcbProjector"},
-        {48, Slot::Hint, "tcbRotation"},
-        {49, Slot::MenuTitle, nullptr, 0},
-        {50, Slot::MenuTitle, nullptr, 1},
-        {51, Slot::MenuTitle, nullptr, 2},
+    static const std::vector<MainItem> items = [] {
+        std::vector<MainItem> list = {
+        {kTxtRefreshRates, Slot::Text, "gbRefresh"},
+        {kTxtTabAdapterInfo, Slot::Tab, "tcMainTabs", 0, 0},
+        {kTxtTabDriverSettings, Slot::Tab, "tcMainTabs", 0, 1},
+        {kTxtTabDesktopSettings, Slot::Tab, "tcMainTabs", 0, 2},
+        {kTxtOk, Slot::Text, "OK"},
+        {kTxtCancel, Slot::Text, "Cancel"},
+        {kTxtHelp, Slot::Text, "Help"},
+        {kTxtAdapterButton, Slot::Text, "bAdapter"},
+        {kTxtReport, Slot::Text, "bReport"},
+        {kTxtChip, Slot::Text, "Label1"},
+        {kTxtDriverVersion, Slot::Text, "Label31"},
+        {kTxtCardType, Slot::Text, "Label33"},
+        {kTxtForceAnisotropic, Slot::Text, "cbAnisoD3D"},
+        {kTxtBlockWrite, Slot::Text, "tcbBlockWrite"},
+        {kTxtEnableLcd, Slot::Text, "tcbLCD"},
+        {kTxtEnableDdc2, Slot::Text, "tcbDDC2"},
+        {kTxtEnableDmaCopy, Slot::Text, "tcbDmaCopy"},
+        {kTxtProjectorTab, Slot::Text, "tcbProjector"},
+        {kTxtRotationTab, Slot::Text, "tcbRotation"},
+        {kTxtVendorId, Slot::Text, "Label2"},
+        {kTxtDeviceId, Slot::Text, "Label3"},
+        {kTxtSubSystemId, Slot::Text, "Label4"},
+        {kTxtSubSystemVendorId, Slot::Text, "Label5"},
+        {kTxtRevision, Slot::Text, "Label35"},
+        {kHintChip, Slot::Hint, "Label1"},
+        {kHintChip, Slot::Hint, "lbChip"},
+        {kHintDriverVersion, Slot::Hint, "Label31"},
+        {kHintDriverVersion, Slot::Hint, "lbDRVver"},
+        {kHintRevision, Slot::Hint, "Label35"},
+        {kHintRevision, Slot::Hint, "lbRev"},
+        {kHintCardType, Slot::Hint, "Label33"},
+        {kHintCardType, Slot::Hint, "lbCardType"},
+        {kHintOpenGLTab, Slot::Hint, "tcbOpenGL"},
+        {kHintDirect3DTab, Slot::Hint, "tcbD3D"},
+        {kHintProjectorTab, Slot::Hint, "tcbProjector"},
+        {kHintRotationTab, Slot::Hint, "tcbRotation"},
+        {kMenuProgram, Slot::MenuTitle, nullptr, 0},
+        {kMenuConfigure, Slot::MenuTitle, nullptr, 1},
+        {kMenuHelp, Slot::MenuTitle, nullptr, 2},
         // The Program menu: Uninstall, Restore Registry, Clean Registry,
         // Create Report, Save and Exit, Exit.
-        {72, Slot::MenuItem, nullptr, 0, 0},
-        {52, Slot::MenuItem, nullptr, 0, 1},
-        {115, Slot::MenuItem, nullptr, 0, 2},
-        {53, Slot::MenuItem, nullptr, 0, 3},
-        {54, Slot::MenuItem, nullptr, 0, 4},
-        {55, Slot::MenuItem, nullptr, 0, 5},
+        {kMenuUninstall, Slot::MenuItem, nullptr, 0, 0},
+        {kMenuRestoreRegistry, Slot::MenuItem, nullptr, 0, 1},
+        {kMenuCleanRegistry, Slot::MenuItem, nullptr, 0, 2},
+        {kMenuCreateReport, Slot::MenuItem, nullptr, 0, 3},
+        {kMenuSaveExit, Slot::MenuItem, nullptr, 0, 4},
+        {kMenuExit, Slot::MenuItem, nullptr, 0, 5},
         // Configure: Adapter, Language, Resolutions.
-        {56, Slot::MenuItem, nullptr, 1, 0},
-        {57, Slot::MenuItem, nullptr, 1, 1},
-        {58, Slot::MenuItem, nullptr, 1, 2},
+        {kMenuAdapter, Slot::MenuItem, nullptr, 1, 0},
+        {kMenuLanguage, Slot::MenuItem, nullptr, 1, 1},
+        {kMenuResolutions, Slot::MenuItem, nullptr, 1, 2},
         // Help: Contents, About.
-        {59, Slot::MenuItem, nullptr, 2, 0},
-        {60, Slot::MenuItem, nullptr, 2, 1},
-        {80, Slot::Text, "bAuto"},
-        {81, Slot::Text, "tcbHideRM"},
-        {82, Slot::Text, "tcbTheM"},
-        {83, Slot::Text, "tcbOpenGL"},
-        {84, Slot::Text, "tcbD3D"},
-        {85, Slot::Text, "tcbOverl"},
-        {86, Slot::Text, "tcbATV"},
-        {87, Slot::Text, "tcbDTM"},
-        {88, Slot::Text, "tcbDispl"},
-        {89, Slot::Text, "tcbDPF"},
-        {90, Slot::Text, "tcbWorkstation"},
-        {91, Slot::Text, "tcbHideOL"},
-        {92, Slot::Text, "tcbMaxx"},
-        {93, Slot::Text, "tcbOvlEM"},
-        {94, Slot::Text, "tcbNoCRTTV"},
-        {95, Slot::Text, "tcbNoCRTTVDVI"},
-        {96, Slot::Text, "tcbCRTTVsc"},
-        {97, Slot::Text, "tcbCRTLCDsc"},
-        {116, Slot::Text, "ttsLDFPA"},
-        {117, Slot::Text, "tcbCRTSAM"},
-        {118, Slot::Text, "tcbDFPSAM"},
-        {119, Slot::Text, "tcbLCDSAM"},
-        {120, Slot::Text, "ttsMF"},
-        {121, Slot::Text, "ttsGVE"},
-        {122, Slot::Text, "ttsDFPHP"},
-        {123, Slot::Text, "ttsDDFPHP"},
-    };
+        {kMenuContents, Slot::MenuItem, nullptr, 2, 0},
+        {kMenuAbout, Slot::MenuItem, nullptr, 2, 1},
+        {kTxtAutoconfig, Slot::Text, "bAuto"},
+        {kTxtHideRestrictedModes, Slot::Text, "tcbHideRM"},
+        {kTxtTheaterModeSupport, Slot::Text, "tcbTheM"},
+        {kTxtOpenGLTab, Slot::Text, "tcbOpenGL"},
+        {kTxtDirect3DTab, Slot::Text, "tcbD3D"},
+        {kTxtOverlayTab, Slot::Text, "tcbOverl"},
+        {kTxtAdvancedTvTab, Slot::Text, "tcbATV"},
+        {kTxtTheaterMode, Slot::Text, "tcbDTM"},
+        {kTxtDisplaysTab, Slot::Text, "tcbDispl"},
+        {kTxtDisplaysPageFunction, Slot::Text, "tcbDPF"},
+        {kTxtWorkstationTab, Slot::Text, "tcbWorkstation"},
+        {kTxtHideThxLogo, Slot::Text, "tcbHideOL"},
+        {kTxtMaxxTab, Slot::Text, "tcbMaxx"},
+        {kTxtOverlayWarning, Slot::Text, "tcbOvlEM"},
+        {kTxtCrtTvActive, Slot::Text, "tcbNoCRTTV"},
+        {kTxtCrtTvDviActive, Slot::Text, "tcbNoCRTTVDVI"},
+        {kTxtTvCrtController, Slot::Text, "tcbCRTTVsc"},
+        {kTxtTvLcdController, Slot::Text, "tcbCRTLCDsc"},
+        {kTxtStretchBlt, Slot::Text, "tcbBitBlt"},
+        {kTxtUncachedWriteCombining, Slot::Text, "TSCheckBox1"},
+        {kTxtPrimaryTiling, Slot::Text, "tcbTilling"},
+        {kTxtVBlankFlip, Slot::Text, "TSCheckBox2"},
+        {kTxtLaptopDfpAdvanced, Slot::Text, "ttsLDFPA"},
+        {kTxtCrtAllModes, Slot::Text, "tcbCRTSAM"},
+        {kTxtDfpAllModes, Slot::Text, "tcbDFPSAM"},
+        {kTxtLcdAllModes, Slot::Text, "tcbLCDSAM"},
+        {kTxtMobileFeatures, Slot::Text, "ttsMF"},
+        {kTxtVgaExpansion, Slot::Text, "ttsGVE"},
+        {kTxtDfpHotPlugSupported, Slot::Text, "ttsDFPHP"},
+        {kTxtDisableDfpHotPlug, Slot::Text, "ttsDDFPHP"},
+        };
+        // The unit beside each rate box of the grid.
+        for (const char* hz : kGridUnitLabels) list.push_back({kTxtHz, Slot::Text, hz});
+        return list;
+    }();
     return items;
 }
 
@@ -114,6 +124,7 @@ const std::vector<MainItem>& MainItems() {
 // no such item.
 std::string* SlotOf(ui::Form& form, const MainItem& item) {
     switch (item.slot) {
+        case Slot::Caption: return &form.caption;
         case Slot::Text:
         case Slot::Hint:
         case Slot::Tab: {
@@ -168,6 +179,66 @@ std::string LangText(int entry) {
     return Loaded(entry) ? LangTexts[static_cast<std::size_t>(entry)] : EnglishText(entry);
 }
 
+namespace {
+
+// "%1" to "%9" in `text`, each replaced by its value; a placeholder without
+// a value stays as it is.
+std::string Fill(const std::string& text, const std::vector<std::string>& values) {
+    std::string out;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        char next = at + 1 < text.size() ? text[at + 1] : '\0';
+        std::size_t n = next >= '1' && next <= '9' ? static_cast<std::size_t>(next - '1') : values.size();
+        if (text[at] == '%' && n < values.size()) {
+            out += values[n];
+            ++at;
+        } else {
+            out += text[at];
+        }
+    }
+    return out;
+}
+
+bool HoldsEveryPlaceholder(const std::string& text, std::size_t count) {
+    for (std::size_t n = 1; n <= count; ++n)
+        if (text.find("%" + std::to_string(n)) == std::string::npos) return false;
+    return true;
+}
+
+}  // namespace
+
+std::string LangText(int entry, std::initializer_list<std::string> values) {
+    const std::string& english = EnglishText(entry);
+    std::size_t used = 0;
+    while (used < values.size() && HoldsEveryPlaceholder(english, used + 1)) ++used;
+    std::string text = LangText(entry);
+    if (!HoldsEveryPlaceholder(text, used)) text = english;
+    return Fill(text, values);
+}
+
+std::string Enumeration(const std::vector<std::string>& parts) {
+    std::string text;
+    for (std::size_t i = 0; i < parts.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == parts.size() ? LangText(kTxtListAnd) : ", ") + parts[i];
+    return text;
+}
+
+void ShowError(ISystem& sys, const std::string& text) { sys.ShowMessageBox(text, LangText(kMsgError), kMbOk); }
+
+void ShowWarning(ISystem& sys, const std::string& text) { sys.ShowMessageBox(text, LangText(kMsgWarning), kMbOk); }
+
+bool AskWarning(ISystem& sys, const std::string& text) {
+    return sys.ShowMessageBox(text, LangText(kMsgWarning), kMbYesNo) == kIdYes;
+}
+
+void AcquireShutdownPrivilege(ISystem& sys) {
+    AcquireShutdownPrivilege(sys, LangText(kMsgNoShutdownPrivilege), LangText(kMsgError));
+}
+
+void ApplyWindowTexts(ui::Form& window, const std::vector<WindowText>& texts) {
+    for (const WindowText& item : texts)
+        if (std::string* slot = SlotOf(window, item)) *slot = LangText(item.entry);
+}
+
 LngFile ParseLngFile(ISystem& system, const std::string& bytes) {
     // The lines as they are; a text never holds a line break.
     std::vector<std::string> counted;
@@ -211,19 +282,23 @@ void ApplyMainWindowTexts(ui::Form& mainWindow) {
 }
 
 int LoadLanguage(ui::Form& mainWindow, Platform& p, bool showMessages) {
-    LangLoaded = 0;
-    int outcome = kLangNoFile;
     std::string name;
     ReadTextValue(p.registry, kProductSettingsKey, "LangFileName", name);
+    // A file that cannot be used is named in the language in force until
+    // now.
+    const std::string notOpened = LangText(kMsgCannotOpenLangFile, {name});
+    const std::string wrongVersion = LangText(kMsgWrongLangVersion), error = LangText(kMsgError);
+    LangLoaded = 0;
+    int outcome = kLangNoFile;
     LangFileNameInForce = name;
     if (!name.empty()) {
         std::optional<std::string> bytes = p.system.ReadFile(InstallFile(p.registry, name));
         LngFile file = bytes ? ParseLngFile(p.system, *bytes) : LngFile{};
         if (!bytes) {
-            if (showMessages) p.system.ShowMessageBox("Can't open " + name, "Error", kMbOk);
+            if (showMessages) p.system.ShowMessageBox(notOpened, error, kMbOk);
             outcome = kLangNotRead;
         } else if (!file.versionMatches) {
-            if (showMessages) p.system.ShowMessageBox("Wrong version of LNG File", "Error", kMbOk);
+            if (showMessages) p.system.ShowMessageBox(wrongVersion, error, kMbOk);
             outcome = kLangWrongVersion;
         } else {
             std::copy(file.entries.begin(), file.entries.end(), LangTexts.begin());

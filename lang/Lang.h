@@ -1,27 +1,31 @@
 // Language files: plain text files that replace the program's English
 // captions, hints, menu texts and messages, line by line. Texts are found by
-// number ("language entry" N); every part of the program looks them up here.
+// number ("language entry" N, named in Entries.h); every part of the
+// program looks them up here.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
+#include "lang/Entries.h"
 #include "platform/Platform.h"
 #include "ui/Form.h"
 
 namespace kv {
 
-inline constexpr std::size_t kLangEntryCount = 250;
+// Room for the entries of this version and those to come; lines of a file
+// beyond it are ignored.
+inline constexpr std::size_t kLangEntryCount = 400;
 // The entries this version uses. Files of 0.9.9.6 hold 0 to 126, then the
 // translator's name as line 127; the entries added since start at 128, and a
 // file's last counted line, its translator's name, is never an entry.
-inline constexpr int kLastLangEntry = 128;
-// Adapter Info's chip and driver version when the driver's key lacks them.
-inline constexpr int kMsgRegistryKeyNotFound = 128;
+inline constexpr int kLastLangEntry = kLangEntryEnd - 1;
+static_assert(kLangEntryEnd <= static_cast<int>(kLangEntryCount));
 inline constexpr const char* kLangVersion = "0.9.9.6";
 
 using LangTable = std::array<std::string, kLangEntryCount>;
@@ -47,6 +51,35 @@ void ResetLanguage();
 const std::string& EnglishText(int entry);
 // The text of an entry as the program shows it.
 std::string LangText(int entry);
+// The same with "%1", "%2", ... replaced by `values`, in one pass. A
+// translation that lacks one of the English text's placeholders shows the
+// English text: a message never loses its number or name.
+std::string LangText(int entry, std::initializer_list<std::string> values);
+
+// Where a window keeps the text of an entry.
+enum class TextSlot { Caption, Text, Hint, Tab, MenuTitle, MenuItem };
+struct WindowText {
+    int entry;
+    TextSlot slot;
+    const char* control = nullptr;  // for Text, Hint and Tab
+    int menu = 0;                   // for MenuTitle and MenuItem
+    int index = 0;                  // the tab, or the item within its menu
+};
+// "a", "a and b", "a, b and c", in the language in force.
+std::string Enumeration(const std::vector<std::string>& parts);
+
+// Message boxes captioned "Error" and "Warning" in the language in force;
+// AskWarning is a Yes/No question, true on Yes.
+void ShowError(ISystem& sys, const std::string& text);
+void ShowWarning(ISystem& sys, const std::string& text);
+bool AskWarning(ISystem& sys, const std::string& text);
+
+// Enables the shutdown privilege; each failing step says so in the
+// language in force.
+void AcquireShutdownPrivilege(ISystem& sys);
+
+// Gives each item of `texts` its entry's text, as LangText shows it.
+void ApplyWindowTexts(ui::Form& window, const std::vector<WindowText>& texts);
 
 // A language file read with the format's rules.
 struct LngFile {

@@ -9,18 +9,22 @@
 namespace kv {
 
 TForm3::TForm3(Platform& platform, std::function<void()> reload)
-    : ui::Form("TForm3", "Select Language", 200, 190), platform_(platform), reload_(std::move(reload)) {
+    : ui::Form("TForm3", "", 200, 190), platform_(platform), reload_(std::move(reload)) {
     stayOnTop = true;
-    Add(ui::Kind::Label, "Label1", "", ui::Rect{8, 8, 184, 16}, "Select interface language:");
+    Add(ui::Kind::Label, "Label1", "", ui::Rect{8, 8, 184, 16}, "");
     auto& list = Add(ui::Kind::ListBox, "lbLang", "", ui::Rect{8, 26, 184, 124}, "");
     list.showAccel = false;
     list.onClick = [this] { lbLangClick(); };
-    Add(ui::Kind::Button, "bOK", "", ui::Rect{20, 158, 75, 25}, "OK").onClick = [this] { bOKClick(); };
-    Add(ui::Kind::Button, "bCancel", "", ui::Rect{105, 158, 75, 25}, "Cancel").onClick = [this] { bCancelClick(); };
+    Add(ui::Kind::Button, "bOK", "", ui::Rect{20, 158, 75, 25}, "").onClick = [this] { bOKClick(); };
+    Add(ui::Kind::Button, "bCancel", "", ui::Rect{105, 158, 75, 25}, "").onClick = [this] { bCancelClick(); };
     FormCreate();
 }
 
 void TForm3::FormCreate() {
+    ApplyWindowTexts(*this, {{kTxtSelectLanguageCaption, TextSlot::Caption},
+                             {kTxtSelectLanguageLabel, TextSlot::Text, "Label1"},
+                             {kTxtOk, TextSlot::Text, "bOK"},
+                             {kTxtCancel, TextSlot::Text, "bCancel"}});
     ui::Control& list = (*this)["lbLang"];
     list.items = {kBuiltInLanguageLine};
     list.itemIndex = 0;

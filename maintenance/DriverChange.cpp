@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "lang/Lang.h"
 #include "platform/RegFile.h"
 #include "platform/Settings.h"
 #include "platform/SharedRegistry.h"
@@ -104,11 +105,13 @@ ChangeResult ChangeDriverSettings(Platform& p, RunSnapshots& run, const std::vec
                                   const std::string& stopped, const std::function<void()>& write) {
     FinishStartupSnapshots(p, run);
     if (!CoverKeys(p, run, keys)) {
-        p.system.ShowMessageBox(kNoLastKnownGoodText, "Error", kMbOk);
+        ShowError(p.system, LangText(kMsgNoLastKnownGood));
         return ChangeResult::Refused;
     }
     if (!KeepBeforePendingChange(p, run, SnapshotBranches(keys))) {
-        p.system.ShowMessageBox(kBeforeChangeNotKeptText, "Error", kMbOk);
+        // A change awaiting its check could not keep the settings from
+        // before it of a key this one writes.
+        ShowError(p.system, LangText(kMsgBeforeChangeNotKept));
         return ChangeResult::Refused;
     }
     try {
@@ -121,16 +124,11 @@ ChangeResult ChangeDriverSettings(Platform& p, RunSnapshots& run, const std::vec
         RestoreOutcome outcome = RestoreSnapshot(p, kLastKnownGoodFile, driver);
         std::string reason = e.what();
         if (!reason.empty() && reason.back() == '.') reason.pop_back();
-        std::string what = stopped + ": " + reason + ". ";
         if (outcome.Ok()) {
-            p.system.ShowMessageBox(what + "Kelvane put the driver's settings back as they were before this run "
-                                           "changed them (lastknowngood.dat).",
-                                    "Error", kMbOk);
+            ShowError(p.system, LangText(kMsgPutBack, {stopped, reason}));
             return ChangeResult::PutBack;
         }
-        p.system.ShowMessageBox(what + RestoreFailureText(outcome, kLastKnownGoodFile) +
-                                    " Choose Restore Registry to try again.",
-                                "Error", kMbOk);
+        ShowError(p.system, LangText(kMsgNotPutBack, {stopped, reason, RestoreFailureText(outcome, kLastKnownGoodFile)}));
         return ChangeResult::NotPutBack;
     }
 }

@@ -30,12 +30,6 @@ enum class ChangeResult {
 ChangeResult ChangeDriverSettings(Platform& p, RunSnapshots& run, const std::vector<std::string>& keys,
                                   const std::string& stopped, const std::function<void()>& write);
 
-// What a change says when a change awaiting its check could not keep the
-// settings from before it of a key this one writes.
-inline constexpr const char* kBeforeChangeNotKeptText =
-    "Kelvane could not add this setting to beforechange.dat, the copy the check after the restart puts back, so "
-    "that check could not undo it. Nothing was changed.";
-
 // Waits for the start-up snapshots ("backup.dat" is taken again when its
 // export failed): none may still be exporting while the keys change.
 void FinishStartupSnapshots(Platform& p, RunSnapshots& run);

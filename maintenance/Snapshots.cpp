@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "lang/Lang.h"
 #include "platform/Misc.h"
 #include "platform/RegFile.h"
 #include "platform/Settings.h"
@@ -62,7 +63,7 @@ bool Check(Platform& p, const std::string& path, const std::vector<std::string>&
            std::string& content, std::vector<std::string>& branches, std::string& why) {
     std::optional<std::string> read = p.system.ReadFile(path);
     if (!read) {
-        why = "the file cannot be found or read";
+        why = LangText(kWhyFileUnreadable);
         return false;
     }
     content = *read;
@@ -198,7 +199,7 @@ RestoreOutcome LoadSnapshot(Platform& p, const std::string& fileName, const Driv
     if (!Check(p, InstallFile(p.registry, fileName), driver.keys, snapshot, content, branches, why))
         return {RestoreOutcome::NoSnapshot, why};
     if (expectedFingerprint && Fingerprint(content) != *expectedFingerprint)
-        return {RestoreOutcome::NotThisChange, "it was made after the change"};
+        return {RestoreOutcome::NotThisChange, LangText(kWhyMadeAfterChange)};
     return {RestoreOutcome::Restored};
 }
 
@@ -220,8 +221,8 @@ RestoreOutcome RestoreSnapshot(Platform& p, const std::string& fileName, const D
 
     std::uintptr_t editor = LaunchProgram(p.system, "regedit.exe",
                                           ImportParameters(GetInstallDir(p.registry), fileName), ".", kShowNormal);
-    std::string notFinished = !editor ? "the registry editor could not be started"
-                              : !p.system.WaitForProgram(editor, kSnapshotWaitMs) ? "the registry editor did not finish"
+    std::string notFinished = !editor ? LangText(kWhyEditorNotStarted)
+                              : !p.system.WaitForProgram(editor, kSnapshotWaitMs) ? LangText(kWhyEditorNotFinished)
                                                                                   : "";
     if (!notFinished.empty()) {
         RestoreOutcome outcome{RestoreOutcome::ImportFailed, notFinished};
@@ -235,7 +236,7 @@ RestoreOutcome RestoreSnapshot(Platform& p, const std::string& fileName, const D
         std::string failure;
         std::string notBack = FirstValueNotBack(p.registry, snapshot, branch);
         if (!notBack.empty()) {
-            failure = "the value " + notBack + " did not come back";
+            failure = LangText(kWhyValueNotBack, {notBack});
             allImported = false;
         }
         // Only once the branch is back: a value that cannot be read may be
@@ -244,7 +245,7 @@ RestoreOutcome RestoreSnapshot(Platform& p, const std::string& fileName, const D
             if (!failure.empty() || !InBranch(key, branch)) continue;
             if (snapshot.Find(key, name) || ValueGone(p.registry, key, name)) continue;
             p.registry.DeleteValue(key, name);
-            if (!ValueGone(p.registry, key, name)) failure = "the value " + key + "\\" + name + " could not be deleted";
+            if (!ValueGone(p.registry, key, name)) failure = LangText(kWhyValueNotDeleted, {key + "\\" + name});
         }
         (failure.empty() ? outcome.restored : outcome.notRestored).push_back(branch);
         if (!failure.empty() && outcome.detail.empty()) outcome.detail = failure;
@@ -259,10 +260,9 @@ RestoreOutcome RestoreSnapshot(Platform& p, const std::string& fileName, const D
 namespace {
 
 std::string KeyList(const std::vector<std::string>& keys) {
-    std::string text;
-    for (std::size_t i = 0; i < keys.size(); ++i)
-        text += (i == 0 ? "" : i + 1 == keys.size() ? " and " : ", ") + std::string("HKEY_LOCAL_MACHINE\\") + keys[i];
-    return text;
+    std::vector<std::string> full;
+    for (const std::string& key : keys) full.push_back("HKEY_LOCAL_MACHINE\\" + key);
+    return Enumeration(full);
 }
 
 }  // namespace
@@ -272,17 +272,14 @@ std::string RestoreFailureText(const RestoreOutcome& outcome, const std::string&
         case RestoreOutcome::Restored: return "";
         case RestoreOutcome::NoSnapshot:
         case RestoreOutcome::NotThisChange:
-            return "The snapshot " + fileName + " cannot be used: " + outcome.detail +
-                   ". Nothing was restored; the driver's settings were not changed.";
+            return LangText(kMsgSnapshotUnusable, {fileName, outcome.detail});
         case RestoreOutcome::ImportFailed:
-            return "The registry editor did not put back " + fileName + ": " + outcome.detail +
-                   ". Kelvane deleted nothing there, and the driver's settings may be only partly restored.";
+            return LangText(kMsgSnapshotNotImported, {fileName, outcome.detail});
         case RestoreOutcome::PartlyRestored:
             if (outcome.restored.empty())
-                return fileName + " was put back, but " + outcome.detail + ", so " + KeyList(outcome.notRestored) +
-                       " may be only partly restored.";
-            return fileName + " was put back only in part: " + KeyList(outcome.restored) + " came back, but " +
-                   outcome.detail + ", so " + KeyList(outcome.notRestored) + " may be only partly restored.";
+                return LangText(kMsgSnapshotPartlyBack, {fileName, outcome.detail, KeyList(outcome.notRestored)});
+            return LangText(kMsgSnapshotBackInPart,
+                            {fileName, KeyList(outcome.restored), outcome.detail, KeyList(outcome.notRestored)});
     }
     return "";
 }

@@ -100,11 +100,6 @@ struct RunSnapshots {
     std::vector<std::string> StartupKeys(const std::string& deviceKey) const;
 };
 
-// What a change says when it could not first make its snapshot.
-inline constexpr const char* kNoLastKnownGoodText =
-    "Kelvane could not make a complete snapshot of the driver's settings (lastknowngood.dat), so Restore could "
-    "not undo this change. Nothing was changed.";
-
 struct RestoreOutcome {
     enum Result {
         Restored,
@@ -172,16 +167,9 @@ bool ScheduleModeCheck(Platform& p, const RunSnapshots& run);
 // The command the one-shot entry holds: the program in the installation
 // folder, quoted when the folder's path has a blank.
 std::string ModeCheckCommand(const std::string& folder);
-inline constexpr const char* kCheckNotArrangedText =
-    "Kelvane could not arrange the check after the restart in full (the registry or beforechange.dat could not be "
-    "written or read), so if the screen stays dark it may not put the settings back by itself. Restore Registry "
-    "takes this change back.";
 // The change is taken back: neither its check nor the check's fallback
 // may bring it again. False when the check's entries could not be deleted.
 bool CancelModeCheck(Platform& p);
-inline constexpr const char* kCheckNotCancelledText =
-    "Kelvane could not cancel the check after the next restart (the registry refused to delete its entry). When "
-    "the check comes, answer it with OK.";
 
 // Writes a file beside its old one, reads it back, and only then puts it in
 // the old one's place. False, with the old file as it was, on any failure.

@@ -8,7 +8,8 @@
 namespace kv {
 
 void Uninstall(Platform& p, RunSnapshots& run, const std::string& deviceKey) {
-    if (p.system.ShowMessageBox(LangText(74), LangText(73), kMbYesNo) != kIdYes) return;
+    if (p.system.ShowMessageBox(LangText(kMsgUninstallQuestion), LangText(kMsgUninstallCaption), kMbYesNo) != kIdYes)
+        return;
 
     // While a change awaits its check, the settings from before it: the
     // latest start's copy may hold that change. Otherwise only the copy this
@@ -31,7 +32,7 @@ void Uninstall(Platform& p, RunSnapshots& run, const std::string& deviceKey) {
                                                                        : "Kelvane could not make it when it started"};
     if (!usable.Ok() && pending) {
         // Without the way back the change must stay checked after the restart.
-        p.system.ShowMessageBox("Kelvane was not uninstalled. " + RestoreFailureText(usable, file), "Error", kMbOk);
+        ShowError(p.system, LangText(kMsgNotUninstalled, {RestoreFailureText(usable, file)}));
         return;
     }
     if (usable.Ok()) {
@@ -42,7 +43,7 @@ void Uninstall(Platform& p, RunSnapshots& run, const std::string& deviceKey) {
             RestoreOutcome outcome = RestoreSnapshot(p, file, driver, pending ? &expected : nullptr);
             if (!outcome.Ok()) throw CommandAborted(RestoreFailureText(outcome, file));
         };
-        if (ChangeDriverSettings(p, run, driver.keys, "Uninstall stopped", write) != ChangeResult::Written) return;
+        if (ChangeDriverSettings(p, run, driver.keys, LangText(kStopUninstall), write) != ChangeResult::Written) return;
     }
 
     // The last change must not go live unchecked at the restart this asks
@@ -52,18 +53,17 @@ void Uninstall(Platform& p, RunSnapshots& run, const std::string& deviceKey) {
     bool settingsGone = !p.registry.KeyExists(kProductSettingsKey);
 
     if (usable.Ok() && settingsGone && checkCancelled) {
-        p.system.ShowMessageBox(LangText(75), "OK", kMbOk);
+        p.system.ShowMessageBox(LangText(kMsgUninstalled), LangText(kTxtOk), kMbOk);
     } else {
+        std::vector<std::string> parts;
+        if (!usable.Ok()) parts.push_back(LangText(kMsgUninstallNotPutBack, {kFirstRunFile, usable.detail}));
+        parts.push_back(settingsGone ? LangText(kMsgOwnSettingsDeleted)
+                                     : LangText(kMsgOwnSettingsKept,
+                                                {"HKEY_LOCAL_MACHINE\\" + std::string(kProductSettingsKey)}));
+        if (!checkCancelled) parts.push_back(LangText(kMsgCheckNotCancelled));
         std::string text;
-        if (!usable.Ok())
-            text = "The driver's settings could not be put back as they were at the latest start (" +
-                   std::string(kFirstRunFile) + "): " + usable.detail + "; they were left as they are.";
-        text += settingsGone ? " Kelvane's own settings were deleted."
-                             : " Kelvane's own settings (HKEY_LOCAL_MACHINE\\" + std::string(kProductSettingsKey) +
-                                   ") could not be deleted.";
-        if (!checkCancelled) text += std::string(" ") + kCheckNotCancelledText;
-        if (text.front() == ' ') text.erase(0, 1);
-        p.system.ShowMessageBox(text, "Error", kMbOk);
+        for (const std::string& part : parts) text += (text.empty() ? "" : " ") + part;
+        ShowError(p.system, text);
     }
     p.system.EndProgram(0);
 }

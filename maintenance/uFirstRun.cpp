@@ -50,12 +50,12 @@ TfFirstRun::TfFirstRun(Platform& platform, std::string deviceKey, StartupFinding
 }
 
 void TfFirstRun::FormCreate() {
-    caption = LangText(98);
-    (*this)["lbFuss"].text = LangText(99);
-    (*this)["cbDBM"].text = LangText(103);
-    (*this)["bFix"].text = LangText(104);
-    (*this)["bIgnore"].text = LangText(105);
-    (*this)["bCancel"].text = LangText(7);
+    ApplyWindowTexts(*this, {{kTxtIssuesCaption, TextSlot::Caption},
+                             {kTxtIssuesLabel, TextSlot::Text, "lbFuss"},
+                             {kTxtLiftCrtRestrictions, TextSlot::Text, "cbDBM"},
+                             {kTxtFixRestart, TextSlot::Text, "bFix"},
+                             {kTxtIgnore, TextSlot::Text, "bIgnore"},
+                             {kTxtCancel, TextSlot::Text, "bCancel"}});
 
     Errors = 0;
     Warnings = 0;
@@ -64,15 +64,15 @@ void TfFirstRun::FormCreate() {
 
     if (OldVersionFound()) {
         ++Errors;
-        lines.push_back(LangText(106));
+        lines.push_back(LangText(kIssueOldVersion));
     }
     if (NativeModesFound()) {
         ++Errors;
-        lines.push_back(LangText(107));
+        lines.push_back(LangText(kIssueNativeModes));
     }
     if (std::optional<std::uint16_t> rate = MinimumRate()) {
         ++Warnings;
-        lines.push_back(LangText(108) + std::to_string(*rate) + LangText(109));
+        lines.push_back(LangText(kIssueLowRatesBefore) + std::to_string(*rate) + LangText(kIssueLowRatesAfter));
     }
 
     // The key as it was at this start, before the user chooses anything. A
@@ -82,17 +82,19 @@ void TfFirstRun::FormCreate() {
     Warnings = static_cast<std::uint16_t>(Warnings + findings_.RestrictedResolutions.size() +
                                           findings_.RestrictedRates.size());
     for (const RestrictedResolution& r : findings_.RestrictedResolutions)
-        lines.push_back(LangText(110) + std::to_string(r.width) + "x" + std::to_string(r.height) + LangText(111));
+        lines.push_back(LangText(kIssueModeBefore) + std::to_string(r.width) + "x" + std::to_string(r.height) +
+                        LangText(kIssueModeAfter));
     for (std::uint16_t rate : findings_.RestrictedRates)
-        lines.push_back(LangText(112) + std::to_string(rate) + LangText(113));
+        lines.push_back(LangText(kIssueRateBefore) + std::to_string(rate) + LangText(kIssueRateAfter));
     if (findings_.ExtraListsHoldModes) {
         ++Errors;
-        lines.push_back(LangText(114));
+        lines.push_back(LangText(kIssueNonStandardRate));
     }
 
     (*this)["bIgnore"].enabled = Errors == 0;
     (*this)["lWrngs"].text =
-        LangText(100) + std::to_string(Errors) + LangText(101) + std::to_string(Warnings) + LangText(102);
+        LangText(kTxtIssuesFound) + std::to_string(Errors) + LangText(kTxtIssuesErrors) + std::to_string(Warnings) +
+        LangText(kTxtIssuesWarnings);
     if (Errors + Warnings == 0) {
         StampVersion();
         closed = true;
@@ -160,12 +162,10 @@ void TfFirstRun::bFixClick() {
     // The settings as they were at this start: the user's own way back to
     // before the repair, whatever Kelvane does later.
     if (!FinishSnapshot(platform_, run_.firstRun) &&
-        platform_.system.ShowMessageBox("Kelvane could not make a complete snapshot of the driver's settings "
-                                        "(firstrun.dat). Repair anyway?",
-                                        "Warning", kMbYesNo) != kIdYes)
+        !AskWarning(platform_.system, LangText(kMsgFirstRunIncomplete)))
         return;
 
-    switch (ChangeDriverSettings(platform_, run_, {deviceKey_}, "Repair stopped", [this] { WriteRepair(); })) {
+    switch (ChangeDriverSettings(platform_, run_, {deviceKey_}, LangText(kStopRepair), [this] { WriteRepair(); })) {
         case ChangeResult::Written: break;
         case ChangeResult::Refused:
         case ChangeResult::PutBack: return;
@@ -185,8 +185,7 @@ void TfFirstRun::bFixClick() {
     // gone.
     bool checked = ScheduleModeCheck(platform_, run_);
     if (onRepaired) onRepaired();
-    if (!checked && platform_.system.ShowMessageBox(std::string(kCheckNotArrangedText) + " Restart anyway?",
-                                                    "Warning", kMbYesNo) != kIdYes)
+    if (!checked && !AskWarning(platform_.system, LangText(kMsgRestartAnyway, {LangText(kMsgCheckNotArranged)})))
         return;
     RequestRestart();
 }
@@ -198,10 +197,10 @@ void TfFirstRun::WriteRepair() {
     // into another key in its place; but one that was there a moment ago
     // stops the repair.
     bool deviceKeyOpen = shared.OpenKey("\\" + deviceKey_, false);
-    if (!deviceKeyOpen && deviceKeyFound_) throw CommandAborted("Failed to open the driver's key");
+    if (!deviceKeyOpen && deviceKeyFound_) throw CommandAborted(LangText(kWhyOpenDriverKey));
     auto writeDword = [&](const char* name, std::uint16_t value) {
         if (WriteDwordValue(reg, deviceKey_, name, value) != kDone)
-            throw CommandAborted(std::string("Failed to set data for '") + name + "'");
+            throw CommandAborted(LangText(kWhySetData, {name}));
     };
     if (deviceKeyOpen) {
         writeDword(kNativeModesValue, 0);
@@ -210,7 +209,7 @@ void TfFirstRun::WriteRepair() {
         for (std::size_t i = 1; i < std::size(kRestrictedListNames); ++i) {
             shared.DeleteValue(kRestrictedListNames[i]);
             if (!shared.ValueGone(kRestrictedListNames[i]))
-                throw CommandAborted(std::string("Failed to delete '") + kRestrictedListNames[i] + "'");
+                throw CommandAborted(LangText(kWhyDelete, {kRestrictedListNames[i]}));
         }
     }
     StampVersion();
@@ -220,7 +219,8 @@ void TfFirstRun::WriteRepair() {
 
 void TfFirstRun::RequestRestart() {
     AcquireShutdownPrivilege(platform_.system);
-    if (!platform_.system.RestartWindows()) platform_.system.ShowMessageBox(LangText(25), LangText(26), kMbOk);
+    if (!platform_.system.RestartWindows())
+        platform_.system.ShowMessageBox(LangText(kMsgCannotRestart), LangText(kMsgCannotRestartCaption), kMbOk);
 }
 
 void TfFirstRun::bIgnoreClick() {

@@ -18,7 +18,6 @@ constexpr const char* kServicesKey = "SYSTEM\\CurrentControlSet\\Services";
 constexpr const char* kClassKey = "SYSTEM\\CurrentControlSet\\Control\\Class";
 constexpr const char* kVideoKey = "SYSTEM\\CurrentControlSet\\Control\\Video";
 constexpr const char* kLinePrefix = "HKLM\\";
-constexpr const char* kBootLineSuffix = "  (loaded at boot: kept)";
 
 // The service control manager's start type of a boot driver.
 constexpr std::uint16_t kServiceBootStart = 0;
@@ -92,14 +91,15 @@ TFRegClean::TFRegClean(Platform& platform, RunSnapshots& run, std::string device
 }
 
 void TFRegClean::FormCreate() {
-    caption = LangText(124);
-    (*this)["lbFB"].text = LangText(125);
+    ApplyWindowTexts(*this, {{kTxtCleanCaption, TextSlot::Caption},
+                             {kTxtCleanLabel, TextSlot::Text, "lbFB"},
+                             {kTxtCleanWarning, TextSlot::Text, "mWarning"},
+                             {kTxtOk, TextSlot::Text, "bOK"},
+                             {kTxtCancel, TextSlot::Text, "bCancel"}});
     // The English warning is stored as two lines; the box wraps it as one
     // text, as it does a translation's single line.
-    std::string warning = LangText(126);
+    std::string& warning = (*this)["mWarning"].text;
     for (std::size_t at; (at = warning.find("\r\n")) != std::string::npos;) warning.erase(at, 2);
-    (*this)["mWarning"].text = warning;
-    (*this)["bCancel"].text = LangText(7);
 
     Branches.clear();
     loadedAtBoot_.clear();
@@ -115,7 +115,7 @@ void TFRegClean::AddBranch(const std::string& path, bool loadedAtBoot) {
     ui::Control& list = (*this)["clbBranch"];
     Branches.push_back(path);
     loadedAtBoot_.push_back(loadedAtBoot);
-    list.items.push_back(kLinePrefix + path + (loadedAtBoot ? kBootLineSuffix : ""));
+    list.items.push_back(kLinePrefix + path + (loadedAtBoot ? "  " + LangText(kTxtLoadedAtBoot) : ""));
     list.itemChecks.push_back(!loadedAtBoot);
 }
 
@@ -179,7 +179,7 @@ void TFRegClean::bOKClick() {
     // A check pending for after the restart would import its snapshot into
     // keys that are gone.
     std::string report = Report(outcomes, deletedAny);
-    if (deletedAny && !CancelModeCheck(platform_)) report += std::string("\n\n") + kCheckNotCancelledText;
+    if (deletedAny && !CancelModeCheck(platform_)) report += "\n\n" + LangText(kMsgCheckNotCancelled);
     platform_.system.ShowMessageBox(report, kProgramTitle, kMbOk);
     // The main window's settings describe a driver that is gone: the program
     // ends without writing or importing anything.
@@ -210,27 +210,25 @@ std::string TFRegClean::Report(const std::vector<Outcome>& outcomes, bool restar
         switch (o.fate) {
             case Fate::Deleted: deleted += line + "\n"; break;
             case Fate::PartlyDeleted: partly += line + "\n"; break;
-            case Fate::DeletionRefused: kept += line + " - Windows refused to delete it\n"; break;
-            case Fate::ExportFailed: kept += line + " - the registry editor could not export it\n"; break;
-            case Fate::LoadedAtBoot: kept += line + " - Windows loads this service at boot\n"; break;
-            case Fate::Gone: kept += line + " - it is no longer in the registry\n"; break;
+            case Fate::DeletionRefused: kept += LangText(kMsgCleanRefused, {line}) + "\n"; break;
+            case Fate::ExportFailed: kept += LangText(kMsgCleanNotExported, {line}) + "\n"; break;
+            case Fate::LoadedAtBoot: kept += LangText(kMsgCleanBootService, {line}) + "\n"; break;
+            case Fate::Gone: kept += LangText(kMsgCleanGone, {line}) + "\n"; break;
         }
         exported = exported || o.fate == Fate::Deleted || o.fate == Fate::PartlyDeleted ||
                    o.fate == Fate::DeletionRefused;
     }
     std::string text;
-    if (!deleted.empty()) text += "Deleted:\n" + deleted + "\n";
-    if (!partly.empty())
-        text += "Only partly deleted (the key is still there, but some of its subkeys are gone):\n" + partly + "\n";
-    if (!kept.empty()) text += "Not deleted:\n" + kept + "\n";
+    if (!deleted.empty()) text += LangText(kMsgCleanDeleted) + "\n" + deleted + "\n";
+    if (!partly.empty()) text += LangText(kMsgCleanPartly) + "\n" + partly + "\n";
+    if (!kept.empty()) text += LangText(kMsgCleanKept) + "\n" + kept + "\n";
     if (exported) {
         std::string folder = GetInstallDir(platform_.registry);
         if (folder == ".") folder = platform_.system.CurrentDirectory();
-        text += "Each branch was exported before it was deleted, into a clean_*.reg file in the folder " + folder +
-                ". Double-click a file there to put its branch back.\n";
+        text += LangText(kMsgCleanExported, {folder}) + "\n";
     }
     if (restartNeeded)
-        text += "\nKelvane closes now. Windows must be restarted, and the display driver installed again.";
+        text += "\n" + LangText(kMsgCleanRestart);
     return text;
 }
 

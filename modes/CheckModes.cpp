@@ -6,29 +6,37 @@
 namespace kv {
 
 TForm5::TForm5(Platform& platform, DriverKeys driver)
-    : ui::Form("TForm5", LangText(35), 380, 128), platform_(platform), driver_(std::move(driver)) {
+    : ui::Form("TForm5", "", 380, 128), platform_(platform), driver_(std::move(driver)) {
     stayOnTop = true;
     // Nobody may be able to read the screen: closing the window must not
     // stop the count-down, so the window stays until it is answered.
     onCloseQuery = [] { return false; };
-    CountdownPrefix = LangText(37);
-    UnitWord = LangText(38);
-    auto& label1 = Add(ui::Kind::Label, "Label1", "", ui::Rect{10, 14, 360, 30}, LangText(36));
-    label1.align = ui::Align::Center;
-    // In English the count-down shows its number from the first tick on.
-    std::string countdown = LangLoaded == 1 ? CountdownPrefix + " 15 " + UnitWord : CountdownPrefix;
-    auto& label2 = Add(ui::Kind::Label, "Label2", "", ui::Rect{10, 50, 360, 30}, countdown);
-    label2.align = ui::Align::Center;
-    Add(ui::Kind::Button, "bOK", "", ui::Rect{106, 90, 75, 25}, LangText(6)).onClick = [this] { bOKClick(); };
-    Add(ui::Kind::Button, "bCancel", "", ui::Rect{199, 90, 75, 25}, LangText(7)).onClick = [this] {
-        bCancelClick();
-    };
+    Add(ui::Kind::Label, "Label1", "", ui::Rect{10, 14, 360, 30}, "").align = ui::Align::Center;
+    Add(ui::Kind::Label, "Label2", "", ui::Rect{10, 50, 360, 30}, "").align = ui::Align::Center;
+    Add(ui::Kind::Button, "bOK", "", ui::Rect{106, 90, 75, 25}, "").onClick = [this] { bOKClick(); };
+    Add(ui::Kind::Button, "bCancel", "", ui::Rect{199, 90, 75, 25}, "").onClick = [this] { bCancelClick(); };
+    ApplyWindowTexts(*this, {{kTxtCheckCaption, TextSlot::Caption},
+                             {kTxtCheckReadable, TextSlot::Text, "Label1"},
+                             {kTxtOk, TextSlot::Text, "bOK"},
+                             {kTxtCancel, TextSlot::Text, "bCancel"}});
+    CountdownPrefix = LangText(kTxtCheckFirstCountdown);
+    UnitWord = LangText(kTxtSeconds);
+    // Whoever may not read the screen well needs the whole line from the
+    // first second on.
+    ShowCountdown();
     timers.push_back({"Timer1", 1000, true, [this] { Timer1Timer(); }});
 }
 
-void TForm5::Timer1Timer() {
-    if (ModeCheckCountdown != 0 && ModeCheckCountdown != kStopped) --ModeCheckCountdown;
+void TForm5::ShowCountdown() {
     (*this)["Label2"].text = CountdownPrefix + " " + std::to_string(ModeCheckCountdown) + " " + UnitWord;
+}
+
+void TForm5::Timer1Timer() {
+    // Stopped, the count-down keeps its last line: the window may still
+    // show when a fallback could not be made.
+    if (ModeCheckCountdown == kStopped) return;
+    if (ModeCheckCountdown != 0) --ModeCheckCountdown;
+    ShowCountdown();
     if (ModeCheckCountdown == 0) {
         ModeCheckCountdown = ModeCheckFirstPhase ? kSeconds : kStopped;
         bCancelClick();
@@ -40,10 +48,9 @@ void TForm5::bCancelClick() {
         MinimalRateSweep(true);
         ModeCheckFirstPhase = false;
         ModeCheckCountdown = kSeconds;
-        CountdownPrefix = LangText(40);
-        (*this)["Label1"].text = LangText(39);
-        (*this)["Label2"].text = LangLoaded == 1 ? CountdownPrefix + " 15 " + UnitWord
-                                                 : "Settings will be automatically restored from backup in 15 seconds";
+        CountdownPrefix = LangText(kTxtCheckRestoreCountdown);
+        (*this)["Label1"].text = LangText(kTxtCheckMinimalSelected);
+        ShowCountdown();
         return;
     }
     ModeCheckCountdown = kStopped;
@@ -59,13 +66,11 @@ void TForm5::FallBackToBackup() {
     std::string expected = SnapshotBeforeChange(platform_);
     RestoreOutcome outcome;
     if (expected.empty())
-        outcome = {RestoreOutcome::NotThisChange, "no change awaiting this check was recorded"};
+        outcome = {RestoreOutcome::NotThisChange, LangText(kWhyNoChangeRecorded)};
     else
         outcome = RestoreSnapshot(platform_, kBeforeChangeFile, driver_, &expected);
     if (!outcome.Ok()) {
-        platform_.system.ShowMessageBox(RestoreFailureText(outcome, kBeforeChangeFile) +
-                                            " The lowest refresh rate stays selected.",
-                                        "Error", kMbOk);
+        ShowError(platform_.system, LangText(kMsgLowestRateStays, {RestoreFailureText(outcome, kBeforeChangeFile)}));
         if (onAnswered) onAnswered();
         return;
     }

@@ -33,7 +33,7 @@ public:
     std::uint8_t ModeCheckCountdown = kSeconds;
     bool ModeCheckFirstPhase = true;
     std::string CountdownPrefix;
-    std::string UnitWord;  // the word after the number; none in English
+    std::string UnitWord;  // the word after the number
 
     // Until the user answers, or the count-down has run its course, the
     // check decides what happens to the new settings.
@@ -43,6 +43,9 @@ public:
     std::function<void()> onAnswered;
 
 private:
+    // The count-down line: the prefix, the seconds left and their unit.
+    void ShowCountdown();
+
     void FallBackToBackup();
 
     Platform& platform_;

@@ -5,6 +5,8 @@
 #include <span>
 #include <unordered_map>
 
+#include "lang/Lang.h"
+
 namespace kv {
 
 namespace {
@@ -149,11 +151,9 @@ void CollectKeptRecords(ModeTable& table, const std::vector<ModeEntry>& records,
 
 std::string ByteValueProblem(const ValueInfo& info) {
     if (!info.exists) return "";
-    if (info.kind == ValueKind::Dword) return "it holds a number";
-    if (info.kind == ValueKind::String || info.kind == ValueKind::ExpandString) return "it holds a text";
-    if (info.size > kListBufferSize)
-        return "it holds " + std::to_string(info.size) +
-               " bytes, more than the 2048 bytes (256 modes) Kelvane can read";
+    if (info.kind == ValueKind::Dword) return LangText(kWhyHoldsNumber);
+    if (info.kind == ValueKind::String || info.kind == ValueKind::ExpandString) return LangText(kWhyHoldsText);
+    if (info.size > kListBufferSize) return LangText(kWhyTooLong, {std::to_string(info.size)});
     return "";
 }
 

@@ -17,19 +17,11 @@ namespace {
 // Sizes get two blanks when short, so that most lines line up.
 std::string SizeText(std::uint16_t size) { return (size < 1000 ? "  " : "") + std::to_string(size); }
 
-// "a", "a and b", "a, b and c".
-std::string Enumeration(const std::vector<std::string>& parts) {
-    std::string text;
-    for (std::size_t i = 0; i < parts.size(); ++i)
-        text += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
-    return text;
-}
-
 }  // namespace
 
 std::string NonStdLine(const NonStdEntry& e) {
-    std::string depth = e.depth == 0 ? "Any BPP" : std::to_string(e.depth);
-    std::string refresh = e.refresh == 0 ? "Any Refresh" : std::to_string(e.refresh);
+    std::string depth = e.depth == 0 ? LangText(kTxtAnyBpp) : std::to_string(e.depth);
+    std::string refresh = e.refresh == 0 ? LangText(kTxtAnyRefresh) : std::to_string(e.refresh);
     return SizeText(e.width) + " x " + SizeText(e.height) + " x " + depth + " x " + refresh;
 }
 
@@ -65,14 +57,16 @@ TNonStRes::TNonStRes(Platform& platform, NonStandardRun& run, RunSnapshots& snap
 }
 
 void TNonStRes::FormCreate() {
-    caption = LangText(61);
-    (*this)["Label1"].text = LangText(62);
-    (*this)["bAdd"].text = LangText(63);
-    (*this)["bRemove"].text = LangText(64);
-    (*this)["bEdit"].text = LangText(65);
-    (*this)["bOK"].text = LangText(6);
-    (*this)["BCancel"].text = LangText(7);
-    (*this)["mWarning"].text = LangText(66) + LangText(67) + LangText(68) + LangText(69);
+    ApplyWindowTexts(*this, {{kTxtResolutionsCaption, TextSlot::Caption},
+                             {kTxtResolutionsLabel, TextSlot::Text, "Label1"},
+                             {kTxtAdd, TextSlot::Text, "bAdd"},
+                             {kTxtRemove, TextSlot::Text, "bRemove"},
+                             {kTxtEdit, TextSlot::Text, "bEdit"},
+                             {kTxtOk, TextSlot::Text, "bOK"},
+                             {kTxtCancel, TextSlot::Text, "BCancel"}});
+    // The four lines of the warning run on as one text.
+    (*this)["mWarning"].text = LangText(kTxtResolutionsWarning1) + LangText(kTxtResolutionsWarning2) +
+                               LangText(kTxtResolutionsWarning3) + LangText(kTxtResolutionsWarning4);
 
     // The entries of earlier openings stay; the stored ones are merged in.
     keptRecords_.clear();
@@ -125,11 +119,10 @@ void TNonStRes::WarnAboutUnreadableValues(const std::vector<std::string>& proble
     if (problems.empty()) return;
     std::string text =
         problems.size() == 1
-            ? "Kelvane cannot read the driver's value " + problems[0] + ". It is left as it is."
-            : "Kelvane cannot read the driver's values " + Enumeration(problems) + ". They are left as they are.";
-    if (unreadable_[0])
-        text += std::string(" The list is written into '") + kNonStandardListNames[0] + "', so OK cannot save it.";
-    platform_.system.ShowMessageBox(text, "Warning", kMbOk);
+            ? LangText(kMsgListValueUnreadable, {problems[0]})
+            : LangText(kMsgListValuesUnreadable, {Enumeration(problems)});
+    if (unreadable_[0]) text += " " + LangText(kMsgListCannotBeSaved, {kNonStandardListNames[0]});
+    ShowWarning(platform_.system, text);
 }
 
 void TNonStRes::FillList() {
@@ -148,10 +141,7 @@ bool TNonStRes::EditorOpen() {
 void TNonStRes::bAddClick() {
     if (EditorOpen()) return;
     if (RecordCount() >= kMaxListRecords) {
-        platform_.system.ShowMessageBox(
-            "The driver's list holds at most 256 resolutions, and this one is full. "
-            "Remove a resolution before adding another.",
-            "Error", kMbOk);
+        ShowError(platform_.system, LangText(kMsgListFull));
         return;
     }
     OpenEditor(false, {});
@@ -200,9 +190,7 @@ void TNonStRes::bOKClick() {
     SharedRegistry shared(platform_.registry);
     // A key that was not there to read from is not written either.
     if (!deviceKeyRead_ || !shared.OpenKey("\\" + deviceKey_, false)) {
-        platform_.system.ShowMessageBox("Kelvane cannot open the driver's key (HKEY_LOCAL_MACHINE\\" + deviceKey_ +
-                                            "), so the list was not written. Nothing was changed.",
-                                        "Error", kMbOk);
+        ShowError(platform_.system, LangText(kMsgListKeyNotOpened, {"HKEY_LOCAL_MACHINE\\" + deviceKey_}));
         return;
     }
     auto write = [&] {
@@ -215,7 +203,7 @@ void TNonStRes::bOKClick() {
             first = false;
         }
     };
-    if (ChangeDriverSettings(platform_, snapshots_, {deviceKey_}, "Saving the non-standard resolutions stopped",
+    if (ChangeDriverSettings(platform_, snapshots_, {deviceKey_}, LangText(kStopNonStandard),
                              write) != ChangeResult::Written)
         return;
     run_.NonStandardListWritten = true;
@@ -231,21 +219,15 @@ void TNonStRes::BCancelClick() {
 
 bool TNonStRes::ListFitsAndCanBeWritten() {
     if (unreadable_[0]) {
-        platform_.system.ShowMessageBox(std::string("The list is written into the driver's value '") +
-                                            kNonStandardListNames[0] +
-                                            "', which Kelvane cannot read, and writing it would lose what it "
-                                            "holds. Nothing was changed.",
-                                        "Error", kMbOk);
+        ShowError(platform_.system, LangText(kMsgListUnreadable, {kNonStandardListNames[0]}));
         return false;
     }
     if (RecordCount() > kMaxListRecords) {
-        std::string kept = keptRecords_.empty() ? ""
-                                                : " (with " + std::to_string(keptRecords_.size()) +
-                                                      " stored records Kelvane cannot show but keeps)";
-        platform_.system.ShowMessageBox("The list needs " + std::to_string(RecordCount()) + " records" + kept +
-                                            ", but the driver's list holds at most 256. Remove resolutions and "
-                                            "press OK again. Nothing was changed.",
-                                        "Error", kMbOk);
+        std::string records = std::to_string(RecordCount());
+        ShowError(platform_.system,
+                  keptRecords_.empty()
+                      ? LangText(kMsgListTooManyRecords, {records})
+                      : LangText(kMsgListTooManyKept, {records, std::to_string(keptRecords_.size())}));
         return false;
     }
     return true;

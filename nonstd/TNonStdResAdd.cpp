@@ -54,7 +54,8 @@ unsigned long DepthOrRate(const std::string& text) {
     return value;
 }
 
-std::string NumberOrAny(unsigned value) { return value == 0 ? "Any" : std::to_string(value); }
+// "Any" in the language in force: a word without digits reads as any.
+std::string NumberOrAny(unsigned value) { return value == 0 ? LangText(kTxtAny) : std::to_string(value); }
 
 }  // namespace
 
@@ -74,27 +75,31 @@ TNonStResAdd::TNonStResAdd(Platform& platform, Mode mode, NonStdEntry editing,
     };
     // One row: each field with its unit after it.
     Add(ui::Kind::Edit, "eWidth", "", ui::Rect{8, 12, 40, 21}, "");
-    Add(ui::Kind::Label, "Label1", "", ui::Rect{52, 15, 44, 16}, "pixels X");
+    Add(ui::Kind::Label, "Label1", "", ui::Rect{52, 15, 44, 16}, "");
     Add(ui::Kind::Edit, "eHeight", "", ui::Rect{98, 12, 40, 21}, "");
-    Add(ui::Kind::Label, "Label2", "", ui::Rect{142, 15, 44, 16}, "pixels X");
+    Add(ui::Kind::Label, "Label2", "", ui::Rect{142, 15, 44, 16}, "");
     Add(ui::Kind::Edit, "eBpp", "", ui::Rect{188, 12, 36, 21}, "");
-    Add(ui::Kind::Label, "Label3", "", ui::Rect{228, 15, 34, 16}, "BPP X");
+    Add(ui::Kind::Label, "Label3", "", ui::Rect{228, 15, 34, 16}, "");
     Add(ui::Kind::Edit, "eHz", "", ui::Rect{264, 12, 36, 21}, "");
-    Add(ui::Kind::Label, "Label4", "", ui::Rect{304, 15, 18, 16}, "Hz");
+    Add(ui::Kind::Label, "Label4", "", ui::Rect{304, 15, 18, 16}, "");
     Add(ui::Kind::Button, "bOK", "", ui::Rect{74, 45, 86, 25}, "").onClick = [this] { bOKClick(); };
     Add(ui::Kind::Button, "bCancel", "", ui::Rect{170, 45, 86, 25}, "").onClick = [this] { bCancelClick(); };
     FormCreate();
 }
 
 void TNonStResAdd::FormCreate() {
-    caption = LangText(61);
-    (*this)["bOK"].text = LangText(6);
-    (*this)["bCancel"].text = LangText(7);
+    ApplyWindowTexts(*this, {{kTxtResolutionsCaption, TextSlot::Caption},
+                             {kTxtPixelsX, TextSlot::Text, "Label1"},
+                             {kTxtPixelsX, TextSlot::Text, "Label2"},
+                             {kTxtBppX, TextSlot::Text, "Label3"},
+                             {kTxtHz, TextSlot::Text, "Label4"},
+                             {kTxtOk, TextSlot::Text, "bOK"},
+                             {kTxtCancel, TextSlot::Text, "bCancel"}});
     bool edit = mode == Mode::Edit;
     (*this)["eWidth"].text = edit ? std::to_string(editing.width) : "";
     (*this)["eHeight"].text = edit ? std::to_string(editing.height) : "";
-    (*this)["eBpp"].text = edit ? NumberOrAny(editing.depth) : "Any";
-    (*this)["eHz"].text = edit ? NumberOrAny(editing.refresh) : "Any";
+    (*this)["eBpp"].text = NumberOrAny(edit ? editing.depth : 0);
+    (*this)["eHz"].text = NumberOrAny(edit ? editing.refresh : 0);
 }
 
 void TNonStResAdd::bOKClick() {
@@ -104,10 +109,10 @@ void TNonStResAdd::bOKClick() {
     if (!width || !height || *width == 0 || *height == 0) return;
     unsigned long depth = DepthOrRate((*this)["eBpp"].text);
     unsigned long refresh = DepthOrRate((*this)["eHz"].text);
-    if (!WithinLimit(*width, kMaxNonStdSize, "The width can be at most 9999 pixels.") ||
-        !WithinLimit(*height, kMaxNonStdSize, "The height can be at most 9999 pixels.") ||
-        !WithinLimit(depth, kMaxNonStdDepthOrRate, "The colour depth can be at most 255 bits per pixel, or Any.") ||
-        !WithinLimit(refresh, kMaxNonStdDepthOrRate, "The refresh rate can be at most 255 Hz, or Any."))
+    if (!WithinLimit(*width, kMaxNonStdSize, kMsgWidthTooLarge) ||
+        !WithinLimit(*height, kMaxNonStdSize, kMsgHeightTooLarge) ||
+        !WithinLimit(depth, kMaxNonStdDepthOrRate, kMsgDepthTooLarge) ||
+        !WithinLimit(refresh, kMaxNonStdDepthOrRate, kMsgRateTooLarge))
         return;
     if (accept_)
         accept_({static_cast<std::uint16_t>(*width), static_cast<std::uint16_t>(*height),
@@ -115,9 +120,9 @@ void TNonStResAdd::bOKClick() {
     Close();
 }
 
-bool TNonStResAdd::WithinLimit(unsigned long value, unsigned long limit, const char* text) {
+bool TNonStResAdd::WithinLimit(unsigned long value, unsigned long limit, int message) {
     if (value <= limit) return true;
-    platform_.system.ShowMessageBox(text, "Error", kMbOk);
+    ShowError(platform_.system, LangText(message));
     return false;
 }
 

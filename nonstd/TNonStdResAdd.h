@@ -35,7 +35,7 @@ public:
 
 private:
     // False, with the message, when the value is above what the driver can take.
-    bool WithinLimit(unsigned long value, unsigned long limit, const char* text);
+    bool WithinLimit(unsigned long value, unsigned long limit, int message);
     void Close();
 
     Platform& platform_;

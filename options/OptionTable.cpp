@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "lang/Lang.h"
 #include "platform/Misc.h"
 #include "ui/TextWidth.h"
 
@@ -90,14 +91,14 @@ void ReadOne(TTSCheckBox& box, SharedRegistry& shared, IRegistry& reg, const std
 void WriteOne(TTSCheckBox& box, SharedRegistry& shared, IRegistry& reg, const std::string& key) {
     if (box.state == box.StartState || key.empty()) return;
     if (!shared.OpenKey("\\" + key, false)) {
-        if (box.KeyFound) throw CommandAborted("Failed to open the key of '" + box.RegistryKey + "'");
+        if (box.KeyFound) throw CommandAborted(LangText(kWhyOpenKeyOf, {box.RegistryKey}));
         return;
     }
     bool on = (box.state == CheckState::Checked) != box.RegistryKeyInverted;
     if (box.state == CheckState::Grayed) {
         shared.DeleteValue(box.RegistryKey);
         if (!shared.ValueGone(box.RegistryKey))
-            throw CommandAborted("Failed to delete '" + box.RegistryKey + "'");
+            throw CommandAborted(LangText(kWhyDelete, {box.RegistryKey}));
         return;
     }
     switch (box.RegistryKeyType) {
@@ -106,7 +107,7 @@ void WriteOne(TTSCheckBox& box, SharedRegistry& shared, IRegistry& reg, const st
             break;
         case RegType::REG_DWORD:
             if (WriteDwordValue(reg, key, box.RegistryKey, on ? 1 : 0) != kDone)
-                throw CommandAborted("Failed to set data for '" + box.RegistryKey + "'");
+                throw CommandAborted(LangText(kWhySetData, {box.RegistryKey}));
             break;
         default: break;
     }

@@ -1,5 +1,7 @@
 #include "options/TSCheckBox.h"
 
+#include "lang/Lang.h"
+
 namespace kv {
 
 TTSCheckBox::TTSCheckBox(std::string name, std::string parent, ui::Rect rect, std::string caption,
@@ -16,7 +18,7 @@ void TTSCheckBox::Click() {
     if (!clicks_.firstClick && clicks_.askCreate) {
         clicks_.promptBusy = true;
         if (Warnings && clicks_.startedGrayed) {
-            if (system_.ShowMessageBox(clicks_.prompt, "?", kMbYesNo) == kIdYes)
+            if (system_.ShowMessageBox(LangText(kMsgCreateKeyQuestion), "?", kMbYesNo) == kIdYes)
                 clicks_.askCreate = false;
             else
                 SetState(ui::CheckState::Grayed);

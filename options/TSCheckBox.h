@@ -33,7 +33,6 @@ struct TSClickState {
     bool askCreate = true;
     bool startedGrayed = false;
     bool promptBusy = false;
-    std::string prompt = "Registry key doesn't exists. Create it?";
 };
 
 class TTSCheckBox : public ui::Control {

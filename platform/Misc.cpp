@@ -102,11 +102,11 @@ std::string ISystem::EncodeText(const std::string& text, CodePage which) {
 
 bool IsWindows9x(std::uint32_t version) { return (version & 0x80000000u) != 0; }
 
-void AcquireShutdownPrivilege(ISystem& sys) {
+void AcquireShutdownPrivilege(ISystem& sys, const std::string& failure, const std::string& caption) {
     if (IsWindows9x(sys.GetVersion())) return;
     ISystem::PrivilegeSteps steps = sys.EnableShutdownPrivilege();
     for (bool ok : {steps.openToken, steps.lookup, steps.adjust}) {
-        if (!ok) sys.ShowMessageBox("Can't get SeShutdownPrivilege", "Error", kMbOk);
+        if (!ok) sys.ShowMessageBox(failure, caption, kMbOk);
     }
 }
 

@@ -60,7 +60,7 @@ bool FitsWindowsLimits(const std::string& file, const std::string& parameters, c
 bool IsWindows9x(std::uint32_t version);
 
 // Enables the shutdown privilege so that a restart request is honoured.
-// Each failing step shows its message; the caller restarts all the same.
-void AcquireShutdownPrivilege(ISystem& sys);
+// Each failing step shows `failure`; the caller restarts all the same.
+void AcquireShutdownPrivilege(ISystem& sys, const std::string& failure, const std::string& caption);
 
 }  // namespace kv

@@ -9,6 +9,8 @@ namespace kv {
 
 inline constexpr const char* kVersionText = "0.9.9.6";
 inline constexpr const char* kProgramTitle = "Kelvane";
+// Where users report a problem, such as a card the identifier file lacks.
+inline constexpr const char* kProjectPage = "https://github.com/kelvane/kelvane/issues";
 // Addressed without a leading backslash by the value helpers and with one by
 // the shared registry object.
 inline constexpr const char* kProductSettingsKey = "SOFTWARE\\Tessaly\\Kelvane";

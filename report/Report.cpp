@@ -40,10 +40,10 @@ std::string RowLine(const ResolutionRow& row) {
 // A line of the batch file that appends twelve hyphens to the joined file.
 std::string BatchSeparator() { return "echo " + std::string(12, '-') + ">> " + kJoined; }
 
-ReportResult Failure(const std::string& text) { return {false, text, "Error"}; }
+ReportResult Failure(const std::string& text) { return {false, text, LangText(kMsgError)}; }
 
 // The log and the batch file: entries 29 and 30.
-ReportResult TemporaryFileFailure() { return {false, LangText(29), LangText(30)}; }
+ReportResult TemporaryFileFailure() { return {false, LangText(kMsgNoTemporaryFile), LangText(kMsgError)}; }
 
 void RemoveTemporaries(Platform& p) {
     p.system.RemoveFile(InstallFile(p.registry, kReportLogFile));
@@ -74,12 +74,11 @@ std::optional<ReportResult> ExportBranches(Platform& p, const std::string& insta
         }
         running.push_back({e, LaunchProgram(p.system, "regedit.exe", ExportParameters(e), installDir, kShowNormal)});
         if (!running.back().editor)
-            return Failure("The registry editor could not be started. No report was made.");
+            return Failure(LangText(kMsgReportNoEditor));
     }
     for (const auto& [e, editor] : running) {
         if (!p.system.WaitForProgram(editor, kExportWaitMs))
-            return Failure(std::string("The registry editor did not finish exporting HKEY_LOCAL_MACHINE\\") +
-                           e.key + " in time. No report was made.");
+            return Failure(LangText(kMsgReportExportLate, {std::string("HKEY_LOCAL_MACHINE\\") + e.key}));
         std::string file = InstallFile(p.registry, e.file);
         // The editor writes no file for a branch it cannot read.
         if (!p.system.ReadFile(file) && !p.system.WriteFile(file, "")) return TemporaryFileFailure();
@@ -203,8 +202,7 @@ ReportResult CreateReport(Platform& p, const AdapterContext& adapter, const Repo
     const std::string rpt = InstallFile(p.registry, kReportFile);
     // Only a cabinet made by this run may be called saved.
     if (!p.system.FindFiles(rpt).empty() && !p.system.RemoveFile(rpt))
-        return Failure("Kelvane could not remove the old " + rpt +
-                       "; another program may have it open. No report was made.");
+        return Failure(LangText(kMsgReportOldFile, {rpt}));
     p.system.RemoveFile(InstallFile(p.registry, kJoined));
     p.system.RemoveFile(InstallFile(p.registry, kJoining));
 
@@ -226,17 +224,16 @@ ReportResult CreateReport(Platform& p, const AdapterContext& adapter, const Repo
     if (!run) {
         RemoveTemporaries(p);
         p.system.RemoveFile(batch);
-        return Failure("Kelvane could not start " + batch + ". No report was made.");
+        return Failure(LangText(kMsgReportNoBatch, {batch}));
     }
     if (!p.system.WaitForProgram(run, kBatchWaitMs))
-        return Failure(batch + " did not finish in time, so " + rpt + " may be incomplete.");
+        return Failure(LangText(kMsgReportBatchLate, {batch, rpt}));
 
     std::optional<std::string> made = p.system.ReadFile(rpt);
-    if (!made) return Failure(batch + " ran, but did not make " + rpt + ".");
+    if (!made) return Failure(LangText(kMsgReportNotMade, {batch, rpt}));
     if (made->compare(0, 4, "MSCF") != 0)
-        return Failure(rpt + " holds the report as plain text: the system's cabinet tool (makecab.exe) did not "
-                             "compress it.");
-    return {true, LangText(27), LangText(28)};
+        return Failure(LangText(kMsgReportNotPacked, {rpt}));
+    return {true, LangText(kMsgReportSaved), LangText(kMsgReportSavedCaption)};
 }
 
 }  // namespace kv

@@ -378,8 +378,10 @@ TEST_F(RoadOfOneChange, OkWritesExactlyTheLowerRatesAndTheCheckStartShowsTheNewR
 TEST_F(RoadOfOneChange, UnansweredTheCheckFallsBackToTheLowestRateAndThenToTheBackup) {
     ApplyAndRestart();
     EXPECT_EQ(m.display.Current().frequency, 75u);
+    EXPECT_EQ((*check)["Label2"].text, "Minimal refresh rate will be automatically selected in 15 seconds")
+        << "the number and its unit from the first second on";
     Tick(1);
-    EXPECT_EQ((*check)["Label2"].text, "Minimal refresh rate will be automatically selected in 14 ");
+    EXPECT_EQ((*check)["Label2"].text, "Minimal refresh rate will be automatically selected in 14 seconds");
     m.display.ChangeFrequency(100, kCdsFullscreen);
     Tick(14);
     EXPECT_FALSE(check->ModeCheckFirstPhase);

@@ -5,6 +5,7 @@
 
 #include "TestMachine.h"
 #include "dialogs/Adapters.h"
+#include "lang/Lang.h"
 #include "maintenance/Uninstall.h"
 #include "modes/Apply.h"
 #include "platform/DriverValues.h"
@@ -142,7 +143,7 @@ TEST_F(AdapterDialog, NoSnapshotNoWrite) {
     EXPECT_EQ(m.registry.ChangeCount(), changes);
     EXPECT_FALSE(d->closed);
     ASSERT_EQ(m.system.shown.size(), 1u);
-    EXPECT_EQ(m.system.shown[0].text, kNoLastKnownGoodText);
+    EXPECT_EQ(m.system.shown[0].text, EnglishText(kMsgNoLastKnownGood));
 }
 
 class UninstallTest : public ::testing::Test {

@@ -6,6 +6,7 @@
 
 #include "MainWindowTest.h"
 #include "maintenance/uFirstRun.h"
+#include "lang/Lang.h"
 #include "modes/Apply.h"
 #include "platform/DriverValues.h"
 #include "platform/RegFile.h"
@@ -166,7 +167,7 @@ TEST_F(FirstRun, ARepairWhoseCheckCannotBeArrangedRestartsOnlyOnYes) {
         m.system.restartRequests = 0;
         m.system.answers = {answer};
         Open()["bFix"].UserClick();
-        EXPECT_EQ(m.system.shown.back().text, std::string(kCheckNotArrangedText) + " Restart anyway?");
+        EXPECT_EQ(m.system.shown.back().text, std::string(EnglishText(kMsgCheckNotArranged)) + " Restart anyway?");
         EXPECT_EQ(m.system.restartRequests, answer == kIdYes ? 1 : 0);
     }
 }
@@ -183,7 +184,7 @@ TEST_F(FirstRun, NothingIsWrittenWithoutTheSnapshots) {
     m.system.exportLimit = 200;  // and lastknowngood.dat is cut off
     changes = m.registry.ChangeCount();
     Open()["bFix"].UserClick();
-    EXPECT_EQ(m.system.shown.back().text, kNoLastKnownGoodText);
+    EXPECT_EQ(m.system.shown.back().text, EnglishText(kMsgNoLastKnownGood));
     EXPECT_EQ(m.registry.ChangeCount(), changes);
     EXPECT_EQ(m.system.restartRequests, 0);
 }

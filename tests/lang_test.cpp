@@ -25,7 +25,7 @@ const bool kListening = [] {
 // The entries a language file gives the main window's items.
 bool MainWindowEntry(int n) {
     return (n >= 2 && n <= 20) || (n >= 41 && n <= 60) || n == 72 || (n >= 80 && n <= 97) ||
-           (n >= 115 && n <= 123);
+           (n >= 115 && n <= 123) || (n >= kTxtVendorId && n <= kTxtVBlankFlip);
 }
 
 // A file whose entry N reads "T<N>", entries 0 to `last`, then a translator.
@@ -166,6 +166,44 @@ TEST_F(Language, EntriesAShorterFileDoesNotReachShowEnglishNeverAnEarlierFilesTe
     EXPECT_EQ((*form)["tcMainTabs"].items[0], "T3");
     EXPECT_EQ((*form)["Cancel"].text, "Cancel");
     EXPECT_EQ(LangText(70), "Registry restored from backup. Restart now?");
+
+    // A file of 0.9.9.6: entries 0 to 126, then its translator. What came
+    // since shows English, never that name.
+    PutFile("old.lng", NumberedFile(126));
+    Choose("old.lng");
+    Start();
+    EXPECT_EQ((*form)["Label1"].text, "T11");
+    EXPECT_EQ((*form)["Label2"].text, "Vendor ID:");
+    EXPECT_EQ((*form)["hz1"].text, "Hz");
+    EXPECT_EQ((*form)["TSCheckBox2"].text, "Enable VBlankFlip");
+    EXPECT_EQ(LangText(kTranslatorLine), "");
+    EXPECT_EQ(LangText(kMsgRegistryKeyNotFound), "Registry key not found");
+    EXPECT_EQ(LangText(kMsgRateNotNumber, {"800x600"}),
+              "The refresh rate for 800x600 must be a whole number from 0 to 255.");
+}
+
+TEST_F(Language, ATranslationMovesItsPlaceholdersAndOneWithoutThemShowsEnglish) {
+    Start();
+    std::string f = "Version = 0.9.9.6\r\n";
+    for (int n = 0; n <= kLastLangEntry; ++n) {
+        if (n == kMsgRateAboveAll)
+            f += "%2: %1 Hz? (%3, %2, 100%)\r\n";
+        else if (n == kMsgRateNotNumber)
+            f += "Keine ganze Zahl\r\n";
+        else
+            f += "T" + std::to_string(n) + "\r\n";
+    }
+    PutFile("moved.lng", f + "Translator\r\n");
+    Choose("moved.lng");
+    ASSERT_EQ(LoadLanguage(*form, m.platform), kLangApplied);
+    EXPECT_EQ(LangText(kMsgRateAboveAll, {"150", "800x600", "120"}), "800x600: 150 Hz? (120, 800x600, 100%)");
+    EXPECT_EQ(LangText(kMsgRateNotNumber, {"800x600"}),
+              "The refresh rate for 800x600 must be a whole number from 0 to 255.")
+        << "a translation that lost the number";
+    EXPECT_EQ(LangText(kMsgRateNotNumber), "Keine ganze Zahl");
+    EXPECT_EQ(LangText(kMsgValueUnreadable, {"%2", "it holds a text"}),
+              "Kelvane cannot read the driver's value '%2': it holds a text.")
+        << "a value that holds a placeholder is not filled again";
 }
 
 TEST_F(Language, LinesBeyondTheTableAreIgnored) {

@@ -390,7 +390,7 @@ TEST_F(NonStd, NothingIsWrittenWithoutLastKnownGoodWhichIsTakenOnceARun) {
     Open();
     ASSERT_TRUE(Add("1024", "600"));
     Click("bOK");
-    EXPECT_EQ(Messages(), std::vector<std::string>{std::string("Error: ") + kNoLastKnownGoodText});
+    EXPECT_EQ(Messages(), std::vector<std::string>{std::string("Error: ") + EnglishText(kMsgNoLastKnownGood)});
     EXPECT_EQ(m.registry.Find(kDeviceKey, kNames[0]), nullptr);
     EXPECT_FALSE(run.NonStandardListWritten || d->closed);
 

@@ -160,20 +160,20 @@ TEST(ShutdownPrivilege, AskedOnEveryNtSystemAndNeverOnWindows9x) {
     SimMachine m;
     m.system.privilegeGranted = false;
     m.system.version = 0xC0000A04;  // Windows 98: high bit set
-    AcquireShutdownPrivilege(m.system);
+    AcquireShutdownPrivilege(m.system, "Can't get SeShutdownPrivilege", "Error");
     EXPECT_TRUE(m.system.shown.empty());
 
     // Vista's build 6000 pushes the number above 0x10000000, yet it is an NT
     // system and needs the privilege to restart.
     m.system.version = 0x17700006;
-    AcquireShutdownPrivilege(m.system);
+    AcquireShutdownPrivilege(m.system, "Can't get SeShutdownPrivilege", "Error");
     ASSERT_EQ(m.system.shown.size(), 3u) << "one message per failing step";
     EXPECT_EQ(m.system.shown[0].text, "Can't get SeShutdownPrivilege");
     EXPECT_EQ(m.system.shown[0].caption, "Error");
 
     m.system.shown.clear();
     m.system.privilegeGranted = true;
-    AcquireShutdownPrivilege(m.system);
+    AcquireShutdownPrivilege(m.system, "Can't get SeShutdownPrivilege", "Error");
     EXPECT_TRUE(m.system.shown.empty());
 }
 

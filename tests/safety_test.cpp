@@ -7,6 +7,7 @@
 
 #include "MainWindowTest.h"
 #include "maintenance/DriverChange.h"
+#include "lang/Lang.h"
 #include "maintenance/Snapshots.h"
 #include "modes/CheckModes.h"
 #include "platform/Misc.h"
@@ -242,10 +243,12 @@ TEST_F(Safety, AfterRestoreNeitherThePendingCheckNorItsFallbackBringsTheChangeBa
     // Even a check started by hand does not fall back to the change.
     m.system.commandLine = test::kCheckCommand;
     Start();
-    for (int i = 0; i < 30; ++i) form->modeCheck->Timer1Timer();
+    for (int i = 0; i < 35; ++i) form->modeCheck->Timer1Timer();
     EXPECT_EQ(List(), nullptr);
     EXPECT_EQ(m.system.restartRequests, 0);
     EXPECT_TRUE(Shows(m.system, "beforechange.dat cannot be used"));
+    EXPECT_EQ((*form->modeCheck)["Label2"].text, "Settings will be automatically restored from backup in 0 seconds")
+        << "the window stays up: its line never shows the stopped counter";
 }
 
 // ---- the settings from before a change awaiting its check ----
@@ -361,7 +364,7 @@ TEST_F(OutsideTheDeviceKey, AKeyWrittenWhileAChangeAwaitsItsCheckJoinsItsWayBack
     Start();
     IgnoreMonitorOnSecondHead();
     EXPECT_EQ(Pruning(), 1);
-    EXPECT_TRUE(Shows(m.system, kBeforeChangeNotKeptText));
+    EXPECT_TRUE(Shows(m.system, EnglishText(kMsgBeforeChangeNotKept)));
 
     m.system.lockedFiles.clear();
     Start();
@@ -390,7 +393,7 @@ TEST_F(Safety, ACheckThatCouldNotRunIsSaidBeforeTheRestart) {
     m.system.answers = {kIdOk, kIdNo};
     EXPECT_EQ(Ok(), 0);
     ASSERT_EQ(m.system.shown.size(), 2u);
-    EXPECT_EQ(m.system.shown[0].text, kCheckNotArrangedText);
+    EXPECT_EQ(m.system.shown[0].text, EnglishText(kMsgCheckNotArranged));
     EXPECT_EQ(m.registry.Find(kRunOnceKey, kRunOnceValue), nullptr) << "no entry Windows cannot run";
 }
 

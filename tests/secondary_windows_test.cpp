@@ -163,7 +163,7 @@ TEST_F(SecondaryWindows, TheListIsNotOpenedAfterAStartUpThatStoppedHalfWay) {
     form->StartupComplete = false;  // as a start-up a command aborted leaves it
     Menu("Resolutions1");
     EXPECT_EQ(Dialogs("TNonStRes"), 0u);
-    EXPECT_EQ(m.system.shown.back().text, kStartupIncompleteText);
+    EXPECT_EQ(m.system.shown.back().text, EnglishText(kMsgStartupIncomplete));
 }
 
 TEST_F(SecondaryWindows, NothingOpensOrWritesBeforeTheCheckIsAnswered) {
