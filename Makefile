@@ -69,13 +69,14 @@ test-wine: native win build/ati.pci
 # Windows build under Wine, then the distribution.
 test: test-layers test-tools test-native test-asan test-fuzz test-help test-wine test-dist
 
-# What a user unpacks on Windows. The readme gets the CR LF line ends
-# Notepad needs.
+# What a user unpacks on Windows. The readme and the licence get the CR LF
+# line ends Notepad needs, and the .txt a double click opens with.
 dist: win build/ati.pci
 	@rm -rf $(DIST) $(DIST).zip
 	@mkdir -p $(DIST)
 	@cp $(WIN)/Kelvane.exe build/ati.pci $(WIN)/KelvaneEn.chm lang/*.lng $(DIST)/
 	@sed 's/\r*$$/\r/' res/ReadMe.txt >$(DIST)/ReadMe.txt
+	@sed 's/\r*$$/\r/' LICENSE >$(DIST)/LICENSE.txt
 	@cd dist && zip -qr Kelvane-$(VERSION).zip Kelvane-$(VERSION)
 	@echo "dist: $(DIST)/ and $(DIST).zip"
 

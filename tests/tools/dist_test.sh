@@ -27,7 +27,8 @@ check() {
 
 folder=Kelvane-0.9.9.6
 names=$(unzip -Z1 "$zip" 2>&1 | grep -v '/$' | sort | paste -sd' ' -)
-want=$(printf "$folder/%s\n" German.lng Kelvane.exe KelvaneEn.chm ReadMe.txt Russian.lng ati.pci | sort | paste -sd' ' -)
+want=$(printf "$folder/%s\n" German.lng Kelvane.exe KelvaneEn.chm LICENSE.txt ReadMe.txt Russian.lng ati.pci |
+    sort | paste -sd' ' -)
 check dist_files "$([ "$names" = "$want" ] || echo "the zip holds \"$names\", expected \"$want\"")"
 unzip -q "$zip" -d "$work" || { check dist_unpacks "unzip failed"; exit 1; }
 d=$work/$folder
@@ -53,15 +54,24 @@ for lng in German.lng Russian.lng; do
 done
 check dist_languages "$why"
 
-# Every line of the readme ends in CR LF, as Notepad needs.
-lines=$(grep -c '' "$d/ReadMe.txt")
-crlf=$(grep -c $'\r$' "$d/ReadMe.txt")
-why=""
-[ "$lines" -gt 20 ] || why="only $lines lines"
-[ "$crlf" = "$lines" ] || why="${why:+$why; }$((lines - crlf)) of $lines lines do not end in CR LF"
-[ "$(tail -c 2 "$d/ReadMe.txt" | od -An -t x1 | tr -d ' ')" = 0d0a ] || why="${why:+$why; }the last line has no CR LF"
-grep -q $'\r\r' "$d/ReadMe.txt" && why="${why:+$why; }doubled carriage returns"
-check dist_readme "$why"
+# The texts a user opens in Notepad: every line ends in CR LF, as Notepad
+# needs, and each is its source in the repository line for line.
+# check name, file in the zip, its source
+while read -r name file source; do
+    [ -f "$d/$file" ] || { check "$name" "$file is missing"; continue; }
+    lines=$(grep -c '' "$d/$file")
+    crlf=$(grep -c $'\r$' "$d/$file")
+    why=""
+    [ "$lines" -gt 20 ] || why="only $lines lines"
+    [ "$crlf" = "$lines" ] || why="${why:+$why; }$((lines - crlf)) of $lines lines do not end in CR LF"
+    [ "$(tail -c 2 "$d/$file" | od -An -t x1 | tr -d ' ')" = 0d0a ] || why="${why:+$why; }the last line has no CR LF"
+    grep -q $'\r\r' "$d/$file" && why="${why:+$why; }doubled carriage returns"
+    tr -d '\r' <"$d/$file" | cmp -s - <(tr -d '\r' <"$root/$source") || why="${why:+$why; }it differs from $source"
+    check "$name" "$why"
+done <<'TEXTS'
+dist_readme ReadMe.txt res/ReadMe.txt
+dist_licence LICENSE.txt LICENSE
+TEXTS
 
 check dist_pci "$(grep -q '^D ' "$d/ati.pci" || echo "ati.pci lists no device")"
 

@@ -4,8 +4,9 @@
 # Opens the compiled file with chmlib's tools, extracts it, and checks that
 # the default topic index.html is there, that every page the contents tree
 # and the index name is inside the file, that every picture and style sheet
-# a page uses is inside it too, and that every page has at least one entry in
-# the contents tree and one in the index. One line per check, "PASS ..." or
+# a page uses is inside it too, that the names the contents tree and the index
+# show are plain text, and that every page has at least one entry in the
+# contents tree and one in the index. One line per check, "PASS ..." or
 # "FAIL ...", then "N passed, M failed"; the exit status is non-zero when any
 # check failed.
 set -uo pipefail
@@ -141,6 +142,55 @@ check_named() {
 }
 check_named contents "$hhc"
 check_named index "$hhk"
+
+# The names the contents tree and the index show. The help compiler takes a
+# name as it stands and the viewer shows it so: an entity such as &amp; or
+# &#x27; would be read as that text, not as & or '. The viewer's index is the
+# compiled one ($WWKeywordLinks/BTree, keywords in UTF-16): it must hold no
+# entity either, and every name of the index as written.
+# names WHAT: why the names fail that check; nothing when they pass.
+names() {
+    python3 - "$1" "$hhc" "$hhk" "$root/\$WWKeywordLinks/BTree" <<'PY'
+import re, sys
+what, sitemaps, btree = sys.argv[1], sys.argv[2:4], sys.argv[4]
+entity = re.compile(r"&(#[0-9]+|#[xX][0-9a-fA-F]+|[A-Za-z][A-Za-z0-9]*);")
+def names(path):
+    if not path:
+        return []
+    text = open(path, encoding="latin-1").read()
+    return re.findall(r'<param\s+name="Name"\s+value="([^"]*)"', text, re.I)
+if what == "sitemaps":
+    bad = [n for path in sitemaps for n in names(path) if entity.search(n)]
+    if bad:
+        print("names with entity text: " + "; ".join(bad))
+else:
+    try:
+        data = open(btree, "rb").read()
+    except OSError:
+        print("the file has no compiled index")
+        sys.exit(0)
+    # Keywords start at even offsets and end with a zero character.
+    keywords = set(data[:len(data) & ~1].decode("utf-16-le", "replace").split("\0"))
+    bad = sorted(k for k in keywords if entity.search(k))
+    missing = [n for n in names(sitemaps[1]) if n not in keywords]
+    if bad:
+        print("keywords with entity text: " + "; ".join(bad))
+    if missing:
+        print("index names missing as written: " + "; ".join(missing))
+PY
+}
+why=$(names sitemaps)
+if [ -z "$why" ]; then
+    pass "help_names_plain: the names of the contents tree and the index hold no entity"
+else
+    fail "help_names_plain: $why"
+fi
+why=$(names keywords)
+if [ -z "$why" ]; then
+    pass "help_index_keywords: the compiled index holds every name of the index as written, and no entity"
+else
+    fail "help_index_keywords: $(paste -sd' ' - <<<"$why")"
+fi
 
 # What each page uses: pictures, style sheets and frames. Links to other
 # sites, mail and anchors within the page are not files of the help.
