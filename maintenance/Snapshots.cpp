@@ -57,6 +57,18 @@ std::string PartName(const PendingSnapshot& pending, std::size_t part) {
     return pending.fileName + kNewSuffix + (part == 0 ? "" : std::to_string(part + 1));
 }
 
+std::string FaultText(const SnapshotFault& fault) {
+    switch (fault.kind) {
+        case SnapshotFault::NotRegistryFile: return LangText(kWhyNotRegistryFile);
+        case SnapshotFault::NotACopy: return LangText(kWhyNotACopy, {fault.key});
+        case SnapshotFault::KeyOutside: return LangText(kWhyKeyOutside, {fault.key});
+        case SnapshotFault::LinesUnreadable: return LangText(kWhyLinesUnreadable);
+        case SnapshotFault::CutOff: return LangText(kWhyCutOff);
+        case SnapshotFault::None: break;
+    }
+    return "";
+}
+
 // Reads a snapshot and checks it: a whole export of some of `keys`, the
 // branches it holds in `branches`.
 bool Check(Platform& p, const std::string& path, const std::vector<std::string>& keys, SimRegistry& parsed,
@@ -67,7 +79,10 @@ bool Check(Platform& p, const std::string& path, const std::vector<std::string>&
         return false;
     }
     content = *read;
-    return CheckRegSnapshot(content, keys, parsed, branches, &why);
+    SnapshotFault fault;
+    if (CheckRegSnapshot(content, keys, parsed, branches, &fault)) return true;
+    why = FaultText(fault);
+    return false;
 }
 
 // One branch's export, finished: waited for, whole, and holding every key

@@ -503,18 +503,18 @@ bool ImportRegFile(SimRegistry& reg, const std::string& fileBytes, std::string* 
 }
 
 bool CheckRegSnapshot(const std::string& fileBytes, const std::vector<std::string>& keyPaths, SimRegistry& parsed,
-                      std::vector<std::string>& branches, std::string* why) {
-    auto fail = [why](const std::string& reason) {
-        if (why) *why = reason;
+                      std::vector<std::string>& branches, SnapshotFault* fault) {
+    auto fail = [fault](SnapshotFault::Kind kind, const std::string& key = "") {
+        if (fault) *fault = {kind, key};
         return false;
     };
     branches.clear();
     Reader reader(parsed);
     std::string text;
-    if (!ReadLines(reader, fileBytes, text, why)) return false;
+    if (!ReadLines(reader, fileBytes, text, nullptr)) return fail(SnapshotFault::NotRegistryFile);
     reader.Run();
     auto full = [](const std::string& keyPath) { return std::string(kRoot) + "\\" + keyPath; };
-    if (reader.sections.empty()) return fail("it is not a copy of " + full(keyPaths.empty() ? "" : keyPaths[0]));
+    if (reader.sections.empty()) return fail(SnapshotFault::NotACopy, full(keyPaths.empty() ? "" : keyPaths[0]));
     std::vector<std::string> tops;
     for (const std::string& section : reader.sections) {
         bool below =
@@ -523,26 +523,25 @@ bool CheckRegSnapshot(const std::string& fileBytes, const std::vector<std::strin
         auto branch = std::find_if(keyPaths.begin(), keyPaths.end(),
                                    [&](const std::string& k) { return SameNoCase(section, full(k)); });
         if (branch == keyPaths.end())
-            return fail(tops.empty() && keyPaths.size() == 1
-                            ? "it is not a copy of " + full(keyPaths[0])
-                            : "it holds the key " + section + ", which lies outside the copied key");
+            return tops.empty() && keyPaths.size() == 1 ? fail(SnapshotFault::NotACopy, full(keyPaths[0]))
+                                                        : fail(SnapshotFault::KeyOutside, section);
         tops.push_back(section);
         branches.push_back(*branch);
     }
-    if (reader.passedOver > 0) return fail("some of its lines cannot be read");
+    if (reader.passedOver > 0) return fail(SnapshotFault::LinesUnreadable);
     // regedit ends every export with an empty line after the last value; a
     // file cut off while it was written lacks it.
     bool endsWithEmptyLine = text.size() >= 2 && text.back() == '\n' &&
                              (text[text.size() - 2] == '\n' ||
                               (text.size() >= 4 && text.compare(text.size() - 4, 4, "\r\n\r\n") == 0));
-    if (!endsWithEmptyLine) return fail("it ends before the registry editor finished it");
+    if (!endsWithEmptyLine) return fail(SnapshotFault::CutOff);
     return true;
 }
 
 bool CheckRegExport(const std::string& fileBytes, const std::string& keyPath, SimRegistry& parsed,
-                    std::string* why) {
+                    SnapshotFault* fault) {
     std::vector<std::string> branches;
-    return CheckRegSnapshot(fileBytes, {keyPath}, parsed, branches, why);
+    return CheckRegSnapshot(fileBytes, {keyPath}, parsed, branches, fault);
 }
 
 std::optional<std::string> JoinRegExports(const std::vector<std::string>& files) {

@@ -30,16 +30,21 @@ bool ImportRegFile(SimRegistry& reg, const std::string& fileBytes, std::string* 
 // writes one: it has the header, every line of it can be read, its first
 // key is that key and all others lie below it, and it ends with the empty
 // line regedit writes after the last value. Its contents are imported into
-// `parsed`; `why` says what is wrong in words a user can follow.
+// `parsed`; `fault` says what is wrong.
+struct SnapshotFault {
+    enum Kind { None, NotRegistryFile, NotACopy, KeyOutside, LinesUnreadable, CutOff };
+    Kind kind = None;
+    std::string key;  // the key NotACopy wants, or the one KeyOutside found
+};
 bool CheckRegExport(const std::string& fileBytes, const std::string& keyPath, SimRegistry& parsed,
-                    std::string* why = nullptr);
+                    SnapshotFault* fault = nullptr);
 
 // The same for a file that may hold several branches one after another, as
 // a snapshot of all the keys Kelvane writes does: every key in it is one of
 // `keyPaths` or lies below one that came before it. `branches` gets the
 // keys of `keyPaths` the file holds, in file order.
 bool CheckRegSnapshot(const std::string& fileBytes, const std::vector<std::string>& keyPaths, SimRegistry& parsed,
-                      std::vector<std::string>& branches, std::string* why = nullptr);
+                      std::vector<std::string>& branches, SnapshotFault* fault = nullptr);
 
 // Several exports of the registry editor as one file, as it would write
 // them had it been asked for all the branches at once: the first file's

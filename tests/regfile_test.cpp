@@ -314,20 +314,24 @@ TEST(RegCheck, OnlyAWholeExportOfTheKeyPasses) {
     reg.SetDword("Software\\Fuzzy Logic\\Zone", "d", 1);
     reg.SetDword("Software\\Fuzzy Logic\\Zone\\Sub", "d", 2);
     reg.SetDword("Software\\Fuzzy Logic\\Zon2", "d", 3);
-    std::string whole = ExportRegBranch(reg, "Software\\Fuzzy Logic\\Zone"), why;
+    std::string whole = ExportRegBranch(reg, "Software\\Fuzzy Logic\\Zone");
+    SnapshotFault why;
     SimRegistry parsed;
-    EXPECT_TRUE(CheckRegExport(whole, "SOFTWARE\\FUZZY LOGIC\\zone", parsed, &why)) << why;
+    EXPECT_TRUE(CheckRegExport(whole, "SOFTWARE\\FUZZY LOGIC\\zone", parsed, &why)) << why.kind;
     EXPECT_EQ(parsed.Find("Software\\Fuzzy Logic\\Zone\\Sub", "d")->data, (Bytes{2, 0, 0, 0}));
 
     // Another key with a name just as long, and a copy of only a subkey.
     for (const char* other : {"Software\\Fuzzy Logic\\Zon2", "Software\\Fuzzy Logic\\Zone\\Sub"}) {
         SimRegistry ignored;
         EXPECT_FALSE(CheckRegExport(ExportRegBranch(reg, other), "Software\\Fuzzy Logic\\Zone", ignored, &why));
-        EXPECT_EQ(why, "it is not a copy of HKEY_LOCAL_MACHINE\\Software\\Fuzzy Logic\\Zone") << other;
+        EXPECT_EQ(why.kind, SnapshotFault::NotACopy) << other;
+        EXPECT_EQ(why.key, "HKEY_LOCAL_MACHINE\\Software\\Fuzzy Logic\\Zone") << other;
     }
     SimRegistry cut;
     EXPECT_FALSE(CheckRegExport(whole.substr(0, whole.size() - 4), "Software\\Fuzzy Logic\\Zone", cut, &why));
-    EXPECT_EQ(why, "it ends before the registry editor finished it");
+    EXPECT_EQ(why.kind, SnapshotFault::CutOff);
+    EXPECT_FALSE(CheckRegExport("Windows Registry Editor\r\n", "Software\\Fuzzy Logic\\Zone", cut, &why));
+    EXPECT_EQ(why.kind, SnapshotFault::NotRegistryFile);
 }
 
 // A snapshot of several keys is their exports one after another in one file:
@@ -350,19 +354,19 @@ TEST(RegCheck, ExportsJoinedIntoOneFileAreOneSnapshotOfEveryBranch) {
     EXPECT_EQ(ExportRegBranch(imported, "SYSTEM"), ExportRegBranch(reg, "SYSTEM"));
     EXPECT_EQ(ExportRegBranch(imported, "SOFTWARE"), ExportRegBranch(reg, "SOFTWARE"));
     std::vector<std::string> branches;
-    std::string why;
-    EXPECT_TRUE(CheckRegSnapshot(*joined, keys, parsed, branches, &why)) << why;
+    SnapshotFault why;
+    EXPECT_TRUE(CheckRegSnapshot(*joined, keys, parsed, branches, &why)) << why.kind;
     EXPECT_EQ(branches, keys);
     // regedit's layout: one empty line between keys, none doubled.
     EXPECT_EQ(joined->find(std::string("\r\0\n\0\r\0\n\0\r\0\n\0", 12)), std::string::npos);
 
     // An older snapshot of the device key alone is still one.
-    EXPECT_TRUE(CheckRegSnapshot(parts[0], keys, parsed, branches, &why)) << why;
+    EXPECT_TRUE(CheckRegSnapshot(parts[0], keys, parsed, branches, &why)) << why.kind;
     EXPECT_EQ(branches, std::vector<std::string>{"SYSTEM\\Dev0"});
 
     EXPECT_FALSE(CheckRegSnapshot(*joined, {keys[0], keys[2]}, parsed, branches, &why));
-    EXPECT_EQ(why,
-              "it holds the key HKEY_LOCAL_MACHINE\\SOFTWARE\\ATI\\Desktop\\{1}, which lies outside the copied key");
+    EXPECT_EQ(why.kind, SnapshotFault::KeyOutside);
+    EXPECT_EQ(why.key, "HKEY_LOCAL_MACHINE\\SOFTWARE\\ATI\\Desktop\\{1}");
     EXPECT_FALSE(CheckRegSnapshot(joined->substr(0, joined->size() - 4), keys, parsed, branches, &why));
     EXPECT_FALSE(JoinRegExports({parts[0], "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\Dev1]\r\n\r\n"}));
     EXPECT_FALSE(JoinRegExports({parts[0], std::string("\xFF\xFEW\0", 4)})) << "a header cut off";
@@ -378,10 +382,11 @@ TEST(RegCheck, AKeyWithALargeValueIsCheckedWholeInTimeThatGrowsWithItsLength) {
         Bytes blob(size);
         for (std::size_t i = 0; i < blob.size(); ++i) blob[i] = static_cast<std::uint8_t>(i * 7);
         reg.SetBinary("SYSTEM\\Big", "Blob", blob);
-        std::string exported = ExportRegBranch(reg, "SYSTEM\\Big"), why;
+        std::string exported = ExportRegBranch(reg, "SYSTEM\\Big");
+        SnapshotFault why;
         SimRegistry parsed;
         auto start = std::chrono::steady_clock::now();
-        EXPECT_TRUE(CheckRegExport(exported, "SYSTEM\\Big", parsed, &why)) << why;
+        EXPECT_TRUE(CheckRegExport(exported, "SYSTEM\\Big", parsed, &why)) << why.kind;
         std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
         EXPECT_EQ(parsed.Find("SYSTEM\\Big", "Blob")->data, blob);
         return took.count();

@@ -28,8 +28,9 @@ void CheckExportOf(SimRegistry& reg, const std::string& key) {
     std::string exported = ExportRegBranch(reg, key);
     if (exported.empty()) return;
     SimRegistry parsed;
-    std::string why;
-    if (!CheckRegExport(exported, key, parsed, &why)) fuzz::Fault("the export of " + key + " fails its check: " + why);
+    SnapshotFault why;
+    if (!CheckRegExport(exported, key, parsed, &why))
+        fuzz::Fault("the export of " + key + " fails its check: fault " + std::to_string(why.kind) + " " + why.key);
 }
 
 }  // namespace
