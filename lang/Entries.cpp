@@ -198,6 +198,7 @@ const English kEnglish[] = {
     {kWhyValueNotDeleted, "the value %1 could not be deleted"},
     {kWhyNoChangeRecorded, "no change awaiting this check was recorded"},
     {kWhyBackupNotMade, "Kelvane could not make it when it started"},
+    {kWhyNoneThisStart, "this start made none"},
     {kWhyNotRegistryFile, "not a registry file: the first line is not a registry editor header"},
     {kWhyNotACopy, "it is not a copy of %1"},
     {kWhyKeyOutside, "it holds the key %1, which lies outside the copied key"},

@@ -201,6 +201,7 @@ enum LangEntry : int {
     kWhyValueNotDeleted,
     kWhyNoChangeRecorded,
     kWhyBackupNotMade,
+    kWhyNoneThisStart,
     kWhyNotRegistryFile,
     kWhyNotACopy,
     kWhyKeyOutside,

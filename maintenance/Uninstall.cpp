@@ -28,8 +28,8 @@ void Uninstall(Platform& p, RunSnapshots& run, const std::string& deviceKey) {
     RestoreOutcome usable =
         madeThisStart ? CheckSnapshot(p, file, driver, pending ? &expected : nullptr)
                       : RestoreOutcome{RestoreOutcome::NoSnapshot, run.firstRun.fileName.empty()
-                                                                       ? "this start made none"
-                                                                       : "Kelvane could not make it when it started"};
+                                                                       ? LangText(kWhyNoneThisStart)
+                                                                       : LangText(kWhyBackupNotMade)};
     if (!usable.Ok() && pending) {
         // Without the way back the change must stay checked after the restart.
         ShowError(p.system, LangText(kMsgNotUninstalled, {RestoreFailureText(usable, file)}));
