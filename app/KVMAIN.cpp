@@ -468,7 +468,7 @@ void TForm1::IdentifyAdapter() {
     if (!pci) {
         std::string folder = GetInstallDir(platform.registry);
         if (folder == ".") folder = platform.system.CurrentDirectory();
-        std::string text = LangText(kMsgNoAtiPci, {folder});
+        std::string text = LangText(kMsgNoAtiPci) + "\n\n" + LangText(kMsgNoAtiPciFolder, {folder});
         // The check after a restart must run whatever else is missing.
         if (CheckMode) {
             Inform(text, LangText(kMsgError));

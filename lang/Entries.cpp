@@ -150,7 +150,10 @@ const English kEnglish[] = {
     {kTxtVBlankFlip, "Enable VBlankFlip"},
     {kMsgNoAdapter, "No display adapter was found. Kelvane needs an active display adapter and will now close."},
     {kMsgWindows9x, "This program may works uncorrectly under Windows 9x/ME"},
-    {kMsgNoAtiPci, "Can't open ati.pci\n\nKelvane looked for it in the folder %1."},
+    // A language file's line holds no line break: the two lines are two
+    // entries.
+    {kMsgNoAtiPci, "Can't open ati.pci"},
+    {kMsgNoAtiPciFolder, "Kelvane looked for it in the folder %1."},
     {kMsgValueUnreadable, "Kelvane cannot read the driver's value '%1': %2."},
     {kMsgListsLocked, "%1 Kelvane leaves the driver's restricted-mode lists as they are: the refresh rates cannot be changed, but the other settings can. Only a repair with Fix&Restart resets them (the snapshot it takes first keeps them)."},
     {kMsgUnexpectedError, "Unexpected error: %1"},

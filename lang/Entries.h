@@ -152,6 +152,7 @@ enum LangEntry : int {
     kMsgNoAdapter,
     kMsgWindows9x,
     kMsgNoAtiPci,
+    kMsgNoAtiPciFolder,
     kMsgValueUnreadable,
     kMsgListsLocked,
     kMsgUnexpectedError,
