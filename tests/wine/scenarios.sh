@@ -453,7 +453,7 @@ REG
     start_command "$(winpath "$S_DIR/app")\\Kelvane.exe /CHECK"
     check_handed_over
     if drv msgbox 0; then S_PROBLEMS+=("a message box came with the check: \"$DRV_OUT\""); fi
-    drv wait-text "$CHECK" Static#1 "Minimal refresh rate will be automatically selected in 13 " 10 ||
+    drv wait-text "$CHECK" Static#1 "Minimal refresh rate will be automatically selected in 13 seconds" 10 ||
         S_PROBLEMS+=("the count-down does not run: $DRV_ERR")
     drv click "$CHECK" OK -- wait-gone "$CHECK" 10 || fail "$DRV_ERR"
     if drv msgbox 1; then S_PROBLEMS+=("a message box after the answer: \"$DRV_OUT\""); fi
