@@ -21,7 +21,7 @@ using ui::Rect;
 
 namespace {
 
-constexpr int kClientWidth = 628;
+constexpr int kClientWidth = 644;
 constexpr int kClientHeight = 433;
 
 // The grid: a label, a box and the unit on each of fifteen rows.
@@ -29,7 +29,7 @@ constexpr int kGridTop = 38;
 constexpr int kGridRowHeight = 22;
 
 // The three pages lie in the same place beside the grid.
-constexpr Rect kPageRect{180, 32, 440, 362};
+constexpr Rect kPageRect{196, 32, 440, 362};
 
 // Controls that no user sees: the groups of design-time settings lie below
 // the client area, and the buttons that only the menu reaches beside it.
@@ -65,7 +65,7 @@ TForm1::~TForm1() {
 
 void TForm1::BuildControls() {
     BuildGrid();
-    auto& tabs = Add(Kind::TabControl, "tcMainTabs", "", Rect{180, 6, 440, 24}, "");
+    auto& tabs = Add(Kind::TabControl, "tcMainTabs", "", Rect{196, 6, 440, 24}, "");
     tabs.items = {"Adapter Info", "Driver Settings", "Desktop Settings"};
     tabs.itemIndex = 0;
     tabs.onChange = [this] { tcMainTabsChange(); };
@@ -76,9 +76,9 @@ void TForm1::BuildControls() {
     driver.visible = false;
     AddOptionBoxes(*this, clicks, platform.system);
 
-    Add(Kind::Button, "OK", "", Rect{383, 402, 75, 25}, "OK").onClick = [this] { OKClick(); };
-    Add(Kind::Button, "Cancel", "", Rect{464, 402, 75, 25}, "Cancel").onClick = [this] { CancelClick(); };
-    Add(Kind::Button, "Help", "", Rect{545, 402, 75, 25}, "Help").onClick = [this] { HelpClick(); };
+    Add(Kind::Button, "OK", "", Rect{399, 402, 75, 25}, "OK").onClick = [this] { OKClick(); };
+    Add(Kind::Button, "Cancel", "", Rect{480, 402, 75, 25}, "Cancel").onClick = [this] { CancelClick(); };
+    Add(Kind::Button, "Help", "", Rect{561, 402, 75, 25}, "Help").onClick = [this] { HelpClick(); };
 
     // Reached through the menu only.
     int x = 0;
@@ -113,26 +113,28 @@ void TForm1::BuildControls() {
 }
 
 void TForm1::BuildGrid() {
-    Add(Kind::GroupBox, "gbRefresh", "", Rect{8, 4, 164, 396}, "Refresh Rates:");
-    auto& up = Add(Kind::SpeedButton, "sbUp", "gbRefresh", Rect{74, 16, 56, 18}, "5");
+    // Wide enough that a longer caption (the German one) still leaves the
+    // frame's top edge on both sides of it.
+    Add(Kind::GroupBox, "gbRefresh", "", Rect{8, 4, 180, 396}, "Refresh Rates:");
+    auto& up = Add(Kind::SpeedButton, "sbUp", "gbRefresh", Rect{82, 16, 56, 18}, "5");
     up.fontName = "Webdings";
     up.fontSize = 10;
     up.enabled = false;
     up.onClick = [this] { sbUpClick(); };
     for (int k = 1; k <= kGridRows; ++k) {
         int y = kGridTop + (k - 1) * kGridRowHeight;
-        auto& label = Add(Kind::Label, "l" + std::to_string(k), "gbRefresh", Rect{4, y + 3, 64, 16}, "");
+        auto& label = Add(Kind::Label, "l" + std::to_string(k), "gbRefresh", Rect{12, y + 3, 64, 16}, "");
         label.align = Align::Right;
-        Add(Kind::ComboBox, "ComboBox" + std::to_string(k), "gbRefresh", Rect{74, y, 56, 21}, "60");
-        Add(Kind::Label, "hz" + std::to_string(k), "gbRefresh", Rect{136, y + 3, 22, 16}, "Hz");
+        Add(Kind::ComboBox, "ComboBox" + std::to_string(k), "gbRefresh", Rect{82, y, 56, 21}, "60");
+        Add(Kind::Label, "hz" + std::to_string(k), "gbRefresh", Rect{144, y + 3, 26, 16}, "Hz");
     }
     auto& down = Add(Kind::SpeedButton, "sbDown", "gbRefresh",
-                     Rect{74, kGridTop + kGridRows * kGridRowHeight + 2, 56, 18}, "6");
+                     Rect{82, kGridTop + kGridRows * kGridRowHeight + 2, 56, 18}, "6");
     down.fontName = "Webdings";
     down.fontSize = 10;
     down.enabled = false;
     down.onClick = [this] { sbDownClick(); };
-    auto& autoconfig = Add(Kind::Button, "bAuto", "", Rect{40, 404, 100, 25}, "Autoconfig");
+    auto& autoconfig = Add(Kind::Button, "bAuto", "", Rect{43, 404, 110, 25}, "Autoconfig");
     autoconfig.onClick = [this] { bAutoClick(); };
 }
 
@@ -154,12 +156,13 @@ void TForm1::BuildAdapterInfo() {
         {"Label35", "Revision:", "Revision of the card", "lbRev"},
         {"Label33", "Card Type:", "Type of the card", "lbCardType"},
     };
+    // Captions of other languages run longer than the English ones.
     int y = 30;
     for (const Row& row : rows) {
-        auto& caption = Add(Kind::Label, row.name, "gbAdInfo", Rect{12, y, 140, 16}, row.caption);
+        auto& caption = Add(Kind::Label, row.name, "gbAdInfo", Rect{8, y, 188, 16}, row.caption);
         caption.align = Align::Right;
         caption.hint = row.hint;
-        auto& value = Add(Kind::Label, row.value, "gbAdInfo", Rect{160, y, 256, 16}, "");
+        auto& value = Add(Kind::Label, row.value, "gbAdInfo", Rect{204, y, 224, 16}, "");
         value.showAccel = false;  // driver texts are shown as they are
         value.hint = row.hint;
         y += 30;

@@ -35,41 +35,41 @@ void OpenHelp(Platform& p) {
     LaunchProgram(p.system, "hh.exe", "\"" + HelpFilePath(p) + "\"", GetInstallDir(p.registry), kShowNormal);
 }
 
-TForm2::TForm2(Platform& platform) : ui::Form("TForm2", "", 204, 140), platform_(platform) {
+TForm2::TForm2(Platform& platform) : ui::Form("TForm2", "", 232, 144), platform_(platform) {
     using ui::Align;
     using ui::Kind;
     using ui::Rect;
     stayOnTop = true;
     minimizeBox = true;
     Add(Kind::Picture, "Image1", "", Rect{8, 8, 32, 32}, "");
-    auto& title = Add(Kind::Label, "Label1", "", Rect{44, 8, 152, 16}, "Kelvane");
+    auto& title = Add(Kind::Label, "Label1", "", Rect{44, 8, 180, 16}, "Kelvane");
     title.align = Align::Center;
     title.bold = true;
-    Add(Kind::Label, "lbVer", "", Rect{44, 26, 152, 14}, "").align = Align::Center;
-    Add(Kind::Label, "Label3", "", Rect{44, 42, 70, 14}, "").align = Align::Right;
-    auto& author = Add(Kind::Label, "Label4", "", Rect{118, 42, 78, 14}, "Orvell");
+    Add(Kind::Label, "lbVer", "", Rect{44, 26, 180, 14}, "").align = Align::Center;
+    Add(Kind::Label, "Label3", "", Rect{44, 42, 84, 14}, "").align = Align::Right;
+    auto& author = Add(Kind::Label, "Label4", "", Rect{132, 42, 92, 14}, "Orvell");
     author.link = true;
     author.hint = MailLink();
     author.onClick = [this] { Label4Click(); };
     // The program's pages are the start page of its help, in English and
     // in the language in force.
-    auto& english = Add(Kind::Label, "Label5", "", Rect{8, 62, 188, 14}, kEnglishHelpFile);
+    auto& english = Add(Kind::Label, "Label5", "", Rect{8, 62, 216, 14}, kEnglishHelpFile);
     english.align = Align::Center;
     english.link = true;
     english.showAccel = false;
     english.onClick = [this] { Label5Click(); };
-    auto& own = Add(Kind::Label, "Label2", "", Rect{8, 78, 188, 14}, "");
+    auto& own = Add(Kind::Label, "Label2", "", Rect{8, 78, 216, 14}, "");
     own.align = Align::Center;
     own.link = true;
     own.showAccel = false;
     own.onClick = [this] { Label2Click(); };
-    auto& problem = Add(Kind::Label, "Label6", "", Rect{8, 96, 188, 14}, "");
+    auto& problem = Add(Kind::Label, "Label6", "", Rect{8, 96, 216, 14}, "");
     problem.align = Align::Center;
     problem.link = true;
     problem.showAccel = false;
     problem.hint = kProjectPage;
     problem.onClick = [this] { Label6Click(); };
-    Add(Kind::Button, "Button1", "", Rect{64, 114, 75, 23}, "").onClick = [this] { Button1Click(); };
+    Add(Kind::Button, "Button1", "", Rect{78, 116, 75, 23}, "").onClick = [this] { Button1Click(); };
     FormCreate();
 }
 

@@ -19,20 +19,20 @@ constexpr const char* kAllwaysValue = "Allways";
 }  // namespace
 
 TForm4::TForm4(Platform& platform, const AdapterContext& adapter, RunSnapshots& snapshots)
-    : ui::Form("TForm4", "", 306, 190), platform_(platform), adapter_(adapter), snapshots_(snapshots) {
+    : ui::Form("TForm4", "", 340, 190), platform_(platform), adapter_(adapter), snapshots_(snapshots) {
     stayOnTop = true;
-    Add(ui::Kind::Label, "Label1", "", ui::Rect{8, 8, 290, 16}, "");
-    auto& list = Add(ui::Kind::ListBox, "lbAdapters", "", ui::Rect{8, 28, 290, 92}, "");
+    Add(ui::Kind::Label, "Label1", "", ui::Rect{8, 8, 324, 16}, "");
+    auto& list = Add(ui::Kind::ListBox, "lbAdapters", "", ui::Rect{8, 28, 324, 92}, "");
     list.showAccel = false;
     list.onChange = [this] { lbAdaptersClick(); };
     list.onClick = [this] { lbAdaptersDblClick(); };
-    Add(ui::Kind::CheckBox, "cbIgnoreMC", "", ui::Rect{8, 128, 290, 17}, "");
-    auto& always = Add(ui::Kind::CheckBox, "cbAllways", "", ui::Rect{8, 148, 290, 17},
+    Add(ui::Kind::CheckBox, "cbIgnoreMC", "", ui::Rect{8, 128, 324, 17}, "");
+    auto& always = Add(ui::Kind::CheckBox, "cbAllways", "", ui::Rect{8, 148, 324, 17},
                        "Всегда использовать выбранный адаптер");
     always.visible = false;
     always.state = ui::CheckState::Checked;
-    Add(ui::Kind::Button, "bOK", "", ui::Rect{69, 157, 75, 25}, "").onClick = [this] { bOKClick(); };
-    Add(ui::Kind::Button, "bExit", "", ui::Rect{162, 157, 75, 25}, "").onClick = [this] { bExitClick(); };
+    Add(ui::Kind::Button, "bOK", "", ui::Rect{86, 157, 75, 25}, "").onClick = [this] { bOKClick(); };
+    Add(ui::Kind::Button, "bExit", "", ui::Rect{179, 157, 75, 25}, "").onClick = [this] { bExitClick(); };
     FormCreate();
 }
 

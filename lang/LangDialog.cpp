@@ -9,14 +9,14 @@
 namespace kv {
 
 TForm3::TForm3(Platform& platform, std::function<void()> reload)
-    : ui::Form("TForm3", "", 200, 190), platform_(platform), reload_(std::move(reload)) {
+    : ui::Form("TForm3", "", 250, 190), platform_(platform), reload_(std::move(reload)) {
     stayOnTop = true;
-    Add(ui::Kind::Label, "Label1", "", ui::Rect{8, 8, 184, 16}, "");
-    auto& list = Add(ui::Kind::ListBox, "lbLang", "", ui::Rect{8, 26, 184, 124}, "");
+    Add(ui::Kind::Label, "Label1", "", ui::Rect{8, 8, 234, 16}, "");
+    auto& list = Add(ui::Kind::ListBox, "lbLang", "", ui::Rect{8, 26, 234, 124}, "");
     list.showAccel = false;
     list.onClick = [this] { lbLangClick(); };
-    Add(ui::Kind::Button, "bOK", "", ui::Rect{20, 158, 75, 25}, "").onClick = [this] { bOKClick(); };
-    Add(ui::Kind::Button, "bCancel", "", ui::Rect{105, 158, 75, 25}, "").onClick = [this] { bCancelClick(); };
+    Add(ui::Kind::Button, "bOK", "", ui::Rect{42, 158, 75, 25}, "").onClick = [this] { bOKClick(); };
+    Add(ui::Kind::Button, "bCancel", "", ui::Rect{133, 158, 75, 25}, "").onClick = [this] { bCancelClick(); };
     FormCreate();
 }
 

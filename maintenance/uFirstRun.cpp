@@ -8,6 +8,7 @@
 #include "platform/Misc.h"
 #include "platform/Settings.h"
 #include "platform/SharedRegistry.h"
+#include "ui/TextWidth.h"
 
 namespace kv {
 
@@ -17,11 +18,16 @@ constexpr const char* kVersionValue = "Version";
 
 bool IsTextType(std::uint32_t type) { return type == kRegSz || type == kRegExpandSz; }
 
+constexpr int kMargin = 8;
+constexpr int kButtonGap = 8;
+constexpr int kButtonWidth = 75;
+constexpr int kFixWidth = 90;
+
 }  // namespace
 
 TfFirstRun::TfFirstRun(Platform& platform, std::string deviceKey, StartupFindings findings,
                        RunSnapshots& run)
-    : ui::Form("TfFirstRun", "", 380, 260),
+    : ui::Form("TfFirstRun", "", 600, 242),
       platform_(platform),
       deviceKey_(std::move(deviceKey)),
       findings_(std::move(findings)),
@@ -33,19 +39,20 @@ TfFirstRun::TfFirstRun(Platform& platform, std::string deviceKey, StartupFinding
         StampVersion();
         return true;
     };
-    Add(ui::Kind::Label, "lbFuss", "", ui::Rect{8, 8, 364, 16}, "");
-    // Room for eight lines, and for the longest English line beside a
-    // scroll bar.
-    auto& list = Add(ui::Kind::ListBox, "lbWrngsList", "", ui::Rect{8, 26, 364, 112}, "");
+    Add(ui::Kind::Label, "lbFuss", "", ui::Rect{8, 8, 584, 16}, "");
+    // Room for eight lines, and for the longest lines of the shipped
+    // languages; a longer one scrolls sideways.
+    auto& list = Add(ui::Kind::ListBox, "lbWrngsList", "", ui::Rect{8, 26, 584, 112}, "");
     list.showAccel = false;
-    Add(ui::Kind::Label, "lWrngs", "", ui::Rect{8, 144, 364, 16}, "").showAccel = false;
+    Add(ui::Kind::Label, "lWrngs", "", ui::Rect{8, 144, 584, 16}, "").showAccel = false;
     // Translations of the caption may need a second line.
-    auto& dbm = Add(ui::Kind::CheckBox, "cbDBM", "", ui::Rect{8, 166, 364, 30}, "");
+    auto& dbm = Add(ui::Kind::CheckBox, "cbDBM", "", ui::Rect{8, 166, 584, 30}, "");
     dbm.wordWrap = true;
     dbm.state = ui::CheckState::Checked;
-    Add(ui::Kind::Button, "bFix", "", ui::Rect{116, 226, 90, 25}, "").onClick = [this] { bFixClick(); };
-    Add(ui::Kind::Button, "bIgnore", "", ui::Rect{214, 226, 75, 25}, "").onClick = [this] { bIgnoreClick(); };
-    Add(ui::Kind::Button, "bCancel", "", ui::Rect{297, 226, 75, 25}, "").onClick = [this] { bCancelClick(); };
+    // The buttons stand at the right end of their row (LayOutButtons).
+    Add(ui::Kind::Button, "bFix", "", ui::Rect{0, 208, kFixWidth, 25}, "").onClick = [this] { bFixClick(); };
+    Add(ui::Kind::Button, "bIgnore", "", ui::Rect{0, 208, kButtonWidth, 25}, "").onClick = [this] { bIgnoreClick(); };
+    Add(ui::Kind::Button, "bCancel", "", ui::Rect{0, 208, kButtonWidth, 25}, "").onClick = [this] { bCancelClick(); };
     FormCreate();
 }
 
@@ -56,6 +63,7 @@ void TfFirstRun::FormCreate() {
                              {kTxtFixRestart, TextSlot::Text, "bFix"},
                              {kTxtIgnore, TextSlot::Text, "bIgnore"},
                              {kTxtCancel, TextSlot::Text, "bCancel"}});
+    LayOutButtons();
 
     Errors = 0;
     Warnings = 0;
@@ -98,6 +106,19 @@ void TfFirstRun::FormCreate() {
     if (Errors + Warnings == 0) {
         StampVersion();
         closed = true;
+    }
+}
+
+// Each button as designed, or wider for a longer caption (the Russian
+// Fix&Restart takes twice the English width), the row ending at the
+// window's right margin.
+void TfFirstRun::LayOutButtons() {
+    int right = clientWidth - kMargin;
+    for (auto [name, width] : {std::pair{"bCancel", kButtonWidth}, {"bIgnore", kButtonWidth}, {"bFix", kFixWidth}}) {
+        ui::Control& button = (*this)[name];
+        button.rect.w = ui::ButtonWidth(button.text, width);
+        button.rect.x = right - button.rect.w;
+        right = button.rect.x - kButtonGap;
     }
 }
 

@@ -57,6 +57,7 @@ public:
 private:
     bool OldVersionFound();
     void StampVersion();
+    void LayOutButtons();
     bool NativeModesFound();
     // The rate of the minimum-resolution list's first record; none when
     // there is no list the driver would take.

@@ -6,15 +6,15 @@
 namespace kv {
 
 TForm5::TForm5(Platform& platform, DriverKeys driver)
-    : ui::Form("TForm5", "", 380, 128), platform_(platform), driver_(std::move(driver)) {
+    : ui::Form("TForm5", "", 400, 128), platform_(platform), driver_(std::move(driver)) {
     stayOnTop = true;
     // Nobody may be able to read the screen: closing the window must not
     // stop the count-down, so the window stays until it is answered.
     onCloseQuery = [] { return false; };
-    Add(ui::Kind::Label, "Label1", "", ui::Rect{10, 14, 360, 30}, "").align = ui::Align::Center;
-    Add(ui::Kind::Label, "Label2", "", ui::Rect{10, 50, 360, 30}, "").align = ui::Align::Center;
-    Add(ui::Kind::Button, "bOK", "", ui::Rect{106, 90, 75, 25}, "").onClick = [this] { bOKClick(); };
-    Add(ui::Kind::Button, "bCancel", "", ui::Rect{199, 90, 75, 25}, "").onClick = [this] { bCancelClick(); };
+    Add(ui::Kind::Label, "Label1", "", ui::Rect{10, 14, 380, 30}, "").align = ui::Align::Center;
+    Add(ui::Kind::Label, "Label2", "", ui::Rect{10, 50, 380, 30}, "").align = ui::Align::Center;
+    Add(ui::Kind::Button, "bOK", "", ui::Rect{116, 90, 75, 25}, "").onClick = [this] { bOKClick(); };
+    Add(ui::Kind::Button, "bCancel", "", ui::Rect{209, 90, 75, 25}, "").onClick = [this] { bCancelClick(); };
     ApplyWindowTexts(*this, {{kTxtCheckCaption, TextSlot::Caption},
                              {kTxtCheckReadable, TextSlot::Text, "Label1"},
                              {kTxtOk, TextSlot::Text, "bOK"},

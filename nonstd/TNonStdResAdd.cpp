@@ -61,7 +61,7 @@ std::string NumberOrAny(unsigned value) { return value == 0 ? LangText(kTxtAny) 
 
 TNonStResAdd::TNonStResAdd(Platform& platform, Mode mode, NonStdEntry editing,
                            std::function<void(const NonStdEntry&)> accept, std::function<void()> onClosed)
-    : ui::Form("TNonStResAdd", "", 330, 78),
+    : ui::Form("TNonStResAdd", "", 420, 78),
       mode(mode),
       editing(editing),
       platform_(platform),
@@ -73,17 +73,18 @@ TNonStResAdd::TNonStResAdd(Platform& platform, Mode mode, NonStdEntry editing,
         bCancelClick();
         return true;
     };
-    // One row: each field with its unit after it.
+    // One row: each field with its unit after it, with room for units and
+    // "Any" longer than the English ones.
     Add(ui::Kind::Edit, "eWidth", "", ui::Rect{8, 12, 40, 21}, "");
-    Add(ui::Kind::Label, "Label1", "", ui::Rect{52, 15, 44, 16}, "");
-    Add(ui::Kind::Edit, "eHeight", "", ui::Rect{98, 12, 40, 21}, "");
-    Add(ui::Kind::Label, "Label2", "", ui::Rect{142, 15, 44, 16}, "");
-    Add(ui::Kind::Edit, "eBpp", "", ui::Rect{188, 12, 36, 21}, "");
-    Add(ui::Kind::Label, "Label3", "", ui::Rect{228, 15, 34, 16}, "");
-    Add(ui::Kind::Edit, "eHz", "", ui::Rect{264, 12, 36, 21}, "");
-    Add(ui::Kind::Label, "Label4", "", ui::Rect{304, 15, 18, 16}, "");
-    Add(ui::Kind::Button, "bOK", "", ui::Rect{74, 45, 86, 25}, "").onClick = [this] { bOKClick(); };
-    Add(ui::Kind::Button, "bCancel", "", ui::Rect{170, 45, 86, 25}, "").onClick = [this] { bCancelClick(); };
+    Add(ui::Kind::Label, "Label1", "", ui::Rect{52, 15, 64, 16}, "");
+    Add(ui::Kind::Edit, "eHeight", "", ui::Rect{120, 12, 40, 21}, "");
+    Add(ui::Kind::Label, "Label2", "", ui::Rect{164, 15, 64, 16}, "");
+    Add(ui::Kind::Edit, "eBpp", "", ui::Rect{232, 12, 48, 21}, "");
+    Add(ui::Kind::Label, "Label3", "", ui::Rect{284, 15, 48, 16}, "");
+    Add(ui::Kind::Edit, "eHz", "", ui::Rect{336, 12, 48, 21}, "");
+    Add(ui::Kind::Label, "Label4", "", ui::Rect{388, 15, 24, 16}, "");
+    Add(ui::Kind::Button, "bOK", "", ui::Rect{119, 45, 86, 25}, "").onClick = [this] { bOKClick(); };
+    Add(ui::Kind::Button, "bCancel", "", ui::Rect{215, 45, 86, 25}, "").onClick = [this] { bCancelClick(); };
     FormCreate();
 }
 

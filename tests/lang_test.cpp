@@ -1,14 +1,22 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
+#include <sstream>
 
 #include "MainWindowTest.h"
+#include "dialogs/About.h"
 #include "lang/Lang.h"
+#include "maintenance/uFirstRun.h"
 #include "modes/CheckModes.h"
+#include "nonstd/NonStdRes.h"
+#include "nonstd/TNonStdResAdd.h"
+#include "platform/DriverValues.h"
 #include "platform/Misc.h"
 #include "platform/Settings.h"
 #include "platform/Text.h"
+#include "ui/TextWidth.h"
 
 namespace kv {
 namespace {
@@ -340,6 +348,167 @@ TEST_F(Language, EveryLanguageFitsTheDriverPage) {
                                a->rect.y < b->rect.y + b->rect.h && b->rect.y < a->rect.y + a->rect.h;
                 EXPECT_FALSE(overlap) << a->name << " lies over " << b->name;
             }
+        }
+    }
+}
+
+// A shipped file as users will soon read it: each entry it does not reach
+// yet stands in as its English text grown by `growth` percent, as
+// translations run longer (German by about a third, Russian by up to 60 %).
+std::string WithLongerStandIns(SimSystem& system, const std::string& shipped, int growth) {
+    std::string head = shipped, translator;
+    // The last counted line names the translator; the stand-ins go before it.
+    std::size_t end = head.find_last_not_of("\r\n");
+    std::size_t start = head.rfind('\n', end) + 1;
+    translator = head.substr(start, end + 1 - start);
+    head.resize(start);
+    for (int n = static_cast<int>(ParseLngFile(system, shipped).entries.size()); n <= kLastLangEntry; ++n) {
+        // A line of the file cannot hold a line break.
+        std::string text = EnglishText(n);
+        std::replace(text.begin(), text.end(), '\n', ' ');
+        const int wanted = ui::CaptionWidth(text) * (100 + growth) / 100;
+        while (!text.empty() && ui::CaptionWidth(text) < wanted) text += 'i';
+        head += text + "\r\n";
+    }
+    return head + translator + "\r\n";
+}
+
+// The word-wrapped lines of a caption `width` pixels wide, as a label or a
+// check box breaks them at blanks and line ends; a word wider than a line
+// counts one more, for what is cut off.
+int CaptionLines(const std::string& text, int width, bool accel) {
+    int lines = 0;
+    std::size_t from = 0;
+    do {
+        std::size_t to = text.find('\n', from);
+        std::string paragraph = text.substr(from, to == std::string::npos ? std::string::npos : to - from);
+        if (!paragraph.empty() && paragraph.back() == '\r') paragraph.pop_back();
+        std::istringstream words(paragraph);
+        std::string word, line;
+        ++lines;
+        while (words >> word) {
+            std::string longer = line.empty() ? word : line + " " + word;
+            if (!line.empty() && ui::CaptionWidth(longer, accel) > width) {
+                ++lines;
+                longer = word;
+            }
+            if (ui::CaptionWidth(word, accel) > width) ++lines;
+            line = longer;
+        }
+        from = to == std::string::npos ? to : to + 1;
+    } while (from != std::string::npos);
+    return lines;
+}
+
+// Design pixels of the dialog font and of the controls around a caption.
+constexpr int kLineHeight = 13;    // a line
+constexpr int kButtonEdges = 12;   // a push button's raised edge and focus frame, both sides
+constexpr int kCheckRoom = 20;     // a check box's square and the gap after it
+constexpr int kFrameEnds = 16;     // a group box's frame before and after its caption
+constexpr int kTabRoom = 2 * 10 + 8;  // a tab's padding on both sides, and the gap to the next
+constexpr int kTitleEnds = 40;     // the title bar's icon and close box
+constexpr int kTitleButtons = 36;  // its minimise and maximise boxes
+
+bool Overlap(const ui::Rect& a, const ui::Rect& b) {
+    return a.x < b.x + b.w && b.x < a.x + a.w && a.y < b.y + b.h && b.y < a.y + a.h;
+}
+
+// Every caption of the window that does not fit its control, and every
+// control that leaves its window or lies over another, one line each.
+std::vector<std::string> Misfits(ui::Form& w) {
+    std::vector<std::string> found;
+    // The title's font is bold, about a tenth wider.
+    int title = ui::CaptionWidth(w.caption, false) * 11 / 10;
+    int titleRoom = w.clientWidth - kTitleEnds - (w.minimizeBox ? kTitleButtons : 0);
+    if (title > titleRoom)
+        found.push_back(w.name + " \"" + w.caption + "\": " + std::to_string(title) + " wide in " +
+                        std::to_string(titleRoom));
+    auto note = [&](const ui::Control& c, const std::string& why) {
+        found.push_back(w.name + "." + c.name + " \"" + c.text + "\": " + why);
+    };
+    auto size = [](const ui::Rect& r) { return std::to_string(r.w) + "x" + std::to_string(r.h); };
+    const ui::Rect client{0, 0, w.clientWidth, w.clientHeight};
+    std::vector<const ui::Control*> shown;
+    for (auto& owned : w.controls) {
+        const ui::Control& c = *owned;
+        // Controls no user sees lie wholly outside the window.
+        if (!w.Shown(c) || !Overlap(w.ScreenRect(c), client)) continue;
+        const ui::Rect& r = c.rect;
+        const ui::Rect& in = c.parent.empty() ? client : w[c.parent].rect;
+        if (r.x < 0 || r.y < 0 || r.x + r.w > in.w || r.y + r.h > in.h) note(c, "leaves " + size(in));
+        for (const ui::Control* other : shown)
+            if (other->parent == c.parent && Overlap(other->rect, r)) note(c, "lies over " + other->name);
+        shown.push_back(&c);
+
+        int width = ui::CaptionWidth(c.text, c.showAccel);
+        switch (c.kind) {
+            case ui::Kind::Button:
+                if (width + kButtonEdges > r.w) note(c, std::to_string(width) + " wide in " + size(r));
+                break;
+            case ui::Kind::Label:
+            case ui::Kind::Memo:
+            case ui::Kind::CheckBox: {
+                int room = r.w - (c.kind == ui::Kind::CheckBox ? kCheckRoom : 0);
+                int lines = c.kind == ui::Kind::CheckBox && !c.wordWrap ? (width > room ? 2 : 1)
+                                                                         : CaptionLines(c.text, room, c.showAccel);
+                if (lines * kLineHeight > r.h + 3) note(c, std::to_string(lines) + " lines in " + size(r));
+                break;
+            }
+            case ui::Kind::GroupBox:
+                // The frame's top edge shows on both sides of the caption.
+                if (!c.text.empty() && width + 2 * kFrameEnds > r.w)
+                    note(c, std::to_string(width) + " wide in " + size(r));
+                break;
+            case ui::Kind::TabControl: {
+                int tabs = 0;
+                for (const std::string& tab : c.items) tabs += ui::CaptionWidth(tab) + kTabRoom;
+                if (tabs > r.w) note(c, "tabs " + std::to_string(tabs) + " wide in " + size(r));
+                break;
+            }
+            default: break;
+        }
+    }
+    return found;
+}
+
+// Every window in English and in the shipped languages, these with longer
+// stand-ins for what they do not translate yet: each caption fits its
+// control, each control its window, and none lies over another.
+TEST_F(Language, EveryWindowFitsEveryLanguage) {
+    for (auto [name, growth] : {std::pair<const char*, int>{"", 0}, {"German.lng", 30}, {"Russian.lng", 60}}) {
+        SCOPED_TRACE(name);
+        if (*name) PutFile(name, WithLongerStandIns(m.system, Shipped(name), growth));
+        Choose(name);
+        // Every kind of line the issues dialog shows.
+        m.registry.SetString(kProductSettingsKey, "Version", "0.7");
+        m.registry.SetDword(test::kDeviceKey, kNativeModesValue, 1);
+        m.registry.SetBinary(test::kDeviceKey, kMinResValue, test::Rec(640, 480, 8, 75));
+        m.registry.SetBinary(test::kDeviceKey, kRestrictedListNames[0],
+                             test::Join({test::Rec(1600, 1200, 0, 0), test::Rec(0, 0, 0, 43)}));
+        m.registry.SetBinary(test::kDeviceKey, kRestrictedListNames[1], test::Rec(800, 600, 0, 60));
+        Start();
+        ASSERT_TRUE(Open<ui::Form>("TfFirstRun"));
+        std::vector<ui::Form*> windows;
+        for (auto& d : form->dialogs) windows.push_back(d.get());
+        for (const char* item : {"Resolutions1", "Adapter1", "CleanRegistry1", "Language1", "About1"}) {
+            Menu(item);
+            windows.push_back(form->dialogs.back().get());
+        }
+        TNonStRes& list = *Open<TNonStRes>("TNonStRes");
+        list["bAdd"].UserClick();
+        ASSERT_TRUE(list.editor);
+        windows.push_back(list.editor);
+        // The check after a restart in both its phases, and the report's wait.
+        TForm5 check(m.platform, DriverKeys{}), secondPhase(m.platform, DriverKeys{});
+        secondPhase["bCancel"].UserClick();
+        TForm6 wait;
+        windows.insert(windows.end(), {&check, &secondPhase, &wait});
+        for (ui::Form* w : windows)
+            for (const std::string& misfit : Misfits(*w)) ADD_FAILURE() << misfit;
+        for (int tab : {0, 1, 2}) {
+            (*form)["tcMainTabs"].itemIndex = tab;
+            (*form)["tcMainTabs"].onChange();
+            for (const std::string& misfit : Misfits(*form)) ADD_FAILURE() << "tab " << tab << ": " << misfit;
         }
     }
 }

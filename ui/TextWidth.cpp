@@ -1,5 +1,7 @@
 #include "ui/TextWidth.h"
 
+#include <algorithm>
+
 namespace kv::ui {
 
 namespace {
@@ -17,6 +19,9 @@ constexpr int kWideLetter = 8;
 // Accented Latin and Cyrillic letters: about as wide as the plain Latin
 // ones, with room for the wider of them.
 constexpr int kLetter = 7;
+// Between a button's caption and each of its edges: the raised edge, the
+// focus frame and some air.
+constexpr int kButtonSide = 10;
 
 // The width of the character whose UTF-8 sequence begins with `lead`.
 int NonAsciiWidth(unsigned char lead, unsigned char next) {
@@ -45,6 +50,10 @@ int CaptionWidth(const std::string& text, bool accel) {
             width += kWideLetter;
     }
     return width;
+}
+
+int ButtonWidth(const std::string& caption, int designWidth) {
+    return std::max(designWidth, CaptionWidth(caption) + 2 * kButtonSide);
 }
 
 }  // namespace kv::ui

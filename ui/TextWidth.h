@@ -13,4 +13,8 @@ namespace kv::ui {
 // once when `accel` is set, and a single "&" (an access key) not at all.
 int CaptionWidth(const std::string& text, bool accel = true);
 
+// The width of a push button for its caption: as designed, or wider when
+// the caption needs it, with room between the caption and the edges.
+int ButtonWidth(const std::string& caption, int designWidth);
+
 }  // namespace kv::ui

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "platform/win32/Win32Text.h"
 
 namespace kv::win {
@@ -173,11 +175,69 @@ bool Win32Display::ChangeFrequency(std::uint32_t frequency, std::uint32_t flags)
     return ChangeDisplaySettingsA(&mode, flags) == DISP_CHANGE_SUCCESSFUL;
 }
 
+namespace {
+
+HHOOK boxHook = nullptr;
+
+// The message box sizes its text as the font measures it; the renderer may
+// draw a few pixels past that and the box would cut the last letter of the
+// longest line. Before the box shows, its text gets that room, and the box
+// grows by what it then lacks, its buttons staying in the middle.
+LRESULT CALLBACK WidenMessageText(int code, WPARAM wp, LPARAM lp) {
+    HHOOK hook = boxHook;
+    if (code == HCBT_ACTIVATE) {
+        auto box = reinterpret_cast<HWND>(wp);
+        wchar_t cls[16] = L"";
+        GetClassNameW(box, cls, 16);
+        HWND text = GetDlgItem(box, 0xFFFF);
+        if (wcscmp(cls, L"#32770") == 0 && text) {
+            boxHook = nullptr;
+            UnhookWindowsHookEx(hook);
+            HDC screen = GetDC(nullptr);
+            int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+            if (screen) ReleaseDC(nullptr, screen);
+            RECT place, client, frame;
+            GetWindowRect(text, &place);
+            MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&place), 2);
+            GetClientRect(box, &client);
+            GetWindowRect(box, &frame);
+            int slack = InkSlack(place.right - place.left, dpi);
+            SetWindowPos(text, nullptr, 0, 0, place.right - place.left + slack, place.bottom - place.top,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            // The margin right of the text stays as it was, or as wide as
+            // the one left of it (beside no icon) where that is less.
+            int margin = std::min<int>(place.left, client.right - place.right);
+            int grow = place.right + slack + margin - client.right;
+            if (grow > 0) {
+                SetWindowPos(box, nullptr, frame.left - grow / 2, frame.top, frame.right - frame.left + grow,
+                             frame.bottom - frame.top, SWP_NOZORDER | SWP_NOACTIVATE);
+                for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+                    GetClassNameW(child, cls, 16);
+                    if (_wcsicmp(cls, L"Button") != 0) continue;
+                    RECT b;
+                    GetWindowRect(child, &b);
+                    MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&b), 2);
+                    SetWindowPos(child, nullptr, b.left + grow / 2, b.top, 0, 0,
+                                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+                }
+            }
+            return 0;
+        }
+    }
+    return CallNextHookEx(hook, code, wp, lp);
+}
+
+}  // namespace
+
 int Win32System::ShowMessageBox(const std::string& text, const std::string& caption, int buttons) {
     UINT flags = static_cast<UINT>(buttons);
     if (!owner || !IsWindowVisible(owner)) flags |= MB_TASKMODAL;
-    return MessageBoxW(owner && IsWindowVisible(owner) ? owner : nullptr, Wide(text).c_str(), Wide(caption).c_str(),
-                       flags);
+    if (!boxHook) boxHook = SetWindowsHookExW(WH_CBT, WidenMessageText, nullptr, GetCurrentThreadId());
+    int answer = MessageBoxW(owner && IsWindowVisible(owner) ? owner : nullptr, Wide(text).c_str(),
+                             Wide(caption).c_str(), flags);
+    if (boxHook) UnhookWindowsHookEx(boxHook);
+    boxHook = nullptr;
+    return answer;
 }
 
 std::uintptr_t Win32System::ShellOpen(const std::string& file, const std::string& parameters,

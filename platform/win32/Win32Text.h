@@ -25,6 +25,11 @@ inline std::string Narrow(const std::wstring& w, UINT codePage = CP_UTF8) {
     return s;
 }
 
+// Room beyond a text's last character, in pixels at `dpi`: some renderers
+// (Wine's among them, with large fonts) draw a few pixels, up to about 3 %,
+// past the width they measure, which the control would cut.
+inline int InkSlack(int width, int dpi) { return MulDiv(3, dpi, 96) + width / 32; }
+
 // Texts the system hands out in its ANSI code page.
 inline std::string FromAnsi(const char* s) { return Narrow(Wide(s, CP_ACP)); }
 

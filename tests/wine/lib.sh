@@ -157,10 +157,16 @@ wait_file() {
 # screenshot FILE [WIN]: the main window's picture (or another window's),
 # for the developers to look at.
 screenshot() {
+    drv rect "${2:-$MAIN}" || { S_PROBLEMS+=("no picture of ${2:-the main window}: $DRV_ERR"); return; }
+    picture "$1" "$DRV_OUT"
+}
+
+# picture FILE "LEFT TOP WIDTH HEIGHT": that part of the screen, as the
+# driver's rect prints a window's place.
+picture() {
     local x y w h
     mkdir -p "$KV_SHOTS"
-    drv rect "${2:-$MAIN}" || { S_PROBLEMS+=("no picture of ${2:-the main window}: $DRV_ERR"); return; }
-    read -r x y w h <<<"$DRV_OUT"
+    read -r x y w h <<<"$2"
     import -window root -crop "${w}x$h+$x+$y" +repage "$KV_SHOTS/$1" >>"$S_LOG" 2>&1 ||
         S_PROBLEMS+=("no picture $1")
 }

@@ -538,16 +538,22 @@ put_languages() {
     cp "$ROOT"/lang/*.lng "$S_DIR/app/" || fail "no language files to copy"
 }
 
+# fits WIN NAME: notes each caption, tab, list line or title the window cuts
+# off and each control another hides, and keeps its picture as NAME.png
+# (taken once the window has been looked at: painted by then).
+fits() {
+    drv rect "$1" -- covered "$1" -- clipped "$1" ||
+        S_PROBLEMS+=("$2: $DRV_ERR: $(sed 1d <<<"$DRV_OUT" | paste -sd';' -)")
+    picture "$2.png" "$(head -n 1 <<<"$DRV_OUT")"
+}
+
 # shots_of NAME: pictures of the three pages, for the developers to look at,
 # and a note of every caption a control cuts off.
 shots_of() {
     local tab
     for tab in 0 1 2; do
         drv tab "$MAIN" "$tab" || fail "$DRV_ERR"
-        drv clipped "$MAIN" ||
-            S_PROBLEMS+=("$1, tab $tab: $DRV_ERR: $(printf '%s' "$DRV_OUT" | paste -sd';' -)")
-        sleep 0.3
-        screenshot "$1-tab$tab.png"
+        fits "$MAIN" "$1-tab$tab"
     done
 }
 
@@ -562,12 +568,12 @@ at_both_sizes() {
         wait_main
         drv state "$MAIN" "$2" || S_PROBLEMS+=("$1 at $dpi DPI shows no \"$2\": $DRV_ERR$(on_screen)")
         shots_of "$1-$dpi"
-        # The language dialog stays English, at this size too.
-        drv menu "$MAIN" Language -- wait-window "Select Language" || fail "no language dialog: $DRV_ERR"
-        drv clipped "Select Language" ||
+        # The language dialog, at this size too.
+        drv menu "$MAIN" Language -- wait-window class:TForm3 || fail "no language dialog: $DRV_ERR"
+        drv clipped class:TForm3 ||
             S_PROBLEMS+=("the language dialog at $dpi DPI: $DRV_ERR: $(paste -sd';' <<<"$DRV_OUT")")
-        screenshot "$1-$dpi-language-dialog.png" "Select Language"
-        drv click "Select Language" Cancel -- wait-gone "Select Language" || fail "$DRV_ERR"
+        screenshot "$1-$dpi-language-dialog.png" class:TForm3
+        drv close class:TForm3 -- wait-gone class:TForm3 || fail "$DRV_ERR"
         drv close "$MAIN" || fail "$DRV_ERR"
         app_ended 15 || fail "the program did not end"
     done
@@ -709,11 +715,13 @@ REG
 
 LIST_DIALOG="class:TNonStRes"
 EDITOR="class:TNonStResAdd"
+# The list dialog's Add, by its place, in any language.
+ADD=id:1002
 
 # add_resolution W H BPP HZ: Add in the list dialog, the four fields typed,
 # the editor's OK.
 add_resolution() {
-    drv click "$LIST_DIALOG" Add -- wait-window "$EDITOR" -- type "$EDITOR" Edit#0 "$1" -- \
+    drv click "$LIST_DIALOG" "$ADD" -- wait-window "$EDITOR" -- type "$EDITOR" Edit#0 "$1" -- \
         type "$EDITOR" Edit#1 "$2" -- type "$EDITOR" Edit#2 "$3" -- type "$EDITOR" Edit#3 "$4" -- \
         click "$EDITOR" OK -- wait-gone "$EDITOR" || fail "cannot add $1x$2: $DRV_ERR$(on_screen)"
 }
@@ -922,38 +930,101 @@ scenario_fallback_after_another_start() {
     verdict
 }
 
-# The new dialogs at both font sizes: nothing cut off, and pictures for the
-# developers to look at.
-scenario_dialogs_at_both_sizes() {
-    setup dialogs_at_both_sizes demo KelvaneDemo
-    local dpi win
-    for dpi in 120 96; do
-        set_dpi "$dpi"
-        "$WINESERVER" -w
-        start_app
-        wait_main
-        drv menu "$MAIN" Resolutions -- wait-window "$LIST_DIALOG" || fail "no list dialog: $DRV_ERR"
-        add_resolution 800 600 Any 85
-        drv click "$LIST_DIALOG" Add -- wait-window "$EDITOR" || fail "$DRV_ERR"
-        for win in "$LIST_DIALOG" "$EDITOR"; do
-            drv clipped "$win" || S_PROBLEMS+=("$win at $dpi DPI: $DRV_ERR: $(paste -sd';' <<<"$DRV_OUT")")
-        done
-        # The editor is modal to its list: the list takes no input.
-        drv dump "$LIST_DIALOG" || fail "$DRV_ERR"
-        expect "the list dialog while the editor is open" "$(head -n 1 <<<"$DRV_OUT" | awk '{print $NF}')" disabled
-        screenshot "resolutions-$dpi.png" "$LIST_DIALOG"
-        screenshot "editor-$dpi.png" "$EDITOR"
-        drv click "$EDITOR" Cancel -- wait-gone "$EDITOR" -- click "$LIST_DIALOG" Cancel -- \
-            wait-gone "$LIST_DIALOG" || fail "$DRV_ERR"
-        drv menu "$MAIN" Adapter -- wait-window "Select Adapter" || fail "$DRV_ERR"
-        drv clipped "Select Adapter" || S_PROBLEMS+=("adapter dialog at $dpi DPI: $DRV_ERR")
-        screenshot "adapter-$dpi.png" "Select Adapter"
-        drv click "Select Adapter" Cancel -- menu "$MAIN" CleanRegistry -- \
-            wait-window "Kelvane - Registry Clean..." || fail "$DRV_ERR"
-        drv clipped "Kelvane - Registry Clean..." || S_PROBLEMS+=("clean dialog at $dpi DPI: $DRV_ERR")
-        screenshot "clean-$dpi.png" "Kelvane - Registry Clean..."
-        drv click "Kelvane - Registry Clean..." Cancel -- close "$MAIN" || fail "$DRV_ERR"
-        app_ended 15 || fail "the program did not end"
+# Every line the issues dialog can show: an old version, native modes, a
+# minimum rate, a whole resolution and a rate restricted, and a mode in a
+# continuation list.
+seed_every_issue() {
+    reg_import <<'EOF'
+REGEDIT4
+
+[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services\ati2mtag\Device0]
+"DALRULE_ADDNATIVEMODESTOMODETABLE"=dword:00000001
+"DALOPTION_MinResBCD"=hex:06,40,04,80,00,08,00,75
+"DALRestrictedModesBCD"=hex:16,00,12,00,00,00,00,00,00,00,00,00,00,00,00,43
+"DALRestrictedModesBCD1"=hex:08,00,06,00,00,00,00,60
+EOF
+}
+
+# windows_fit LANGUAGE DPI CANCEL: one start in the language at the size, the
+# issues dialog first, then the main window's pages and every window it
+# opens, and two message boxes; then the check after a restart in both its
+# phases. CANCEL is the language's caption of Cancel.
+windows_fit() {
+    local lang=$1 dpi=$2 cancel=$3 file=""
+    local at=${lang,,}-$dpi
+    [ "$lang" = English ] || file=$lang.lng
+    "$WINE" reg add 'HKLM\SOFTWARE\Tessaly\Kelvane' /v LangFileName /d "$file" /f >>"$S_LOG" 2>&1 ||
+        fail "cannot choose $lang"
+    # An old version's error again, whichever start stamped the version.
+    "$WINE" reg add 'HKLM\SOFTWARE\Tessaly\Kelvane' /v Version /d 0.7 /f >>"$S_LOG" 2>&1 ||
+        fail "cannot record an old version"
+    set_dpi "$dpi"
+    "$WINESERVER" -w
+    start_app
+    drv wait-window class:TfFirstRun 30 || fail "no issues dialog in $lang at $dpi DPI$(on_screen)"
+    fits class:TfFirstRun "$at-issues"
+    # Closed, it lets the start go on.
+    drv close class:TfFirstRun || fail "$DRV_ERR"
+    wait_main
+    shots_of "$at-main"
+
+    drv menu "$MAIN" Resolutions -- wait-window "$LIST_DIALOG" || fail "no list dialog: $DRV_ERR"
+    add_resolution 800 600 Any 85
+    fits "$LIST_DIALOG" "$at-resolutions"
+    drv click "$LIST_DIALOG" "$ADD" -- wait-window "$EDITOR" || fail "$DRV_ERR"
+    # The editor is modal to its list: the list takes no input.
+    drv dump "$LIST_DIALOG" || fail "$DRV_ERR"
+    expect "the list dialog while the editor is open" "$(head -n 1 <<<"$DRV_OUT" | awk '{print $NF}')" disabled
+    fits "$EDITOR" "$at-editor"
+    drv close "$EDITOR" -- wait-gone "$EDITOR" -- close "$LIST_DIALOG" -- wait-gone "$LIST_DIALOG" || fail "$DRV_ERR"
+    local menu win
+    for menu in Adapter:TForm4 CleanRegistry:TFRegClean Language:TForm3 About:TForm2; do
+        win=class:${menu#*:}
+        drv menu "$MAIN" "${menu%%:*}" -- wait-window "$win" || fail "no window $win: $DRV_ERR$(on_screen)"
+        fits "$win" "$at-${menu%%:*}"
+        drv close "$win" -- wait-gone "$win" || fail "$DRV_ERR"
+    done
+
+    # A rate that is no number, and the question of Uninstall.
+    drv type "$MAIN" beside:640x480 x -- click "$MAIN" OK -- msgbox 20 || fail "no message for a bad rate$(on_screen)"
+    fits class:#32770 "$at-message"
+    drv answer OK -- menu "$MAIN" Uninstall -- msgbox 20 || fail "no question of Uninstall$(on_screen)"
+    fits class:#32770 "$at-question"
+    drv answer No || fail "$DRV_ERR"
+    # The report: the "Wait..." window while it is made, then its message.
+    drv menu "$MAIN" CreateReport -- wait-window class:TForm6 20 || fail "no \"Wait...\" window: $DRV_ERR$(on_screen)"
+    fits class:TForm6 "$at-wait"
+    drv msgbox 60 || fail "no message after the report$(on_screen)"
+    fits class:#32770 "$at-report"
+    drv answer OK -- close "$MAIN" || fail "$DRV_ERR"
+    app_ended 15 || fail "the program did not end in $lang at $dpi DPI$(on_screen)"
+
+    start_command "$(winpath "$S_DIR/app")\\Kelvane.exe /CHECK"
+    drv wait-window class:TForm5 30 || fail "no check after the restart in $lang at $dpi DPI$(on_screen)"
+    fits class:TForm5 "$at-check"
+    drv click class:TForm5 "$cancel" -- sleep 500 || fail "$DRV_ERR"
+    fits class:TForm5 "$at-check-second"
+    drv click class:TForm5 OK -- wait-gone class:TForm5 -- wait-window "$MAIN" -- close "$MAIN" || fail "$DRV_ERR"
+    copy_ended 15 || fail "the check's program did not end in $lang at $dpi DPI$(on_screen)"
+}
+
+# Every window in English, German and Russian at normal and large fonts:
+# nothing cut off, nothing hidden under another control, and pictures of
+# each for the developers to look at.
+scenario_every_window_fits() {
+    setup every_window_fits demo KelvaneDemo
+    put_languages
+    # The cabinet tool takes its time, so that the "Wait..." window stands
+    # long enough to be looked at.
+    cp "$KV_BIN/makecab.exe" "$WINEPREFIX/drive_c/windows/system32/packcab.exe"
+    printf '@"%s" sleep 3000\r\n@packcab.exe %%*\r\n' "$(winpath "$KV_BIN/kvdriver.exe")" \
+        >"$WINEPREFIX/drive_c/windows/system32/makecab.bat"
+    seed_every_issue
+    local dpi
+    for dpi in 96 120; do
+        windows_fit English "$dpi" Cancel
+        windows_fit German "$dpi" Abbrechen
+        windows_fit Russian "$dpi" Отмена
     done
     verdict
 }
@@ -1084,7 +1155,7 @@ if [ "$name" = --list ]; then
     echo startup adapter_info tabs page_painted install_dir backup missing_pci real_exe real_grid demo_state \
         road_of_one_change cancel_restores restore_then_restart two_starts close_mode_check check_first large_fonts \
         language language_cp1251 issues resolutions adapter_dialog clean uninstall uninstall_before_restart \
-        fallback_after_another_start dialogs_at_both_sizes ff_record \
+        fallback_after_another_start every_window_fits ff_record \
         report help_and_about
     printf '%s_2000 ' $ON_2000
     echo

@@ -23,10 +23,13 @@ constexpr int kFirstControlId = 1000;
 constexpr UINT_PTR kFirstPaintTimer = 0x4B56;
 constexpr UINT_PTR kHiddenPagesTimer = 0x4B57;
 constexpr int kComboListHeight = 200;
-// Room beyond a text's last character: some renderers (Wine's among them,
-// with large fonts) draw a few pixels, up to about 3 %, past the width they
-// measure, which the control would cut.
-constexpr int kInkSlack = 3;
+// A line of the dialog font at 96 DPI: a label at least twice as high is
+// meant for more than one line.
+constexpr int kLineHeight = 13;
+// Room on each side of a tab's caption, clear of the frame a pressed tab
+// draws inside its edge and of the focus frame inside that.
+constexpr int kTabPadding = 10;
+constexpr int kTabPaddingY = 3;
 
 std::wstring ClassName(const ui::Form& form) { return Wide(form.name); }
 
@@ -37,6 +40,10 @@ std::string WindowText(HWND hwnd) {
     text.resize(static_cast<std::size_t>(std::max(n, 0)));
     return Narrow(text);
 }
+
+// A menu bar measures its captions narrower than it draws them with large
+// fonts and cuts the last letter: a blank after each keeps it clear.
+std::wstring MenuBarCaption(const std::string& caption) { return Wide(caption) + L" "; }
 
 // The signed x of a mouse message.
 inline int MouseX(LPARAM lp) { return static_cast<int>(static_cast<short>(LOWORD(lp))); }
@@ -145,7 +152,13 @@ HWND Win32View::Create(HWND owner, HICON icon) {
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     // A window without a first-paint action paints at once: it may stand on
     // screen while its opener works without returning to the message loop.
-    if (!form_.onPaint) UpdateWindow(hwnd_);
+    // Under Wine what it painted reaches the screen only when its thread
+    // next looks at its messages.
+    if (!form_.onPaint) {
+        UpdateWindow(hwnd_);
+        MSG pending;
+        PeekMessageW(&pending, hwnd_, 0, 0, PM_NOREMOVE);
+    }
     if (form_.modal && owner) {
         modalOwner_ = owner;
         EnableWindow(owner, FALSE);
@@ -160,7 +173,7 @@ void Win32View::CreateMenu() {
         HMENU popup = CreatePopupMenu();
         for (const ui::MenuItem& item : menu.items)
             AppendMenuW(popup, MF_STRING | (item.enabled ? 0 : MF_GRAYED), item.id, Wide(item.caption).c_str());
-        AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), Wide(menu.caption).c_str());
+        AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), MenuBarCaption(menu.caption).c_str());
     }
     SetMenu(hwnd_, bar);
 }
@@ -208,7 +221,9 @@ void Win32View::CreateControl(Item& item) {
             // A one-line right-aligned label is drawn from the left and placed
             // so that its text ends at the design's right edge (PlaceFlushRight).
             item.flushRight = c.align == ui::Align::Right && !c.wordWrap;
-            item.wrapped = c.align == ui::Align::Left && c.wordWrap;
+            // A label meant for more than one line is broken into lines
+            // here (WrapLines), where the renderer's slack is known.
+            item.wrapped = !item.flushRight && (c.wordWrap || c.rect.h >= 2 * kLineHeight);
             style |= SS_NOTIFY | (item.flushRight                   ? SS_LEFTNOWORDWRAP
                                   : c.align == ui::Align::Center ? SS_CENTER
                                   : c.align == ui::Align::Right  ? SS_RIGHT
@@ -229,8 +244,9 @@ void Win32View::CreateControl(Item& item) {
         case Kind::GroupBox: cls = L"BUTTON"; style |= BS_GROUPBOX; break;
         case Kind::TabControl: cls = WC_TABCONTROLW; style |= TCS_BUTTONS | TCS_FLATBUTTONS | WS_TABSTOP; break;
         case Kind::ListBox:
+            // Lines wider than the list scroll sideways (FitHorizontalExtent).
             cls = L"LISTBOX";
-            style |= WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
+            style |= WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
             exStyle |= WS_EX_CLIENTEDGE;
             break;
         case Kind::CheckListBox:
@@ -241,7 +257,10 @@ void Win32View::CreateControl(Item& item) {
                      LBS_OWNERDRAWFIXED | LBS_HASSTRINGS;
             exStyle |= WS_EX_CLIENTEDGE;
             break;
-        case Kind::Memo: style |= SS_LEFT | SS_NOPREFIX; break;
+        case Kind::Memo:
+            style |= SS_LEFT | SS_NOPREFIX;
+            item.wrapped = true;
+            break;
         case Kind::Picture: style |= SS_ICON | SS_CENTERIMAGE | SS_REALSIZEIMAGE; break;
         case Kind::Edit:
             cls = L"EDIT";
@@ -265,6 +284,10 @@ void Win32View::CreateControl(Item& item) {
         SendMessageW(item.hwnd, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
     }
     if (c.kind == Kind::TabControl) {
+        // The control's own padding is a few pixels whatever the DPI; the
+        // captions grow with the fonts.
+        SendMessageW(item.hwnd, TCM_SETPADDING, 0,
+                     MAKELPARAM(ui::Scaled(kTabPadding, dpi_), ui::Scaled(kTabPaddingY, dpi_)));
         for (std::size_t i = 0; i < c.items.size(); ++i) SetTabCaption(item.hwnd, i, c.items[i], TCM_INSERTITEMW);
         item.last.items = c.items;
     }
@@ -348,7 +371,7 @@ void Win32View::SyncMenu() {
             const ui::Menu& menu = form_.menus[i];
             HMENU popup = GetSubMenu(bar, static_cast<int>(i));
             ModifyMenuW(bar, static_cast<UINT>(i), MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(popup),
-                        Wide(menu.caption).c_str());
+                        MenuBarCaption(menu.caption).c_str());
             for (const ui::MenuItem& m : menu.items)
                 ModifyMenuW(popup, m.id, MF_BYCOMMAND | MF_STRING | (m.enabled ? 0 : MF_GRAYED), m.id,
                             Wide(m.caption).c_str());
@@ -393,7 +416,7 @@ void Win32View::Sync() {
             last.itemIndex = -2;
             last.itemChecks.clear();
             if (combo) last.text = "\x01";  // emptying the list empties the edit too
-            if (c.kind == Kind::CheckListBox) FitHorizontalExtent(item);
+            if (list) FitHorizontalExtent(item);
         }
         if (c.kind == Kind::CheckListBox && c.itemChecks != last.itemChecks) {
             for (std::size_t i = 0; i < c.items.size(); ++i)
@@ -476,7 +499,8 @@ int Win32View::CheckBoxRoom() const { return ui::Scaled(13, dpi_) + ui::Scaled(6
 void Win32View::FitHorizontalExtent(Item& item) {
     int widest = 0;
     for (const std::string& line : item.control->items) widest = std::max(widest, MeasureLine(item, Wide(line)));
-    SendMessageW(item.hwnd, LB_SETHORIZONTALEXTENT, widest + CheckBoxRoom() + ui::Scaled(4, dpi_), 0);
+    int before = item.control->kind == Kind::CheckListBox ? CheckBoxRoom() : 0;
+    SendMessageW(item.hwnd, LB_SETHORIZONTALEXTENT, before + widest + InkSlack(widest) + ui::Scaled(4, dpi_), 0);
 }
 
 void Win32View::DrawCheckLine(const DRAWITEMSTRUCT& d) {
@@ -542,14 +566,15 @@ int Win32View::MeasureLine(const Item& item, const std::wstring& line) {
     if (measureDc_) {
         HGDIOBJ old =
             SelectObject(measureDc_, reinterpret_cast<HFONT>(SendMessageW(item.hwnd, WM_GETFONT, 0, 0)));
-        UINT flags = DT_CALCRECT | DT_SINGLELINE | (item.control->showAccel ? 0 : DT_NOPREFIX);
+        bool prefix = item.control->showAccel && item.control->kind != Kind::Memo;
+        UINT flags = DT_CALCRECT | DT_SINGLELINE | (prefix ? 0 : DT_NOPREFIX);
         DrawTextW(measureDc_, line.c_str(), static_cast<int>(line.size()), &measured, flags);
         SelectObject(measureDc_, old);
     }
     return measured.right;
 }
 
-int Win32View::InkSlack(int width) const { return ui::Scaled(kInkSlack, dpi_) + width / 32; }
+int Win32View::InkSlack(int width) const { return win::InkSlack(width, dpi_); }
 
 void Win32View::PlaceFlushRight(Item& item) {
     const RECT& p = item.place;
@@ -560,26 +585,38 @@ void Win32View::PlaceFlushRight(Item& item) {
 
 // Breaks the text at blanks into lines that leave the slack free at the
 // right, so that no line's last character is cut; the control then shows
-// the lines as they are. A word wider than a line keeps a line of its own.
+// the lines as they are. A word wider than a line keeps a line of its own;
+// the text's own line breaks stay. A centred line has half its spare room
+// on the right, so it leaves twice the slack.
 std::wstring Win32View::WrapLines(const Item& item, const std::wstring& text) {
     int width = static_cast<int>(item.place.right - item.place.left);
-    int room = width - InkSlack(width);
-    std::wstring out, line;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find(L' ', start);
-        if (end == std::wstring::npos) end = text.size();
-        std::wstring word = text.substr(start, end - start);
-        std::wstring longer = line.empty() ? word : line + L" " + word;
-        if (!line.empty() && MeasureLine(item, longer) > room) {
-            out += line + L"\r\n";
-            line = word;
-        } else {
-            line = longer;
+    int room = width - (item.control->align == ui::Align::Center ? 2 : 1) * InkSlack(width);
+    std::wstring out;
+    std::size_t from = 0;
+    for (;;) {
+        std::size_t to = text.find(L'\n', from);
+        std::wstring paragraph = text.substr(from, to == std::wstring::npos ? std::wstring::npos : to - from);
+        if (!paragraph.empty() && paragraph.back() == L'\r') paragraph.pop_back();
+        std::wstring line;
+        std::size_t start = 0;
+        while (start <= paragraph.size()) {
+            std::size_t end = paragraph.find(L' ', start);
+            if (end == std::wstring::npos) end = paragraph.size();
+            std::wstring word = paragraph.substr(start, end - start);
+            std::wstring longer = line.empty() ? word : line + L" " + word;
+            if (!line.empty() && MeasureLine(item, longer) > room) {
+                out += line + L"\r\n";
+                line = word;
+            } else {
+                line = longer;
+            }
+            start = end + 1;
         }
-        start = end + 1;
+        out += line;
+        if (to == std::wstring::npos) return out;
+        out += L"\r\n";
+        from = to + 1;
     }
-    return out + line;
 }
 
 Win32View::Item* Win32View::ItemById(int id) {

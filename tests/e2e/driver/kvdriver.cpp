@@ -166,6 +166,25 @@ std::optional<std::wstring> TextOf(HWND hwnd) {
 
 std::wstring TextOr(HWND hwnd) { return TextOf(hwnd).value_or(L"<no answer>"); }
 
+// A top-level window's title as the system keeps it: a window busy with its
+// work need not answer.
+std::wstring TitleOf(HWND top) {
+    wchar_t kept[512] = L"";
+    GetWindowTextW(top, kept, 512);
+    return kept;
+}
+
+// A text as one line: the program breaks a label's text into lines where
+// the font at hand needs it, which says nothing about the text itself.
+std::wstring Unbroken(const std::wstring& text) {
+    std::wstring out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') continue;
+        out += text[i] == L'\n' ? L' ' : text[i];
+    }
+    return out;
+}
+
 std::wstring WithoutAccel(const std::wstring& s) {
     std::wstring out;
     for (std::size_t i = 0; i < s.size(); ++i) {
@@ -228,9 +247,7 @@ HWND FindTop(const WindowQuery& query, bool visibleOnly) {
         if (query.by == WindowQuery::Class) {
             if (ClassOf(h) == query.value) return h;
         } else {
-            wchar_t caption[512] = L"";
-            GetWindowTextW(h, caption, 512);  // top-level captions are kept by the system
-            if (SameCaption(caption, query.value)) return h;
+            if (SameCaption(TitleOf(h), query.value)) return h;
         }
     }
     return nullptr;
@@ -366,28 +383,6 @@ LRESULT Send(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     return static_cast<LRESULT>(result);
 }
 
-// The place of a tab in its control. The control writes it into memory of
-// its own process, so the driver lends it some there.
-RECT RemoteItemRect(HWND tabs, WPARAM index) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(tabs, &pid);
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-    if (!process) throw Failure{kNoAnswer, L"cannot open the process of " + Hex(tabs)};
-    RECT r{};
-    void* remote = VirtualAllocEx(process, nullptr, sizeof(r), MEM_COMMIT, PAGE_READWRITE);
-    bool ok = false;
-    if (remote) {
-        DWORD_PTR got = 0;
-        ok = SendMessageTimeoutW(tabs, TCM_GETITEMRECT, index, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG,
-                                 kSendTimeoutMs, &got) &&
-             got && ReadProcessMemory(process, remote, &r, sizeof(r), nullptr);
-        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    }
-    CloseHandle(process);
-    if (!ok) throw Failure{kNoAnswer, L"cannot find the place of tab " + std::to_wstring(index)};
-    return r;
-}
-
 // Visible controls that a visible sibling higher in the z-order hides: every
 // control clips its siblings, so such a control never shows where they meet.
 // The middle of the control stands for all of it.
@@ -519,75 +514,244 @@ bool CaptionLayout(HWND h, UINT& flags, SIZE& room) {
 
 struct Cut {
     HWND control;
-    RECT ink;  // where the caption's pixels fall, the room's top left at 0,0
+    std::wstring what;  // what is cut: the control's caption, a tab, a line, the title
+    RECT ink;           // where its pixels fall, the room's top left at 0,0
     SIZE room;
 };
 
-// Shown controls whose caption does not fit: a text running over an edge,
-// or a word-wrapped one with more lines than the control is high.
-//
-// The caption is drawn off-screen, as the control lays it out, and its
-// pixels are what counts: Wine measures some fonts (its Tahoma among them)
-// up to a tenth wider than it draws them, which would cry wolf.
-std::vector<Cut> CutCaptions(HWND top) {
+// Where the pixels of a text drawn with DrawText fall, the room's top left
+// at 0,0; an empty rectangle for blanks. The text is drawn off-screen, and
+// its pixels are what counts: Wine measures some fonts (its Tahoma among
+// them) up to a tenth wider than it draws them, which would cry wolf.
+RECT InkOf(const LOGFONTW& description, const std::wstring& text, UINT flags, SIZE room) {
     const Gdi& gdi = Drawing();
+    // Room on every side for what spills over.
+    const LONG margin = 2 * room.cx + 64;
+    const LONG width = room.cx + 2 * margin, height = room.cy + 2 * margin;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC dc = gdi.createDc(nullptr);
+    HBITMAP canvas = gdi.createDib(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!dc || !canvas || !bits) {
+        if (canvas) gdi.remove(canvas);
+        if (dc) gdi.deleteDc(dc);
+        throw Failure{kNoAnswer, L"cannot draw off-screen"};
+    }
+    auto* pixels = static_cast<DWORD*>(bits);
+    std::fill(pixels, pixels + width * height, 0xFFFFFFu);
+    HFONT font = gdi.createFont(&description);
+    HGDIOBJ oldCanvas = gdi.select(dc, canvas);
+    HGDIOBJ oldFont = gdi.select(dc, font);
+    RECT r{margin, margin, margin + room.cx, margin + room.cy};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, flags | DT_NOCLIP);
+    gdi.flush();
+
+    RECT ink{width, height, -1, -1};
+    for (LONG y = 0; y < height; ++y)
+        for (LONG x = 0; x < width; ++x)
+            if ((pixels[y * width + x] & 0xFF) < 0xC0) {
+                ink.left = std::min(ink.left, x);
+                ink.top = std::min(ink.top, y);
+                ink.right = std::max(ink.right, x + 1);
+                ink.bottom = std::max(ink.bottom, y + 1);
+            }
+    gdi.select(dc, oldFont);
+    gdi.select(dc, oldCanvas);
+    gdi.remove(font);
+    gdi.remove(canvas);
+    gdi.deleteDc(dc);
+    if (ink.right < 0) return RECT{0, 0, 0, 0};
+    OffsetRect(&ink, -margin, -margin);
+    return ink;
+}
+
+// The width a text measures in a font, as a control measures it to lay it
+// out (which may be wider than its pixels).
+LONG MeasuredWidth(const LOGFONTW& description, const std::wstring& text, UINT flags) {
+    const Gdi& gdi = Drawing();
+    HDC dc = gdi.createDc(nullptr);
+    if (!dc) throw Failure{kNoAnswer, L"cannot measure off-screen"};
+    HFONT font = gdi.createFont(&description);
+    HGDIOBJ old = gdi.select(dc, font);
+    RECT r{0, 0, 0, 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, flags | DT_CALCRECT | DT_SINGLELINE);
+    gdi.select(dc, old);
+    gdi.remove(font);
+    gdi.deleteDc(dc);
+    return r.right;
+}
+
+bool Outside(const RECT& ink, SIZE room) {
+    return !IsRectEmpty(&ink) && (ink.left < 0 || ink.top < 0 || ink.right > room.cx || ink.bottom > room.cy);
+}
+
+// Memory lent in another process, for the messages whose answer a control
+// writes to a pointer: tab controls and their items.
+class RemoteMemory {
+public:
+    RemoteMemory(HWND owner, std::size_t size) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(owner, &pid);
+        process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+        if (!process_) throw Failure{kNoAnswer, L"cannot open the process of " + Hex(owner)};
+        at_ = static_cast<char*>(VirtualAllocEx(process_, nullptr, size, MEM_COMMIT, PAGE_READWRITE));
+        if (!at_) {
+            CloseHandle(process_);
+            throw Failure{kNoAnswer, L"cannot lend memory to " + Hex(owner)};
+        }
+    }
+    ~RemoteMemory() {
+        VirtualFreeEx(process_, at_, 0, MEM_RELEASE);
+        CloseHandle(process_);
+    }
+    RemoteMemory(const RemoteMemory&) = delete;
+    RemoteMemory& operator=(const RemoteMemory&) = delete;
+    char* At(std::size_t offset = 0) const { return at_ + offset; }
+    bool Write(std::size_t offset, const void* data, std::size_t size) const {
+        return WriteProcessMemory(process_, at_ + offset, data, size, nullptr);
+    }
+    bool Read(std::size_t offset, void* data, std::size_t size) const {
+        return ReadProcessMemory(process_, at_ + offset, data, size, nullptr);
+    }
+
+private:
+    HANDLE process_ = nullptr;
+    char* at_ = nullptr;
+};
+
+// The place of a tab in its control.
+RECT RemoteItemRect(HWND tabs, WPARAM index) {
+    RemoteMemory remote(tabs, sizeof(RECT));
+    RECT r{};
+    DWORD_PTR got = 0;
+    bool ok = SendMessageTimeoutW(tabs, TCM_GETITEMRECT, index, reinterpret_cast<LPARAM>(remote.At()),
+                                  SMTO_ABORTIFHUNG, kSendTimeoutMs, &got) &&
+              got && remote.Read(0, &r, sizeof(r));
+    if (!ok) throw Failure{kNoAnswer, L"cannot find the place of tab " + std::to_wstring(index)};
+    return r;
+}
+
+// The caption of a tab.
+std::wstring RemoteItemText(HWND tabs, WPARAM index) {
+    constexpr int kMax = 256;
+    RemoteMemory remote(tabs, sizeof(TCITEMW) + kMax * sizeof(wchar_t));
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = reinterpret_cast<wchar_t*>(remote.At(sizeof(TCITEMW)));
+    item.cchTextMax = kMax;
+    wchar_t text[kMax] = L"";
+    DWORD_PTR got = 0;
+    bool ok = remote.Write(0, &item, sizeof(item)) && remote.Write(sizeof(TCITEMW), text, sizeof(text)) &&
+              SendMessageTimeoutW(tabs, TCM_GETITEMW, index, reinterpret_cast<LPARAM>(remote.At()),
+                                  SMTO_ABORTIFHUNG, kSendTimeoutMs, &got) &&
+              got && remote.Read(sizeof(TCITEMW), text, sizeof(text));
+    if (!ok) throw Failure{kNoAnswer, L"cannot read the caption of tab " + std::to_wstring(index)};
+    text[kMax - 1] = L'\0';
+    return text;
+}
+
+LONG Width(const RECT& r) { return r.right - r.left; }
+
+// The title: between the window's icon and its buttons. Windows cuts a
+// longer one short with an ellipsis.
+void CutTitle(HWND top, std::vector<Cut>& found) {
+    std::wstring title = TitleOf(top);
+    LONG style = GetWindowLongW(top, GWL_STYLE);
+    if (title.empty() || (style & WS_CAPTION) != WS_CAPTION) return;
+    RECT window, client;
+    GetWindowRect(top, &window);
+    GetClientRect(top, &client);
+    const LONG frame = (Width(window) - client.right) / 2;
+    const LONG button = GetSystemMetrics(SM_CXSIZE);
+    LONG room = Width(window) - 2 * frame - 4;
+    if (style & WS_SYSMENU) {
+        room -= button + 1;  // the icon
+        room -= button;      // the close box
+        if (style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX)) room -= 2 * button;
+    }
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+    SIZE size{room, GetSystemMetrics(SM_CYCAPTION)};
+    RECT ink = InkOf(metrics.lfCaptionFont, title, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX, size);
+    if (room <= 0 || Outside(ink, size)) found.push_back({top, L"title \"" + OneLine(title) + L"\"", ink, size});
+}
+
+// A tab's caption stays clear of the frame the selected button draws
+// inside its edge and of the focus frame inside that.
+void CutTabs(HWND tabs, const LOGFONTW& font, std::vector<Cut>& found) {
+    constexpr LONG kInside = 4 + 1 + 1;  // the pressed edge, the focus frame, a pixel clear of it
+    LRESULT count = Send(tabs, TCM_GETITEMCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        RECT place = RemoteItemRect(tabs, static_cast<WPARAM>(i));
+        std::wstring caption = RemoteItemText(tabs, static_cast<WPARAM>(i));
+        SIZE room{Width(place) - 2 * kInside, place.bottom - place.top};
+        RECT ink = InkOf(font, caption, DT_SINGLELINE | DT_CENTER | DT_VCENTER, room);
+        if (room.cx <= 0 || Outside(ink, room))
+            found.push_back({tabs, L"tab " + std::to_wstring(i) + L" \"" + caption + L"\"", ink, room});
+    }
+}
+
+std::wstring ItemText(HWND h, bool combo, LRESULT i, const std::wstring& control);
+
+// A list's lines fit it, or it scrolls sideways as far as the widest.
+void CutLines(HWND list, const LOGFONTW& font, std::vector<Cut>& found) {
+    LONG style = GetWindowLongW(list, GWL_STYLE);
+    if (style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) return;  // it draws its lines itself
+    RECT client;
+    GetClientRect(list, &client);
+    LONG reach = client.right;
+    if (style & WS_HSCROLL) reach = std::max<LONG>(reach, Send(list, LB_GETHORIZONTALEXTENT, 0, 0));
+    LRESULT count = Send(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        std::wstring line = ItemText(list, false, i, L"list");
+        SIZE room{reach - 2, Send(list, LB_GETITEMHEIGHT, i, 0)};  // a line starts a pixel in
+        RECT ink = InkOf(font, line, DT_SINGLELINE | DT_NOPREFIX, room);
+        if (Outside(ink, room))
+            found.push_back({list, L"line " + std::to_wstring(i) + L" \"" + OneLine(line) + L"\"", ink, room});
+    }
+}
+
+// Shown controls whose caption does not fit: a text running over an edge,
+// a word-wrapped one with more lines than the control is high, a group
+// box's caption that leaves too little of the frame's top edge to read as
+// a frame; the tabs of a tab control, the lines of a list and the window's
+// title.
+std::vector<Cut> CutCaptions(HWND top) {
     std::vector<Cut> found;
+    CutTitle(top, found);
     for (HWND h : Children(top)) {
-        UINT flags = 0;
-        SIZE room{};
-        if (!IsWindowVisible(h) || !CaptionLayout(h, flags, room) || room.cx <= 0 || room.cy <= 0) continue;
+        if (!IsWindowVisible(h)) continue;
         // Placed outside its window, a control shows nobody anything.
         RECT place = RectIn(h, GetParent(h)), inside, seen;
         GetClientRect(GetParent(h), &inside);
         if (!IntersectRect(&seen, &place, &inside)) continue;
+        if (_wcsicmp(ClassOf(h).c_str(), WC_TABCONTROLW) == 0) {
+            CutTabs(h, FontOf(h), found);
+            continue;
+        }
+        if (_wcsicmp(ClassOf(h).c_str(), L"ListBox") == 0) {
+            CutLines(h, FontOf(h), found);
+            continue;
+        }
+        UINT flags = 0;
+        SIZE room{};
+        if (!CaptionLayout(h, flags, room) || room.cx <= 0 || room.cy <= 0) continue;
         std::wstring text = TextOr(h);
         if (text.empty()) continue;
-
-        // Room on every side for what spills over.
-        const LONG margin = 2 * room.cx + 64;
-        const LONG width = room.cx + 2 * margin, height = room.cy + 2 * margin;
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;  // top-down
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        void* bits = nullptr;
-        HDC dc = gdi.createDc(nullptr);
-        HBITMAP canvas = gdi.createDib(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        if (!dc || !canvas || !bits) {
-            if (canvas) gdi.remove(canvas);
-            if (dc) gdi.deleteDc(dc);
-            throw Failure{kNoAnswer, L"cannot draw off-screen"};
-        }
-        auto* pixels = static_cast<DWORD*>(bits);
-        std::fill(pixels, pixels + width * height, 0xFFFFFFu);
-        LOGFONTW description = FontOf(h);
-        HFONT font = gdi.createFont(&description);
-        HGDIOBJ oldCanvas = gdi.select(dc, canvas);
-        HGDIOBJ oldFont = gdi.select(dc, font);
-        RECT r{margin, margin, margin + room.cx, margin + room.cy};
-        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, flags | DT_NOCLIP);
-        gdi.flush();
-
-        RECT ink{width, height, -1, -1};
-        for (LONG y = 0; y < height; ++y)
-            for (LONG x = 0; x < width; ++x)
-                if ((pixels[y * width + x] & 0xFF) < 0xC0) {
-                    ink.left = std::min(ink.left, x);
-                    ink.top = std::min(ink.top, y);
-                    ink.right = std::max(ink.right, x + 1);
-                    ink.bottom = std::max(ink.bottom, y + 1);
-                }
-        gdi.select(dc, oldFont);
-        gdi.select(dc, oldCanvas);
-        gdi.remove(font);
-        gdi.remove(canvas);
-        gdi.deleteDc(dc);
-        if (ink.right < 0) continue;  // blanks only
-        OffsetRect(&ink, -margin, -margin);
-        if (ink.left < 0 || ink.top < 0 || ink.right > room.cx || ink.bottom > room.cy)
-            found.push_back({h, ink, room});
+        LOGFONTW font = FontOf(h);
+        RECT ink = InkOf(font, text, flags, room);
+        std::wstring what = L"\"" + OneLine(text) + L"\"";
+        if (Outside(ink, room)) found.push_back({h, what, ink, room});
+        // An eighth of the top edge at least shows right of the caption,
+        // whose background the box clears as far as it measures it.
+        if (IsGroupBox(h) && room.cx - MeasuredWidth(font, text, flags) < (room.cx + 16) / 8)
+            found.push_back({h, what + L" fills the frame's top edge", ink, room});
     }
     return found;
 }
@@ -665,7 +829,7 @@ void Run(const Args& a) {
     if (cmd == L"wait-window") {
         NoMoreThan(a, 3);
         HWND h = WaitTop(Arg(a, 1, L"window"), TimeoutArg(a, 2, 20));
-        Out(OneLine(TextOr(h)));
+        Out(OneLine(TitleOf(h)));
     } else if (cmd == L"wait-gone") {
         NoMoreThan(a, 3);
         WindowQuery w = ParseWindow(Arg(a, 1, L"window"));
@@ -700,7 +864,7 @@ void Run(const Args& a) {
         double seconds = TimeoutArg(a, 4, kDefaultTimeout);
         HWND h = WaitChild(top, Arg(a, 2, L"control"), seconds);
         std::wstring last;
-        bool ok = Poll(seconds, [&] { return (last = TextOr(h)) == want; });
+        bool ok = Poll(seconds, [&] { return Unbroken(last = TextOr(h)) == Unbroken(want); });
         if (!ok) throw Failure{kNotMet, L"\"" + a[2] + L"\" shows \"" + OneLine(last) + L"\""};
         Out(OneLine(last));
     } else if (cmd == L"state") {
@@ -859,8 +1023,8 @@ void Run(const Args& a) {
             wchar_t where[96];
             swprintf(where, 96, L"draws at %ld,%ld-%ld,%ld in %ldx%ld", cut.ink.left, cut.ink.top, cut.ink.right,
                      cut.ink.bottom, cut.room.cx, cut.room.cy);
-            Out(ClassOf(cut.control) + L" \"" + OneLine(TextOr(cut.control)) + L"\" id=" +
-                std::to_wstring(GetDlgCtrlID(cut.control)) + L" " + where);
+            Out(ClassOf(cut.control) + L" " + cut.what + L" id=" + std::to_wstring(GetDlgCtrlID(cut.control)) +
+                L" " + where);
         }
         if (!found.empty()) throw Failure{kNotMet, std::to_wstring(found.size()) + L" captions cut off"};
         Out(L"none clipped");
@@ -893,6 +1057,7 @@ constexpr const wchar_t* kUsageText =
     L"  text WIN CTRL                  print a control's text\n"
     L"  value WIN CAPTION              print the text beside a caption label\n"
     L"  wait-text WIN CTRL TEXT [SECONDS]\n"
+    L"                                 wait until it shows TEXT; line breaks read as blanks\n"
     L"  state WIN CTRL                 print visible|hidden enabled|disabled\n"
     L"  click WIN CTRL                 click a button (posted)\n"
     L"  tab WIN INDEX [CTRL]           choose a tab as a user would\n"
@@ -908,7 +1073,7 @@ constexpr const wchar_t* kUsageText =
     L"  modes                          list the display's modes: WxH BPP HZ\n"
     L"  syscolor INDEX                 print a system colour as #RRGGBB\n"
     L"  covered WIN                    list shown controls that others hide\n"
-    L"  clipped WIN                    list shown captions their controls cut off\n"
+    L"  clipped WIN                    list shown captions, tabs, list lines and the title cut off\n"
     L"  check WIN CTRL                 print checked|unchecked|grayed\n"
     L"  items WIN CTRL                 list a combo or list box's items\n"
     L"  pick WIN CTRL ITEM             double-click a list box's item\n"
