@@ -58,11 +58,11 @@ void TForm1::bReportClick() {
     facts.langLoaded = LangLoaded;
     facts.langFileName = LangFileNameInForce;
     facts.rows = modes.ResolutionRows;
-    const char* boxes[] = {"cb8", "cb16", "cb24", "cb32", "tcbOpenGL", "tcbD3D", "tcbProjector", "tcbRotation"};
-    for (std::size_t i = 0; i < facts.boxes.size(); ++i) {
-        const ui::Control* box = Find(boxes[i]);
-        facts.boxes[i] = box && box->Checked();
-    }
+    // The colour depths, then the first four desktop options: the OpenGL,
+    // Direct3D, Projector and Rotation tabs.
+    const ui::Control* boxes[] = {cb8, cb16, cb24, cb32, options.desktop[0], options.desktop[1],
+                                  options.desktop[2], options.desktop[3]};
+    for (std::size_t i = 0; i < facts.boxes.size(); ++i) facts.boxes[i] = boxes[i]->Checked();
 
     ui::Form& wait = OpenDialog(std::make_unique<TForm6>());
     ReportResult result;

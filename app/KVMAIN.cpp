@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cctype>
 
-#include "app/CommandIds.h"
 #include "lang/Lang.h"
+#include "lang/LangDialog.h"
+#include "lang/LngFile.h"
+#include "lang/WindowTexts.h"
 #include "maintenance/Snapshots.h"
 #include "modes/Apply.h"
 #include "modes/CheckModes.h"
@@ -14,26 +16,9 @@
 
 namespace kv {
 
-using ui::Align;
 using ui::Control;
-using ui::Kind;
-using ui::Rect;
 
 namespace {
-
-constexpr int kClientWidth = 644;
-constexpr int kClientHeight = 433;
-
-// The grid: a label, a box and the unit on each of fifteen rows.
-constexpr int kGridTop = 38;
-constexpr int kGridRowHeight = 22;
-
-// The three pages lie in the same place beside the grid.
-constexpr Rect kPageRect{196, 32, 440, 362};
-
-// Controls that no user sees: the groups of design-time settings lie below
-// the client area, and the buttons that only the menu reaches beside it.
-constexpr int kHiddenTop = kClientHeight + 40;
 
 // A second Kelvane would write over the first one's changes, or undo them
 // on Cancel: one runs at a time.
@@ -52,190 +37,8 @@ bool AsksForCheck(const std::string& commandLine) { return CommandLineHolds(comm
 
 }  // namespace
 
-TForm1::TForm1(Platform& platform)
-    : ui::Form("TForm1", kProgramTitle, kClientWidth, kClientHeight), platform(platform) {
-    // One main window a run: its creation is the program's start.
-    ResetLanguage();
-    BuildControls();
-}
-
 TForm1::~TForm1() {
     if (instanceClaimed_) platform.system.ReleaseSingleInstance(kInstanceName);
-}
-
-void TForm1::BuildControls() {
-    BuildGrid();
-    auto& tabs = Add(Kind::TabControl, "tcMainTabs", "", Rect{196, 6, 440, 24}, "");
-    tabs.items = {"Adapter Info", "Driver Settings", "Desktop Settings"};
-    tabs.itemIndex = 0;
-    tabs.onChange = [this] { tcMainTabsChange(); };
-    BuildAdapterInfo();
-    auto& advanced = Add(Kind::GroupBox, "gbAdvanced", "", kPageRect, "");
-    advanced.visible = false;
-    auto& driver = Add(Kind::GroupBox, "gbDriver", "", kPageRect, "");
-    driver.visible = false;
-    AddOptionBoxes(*this, clicks, platform.system);
-
-    Add(Kind::Button, "OK", "", Rect{399, 402, 75, 25}, "OK").onClick = [this] { OKClick(); };
-    Add(Kind::Button, "Cancel", "", Rect{480, 402, 75, 25}, "Cancel").onClick = [this] { CancelClick(); };
-    Add(Kind::Button, "Help", "", Rect{561, 402, 75, 25}, "Help").onClick = [this] { HelpClick(); };
-
-    // Reached through the menu only.
-    int x = 0;
-    for (auto [name, caption] : {std::pair{"About", "About..."}, {"bLang", "Language"}, {"bReport", "Report"},
-                                 {"bAdapter", "Adapter..."}, {"bRes", "Resolution"}, {"bRestore", "bRestore"}}) {
-        Add(Kind::Button, name, "", Rect{x, kHiddenTop + 60, 75, 25}, caption).enabled = false;
-        x += 80;
-    }
-    auto handle = [this](const char* button, void (TForm1::*handler)()) {
-        auto& b = (*this)[button];
-        b.enabled = true;
-        b.onClick = [this, handler] { (this->*handler)(); };
-    };
-    handle("bLang", &TForm1::bLangClick);
-    handle("bRestore", &TForm1::bRestoreClick);
-    handle("bAdapter", &TForm1::bAdapterClick);
-    handle("bRes", &TForm1::bResClick);
-    handle("bReport", &TForm1::bReportClick);
-    handle("About", &TForm1::AboutClick);
-    BuildHiddenGroups();
-    BuildMenu();
-    onPaint = [this] { FormPaint(); };
-    onCloseQuery = [this] {
-        if (CheckPending()) return false;
-        // A change this run wrote (List OK, the adapter dialog's OK) would
-        // stay without its check after the restart: the close box takes it
-        // back as Cancel does.
-        if (snapshots.lastKnownGoodTaken) CancelClick();
-        FinishFirstRunSnapshot();
-        return true;
-    };
-}
-
-void TForm1::BuildGrid() {
-    // Wide enough that a longer caption (the German one) still leaves the
-    // frame's top edge on both sides of it.
-    Add(Kind::GroupBox, "gbRefresh", "", Rect{8, 4, 180, 396}, "Refresh Rates:");
-    auto& up = Add(Kind::SpeedButton, "sbUp", "gbRefresh", Rect{82, 16, 56, 18}, "5");
-    up.fontName = "Webdings";
-    up.fontSize = 10;
-    up.enabled = false;
-    up.onClick = [this] { sbUpClick(); };
-    for (int k = 1; k <= kGridRows; ++k) {
-        int y = kGridTop + (k - 1) * kGridRowHeight;
-        auto& label = Add(Kind::Label, "l" + std::to_string(k), "gbRefresh", Rect{12, y + 3, 64, 16}, "");
-        label.align = Align::Right;
-        Add(Kind::ComboBox, "ComboBox" + std::to_string(k), "gbRefresh", Rect{82, y, 56, 21}, "60");
-        Add(Kind::Label, "hz" + std::to_string(k), "gbRefresh", Rect{144, y + 3, 26, 16}, "Hz");
-    }
-    auto& down = Add(Kind::SpeedButton, "sbDown", "gbRefresh",
-                     Rect{82, kGridTop + kGridRows * kGridRowHeight + 2, 56, 18}, "6");
-    down.fontName = "Webdings";
-    down.fontSize = 10;
-    down.enabled = false;
-    down.onClick = [this] { sbDownClick(); };
-    auto& autoconfig = Add(Kind::Button, "bAuto", "", Rect{43, 404, 110, 25}, "Autoconfig");
-    autoconfig.onClick = [this] { bAutoClick(); };
-}
-
-void TForm1::BuildAdapterInfo() {
-    Add(Kind::GroupBox, "gbAdInfo", "", kPageRect, "");
-    struct Row {
-        const char* name;
-        const char* caption;
-        const char* hint;
-        const char* value;
-    };
-    const Row rows[] = {
-        {"Label1", "Chip:", "Type of the card's chip", "lbChip"},
-        {"Label31", "Driver Version:", "Version of currently installed driver", "lbDRVver"},
-        {"Label2", "Vendor ID:", "", "lbVendorID"},
-        {"Label3", "Device ID:", "", "lbDevID"},
-        {"Label4", "SubSystem ID:", "", "lbSSID1"},
-        {"Label5", "SubSystem  Vendor ID:", "", "lbSSID2"},
-        {"Label35", "Revision:", "Revision of the card", "lbRev"},
-        {"Label33", "Card Type:", "Type of the card", "lbCardType"},
-    };
-    // Captions of other languages run longer than the English ones.
-    int y = 30;
-    for (const Row& row : rows) {
-        auto& caption = Add(Kind::Label, row.name, "gbAdInfo", Rect{8, y, 188, 16}, row.caption);
-        caption.align = Align::Right;
-        caption.hint = row.hint;
-        auto& value = Add(Kind::Label, row.value, "gbAdInfo", Rect{204, y, 224, 16}, "");
-        value.showAccel = false;  // driver texts are shown as they are
-        value.hint = row.hint;
-        y += 30;
-    }
-    // The card type names the board and its maker, over up to four lines.
-    auto& cardType = (*this)["lbCardType"];
-    cardType.rect.h = 4 * 16;
-    cardType.wordWrap = true;
-    cardType.text = "Unknown - please, email to program's author...";
-}
-
-void TForm1::BuildHiddenGroups() {
-    auto hiddenGroup = [this](const char* name, const char* caption, int x) {
-        Add(Kind::GroupBox, name, "", Rect{x, kHiddenTop, 200, 100}, caption).visible = false;
-    };
-    hiddenGroup("gbSettings", "", 0);
-    Add(Kind::CheckBox, "cbHiFreq", "gbSettings", Rect{8, 16, 184, 17}, "Запретить частоты выше установленных");
-    hiddenGroup("gbColor", "Разрешенная глубина цвета:", 210);
-    int y = 16;
-    for (const char* depth : {"8", "16", "24", "32"}) {
-        auto& box = Add(Kind::CheckBox, std::string("cb") + depth, "gbColor", Rect{8, y, 100, 17},
-                        std::string(depth) + " BPP");
-        box.state = ui::CheckState::Checked;
-        y += 20;
-    }
-    hiddenGroup("gbDebug", "", 420);
-    Add(Kind::Label, "lbClassID", "gbDebug", Rect{8, 16, 184, 16}, "");
-    Add(Kind::Label, "lbVideoID", "gbDebug", Rect{8, 36, 184, 16}, "");
-}
-
-void TForm1::BuildMenu() {
-    // Each item clicks a button of the window, or opens its dialog.
-    auto item = [](const char* name, const char* caption, unsigned short id) {
-        ui::MenuItem m;
-        m.name = name;
-        m.caption = caption;
-        m.id = id;
-        m.enabled = false;
-        return m;
-    };
-    menus.push_back({"Program",
-                     {item("Uninstall1", "Uninstall", cmd::kUninstall),
-                      item("RestoreRegistry1", "Restore Registry", cmd::kRestoreRegistry),
-                      item("CleanRegistry1", "Clean Registry", cmd::kCleanRegistry),
-                      item("CreateReport1", "Create Report", cmd::kCreateReport),
-                      item("SaveExit1", "Save and Exit", cmd::kSaveExit), item("Exit1", "Exit", cmd::kExit)}});
-    menus.push_back({"Configure",
-                     {item("Adapter1", "Adapter...", cmd::kAdapter), item("Language1", "Language...", cmd::kLanguage),
-                      item("Resolutions1", "Resolutions...", cmd::kResolutions)}});
-    menus.push_back({"Help", {item("Contens1", "Contens...", cmd::kContents), item("About1", "About", cmd::kAbout)}});
-
-    auto clicks = [this](const char* itemName, const char* button) {
-        ui::MenuItem& m = *FindMenuItem(itemName);
-        m.enabled = true;
-        m.onClick = [this, button] { (*this)[button].Click(); };
-    };
-    clicks("RestoreRegistry1", "bRestore");
-    clicks("Language1", "bLang");
-    clicks("Adapter1", "bAdapter");
-    clicks("Resolutions1", "bRes");
-    clicks("CreateReport1", "bReport");
-    clicks("Contens1", "Help");
-    clicks("About1", "About");
-    // A plain pair, not a structured binding: clang before 16, which builds
-    // the fuzz targets, cannot capture a binding in a lambda.
-    for (const auto& entry : {std::pair{"CleanRegistry1", &TForm1::CleanRegistry1Click},
-                              {"Uninstall1", &TForm1::Uninstall1Click}}) {
-        ui::MenuItem& m = *FindMenuItem(entry.first);
-        m.enabled = true;
-        m.onClick = [this, handler = entry.second] { (this->*handler)(); };
-    }
-    clicks("SaveExit1", "OK");
-    clicks("Exit1", "Cancel");
 }
 
 void TForm1::FormCreate() {
@@ -301,7 +104,7 @@ void TForm1::StartupSequence() {
         defaultTextsCaptured_ = true;
     }
     caption = kProgramTitle;
-    for (int k = 1; k <= kGridRows; ++k) (*this)["ComboBox" + std::to_string(k)].items.clear();
+    for (RefreshGrid::Row& row : grid.shown) row.box->items.clear();
 
     sharedRegistry = std::make_unique<SharedRegistry>(platform.registry);
     sharedRegistry->OpenKey(std::string("\\") + kProductSettingsKey, true);
@@ -322,7 +125,7 @@ void TForm1::StartupSequence() {
     // highest raw rate may be more than the monitor takes: no Autoconfig.
     std::uint16_t pruning = 1;
     ReadDwordValue(platform.registry, adapter.DeviceKey, kPruningModeValue, pruning);
-    (*this)["bAuto"].enabled = pruning != 0;
+    bAuto->enabled = pruning != 0;
     modes.ResolutionRows =
         RowsFromSystemModes(platform.display, adapter.DeviceName, pruning != 0 ? 0u : std::uint32_t{kEnumRawMode});
 
@@ -336,8 +139,8 @@ void TForm1::StartupSequence() {
     adapter.DDHALKey = adapter.DeviceKey + "\\" + kDdhalSubkey;
     ReadAnisoDegree();
     FindClassAndVideoIds(platform.registry, adapter);
-    (*this)["lbClassID"].text = adapter.ClassID;
-    (*this)["lbVideoID"].text = adapter.VideoID;
+    lbClassID->text = adapter.ClassID;
+    lbVideoID->text = adapter.VideoID;
 
     ReadBoundOptions(*this, *sharedRegistry, platform.registry, adapter);
     // Every key the commands may write, now that the desktop options' key
@@ -346,11 +149,11 @@ void TForm1::StartupSequence() {
     BuildModeTable(firstList, firstLength);
     grid.Fill();
     // Rates typed into the grid could not be saved.
-    for (int k = 1; k <= kGridRows; ++k) (*this)["ComboBox" + std::to_string(k)].enabled = !DriverListsUnreadable;
-    if (DriverListsUnreadable) (*this)["bAuto"].enabled = false;
+    for (RefreshGrid::Row& row : grid.shown) row.box->enabled = !DriverListsUnreadable;
+    if (DriverListsUnreadable) bAuto->enabled = false;
 
     IdentifyAdapter();
-    ShowPage((*this)["gbAdInfo"]);
+    ShowPage(*gbAdInfo);
     RecordRestartBookkeeping();
     StartupComplete = true;
 }
@@ -406,8 +209,8 @@ void TForm1::BuildModeTable(const ListBuffer& firstList, std::size_t firstLength
 void TForm1::ReadAnisoDegree() {
     // As designed, until the value says otherwise: a second start-up must
     // not show the first one's degree.
-    (*this)["cbAnisoD3D"].SetState(ui::CheckState::Unchecked);
-    (*this)["cbAnisoDegree"].text = "16";
+    options.aniso->SetState(ui::CheckState::Unchecked);
+    options.anisoDegree->text = "16";
     RegValue stored;
     if (platform.registry.QueryValue(adapter.DDHALKey, kAnisoDegreeValue, stored) != RegStatus::Ok) return;
     std::string degree(stored.data.begin(), stored.data.end());
@@ -415,20 +218,20 @@ void TForm1::ReadAnisoDegree() {
     if (stored.type != kRegSz || degree.size() > kMaxTextRead) {
         // A value the controls cannot show: the box shows grayed, and OK
         // leaves the value alone unless the user sets the box.
-        (*this)["cbAnisoD3D"].SetState(ui::CheckState::Grayed);
-        (*this)["cbAnisoDegree"].enabled = false;
+        options.aniso->SetState(ui::CheckState::Grayed);
+        options.anisoDegree->enabled = false;
         return;
     }
     if (degree.empty()) return;
-    (*this)["cbAnisoD3D"].SetState(ui::CheckState::Checked);
-    (*this)["cbAnisoDegree"].enabled = true;
-    (*this)["cbAnisoDegree"].text = degree;
+    options.aniso->SetState(ui::CheckState::Checked);
+    options.anisoDegree->enabled = true;
+    options.anisoDegree->text = degree;
 }
 
 void TForm1::RecordRestartBookkeeping() {
     InitialSelections.clear();
     for (const ResolutionRow& row : modes.ResolutionRows) InitialSelections.push_back(row.selected);
-    InitialAnisoDegree = (*this)["cbAnisoDegree"].text;
+    InitialAnisoDegree = options.anisoDegree->text;
     InitialOptionStates = RecordRestartStates(*this);
 }
 
@@ -459,13 +262,13 @@ bool TForm1::VersionStep() {
 
 void TForm1::IdentifyAdapter() {
     AdapterIdentity id = ReadAdapterIdentity(platform.registry, adapter, LangText(kMsgRegistryKeyNotFound));
-    (*this)["lbChip"].text = id.chip;
-    (*this)["lbDRVver"].text = id.driverVersion;
-    (*this)["lbVendorID"].text = adapter.VendorID;
-    (*this)["lbDevID"].text = adapter.DeviceID;
-    (*this)["lbSSID1"].text = adapter.SubSystemID;
-    (*this)["lbSSID2"].text = adapter.SubSystemVendorID;
-    (*this)["lbRev"].text = adapter.Revision;
+    lbChip->text = id.chip;
+    lbDRVver->text = id.driverVersion;
+    lbVendorID->text = adapter.VendorID;
+    lbDevID->text = adapter.DeviceID;
+    lbSSID1->text = adapter.SubSystemID;
+    lbSSID2->text = adapter.SubSystemVendorID;
+    lbRev->text = adapter.Revision;
 
     std::optional<std::string> pci = platform.system.ReadFile(InstallFile(platform.registry, "ati.pci"));
     if (!pci) {
@@ -480,21 +283,18 @@ void TForm1::IdentifyAdapter() {
         ShowError(platform.system, text);
         platform.system.EndProgram(0);
     }
-    (*this)["lbCardType"].text = CardTypeFromPciIds(*pci, adapter);
+    lbCardType->text = CardTypeFromPciIds(*pci, adapter);
 }
 
 void TForm1::ShowPage(Control& page) {
-    for (const char* name : {"gbAdInfo", "gbAdvanced", "gbDriver"}) {
-        Control& c = (*this)[name];
-        c.visible = &c == &page;
-    }
+    for (Control* c : {gbAdInfo, gbAdvanced, gbDriver}) c->visible = c == &page;
 }
 
 void TForm1::tcMainTabsChange() {
-    static const char* const kPages[] = {"gbAdInfo", "gbAdvanced", "gbDriver"};
-    int index = (*this)["tcMainTabs"].itemIndex;
+    Control* const pages[] = {gbAdInfo, gbAdvanced, gbDriver};
+    int index = tcMainTabs->itemIndex;
     if (index < 0 || index > 2) return;
-    ShowPage((*this)[kPages[index]]);
+    ShowPage(*pages[index]);
 }
 
 void TForm1::FormPaint() {
@@ -510,7 +310,7 @@ void TForm1::FormPaint() {
         modeCheck = check.get();
         check->onAnswered = [this] { ShowDeferredMessages(); };
         OpenDialog(std::move(check));
-        FindMenuItem("Language1")->enabled = false;
+        Language1->enabled = false;
     } else {
         ExportStartupSnapshot();
         OpenIssuesDialog();
@@ -539,7 +339,7 @@ void TForm1::ReloadLanguage() {
     // Nothing may come up before the check's count-down: a file that
     // cannot be used then leaves the texts English without a word.
     LoadLanguage(*this, platform, !CheckMode);
-    LayOutDriverOptions(*this);
+    LayOutDriverOptions(options);
 }
 
 void TForm1::bLangClick() {

@@ -1,5 +1,5 @@
-// The main window: its controls, the start-up sequence that fills them, the
-// first paint's actions and the command table.
+// The main window: its controls (laid out in MainLayout.cpp), the start-up
+// sequence that fills them, the first paint's actions and its commands.
 #pragma once
 
 #include <memory>
@@ -11,6 +11,7 @@
 #include "modes/ModeRecords.h"
 #include "modes/RefreshGrid.h"
 #include "nonstd/NonStdRes.h"
+#include "options/OptionTable.h"
 #include "options/TSCheckBox.h"
 #include "platform/AdapterContext.h"
 #include "platform/Platform.h"
@@ -26,7 +27,6 @@ public:
     explicit TForm1(Platform& platform);
     ~TForm1() override;
 
-    // The creation handler: runs the start-up sequence.
     void FormCreate();
     void StartupSequence();
     void FormPaint();
@@ -73,8 +73,45 @@ public:
     bool RestoreAtStart = false;
 
     ModeTable modes;
-    RefreshGrid grid{*this, modes.ResolutionRows};
+    RefreshGrid grid{modes.ResolutionRows};
     TSClickState clicks;
+
+    // The controls the handlers work on, made by BuildControls.
+    ui::Control* tcMainTabs = nullptr;
+    ui::Control* gbAdInfo = nullptr;
+    ui::Control* gbAdvanced = nullptr;
+    ui::Control* gbDriver = nullptr;
+    ui::Control* bAuto = nullptr;
+    ui::Control* OK = nullptr;
+    ui::Control* Cancel = nullptr;
+    ui::Control* Help = nullptr;
+    // The buttons the menu clicks.
+    ui::Control* About = nullptr;
+    ui::Control* bLang = nullptr;
+    ui::Control* bReport = nullptr;
+    ui::Control* bAdapter = nullptr;
+    ui::Control* bRes = nullptr;
+    ui::Control* bRestore = nullptr;
+    // The adapter's facts on the first page.
+    ui::Control* lbChip = nullptr;
+    ui::Control* lbDRVver = nullptr;
+    ui::Control* lbVendorID = nullptr;
+    ui::Control* lbDevID = nullptr;
+    ui::Control* lbSSID1 = nullptr;
+    ui::Control* lbSSID2 = nullptr;
+    ui::Control* lbRev = nullptr;
+    ui::Control* lbCardType = nullptr;
+    // Settings no user sees, kept as the program has always had them: the
+    // report logs them and OK writes by them.
+    ui::Control* cbHiFreq = nullptr;
+    ui::Control* cb8 = nullptr;
+    ui::Control* cb16 = nullptr;
+    ui::Control* cb24 = nullptr;
+    ui::Control* cb32 = nullptr;
+    ui::Control* lbClassID = nullptr;
+    ui::Control* lbVideoID = nullptr;
+    OptionBoxes options;
+    ui::MenuItem* Language1 = nullptr;
 
     // What start-up saw, to tell at OK whether a restart is needed.
     std::vector<std::uint8_t> InitialSelections;
@@ -117,6 +154,7 @@ private:
     void BuildControls();
     void BuildGrid();
     void BuildAdapterInfo();
+    void BuildMenuButtons();
     void BuildHiddenGroups();
     void BuildMenu();
     void ShowPage(ui::Control& page);

@@ -5,6 +5,7 @@
 
 #include "app/KVMAIN.h"
 #include "lang/Lang.h"
+#include "lang/LngFile.h"
 #include "maintenance/DriverChange.h"
 #include "maintenance/Snapshots.h"
 #include "modes/Apply.h"
@@ -44,14 +45,13 @@ void TForm1::OKClick() {
     }
     if (!ConfirmRowsWithoutRates() || !AnisoDegreeAccepted()) return;
 
-    DepthChoice depths{(*this)["cb8"].Checked(), (*this)["cb16"].Checked(), (*this)["cb24"].Checked(),
-                       (*this)["cb32"].Checked()};
+    DepthChoice depths{cb8->Checked(), cb16->Checked(), cb24->Checked(), cb32->Checked()};
     if (!depths.allow8 && !depths.allow16 && !depths.allow24 && !depths.allow32) {
         ShowError(platform.system, LangText(kMsgAllDepthsOff));
-        (*this)["cb32"].SetState(ui::CheckState::Checked);
+        cb32->SetState(ui::CheckState::Checked);
         depths.allow32 = true;
     }
-    std::vector<BcdModeRecord> records = RestrictedRecords(modes, (*this)["cbHiFreq"].Checked(), depths);
+    std::vector<BcdModeRecord> records = RestrictedRecords(modes, cbHiFreq->Checked(), depths);
     Bytes list = ListBytes(records, modes);
     if (!DriverListsUnreadable && list.size() > kListBufferSize) {
         ShowError(platform.system, LangText(kMsgListTooLong, {std::to_string((list.size() + 7) / 8)}));
@@ -108,13 +108,13 @@ void TForm1::WriteSettings(const Bytes& list, const std::vector<std::string>& od
 
     // The ddhal key is the one driver key Kelvane may create, and only
     // below a device key that exists.
-    ui::Control& aniso = (*this)["cbAnisoD3D"];
+    ui::Control& aniso = *options.aniso;
     // Unchecked, a missing key holds no degree to delete.
     bool write = aniso.state == ui::CheckState::Checked;
     if (aniso.state != ui::CheckState::Grayed && platform.registry.KeyExists(adapter.DeviceKey) &&
         shared.OpenKey(deviceKey + "\\" + kDdhalSubkey, write)) {
         if (write) {
-            if (!shared.WriteString(kAnisoDegreeValue, (*this)["cbAnisoDegree"].text))
+            if (!shared.WriteString(kAnisoDegreeValue, options.anisoDegree->text))
                 throw CommandAborted(LangText(kWhySetData, {kAnisoDegreeValue}));
         } else {
             DeleteOrAbort(shared, kAnisoDegreeValue);
@@ -174,8 +174,8 @@ bool TForm1::ConfirmRowsWithoutRates() {
 // The driver takes the degree as a number: a typed text that is none is
 // not written.
 bool TForm1::AnisoDegreeAccepted() {
-    const std::string& degree = (*this)["cbAnisoDegree"].text;
-    if (!(*this)["cbAnisoD3D"].Checked() || degree == InitialAnisoDegree) return true;
+    const std::string& degree = options.anisoDegree->text;
+    if (!options.aniso->Checked() || degree == InitialAnisoDegree) return true;
     bool whole = !degree.empty() && degree.size() <= 5 &&
                  std::all_of(degree.begin(), degree.end(), [](unsigned char c) { return std::isdigit(c); });
     if (whole) return true;
@@ -191,7 +191,7 @@ bool TForm1::RestartDecision() {
 bool TForm1::RestartingChangeMade() {
     for (std::size_t i = 0; i < modes.ResolutionRows.size(); ++i)
         if (i >= InitialSelections.size() || modes.ResolutionRows[i].selected != InitialSelections[i]) return true;
-    if ((*this)["cbAnisoD3D"].Checked() && (*this)["cbAnisoDegree"].text != InitialAnisoDegree) return true;
+    if (options.aniso->Checked() && options.anisoDegree->text != InitialAnisoDegree) return true;
     return RestartNeededByOptions(*this, InitialOptionStates);
 }
 

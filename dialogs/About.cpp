@@ -1,6 +1,7 @@
 #include "dialogs/About.h"
 
 #include "lang/Lang.h"
+#include "lang/WindowTexts.h"
 #include "platform/Misc.h"
 #include "platform/Settings.h"
 #include "platform/Text.h"
@@ -37,59 +38,41 @@ void OpenHelp(Platform& p) {
 
 TForm2::TForm2(Platform& platform) : ui::Form("TForm2", "", 232, 144), platform_(platform) {
     using ui::Align;
-    using ui::Kind;
-    using ui::Rect;
     stayOnTop = true;
     minimizeBox = true;
-    Add(Kind::Picture, "Image1", "", Rect{8, 8, 32, 32}, "");
-    auto& title = Add(Kind::Label, "Label1", "", Rect{44, 8, 180, 16}, "Kelvane");
-    title.align = Align::Center;
-    title.bold = true;
-    Add(Kind::Label, "lbVer", "", Rect{44, 26, 180, 14}, "").align = Align::Center;
-    Add(Kind::Label, "Label3", "", Rect{44, 42, 84, 14}, "").align = Align::Right;
-    auto& author = Add(Kind::Label, "Label4", "", Rect{132, 42, 92, 14}, "Orvell");
-    author.link = true;
-    author.hint = MailLink();
-    author.onClick = [this] { Label4Click(); };
-    // The program's pages are the start page of its help, in English and
-    // in the language in force.
-    auto& english = Add(Kind::Label, "Label5", "", Rect{8, 62, 216, 14}, kEnglishHelpFile);
-    english.align = Align::Center;
-    english.link = true;
-    english.showAccel = false;
-    english.onClick = [this] { Label5Click(); };
-    auto& own = Add(Kind::Label, "Label2", "", Rect{8, 78, 216, 14}, "");
-    own.align = Align::Center;
-    own.link = true;
-    own.showAccel = false;
-    own.onClick = [this] { Label2Click(); };
-    auto& problem = Add(Kind::Label, "Label6", "", Rect{8, 96, 216, 14}, "");
-    problem.align = Align::Center;
-    problem.link = true;
-    problem.showAccel = false;
-    problem.hint = kProjectPage;
-    problem.onClick = [this] { Label6Click(); };
-    Add(Kind::Button, "Button1", "", Rect{78, 116, 75, 23}, "").onClick = [this] { Button1Click(); };
+    Label1.align = Align::Center;
+    Label1.bold = true;
+    lbVer.align = Align::Center;
+    Label3.align = Align::Right;
+    Label4.link = true;
+    Label4.hint = MailLink();
+    Label4.onClick = [this] { Label4Click(); };
+    for (ui::Control* page : {&Label5, &Label2, &Label6}) {
+        page->align = Align::Center;
+        page->link = true;
+        page->showAccel = false;
+    }
+    Label5.onClick = [this] { Label5Click(); };
+    Label2.onClick = [this] { Label2Click(); };
+    Label6.hint = kProjectPage;
+    Label6.onClick = [this] { Label6Click(); };
+    Button1.onClick = [this] { Button1Click(); };
+    captionEntry = kTxtAboutCaption;
     FormCreate();
 }
 
 void TForm2::FormCreate() {
-    ApplyWindowTexts(*this, {{kTxtAboutCaption, TextSlot::Caption},
-                             {kTxtBy, TextSlot::Text, "Label3"},
-                             {kHintEnglishPage, TextSlot::Hint, "Label5"},
-                             {kHintOwnPage, TextSlot::Hint, "Label2"},
-                             {kTxtReportProblem, TextSlot::Text, "Label6"},
-                             {kTxtAboutOk, TextSlot::Text, "Button1"}});
-    (*this)["lbVer"].text = LangText(kTxtVersion, {kVersionText});
+    ApplyWindowTexts(*this);
+    lbVer.text = LangText(kTxtVersion, {kVersionText});
     std::string helpPath = HelpFilePath(platform_);
-    ui::Control& own = (*this)["Label2"];
+    ui::Control& own = Label2;
     own.text = helpPath.substr(helpPath.find_last_of('\\') + 1);
     // Without a help of the language in force both links would open the
     // same page: one is shown, and the box is shorter by its line.
     if (helpPath == InstallFile(platform_.registry, kEnglishHelpFile)) {
         own.visible = false;
-        (*this)["Label6"].rect.y -= 16;
-        (*this)["Button1"].rect.y -= 16;
+        Label6.rect.y -= 16;
+        Button1.rect.y -= 16;
         clientHeight -= 16;
     }
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "lang/Entries.h"
 #include "platform/Platform.h"
 #include "ui/Form.h"
 
@@ -21,7 +22,21 @@ std::string HelpFilePath(Platform& p);
 void OpenHelp(Platform& p);
 
 class TForm2 : public ui::Form {
+    using Kind = ui::Kind;
+
 public:
+    ui::Control& Image1 = Add(Kind::Picture, "Image1", "", {8, 8, 32, 32});
+    ui::Control& Label1 = Add(Kind::Label, "Label1", "", {44, 8, 180, 16}, "Kelvane");
+    ui::Control& lbVer = Add(Kind::Label, "lbVer", "", {44, 26, 180, 14});
+    ui::Control& Label3 = Add(Kind::Label, "Label3", "", {44, 42, 84, 14}).Entry(kTxtBy);
+    ui::Control& Label4 = Add(Kind::Label, "Label4", "", {132, 42, 92, 14}, "Orvell");  // the e-mail link
+    // The program's pages are the start page of its help, in English and in
+    // the language in force.
+    ui::Control& Label5 = Add(Kind::Label, "Label5", "", {8, 62, 216, 14}, kEnglishHelpFile).HintEntry(kHintEnglishPage);
+    ui::Control& Label2 = Add(Kind::Label, "Label2", "", {8, 78, 216, 14}).HintEntry(kHintOwnPage);
+    ui::Control& Label6 = Add(Kind::Label, "Label6", "", {8, 96, 216, 14}).Entry(kTxtReportProblem);
+    ui::Control& Button1 = Add(Kind::Button, "Button1", "", {78, 116, 75, 23}).Entry(kTxtAboutOk);
+
     explicit TForm2(Platform& platform);
 
     void FormCreate();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "lang/Lang.h"
+#include "lang/WindowTexts.h"
 #include "maintenance/DriverChange.h"
 #include "platform/DriverValues.h"
 #include "platform/Misc.h"
@@ -21,35 +22,27 @@ constexpr const char* kAllwaysValue = "Allways";
 TForm4::TForm4(Platform& platform, const AdapterContext& adapter, RunSnapshots& snapshots)
     : ui::Form("TForm4", "", 340, 190), platform_(platform), adapter_(adapter), snapshots_(snapshots) {
     stayOnTop = true;
-    Add(ui::Kind::Label, "Label1", "", ui::Rect{8, 8, 324, 16}, "");
-    auto& list = Add(ui::Kind::ListBox, "lbAdapters", "", ui::Rect{8, 28, 324, 92}, "");
-    list.showAccel = false;
-    list.onChange = [this] { lbAdaptersClick(); };
-    list.onClick = [this] { lbAdaptersDblClick(); };
-    Add(ui::Kind::CheckBox, "cbIgnoreMC", "", ui::Rect{8, 128, 324, 17}, "");
-    auto& always = Add(ui::Kind::CheckBox, "cbAllways", "", ui::Rect{8, 148, 324, 17},
-                       "Всегда использовать выбранный адаптер");
-    always.visible = false;
-    always.state = ui::CheckState::Checked;
-    Add(ui::Kind::Button, "bOK", "", ui::Rect{86, 157, 75, 25}, "").onClick = [this] { bOKClick(); };
-    Add(ui::Kind::Button, "bExit", "", ui::Rect{179, 157, 75, 25}, "").onClick = [this] { bExitClick(); };
+    lbAdapters.showAccel = false;
+    lbAdapters.onChange = [this] { lbAdaptersClick(); };
+    lbAdapters.onClick = [this] { lbAdaptersDblClick(); };
+    cbAllways.visible = false;
+    cbAllways.state = ui::CheckState::Checked;
+    bOK.onClick = [this] { bOKClick(); };
+    bExit.onClick = [this] { bExitClick(); };
+    captionEntry = kTxtSelectAdapterCaption;
     FormCreate();
 }
 
 void TForm4::FormCreate() {
-    ui::Control& list = (*this)["lbAdapters"];
+    ui::Control& list = lbAdapters;
     for (std::size_t k = 0; k < adapter_.DeviceCount && k < adapter_.DisplayDevices.size(); ++k)
         list.items.push_back(adapter_.DisplayDevices[k].description);
     list.itemIndex = -1;
-    if (IgnoresMonitor(0)) (*this)["cbIgnoreMC"].state = ui::CheckState::Checked;
+    if (IgnoresMonitor(0)) cbIgnoreMC.state = ui::CheckState::Checked;
     std::uint16_t always = 0;
     ReadDwordValue(platform_.registry, kProductSettingsKey, kAllwaysValue, always);
-    (*this)["cbAllways"].state = always == 1 ? ui::CheckState::Checked : ui::CheckState::Unchecked;
-    ApplyWindowTexts(*this, {{kTxtSelectAdapterCaption, TextSlot::Caption},
-                             {kTxtSelectAdapterLabel, TextSlot::Text, "Label1"},
-                             {kTxtIgnoreMonitor, TextSlot::Text, "cbIgnoreMC"},
-                             {kTxtOk, TextSlot::Text, "bOK"},
-                             {kTxtCancel, TextSlot::Text, "bExit"}});
+    cbAllways.state = always == 1 ? ui::CheckState::Checked : ui::CheckState::Unchecked;
+    ApplyWindowTexts(*this);
 }
 
 std::string TForm4::AdapterKey(int line) const {
@@ -67,15 +60,15 @@ bool TForm4::IgnoresMonitor(int line) {
 }
 
 void TForm4::lbAdaptersClick() {
-    int line = (*this)["lbAdapters"].itemIndex;
+    int line = lbAdapters.itemIndex;
     if (line < 0) return;
-    (*this)["cbIgnoreMC"].state = IgnoresMonitor(line) ? ui::CheckState::Checked : ui::CheckState::Unchecked;
+    cbIgnoreMC.state = IgnoresMonitor(line) ? ui::CheckState::Checked : ui::CheckState::Unchecked;
 }
 
-void TForm4::lbAdaptersDblClick() { (*this)["bOK"].Click(); }
+void TForm4::lbAdaptersDblClick() { bOK.Click(); }
 
 void TForm4::bOKClick() {
-    int line = std::max((*this)["lbAdapters"].itemIndex, 0);
+    int line = std::max(lbAdapters.itemIndex, 0);
     std::string key = AdapterKey(line);
     if (key.empty()) {
         ShowError(platform_.system, LangText(kMsgNoSuchAdapter));
@@ -83,7 +76,7 @@ void TForm4::bOKClick() {
     }
     if (confirmRerun && !confirmRerun()) return;
 
-    bool ignore = (*this)["cbIgnoreMC"].Checked();
+    bool ignore = cbIgnoreMC.Checked();
     // A value that already says what the box says is left as it is: no
     // write, no snapshot and no restart for nothing.
     bool wanted = ignore != IgnoresMonitor(line);
@@ -102,7 +95,7 @@ void TForm4::bOKClick() {
     WriteDwordValue(platform_.registry, kProductSettingsKey, kAdapterNumValue, static_cast<std::uint16_t>(line));
     closed = true;
     WriteDwordValue(platform_.registry, kProductSettingsKey, kAllwaysValue,
-                    (*this)["cbAllways"].Checked() ? 1 : 0);
+                    cbAllways.Checked() ? 1 : 0);
     if (onApplied) onApplied(pruningChanged);
 }
 

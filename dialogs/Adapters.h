@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "lang/Entries.h"
 #include "maintenance/Snapshots.h"
 #include "platform/AdapterContext.h"
 #include "platform/Platform.h"
@@ -13,7 +14,18 @@
 namespace kv {
 
 class TForm4 : public ui::Form {
+    using Kind = ui::Kind;
+
 public:
+    ui::Control& Label1 = Add(Kind::Label, "Label1", "", {8, 8, 324, 16}).Entry(kTxtSelectAdapterLabel);
+    ui::Control& lbAdapters = Add(Kind::ListBox, "lbAdapters", "", {8, 28, 324, 92});
+    ui::Control& cbIgnoreMC = Add(Kind::CheckBox, "cbIgnoreMC", "", {8, 128, 324, 17}).Entry(kTxtIgnoreMonitor);
+    // Kept as the program has always had it: no user sees it.
+    ui::Control& cbAllways =
+        Add(Kind::CheckBox, "cbAllways", "", {8, 148, 324, 17}, "Всегда использовать выбранный адаптер");
+    ui::Control& bOK = Add(Kind::Button, "bOK", "", {86, 157, 75, 25}).Entry(kTxtOk);
+    ui::Control& bExit = Add(Kind::Button, "bExit", "", {179, 157, 75, 25}).Entry(kTxtCancel);
+
     // `adapter`: the main window's adapter context (its device list, and the
     // key in use, whose snapshots `snapshots` are).
     TForm4(Platform& platform, const AdapterContext& adapter, RunSnapshots& snapshots);

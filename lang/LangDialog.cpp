@@ -1,6 +1,10 @@
 // The language dialog: English, or one of the language files beside the
 // program.
+#include "lang/LangDialog.h"
+
 #include "lang/Lang.h"
+#include "lang/LngFile.h"
+#include "lang/WindowTexts.h"
 
 #include "platform/Misc.h"
 #include "platform/Settings.h"
@@ -11,21 +15,17 @@ namespace kv {
 TForm3::TForm3(Platform& platform, std::function<void()> reload)
     : ui::Form("TForm3", "", 250, 190), platform_(platform), reload_(std::move(reload)) {
     stayOnTop = true;
-    Add(ui::Kind::Label, "Label1", "", ui::Rect{8, 8, 234, 16}, "");
-    auto& list = Add(ui::Kind::ListBox, "lbLang", "", ui::Rect{8, 26, 234, 124}, "");
-    list.showAccel = false;
-    list.onClick = [this] { lbLangClick(); };
-    Add(ui::Kind::Button, "bOK", "", ui::Rect{42, 158, 75, 25}, "").onClick = [this] { bOKClick(); };
-    Add(ui::Kind::Button, "bCancel", "", ui::Rect{133, 158, 75, 25}, "").onClick = [this] { bCancelClick(); };
+    lbLang.showAccel = false;
+    lbLang.onClick = [this] { lbLangClick(); };
+    bOK.onClick = [this] { bOKClick(); };
+    bCancel.onClick = [this] { bCancelClick(); };
+    captionEntry = kTxtSelectLanguageCaption;
     FormCreate();
 }
 
 void TForm3::FormCreate() {
-    ApplyWindowTexts(*this, {{kTxtSelectLanguageCaption, TextSlot::Caption},
-                             {kTxtSelectLanguageLabel, TextSlot::Text, "Label1"},
-                             {kTxtOk, TextSlot::Text, "bOK"},
-                             {kTxtCancel, TextSlot::Text, "bCancel"}});
-    ui::Control& list = (*this)["lbLang"];
+    ApplyWindowTexts(*this);
+    ui::Control& list = lbLang;
     list.items = {kBuiltInLanguageLine};
     list.itemIndex = 0;
     LangFileList.clear();
@@ -47,7 +47,7 @@ void TForm3::FormCreate() {
 }
 
 void TForm3::bOKClick() {
-    int line = (*this)["lbLang"].itemIndex;
+    int line = lbLang.itemIndex;
     std::string name;
     if (line >= 1 && static_cast<std::size_t>(line) <= LangFileList.size())
         name = LangFileList[static_cast<std::size_t>(line) - 1];

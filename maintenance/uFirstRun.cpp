@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "lang/Lang.h"
+#include "lang/WindowTexts.h"
 #include "maintenance/DriverChange.h"
 #include "platform/DriverValues.h"
 #include "platform/Misc.h"
@@ -20,8 +21,6 @@ bool IsTextType(std::uint32_t type) { return type == kRegSz || type == kRegExpan
 
 constexpr int kMargin = 8;
 constexpr int kButtonGap = 8;
-constexpr int kButtonWidth = 75;
-constexpr int kFixWidth = 90;
 
 }  // namespace
 
@@ -39,35 +38,24 @@ TfFirstRun::TfFirstRun(Platform& platform, std::string deviceKey, StartupFinding
         StampVersion();
         return true;
     };
-    Add(ui::Kind::Label, "lbFuss", "", ui::Rect{8, 8, 584, 16}, "");
-    // Room for eight lines, and for the longest lines of the shipped
-    // languages; a longer one scrolls sideways.
-    auto& list = Add(ui::Kind::ListBox, "lbWrngsList", "", ui::Rect{8, 26, 584, 112}, "");
-    list.showAccel = false;
-    Add(ui::Kind::Label, "lWrngs", "", ui::Rect{8, 144, 584, 16}, "").showAccel = false;
-    // Translations of the caption may need a second line.
-    auto& dbm = Add(ui::Kind::CheckBox, "cbDBM", "", ui::Rect{8, 166, 584, 30}, "");
-    dbm.wordWrap = true;
-    dbm.state = ui::CheckState::Checked;
-    // The buttons stand at the right end of their row (LayOutButtons).
-    Add(ui::Kind::Button, "bFix", "", ui::Rect{0, 208, kFixWidth, 25}, "").onClick = [this] { bFixClick(); };
-    Add(ui::Kind::Button, "bIgnore", "", ui::Rect{0, 208, kButtonWidth, 25}, "").onClick = [this] { bIgnoreClick(); };
-    Add(ui::Kind::Button, "bCancel", "", ui::Rect{0, 208, kButtonWidth, 25}, "").onClick = [this] { bCancelClick(); };
+    lbWrngsList.showAccel = false;
+    lWrngs.showAccel = false;
+    cbDBM.wordWrap = true;
+    cbDBM.state = ui::CheckState::Checked;
+    bFix.onClick = [this] { bFixClick(); };
+    bIgnore.onClick = [this] { bIgnoreClick(); };
+    bCancel.onClick = [this] { bCancelClick(); };
+    captionEntry = kTxtIssuesCaption;
     FormCreate();
 }
 
 void TfFirstRun::FormCreate() {
-    ApplyWindowTexts(*this, {{kTxtIssuesCaption, TextSlot::Caption},
-                             {kTxtIssuesLabel, TextSlot::Text, "lbFuss"},
-                             {kTxtLiftCrtRestrictions, TextSlot::Text, "cbDBM"},
-                             {kTxtFixRestart, TextSlot::Text, "bFix"},
-                             {kTxtIgnore, TextSlot::Text, "bIgnore"},
-                             {kTxtCancel, TextSlot::Text, "bCancel"}});
+    ApplyWindowTexts(*this);
     LayOutButtons();
 
     Errors = 0;
     Warnings = 0;
-    std::vector<std::string>& lines = (*this)["lbWrngsList"].items;
+    std::vector<std::string>& lines = lbWrngsList.items;
     lines.clear();
 
     if (OldVersionFound()) {
@@ -99,8 +87,8 @@ void TfFirstRun::FormCreate() {
         lines.push_back(LangText(kIssueNonStandardRate));
     }
 
-    (*this)["bIgnore"].enabled = Errors == 0;
-    (*this)["lWrngs"].text =
+    bIgnore.enabled = Errors == 0;
+    lWrngs.text =
         LangText(kTxtIssuesFound) + std::to_string(Errors) + LangText(kTxtIssuesErrors) + std::to_string(Warnings) +
         LangText(kTxtIssuesWarnings);
     if (Errors + Warnings == 0) {
@@ -114,8 +102,8 @@ void TfFirstRun::FormCreate() {
 // window's right margin.
 void TfFirstRun::LayOutButtons() {
     int right = clientWidth - kMargin;
-    for (auto [name, width] : {std::pair{"bCancel", kButtonWidth}, {"bIgnore", kButtonWidth}, {"bFix", kFixWidth}}) {
-        ui::Control& button = (*this)[name];
+    for (auto [shown, width] : {std::pair{&bCancel, kButtonWidth}, {&bIgnore, kButtonWidth}, {&bFix, kFixWidth}}) {
+        ui::Control& button = *shown;
         button.rect.w = ui::ButtonWidth(button.text, width);
         button.rect.x = right - button.rect.w;
         right = button.rect.x - kButtonGap;
@@ -193,14 +181,14 @@ void TfFirstRun::bFixClick() {
         case ChangeResult::NotPutBack:
             // Another try would take "lastknowngood.dat" of the half-written
             // settings and lose the only way back.
-            (*this)["bFix"].enabled = false;
+            bFix.enabled = false;
             if (onRepairStoppedHalfWay) onRepairStoppedHalfWay();
             return;
     }
 
     repaired_ = true;
     // Its value is written; changing the box now would change nothing.
-    (*this)["cbDBM"].enabled = false;
+    cbDBM.enabled = false;
     // The check after the restart falls back to the settings from before
     // the repair when the screen stays dark with the driver's restrictions
     // gone.
@@ -235,7 +223,7 @@ void TfFirstRun::WriteRepair() {
     }
     StampVersion();
     // Before the restart is asked for: Windows may go down the moment it is.
-    if (deviceKeyOpen && (*this)["cbDBM"].Checked()) writeDword(kCrtAllModesValue, 1);
+    if (deviceKeyOpen && cbDBM.Checked()) writeDword(kCrtAllModesValue, 1);
 }
 
 void TfFirstRun::RequestRestart() {

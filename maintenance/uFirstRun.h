@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "lang/Entries.h"
 #include "maintenance/Snapshots.h"
 #include "platform/ModeRecord.h"
 #include "platform/Platform.h"
@@ -29,7 +30,24 @@ inline constexpr const char* kMinResValue = "DALOPTION_MinResBCD";
 inline constexpr const char* kCrtAllModesValue = "DALRULE_CRTSUPPORTSALLMODES";
 
 class TfFirstRun : public ui::Form {
+    using Kind = ui::Kind;
+    // The buttons' design widths; a longer caption widens its button.
+    static constexpr int kButtonWidth = 75;
+    static constexpr int kFixWidth = 90;
+
 public:
+    ui::Control& lbFuss = Add(Kind::Label, "lbFuss", "", {8, 8, 584, 16}).Entry(kTxtIssuesLabel);
+    // Room for eight lines, and for the longest lines of the shipped
+    // languages; a longer one scrolls sideways.
+    ui::Control& lbWrngsList = Add(Kind::ListBox, "lbWrngsList", "", {8, 26, 584, 112});
+    ui::Control& lWrngs = Add(Kind::Label, "lWrngs", "", {8, 144, 584, 16});  // how many errors and warnings
+    // Translations of the caption may need a second line.
+    ui::Control& cbDBM = Add(Kind::CheckBox, "cbDBM", "", {8, 166, 584, 30}).Entry(kTxtLiftCrtRestrictions);
+    // The buttons stand at the right end of their row (LayOutButtons).
+    ui::Control& bFix = Add(Kind::Button, "bFix", "", {0, 208, kFixWidth, 25}).Entry(kTxtFixRestart);
+    ui::Control& bIgnore = Add(Kind::Button, "bIgnore", "", {0, 208, kButtonWidth, 25}).Entry(kTxtIgnore);
+    ui::Control& bCancel = Add(Kind::Button, "bCancel", "", {0, 208, kButtonWidth, 25}).Entry(kTxtCancel);
+
     // `run.backup` is the "backup.dat" export the main window started just
     // before (the check after the restart falls back to it); `run.firstRun`
     // receives the "firstrun.dat" export this dialog starts. The run's

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "lang/Lang.h"
+#include "lang/WindowTexts.h"
 #include "platform/Misc.h"
 #include "platform/Settings.h"
 #include "platform/Text.h"
@@ -80,31 +81,25 @@ std::string CleanExportFileName(const std::string& branch) {
 TFRegClean::TFRegClean(Platform& platform, RunSnapshots& run, std::string deviceKey)
     : ui::Form("TFRegClean", "", 560, 331), platform_(platform), run_(run), deviceKey_(std::move(deviceKey)) {
     stayOnTop = true;
-    Add(ui::Kind::Label, "lbFB", "", ui::Rect{8, 8, 544, 16}, "");
-    // Wide enough for a class instance's path; longer lines scroll.
-    Add(ui::Kind::CheckListBox, "clbBranch", "", ui::Rect{8, 26, 544, 200}, "").showAccel = false;
-    // The English warning takes three lines; translations get a fourth.
-    Add(ui::Kind::Memo, "mWarning", "", ui::Rect{8, 234, 544, 56}, "").textColor = ui::kRed;
-    Add(ui::Kind::Button, "bOK", "", ui::Rect{392, 298, 75, 25}, "OK").onClick = [this] { bOKClick(); };
-    Add(ui::Kind::Button, "bCancel", "", ui::Rect{477, 298, 75, 25}, "").onClick = [this] { bCancelClick(); };
+    clbBranch.showAccel = false;
+    mWarning.textColor = ui::kRed;
+    bOK.onClick = [this] { bOKClick(); };
+    bCancel.onClick = [this] { bCancelClick(); };
+    captionEntry = kTxtCleanCaption;
     FormCreate();
 }
 
 void TFRegClean::FormCreate() {
-    ApplyWindowTexts(*this, {{kTxtCleanCaption, TextSlot::Caption},
-                             {kTxtCleanLabel, TextSlot::Text, "lbFB"},
-                             {kTxtCleanWarning, TextSlot::Text, "mWarning"},
-                             {kTxtOk, TextSlot::Text, "bOK"},
-                             {kTxtCancel, TextSlot::Text, "bCancel"}});
+    ApplyWindowTexts(*this);
     // The English warning is stored as two lines; the box wraps it as one
     // text, as it does a translation's single line.
-    std::string& warning = (*this)["mWarning"].text;
+    std::string& warning = mWarning.text;
     for (std::size_t at; (at = warning.find("\r\n")) != std::string::npos;) warning.erase(at, 2);
 
     Branches.clear();
     loadedAtBoot_.clear();
-    (*this)["clbBranch"].items.clear();
-    (*this)["clbBranch"].itemChecks.clear();
+    clbBranch.items.clear();
+    clbBranch.itemChecks.clear();
     if (platform_.registry.KeyExists(kAtiSoftwareKey)) AddBranch(kAtiSoftwareKey);
     FindServices();
     FindDriverInstances(kClassKey, "InfSection");
@@ -112,7 +107,7 @@ void TFRegClean::FormCreate() {
 }
 
 void TFRegClean::AddBranch(const std::string& path, bool loadedAtBoot) {
-    ui::Control& list = (*this)["clbBranch"];
+    ui::Control& list = clbBranch;
     Branches.push_back(path);
     loadedAtBoot_.push_back(loadedAtBoot);
     list.items.push_back(kLinePrefix + path + (loadedAtBoot ? "  " + LangText(kTxtLoadedAtBoot) : ""));
@@ -146,7 +141,7 @@ bool TFRegClean::LoadedAtBoot(const std::string& serviceKey) {
 }
 
 void TFRegClean::bOKClick() {
-    const std::vector<bool>& checks = (*this)["clbBranch"].itemChecks;
+    const std::vector<bool>& checks = clbBranch.itemChecks;
     std::vector<Outcome> outcomes;
     for (std::size_t i = 0; i < Branches.size(); ++i)
         if (i < checks.size() && checks[i])

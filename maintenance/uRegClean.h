@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "lang/Entries.h"
 #include "maintenance/Snapshots.h"
 #include "platform/Platform.h"
 #include "ui/Form.h"
@@ -21,7 +22,17 @@ namespace kv {
 std::string CleanExportFileName(const std::string& branch);
 
 class TFRegClean : public ui::Form {
+    using Kind = ui::Kind;
+
 public:
+    ui::Control& lbFB = Add(Kind::Label, "lbFB", "", {8, 8, 544, 16}).Entry(kTxtCleanLabel);
+    // Wide enough for a class instance's path; longer lines scroll.
+    ui::Control& clbBranch = Add(Kind::CheckListBox, "clbBranch", "", {8, 26, 544, 200});
+    // The English warning takes three lines; translations get a fourth.
+    ui::Control& mWarning = Add(Kind::Memo, "mWarning", "", {8, 234, 544, 56}).Entry(kTxtCleanWarning);
+    ui::Control& bOK = Add(Kind::Button, "bOK", "", {392, 298, 75, 25}, "OK").Entry(kTxtOk);
+    ui::Control& bCancel = Add(Kind::Button, "bCancel", "", {477, 298, 75, 25}).Entry(kTxtCancel);
+
     // `deviceKey`: the adapter's key; `run`: the run's snapshots, whose
     // exports still running are finished before anything is deleted.
     TFRegClean(Platform& platform, RunSnapshots& run, std::string deviceKey);

@@ -1,6 +1,7 @@
 #include "modes/CheckModes.h"
 
 #include "lang/Lang.h"
+#include "lang/WindowTexts.h"
 #include "platform/Misc.h"
 
 namespace kv {
@@ -11,14 +12,12 @@ TForm5::TForm5(Platform& platform, DriverKeys driver)
     // Nobody may be able to read the screen: closing the window must not
     // stop the count-down, so the window stays until it is answered.
     onCloseQuery = [] { return false; };
-    Add(ui::Kind::Label, "Label1", "", ui::Rect{10, 14, 380, 30}, "").align = ui::Align::Center;
-    Add(ui::Kind::Label, "Label2", "", ui::Rect{10, 50, 380, 30}, "").align = ui::Align::Center;
-    Add(ui::Kind::Button, "bOK", "", ui::Rect{116, 90, 75, 25}, "").onClick = [this] { bOKClick(); };
-    Add(ui::Kind::Button, "bCancel", "", ui::Rect{209, 90, 75, 25}, "").onClick = [this] { bCancelClick(); };
-    ApplyWindowTexts(*this, {{kTxtCheckCaption, TextSlot::Caption},
-                             {kTxtCheckReadable, TextSlot::Text, "Label1"},
-                             {kTxtOk, TextSlot::Text, "bOK"},
-                             {kTxtCancel, TextSlot::Text, "bCancel"}});
+    Label1.align = ui::Align::Center;
+    Label2.align = ui::Align::Center;
+    bOK.onClick = [this] { bOKClick(); };
+    bCancel.onClick = [this] { bCancelClick(); };
+    captionEntry = kTxtCheckCaption;
+    ApplyWindowTexts(*this);
     CountdownPrefix = LangText(kTxtCheckFirstCountdown);
     UnitWord = LangText(kTxtSeconds);
     // Whoever may not read the screen well needs the whole line from the
@@ -28,7 +27,7 @@ TForm5::TForm5(Platform& platform, DriverKeys driver)
 }
 
 void TForm5::ShowCountdown() {
-    (*this)["Label2"].text = CountdownPrefix + " " + std::to_string(ModeCheckCountdown) + " " + UnitWord;
+    Label2.text = CountdownPrefix + " " + std::to_string(ModeCheckCountdown) + " " + UnitWord;
 }
 
 void TForm5::Timer1Timer() {
@@ -49,7 +48,7 @@ void TForm5::bCancelClick() {
         ModeCheckFirstPhase = false;
         ModeCheckCountdown = kSeconds;
         CountdownPrefix = LangText(kTxtCheckRestoreCountdown);
-        (*this)["Label1"].text = LangText(kTxtCheckMinimalSelected);
+        Label1.text = LangText(kTxtCheckMinimalSelected);
         ShowCountdown();
         return;
     }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "lang/Entries.h"
 #include "maintenance/Snapshots.h"
 #include "platform/Platform.h"
 #include "ui/Form.h"
@@ -15,7 +16,14 @@
 namespace kv {
 
 class TForm5 : public ui::Form {
+    using Kind = ui::Kind;
+
 public:
+    ui::Control& Label1 = Add(Kind::Label, "Label1", "", {10, 14, 380, 30}).Entry(kTxtCheckReadable);
+    ui::Control& Label2 = Add(Kind::Label, "Label2", "", {10, 50, 380, 30});  // the count-down
+    ui::Control& bOK = Add(Kind::Button, "bOK", "", {116, 90, 75, 25}).Entry(kTxtOk);
+    ui::Control& bCancel = Add(Kind::Button, "bCancel", "", {209, 90, 75, 25}).Entry(kTxtCancel);
+
     // `driver`: the keys the fallback may put back, and the values Kelvane
     // writes there, deleted when the snapshot lacks them.
     TForm5(Platform& platform, DriverKeys driver);

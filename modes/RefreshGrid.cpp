@@ -4,9 +4,7 @@
 
 namespace kv {
 
-RefreshGrid::RefreshGrid(ui::Form& form, std::vector<ResolutionRow>& rows) : form_(form), rows_(rows) {}
-
-ui::Control& RefreshGrid::Box(int k) { return form_["ComboBox" + std::to_string(k)]; }
+RefreshGrid::RefreshGrid(std::vector<ResolutionRow>& rows) : rows_(rows) {}
 
 std::string RefreshGrid::ResolutionText(const ResolutionRow& row) {
     return std::to_string(row.width) + "x" + std::to_string(row.height);
@@ -27,23 +25,23 @@ void RefreshGrid::ShowRow(int k, const ResolutionRow& row) {
     box.text = std::to_string(row.selected);
     box.items.clear();
     for (std::uint8_t rate : row.rates) box.items.push_back(std::to_string(rate));
-    form_["l" + std::to_string(k)].text = ResolutionText(row);
+    shown[static_cast<std::size_t>(k - 1)].label->text = ResolutionText(row);
 }
 
 void RefreshGrid::Fill() {
-    form_["sbUp"].enabled = false;
-    form_["sbDown"].enabled = false;
+    up->enabled = false;
+    down->enabled = false;
     FirstVisibleRow = 0;
     for (int k = 1; k <= static_cast<int>(rows_.size()); ++k) {
         if (k > kRows) {
-            form_["sbDown"].enabled = true;
+            down->enabled = true;
             break;
         }
         ShowRow(k, rows_[static_cast<std::size_t>(k - 1)]);
     }
-    for (int k = 1; k <= kRows; ++k) {
-        bool used = k <= static_cast<int>(rows_.size());
-        for (const char* prefix : {"l", "ComboBox", "hz"}) form_[prefix + std::to_string(k)].visible = used;
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        bool used = i < rows_.size();
+        for (ui::Control* c : {shown[i].label, shown[i].box, shown[i].unit}) c->visible = used;
     }
 }
 
@@ -65,11 +63,11 @@ std::optional<std::size_t> RefreshGrid::Scroll(int step) {
     for (int k = 1; k <= kRows; ++k) Box(k).items.clear();
     FirstVisibleRow = static_cast<std::uint8_t>(FirstVisibleRow + step);
     if (step < 0) {
-        if (FirstVisibleRow == 0) form_["sbUp"].enabled = false;
-        form_["sbDown"].enabled = true;
+        if (FirstVisibleRow == 0) up->enabled = false;
+        down->enabled = true;
     } else {
-        form_["sbUp"].enabled = true;
-        form_["sbDown"].enabled = FirstVisibleRow + kRows < static_cast<int>(rows_.size());
+        up->enabled = true;
+        down->enabled = FirstVisibleRow + kRows < static_cast<int>(rows_.size());
     }
     for (int k = 1; k <= kRows; ++k) {
         std::size_t index = FirstVisibleRow + static_cast<std::size_t>(k - 1);

@@ -2,6 +2,7 @@
 // label, an editable box with the lowest allowed rate and the unit on each.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -16,7 +17,18 @@ class RefreshGrid {
 public:
     static constexpr int kRows = 15;
 
-    RefreshGrid(ui::Form& form, std::vector<ResolutionRow>& rows);
+    // The window's controls the grid shows its rows in; the window makes
+    // them and hands them over.
+    struct Row {
+        ui::Control* label = nullptr;
+        ui::Control* box = nullptr;
+        ui::Control* unit = nullptr;
+    };
+    std::array<Row, kRows> shown{};
+    ui::Control* up = nullptr;
+    ui::Control* down = nullptr;
+
+    explicit RefreshGrid(std::vector<ResolutionRow>& rows);
 
     void Fill();
     // Stores the visible boxes into the table. A box that does not hold a
@@ -37,9 +49,8 @@ public:
 private:
     std::optional<std::size_t> Scroll(int step);
     void ShowRow(int k, const ResolutionRow& row);
-    ui::Control& Box(int k);
+    ui::Control& Box(int k) { return *shown[static_cast<std::size_t>(k - 1)].box; }
 
-    ui::Form& form_;
     std::vector<ResolutionRow>& rows_;
 };
 

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "lang/Lang.h"
+#include "lang/WindowTexts.h"
 #include "maintenance/DriverChange.h"
 #include "modes/ModeRecords.h"
 #include "nonstd/TNonStdResAdd.h"
@@ -42,31 +43,23 @@ TNonStRes::TNonStRes(Platform& platform, NonStandardRun& run, RunSnapshots& snap
         BCancelClick();
         return true;
     };
-    Add(ui::Kind::Label, "Label1", "", ui::Rect{8, 8, 314, 16}, "");
-    auto& list = Add(ui::Kind::ListBox, "lbRes", "", ui::Rect{8, 26, 214, 160}, "");
-    list.showAccel = false;
-    list.onClick = [this] { bEditClick(); };
-    Add(ui::Kind::Button, "bAdd", "", ui::Rect{230, 26, 92, 25}, "").onClick = [this] { bAddClick(); };
-    Add(ui::Kind::Button, "bRemove", "", ui::Rect{230, 57, 92, 25}, "").onClick = [this] { bRemoveClick(); };
-    Add(ui::Kind::Button, "bEdit", "", ui::Rect{230, 88, 92, 25}, "").onClick = [this] { bEditClick(); };
-    Add(ui::Kind::Button, "bOK", "", ui::Rect{230, 130, 92, 25}, "").onClick = [this] { bOKClick(); };
-    Add(ui::Kind::Button, "BCancel", "", ui::Rect{230, 161, 92, 25}, "").onClick = [this] { BCancelClick(); };
-    // Room for seven lines: translations of the warning take six.
-    Add(ui::Kind::Memo, "mWarning", "", ui::Rect{8, 196, 314, 100}, "").textColor = ui::kRed;
+    lbRes.showAccel = false;
+    lbRes.onClick = [this] { bEditClick(); };
+    bAdd.onClick = [this] { bAddClick(); };
+    bRemove.onClick = [this] { bRemoveClick(); };
+    bEdit.onClick = [this] { bEditClick(); };
+    bOK.onClick = [this] { bOKClick(); };
+    BCancel.onClick = [this] { BCancelClick(); };
+    mWarning.textColor = ui::kRed;
+    captionEntry = kTxtResolutionsCaption;
     FormCreate();
 }
 
 void TNonStRes::FormCreate() {
-    ApplyWindowTexts(*this, {{kTxtResolutionsCaption, TextSlot::Caption},
-                             {kTxtResolutionsLabel, TextSlot::Text, "Label1"},
-                             {kTxtAdd, TextSlot::Text, "bAdd"},
-                             {kTxtRemove, TextSlot::Text, "bRemove"},
-                             {kTxtEdit, TextSlot::Text, "bEdit"},
-                             {kTxtOk, TextSlot::Text, "bOK"},
-                             {kTxtCancel, TextSlot::Text, "BCancel"}});
+    ApplyWindowTexts(*this);
     // The four lines of the warning run on as one text.
-    (*this)["mWarning"].text = LangText(kTxtResolutionsWarning1) + LangText(kTxtResolutionsWarning2) +
-                               LangText(kTxtResolutionsWarning3) + LangText(kTxtResolutionsWarning4);
+    mWarning.text = LangText(kTxtResolutionsWarning1) + LangText(kTxtResolutionsWarning2) +
+                    LangText(kTxtResolutionsWarning3) + LangText(kTxtResolutionsWarning4);
 
     // The entries of earlier openings stay; the stored ones are merged in.
     keptRecords_.clear();
@@ -126,7 +119,7 @@ void TNonStRes::WarnAboutUnreadableValues(const std::vector<std::string>& proble
 }
 
 void TNonStRes::FillList() {
-    ui::Control& list = (*this)["lbRes"];
+    ui::Control& list = lbRes;
     list.items.clear();
     for (const NonStdEntry& e : run_.Entries) list.items.push_back(NonStdLine(e));
     list.itemIndex = -1;
@@ -149,7 +142,7 @@ void TNonStRes::bAddClick() {
 
 void TNonStRes::bEditClick() {
     if (EditorOpen()) return;
-    int line = (*this)["lbRes"].itemIndex;
+    int line = lbRes.itemIndex;
     if (line < 0 || static_cast<std::size_t>(line) >= run_.Entries.size()) return;
     editIndex_ = static_cast<std::size_t>(line);
     OpenEditor(true, run_.Entries[editIndex_]);
@@ -157,7 +150,7 @@ void TNonStRes::bEditClick() {
 
 void TNonStRes::OpenEditor(bool editing, const NonStdEntry& entry) {
     auto accept = [this, editing](const NonStdEntry& e) {
-        std::vector<std::string>& lines = (*this)["lbRes"].items;
+        std::vector<std::string>& lines = lbRes.items;
         if (!editing) {
             run_.Entries.push_back(e);
             lines.push_back(NonStdLine(e));
@@ -177,7 +170,7 @@ void TNonStRes::OpenEditor(bool editing, const NonStdEntry& entry) {
 
 void TNonStRes::bRemoveClick() {
     if (EditorOpen()) return;
-    ui::Control& list = (*this)["lbRes"];
+    ui::Control& list = lbRes;
     int line = list.itemIndex;
     if (line < 0 || static_cast<std::size_t>(line) >= run_.Entries.size()) return;
     run_.Entries.erase(run_.Entries.begin() + line);

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "lang/Lang.h"
+#include "lang/WindowTexts.h"
 
 namespace kv {
 
@@ -73,43 +74,28 @@ TNonStResAdd::TNonStResAdd(Platform& platform, Mode mode, NonStdEntry editing,
         bCancelClick();
         return true;
     };
-    // One row: each field with its unit after it, with room for units and
-    // "Any" longer than the English ones.
-    Add(ui::Kind::Edit, "eWidth", "", ui::Rect{8, 12, 40, 21}, "");
-    Add(ui::Kind::Label, "Label1", "", ui::Rect{52, 15, 64, 16}, "");
-    Add(ui::Kind::Edit, "eHeight", "", ui::Rect{120, 12, 40, 21}, "");
-    Add(ui::Kind::Label, "Label2", "", ui::Rect{164, 15, 64, 16}, "");
-    Add(ui::Kind::Edit, "eBpp", "", ui::Rect{232, 12, 48, 21}, "");
-    Add(ui::Kind::Label, "Label3", "", ui::Rect{284, 15, 48, 16}, "");
-    Add(ui::Kind::Edit, "eHz", "", ui::Rect{336, 12, 48, 21}, "");
-    Add(ui::Kind::Label, "Label4", "", ui::Rect{388, 15, 24, 16}, "");
-    Add(ui::Kind::Button, "bOK", "", ui::Rect{119, 45, 86, 25}, "").onClick = [this] { bOKClick(); };
-    Add(ui::Kind::Button, "bCancel", "", ui::Rect{215, 45, 86, 25}, "").onClick = [this] { bCancelClick(); };
+    bOK.onClick = [this] { bOKClick(); };
+    bCancel.onClick = [this] { bCancelClick(); };
+    captionEntry = kTxtResolutionsCaption;
     FormCreate();
 }
 
 void TNonStResAdd::FormCreate() {
-    ApplyWindowTexts(*this, {{kTxtResolutionsCaption, TextSlot::Caption},
-                             {kTxtPixelsX, TextSlot::Text, "Label1"},
-                             {kTxtPixelsX, TextSlot::Text, "Label2"},
-                             {kTxtBppX, TextSlot::Text, "Label3"},
-                             {kTxtHz, TextSlot::Text, "Label4"},
-                             {kTxtOk, TextSlot::Text, "bOK"},
-                             {kTxtCancel, TextSlot::Text, "bCancel"}});
+    ApplyWindowTexts(*this);
     bool edit = mode == Mode::Edit;
-    (*this)["eWidth"].text = edit ? std::to_string(editing.width) : "";
-    (*this)["eHeight"].text = edit ? std::to_string(editing.height) : "";
-    (*this)["eBpp"].text = NumberOrAny(edit ? editing.depth : 0);
-    (*this)["eHz"].text = NumberOrAny(edit ? editing.refresh : 0);
+    eWidth.text = edit ? std::to_string(editing.width) : "";
+    eHeight.text = edit ? std::to_string(editing.height) : "";
+    eBpp.text = NumberOrAny(edit ? editing.depth : 0);
+    eHz.text = NumberOrAny(edit ? editing.refresh : 0);
 }
 
 void TNonStResAdd::bOKClick() {
-    std::optional<unsigned long> width = WholeNumber((*this)["eWidth"].text);
-    std::optional<unsigned long> height = WholeNumber((*this)["eHeight"].text);
+    std::optional<unsigned long> width = WholeNumber(eWidth.text);
+    std::optional<unsigned long> height = WholeNumber(eHeight.text);
     // No size at all: the editor stays open for the user to type one.
     if (!width || !height || *width == 0 || *height == 0) return;
-    unsigned long depth = DepthOrRate((*this)["eBpp"].text);
-    unsigned long refresh = DepthOrRate((*this)["eHz"].text);
+    unsigned long depth = DepthOrRate(eBpp.text);
+    unsigned long refresh = DepthOrRate(eHz.text);
     if (!WithinLimit(*width, kMaxNonStdSize, kMsgWidthTooLarge) ||
         !WithinLimit(*height, kMaxNonStdSize, kMsgHeightTooLarge) ||
         !WithinLimit(depth, kMaxNonStdDepthOrRate, kMsgDepthTooLarge) ||

@@ -117,20 +117,20 @@ void WriteOne(TTSCheckBox& box, SharedRegistry& shared, IRegistry& reg, const st
 
 const std::vector<OptionDef>& DesktopOptions() {
     static const std::vector<OptionDef> options = {
-        {"tcbOpenGL", "Enable OpenGL tab", "OpenGL", D, false, Desk, false},
-        {"tcbD3D", "Enable Direct3D tab", "D3D", D, false, Desk, false},
-        {"tcbProjector", "Enable Projector tab", "Projector", D, false, Desk, false},
-        {"tcbRotation", "Enable Rotation tab", "Rotation", D, false, Desk, false},
-        {"tcbOverl", "Enable Overlay tab", "Overlay", B, false, Desk, false},
-        {"tcbATV", "Enable Advanced TV tab", "TVAdvanced", B, false, Desk, false},
-        {"tcbDTM", "Enable Theater Mode", "DisableOverlayTheaterMode", B, true, Desk, false},
-        {"tcbDispl", "Enable Displays tab", "Displays", B, false, Desk, false},
-        {"tcbDPF", "Enable Displays Page Function", "DisableDisplaysPageFunction", B, true, Desk, false},
-        {"tcbWorkstation", "Enable Workstation tab", "Workstation", B, false, Desk, false},
-        {"tcbHideOL", "Hide Overlay \"THX\" Logo", "HideOverlayTHXLogo", B, false, Desk, false},
-        {"tcbMaxx", "Enable Maxx tab", "Maxx", B, false, Desk, false},
-        {"tcbOvlEM", "Overlay Warning Message", "OverlayWarningMessage", D, false, Desk, false},
-        {"ttsLDFPA", "DFP Advanced Settings (Laptop)", "LaptopDFPAdvanced", B, false, Desk, false},
+        {"tcbOpenGL", "Enable OpenGL tab", "OpenGL", D, false, Desk, false, kTxtOpenGLTab, kHintOpenGLTab},
+        {"tcbD3D", "Enable Direct3D tab", "D3D", D, false, Desk, false, kTxtDirect3DTab, kHintDirect3DTab},
+        {"tcbProjector", "Enable Projector tab", "Projector", D, false, Desk, false, kTxtProjectorTab, kHintProjectorTab},
+        {"tcbRotation", "Enable Rotation tab", "Rotation", D, false, Desk, false, kTxtRotationTab, kHintRotationTab},
+        {"tcbOverl", "Enable Overlay tab", "Overlay", B, false, Desk, false, kTxtOverlayTab},
+        {"tcbATV", "Enable Advanced TV tab", "TVAdvanced", B, false, Desk, false, kTxtAdvancedTvTab},
+        {"tcbDTM", "Enable Theater Mode", "DisableOverlayTheaterMode", B, true, Desk, false, kTxtTheaterMode},
+        {"tcbDispl", "Enable Displays tab", "Displays", B, false, Desk, false, kTxtDisplaysTab},
+        {"tcbDPF", "Enable Displays Page Function", "DisableDisplaysPageFunction", B, true, Desk, false, kTxtDisplaysPageFunction},
+        {"tcbWorkstation", "Enable Workstation tab", "Workstation", B, false, Desk, false, kTxtWorkstationTab},
+        {"tcbHideOL", "Hide Overlay \"THX\" Logo", "HideOverlayTHXLogo", B, false, Desk, false, kTxtHideThxLogo},
+        {"tcbMaxx", "Enable Maxx tab", "Maxx", B, false, Desk, false, kTxtMaxxTab},
+        {"tcbOvlEM", "Overlay Warning Message", "OverlayWarningMessage", D, false, Desk, false, kTxtOverlayWarning},
+        {"ttsLDFPA", "DFP Advanced Settings (Laptop)", "LaptopDFPAdvanced", B, false, Desk, false, kTxtLaptopDfpAdvanced},
     };
     return options;
 }
@@ -138,47 +138,50 @@ const std::vector<OptionDef>& DesktopOptions() {
 const std::vector<OptionDef>& DriverOptions() {
     // Two value names end in a blank: the driver reads them that way.
     static const std::vector<OptionDef> options = {
-        {"tcbBitBlt", "Enable BitBlock Transfers with Stretch", "DisableDrvStretchBlt", D, true, Dev, true},
-        {"tcbBlockWrite", "BlockWrite (For cards with SGRAM/DDR SGRAM only)", "DisableBlockWrite", D, true, Dev, true},
-        {"TSCheckBox1", "UnCached Write Combining", "DisableUSWC", D, true, Dev, true},
-        {"tcbTilling", "Enable Primary Tiling", "DisableTiling", D, true, Dev, true},
-        {"TSCheckBox2", "Enable VBlankFlip", "DisableVBlankFlip", D, true, Dev, true},
-        {"tcbLCD", "Enable LCD controller", "DisableLCD", D, true, Dev, true},
-        {"tcbDDC2", "Enable DDC2", "DDC2Disabled", D, true, Dev, true},
-        {"tcbDmaCopy", "Enable DMA copy", "DisableDMACopy", D, true, Dev, true},
-        {"tcbHideRM", "Hide modes restricted by driver", "DALRULE_ENUMDISPLAYSRESTRICTMODES", D, false, Dev, false},
-        {"tcbTheM", "Enable Theater Mode Support", "OvlTheaterMode", B, false, Dev, true},
+        {"tcbBitBlt", "Enable BitBlock Transfers with Stretch", "DisableDrvStretchBlt", D, true, Dev, true, kTxtStretchBlt},
+        {"tcbBlockWrite", "BlockWrite (For cards with SGRAM/DDR SGRAM only)", "DisableBlockWrite", D, true, Dev, true, kTxtBlockWrite},
+        {"TSCheckBox1", "UnCached Write Combining", "DisableUSWC", D, true, Dev, true, kTxtUncachedWriteCombining},
+        {"tcbTilling", "Enable Primary Tiling", "DisableTiling", D, true, Dev, true, kTxtPrimaryTiling},
+        {"TSCheckBox2", "Enable VBlankFlip", "DisableVBlankFlip", D, true, Dev, true, kTxtVBlankFlip},
+        {"tcbLCD", "Enable LCD controller", "DisableLCD", D, true, Dev, true, kTxtEnableLcd},
+        {"tcbDDC2", "Enable DDC2", "DDC2Disabled", D, true, Dev, true, kTxtEnableDdc2},
+        {"tcbDmaCopy", "Enable DMA copy", "DisableDMACopy", D, true, Dev, true, kTxtEnableDmaCopy},
+        {"tcbHideRM", "Hide modes restricted by driver", "DALRULE_ENUMDISPLAYSRESTRICTMODES", D, false, Dev, false, kTxtHideRestrictedModes},
+        {"tcbTheM", "Enable Theater Mode Support", "OvlTheaterMode", B, false, Dev, true, kTxtTheaterModeSupport},
         {"tcbNoCRTTV", "CRT&&TV can be active simultaneously", "DALRULE_NOCRTANDTVACTIVESIMULTANEOUSLY", D, true, Dev,
-         false},
+         false, kTxtCrtTvActive},
         {"tcbNoCRTTVDVI", "CRT&&TV&&DVI can be active simultaneously", "DALRULE_NOCRTTVANDDVIACTIVESIMULTANEOUSLY", D,
-         true, Dev, false},
-        {"tcbCRTTVsc", "TV&&CRT can be on same controller", "DALRULE_NOTVANDCRTONSAMECONTROLLER", D, true, Dev, false},
-        {"tcbCRTLCDsc", "TV&&LCD can be on same controller", "DALRULE_NOTVANDLCDONCRTC", D, true, Dev, false},
-        {"tcbCRTSAM", "Disable driver's restrictions for CRT", "DALRULE_CRTSUPPORTSALLMODES", D, false, Dev, true},
-        {"tcbDFPSAM", "Disable driver's restrictions for DFP", "DALRULE_DFPSUPPORTSALLMODES ", D, false, Dev, true},
-        {"tcbLCDSAM", "Disable driver's restrictions for LCD", "DALRULE_LCDSUPPORTSALLMODES ", D, false, Dev, true},
-        {"ttsMF", "Mobile Features", "DALRULE_MOBILEFEATURES", D, false, Dev, false},
-        {"ttsGVE", "Get VGA Expansion at boot", "DALRULE_GETVGAEXPANSIONATBOOT", D, false, Dev, false},
-        {"ttsDFPHP", "DFP Hot Plug supported", "DFPRULE_HotplugSupported", D, false, Dev, false},
-        {"ttsDDFPHP", "Disable DFP Hot Plug", "DisableHotPlugDFP", D, false, Dev, false},
+         true, Dev, false, kTxtCrtTvDviActive},
+        {"tcbCRTTVsc", "TV&&CRT can be on same controller", "DALRULE_NOTVANDCRTONSAMECONTROLLER", D, true, Dev, false, kTxtTvCrtController},
+        {"tcbCRTLCDsc", "TV&&LCD can be on same controller", "DALRULE_NOTVANDLCDONCRTC", D, true, Dev, false, kTxtTvLcdController},
+        {"tcbCRTSAM", "Disable driver's restrictions for CRT", "DALRULE_CRTSUPPORTSALLMODES", D, false, Dev, true, kTxtCrtAllModes},
+        {"tcbDFPSAM", "Disable driver's restrictions for DFP", "DALRULE_DFPSUPPORTSALLMODES ", D, false, Dev, true, kTxtDfpAllModes},
+        {"tcbLCDSAM", "Disable driver's restrictions for LCD", "DALRULE_LCDSUPPORTSALLMODES ", D, false, Dev, true, kTxtLcdAllModes},
+        {"ttsMF", "Mobile Features", "DALRULE_MOBILEFEATURES", D, false, Dev, false, kTxtMobileFeatures},
+        {"ttsGVE", "Get VGA Expansion at boot", "DALRULE_GETVGAEXPANSIONATBOOT", D, false, Dev, false, kTxtVgaExpansion},
+        {"ttsDFPHP", "DFP Hot Plug supported", "DFPRULE_HotplugSupported", D, false, Dev, false, kTxtDfpHotPlugSupported},
+        {"ttsDDFPHP", "Disable DFP Hot Plug", "DisableHotPlugDFP", D, false, Dev, false, kTxtDisableDfpHotPlug},
     };
     return options;
 }
 
-void AddOptionBoxes(ui::Form& form, TSClickState& clicks, ISystem& system) {
-    auto add = [&](const OptionDef& def, const char* page, ui::Rect rect) {
+OptionBoxes AddOptionBoxes(ui::Form& form, TSClickState& clicks, ISystem& system) {
+    auto add = [&](const OptionDef& def, const char* page, ui::Rect rect) -> TTSCheckBox& {
         auto& box = form.Add<TTSCheckBox>(def.component, page, rect, def.caption, clicks, system);
+        box.Entry(def.entry, def.hintEntry);
         box.RegistryKey = def.registryKey;
         box.RegistryKeyType = def.type;
         box.RegistryKeyInverted = def.inverted;
         box.RegistryBranch = def.branch;
         box.RestartRequred = def.restart;
         box.state = CheckState::Grayed;
+        return box;
     };
+    OptionBoxes boxes;
 
     int y = 20;
     for (const OptionDef& def : DesktopOptions()) {
-        add(def, "gbDriver", ui::Rect{16, y, 410, 17});
+        boxes.desktop.push_back(&add(def, "gbDriver", ui::Rect{16, y, 410, 17}));
         y += kDesktopRowHeight;
     }
 
@@ -186,6 +189,7 @@ void AddOptionBoxes(ui::Form& form, TSClickState& clicks, ISystem& system) {
     // read and written with the drop-down beside it.
     auto& aniso = form.Add<TTSCheckBox>("cbAnisoD3D", "gbAdvanced", ui::Rect{12, 20, 240, 17},
                                         "Force Anisotropic Filtering in Direct3D", clicks, system);
+    aniso.Entry(kTxtForceAnisotropic);
     aniso.allowGrayed = false;
     aniso.RegistryKeyType = RegType::REG_SZ;
     aniso.RegistryBranch = RBranch::rbOther;
@@ -193,22 +197,25 @@ void AddOptionBoxes(ui::Form& form, TSClickState& clicks, ISystem& system) {
     auto& degree = form.Add(ui::Kind::ComboBox, "cbAnisoDegree", "gbAdvanced", ui::Rect{256, 18, 56, 21}, "16");
     degree.items = {"16", "32", "64", "128"};
     degree.enabled = false;
-    aniso.onClick = [&form] { form["cbAnisoDegree"].enabled = form["cbAnisoD3D"].Checked(); };
+    aniso.onClick = [&aniso, &degree] { degree.enabled = aniso.Checked(); };
+    boxes.aniso = &aniso;
+    boxes.anisoDegree = &degree;
 
-    for (const OptionDef& def : DriverOptions()) add(def, "gbAdvanced", ui::Rect{});
-    LayOutDriverOptions(form);
+    for (const OptionDef& def : DriverOptions()) boxes.driver.push_back(&add(def, "gbAdvanced", ui::Rect{}));
+    LayOutDriverOptions(boxes);
+    return boxes;
 }
 
-void LayOutDriverOptions(ui::Form& form) {
+void LayOutDriverOptions(const OptionBoxes& boxes) {
     // Two columns: the hardware switches on the left, the display rules on
     // the right. Captions too long for a column take two lines.
-    const auto& driver = DriverOptions();
+    const std::vector<TTSCheckBox*>& driver = boxes.driver;
     const std::size_t leftCount = 10;
     int columnTop[2] = {kDriverTop, kDriverTop};
     for (std::size_t i = 0; i < driver.size(); ++i) {
         int column = i < leftCount ? 0 : 1;
         const ui::Rect& place = kColumns[column];
-        ui::Control& box = form[driver[i].component];
+        ui::Control& box = *driver[i];
         bool twoLines = ui::CaptionWidth(box.text) > place.w - kCheckRoom;
         int height = twoLines ? 2 * kDriverRowHeight - 6 : 17;
         box.rect = ui::Rect{place.x, columnTop[column], place.w, height};

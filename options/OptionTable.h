@@ -20,19 +20,29 @@ struct OptionDef {
     bool inverted;
     RBranch branch;
     bool restart;
+    int entry;  // the language entry of its caption
+    int hintEntry = ui::kNoEntry;
 };
 
 // In component order, page by page.
 const std::vector<OptionDef>& DesktopOptions();
 const std::vector<OptionDef>& DriverOptions();
 
+// The boxes the main window itself reads and places.
+struct OptionBoxes {
+    TTSCheckBox* aniso = nullptr;
+    ui::Control* anisoDegree = nullptr;
+    std::vector<TTSCheckBox*> desktop;  // in component order
+    std::vector<TTSCheckBox*> driver;   // the device options, in component order
+};
+
 // Adds every bound box to its page: the desktop options to gbDriver, the
 // anisotropy controls and the device options to gbAdvanced.
-void AddOptionBoxes(ui::Form& form, TSClickState& clicks, ISystem& system);
+OptionBoxes AddOptionBoxes(ui::Form& form, TSClickState& clicks, ISystem& system);
 
 // Places the device options in their two columns by their captions, as
 // they are now: a caption too long for its column takes two lines.
-void LayOutDriverOptions(ui::Form& form);
+void LayOutDriverOptions(const OptionBoxes& boxes);
 
 // The key the desktop options live in.
 std::string FindDesktopKey(IRegistry& reg, const AdapterContext& ctx);

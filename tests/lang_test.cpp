@@ -8,6 +8,8 @@
 #include "MainWindowTest.h"
 #include "dialogs/About.h"
 #include "lang/Lang.h"
+#include "lang/LangDialog.h"
+#include "lang/LngFile.h"
 #include "maintenance/uFirstRun.h"
 #include "modes/CheckModes.h"
 #include "nonstd/NonStdRes.h"

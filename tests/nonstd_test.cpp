@@ -6,6 +6,7 @@
 
 #include "MainWindowTest.h"
 #include "lang/Lang.h"
+#include "lang/LngFile.h"
 #include "modes/Apply.h"
 #include "nonstd/NonStdRes.h"
 #include "nonstd/TNonStdResAdd.h"

@@ -38,9 +38,13 @@ struct Rect {
     int x = 0, y = 0, w = 0, h = 0;
 };
 
+// A text the program keeps as it is, rather than taking it from a
+// language entry.
+inline constexpr int kNoEntry = -1;
+
 class Control {
 public:
-    Control(Kind kind, std::string name, std::string parent, Rect rect, std::string text)
+    Control(Kind kind, std::string name, std::string parent, Rect rect, std::string text = "")
         : kind(kind), name(std::move(name)), parent(std::move(parent)), rect(rect), text(std::move(text)) {}
     virtual ~Control() = default;
 
@@ -55,6 +59,17 @@ public:
         Click();
     }
     bool Checked() const { return state == CheckState::Checked; }
+    // The language entries of its caption and of its hint, declared where
+    // the control is added; a language file re-captions it by them.
+    Control& Entry(int textEntry_, int hintEntry_ = kNoEntry) {
+        textEntry = textEntry_;
+        hintEntry = hintEntry_;
+        return *this;
+    }
+    Control& HintEntry(int hintEntry_) {
+        hintEntry = hintEntry_;
+        return *this;
+    }
     // What a mouse click by the user does.
     void UserClick();
 
@@ -75,6 +90,9 @@ public:
     bool showAccel = true;  // "&" marks an access key; "&&" shows one "&"
     bool wordWrap = false;  // a caption that may take more than one line
     std::string hint;
+    int textEntry = kNoEntry;
+    int hintEntry = kNoEntry;
+    std::vector<int> itemEntries;  // a tab control's captions
     std::string fontName;  // empty for the window's font
     std::uint32_t textColor = kDefaultColor;  // 0x00BBGGRR, as Windows writes colours
     int fontSize = 0;      // points; 0 for the window's font size
@@ -91,6 +109,7 @@ struct MenuItem {
     std::string name;
     std::string caption;
     unsigned short id = 0;
+    int entry = kNoEntry;
     bool enabled = true;
     std::function<void()> onClick;
 };
@@ -98,6 +117,7 @@ struct MenuItem {
 struct Menu {
     std::string caption;
     std::vector<MenuItem> items;
+    int entry = kNoEntry;
 };
 
 struct Timer {
@@ -122,6 +142,10 @@ public:
         controls.push_back(std::move(c));
         return ref;
     }
+    // A plain control; its place may be written as a braced rectangle.
+    Control& Add(Kind kind, std::string controlName, std::string parent, Rect rect, std::string text = "") {
+        return Add<Control>(kind, std::move(controlName), std::move(parent), rect, std::move(text));
+    }
     Control* Find(const std::string& controlName);
     Control& operator[](const std::string& controlName);
     MenuItem* FindMenuItem(const std::string& itemName);
@@ -132,6 +156,7 @@ public:
 
     const std::string name;
     std::string caption;
+    int captionEntry = kNoEntry;
     int clientWidth;
     int clientHeight;
     bool stayOnTop = false;

@@ -11,6 +11,8 @@
 
 #include "FuzzMachine.h"
 #include "lang/Lang.h"
+#include "lang/LangDialog.h"
+#include "lang/LngFile.h"
 #include "platform/Settings.h"
 
 using namespace kv;
