@@ -15,7 +15,7 @@ namespace kv {
 void TForm1::bResClick() {
     // One list at a time: two would each write their own version of it.
     if (CheckPending() || FrontIfOpen("TNonStRes")) return;
-    if (!StartupComplete) {
+    if (!state.StartupComplete) {
         // Writing back what was never read would overwrite the driver's
         // settings with guesses.
         ShowError(platform.system, LangText(kMsgStartupIncomplete));
@@ -32,7 +32,7 @@ void TForm1::bAdapterClick() {
     auto dialog = std::make_unique<TForm4>(platform, adapter, snapshots);
     dialog->confirmRerun = [this] { return ConfirmDropUnapplied(); };
     dialog->onApplied = [this](bool pruningChanged) {
-        if (pruningChanged) PruningChangedThisRun = true;
+        if (pruningChanged) state.PruningChangedThisRun = true;
         RerunStartup();
     };
     OpenDialog(std::move(dialog));
@@ -88,7 +88,7 @@ void TForm1::HelpClick() {
 }
 
 bool TForm1::UnappliedChanges() {
-    if (!StartupComplete) return false;
+    if (!state.StartupComplete) return false;
     // A rate typed that is no number is a change too.
     if (grid.StoreVisibleBoxes()) return true;
     return RestartingChangeMade() || BoundOptionChanged(*this);
@@ -103,8 +103,8 @@ void TForm1::RerunStartup() {
     StartupSequence();
     // The driver offering a rate its list forbids is asked about at every
     // start-up; this one has no first paint to act on the answer.
-    if (RestoreAtStart) {
-        RestoreAtStart = false;
+    if (state.RestoreAtStart) {
+        state.RestoreAtStart = false;
         bRestoreClick();
     }
 }

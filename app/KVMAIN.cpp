@@ -75,7 +75,7 @@ void TForm1::RunCommand(const std::function<void()>& command) {
 }
 
 void TForm1::Inform(const std::string& text, const std::string& caption) {
-    if (CheckMode && (!modeCheck || modeCheck->Pending()))
+    if (state.CheckMode && (!modeCheck || modeCheck->Pending()))
         deferred_.emplace_back(text, caption);
     else
         platform.system.ShowMessageBox(text, caption, kMbOk);
@@ -94,33 +94,48 @@ bool TForm1::CheckPending() {
 }
 
 void TForm1::StartupSequence() {
-    StartupComplete = false;
-    DriverListsUnreadable = false;
+    state.StartupComplete = false;
+    state.DriverListsUnreadable = false;
     // Known from the start, so that nothing modal comes before the check.
-    CheckMode = AsksForCheck(platform.system.CommandLine());
+    state.CheckMode = AsksForCheck(platform.system.CommandLine());
+    ResetWindow();
+    OpenSettingsAndLanguage();
+    if (!EnumerateDisplayDevices(platform.display, adapter)) {
+        ShowError(platform.system, LangText(kMsgNoAdapter));
+        platform.system.EndProgram(0);
+    }
+    ReadSystemModes();
+    if (!VersionStep()) platform.system.EndProgram(1);
+    caption += std::string(" ") + kVersionText;
+    ReadDriverSettings();
+    IdentifyAdapter();
+    ShowPage(*gbAdInfo);
+    RecordRestartBookkeeping();
+    state.StartupComplete = true;
+}
+
+void TForm1::ResetWindow() {
     // The built-in texts, before any language file has replaced them.
-    if (FirstPaintPending && !defaultTextsCaptured_) {
+    if (state.FirstPaintPending && !defaultTextsCaptured_) {
         CaptureDefaultTexts(*this);
         defaultTextsCaptured_ = true;
     }
     caption = kProgramTitle;
     for (RefreshGrid::Row& row : grid.shown) row.box->items.clear();
+}
 
+void TForm1::OpenSettingsAndLanguage() {
     sharedRegistry = std::make_unique<SharedRegistry>(platform.registry);
     sharedRegistry->OpenKey(std::string("\\") + kProductSettingsKey, true);
-
     // Started from its own directory, the program records where it lives, so
     // a start from elsewhere (the one-shot start after a restart) finds its
     // files.
     if (platform.system.ReadFile("ati.pci"))
         WriteTextValue(platform.registry, kProductSettingsKey, "InstallDir", platform.system.CurrentDirectory());
     ReloadLanguage();
+}
 
-    if (!EnumerateDisplayDevices(platform.display, adapter)) {
-        ShowError(platform.system, LangText(kMsgNoAdapter));
-        platform.system.EndProgram(0);
-    }
-
+void TForm1::ReadSystemModes() {
     // Without the driver's pruning the modes are enumerated raw, and the
     // highest raw rate may be more than the monitor takes: no Autoconfig.
     std::uint16_t pruning = 1;
@@ -128,11 +143,11 @@ void TForm1::StartupSequence() {
     bAuto->enabled = pruning != 0;
     modes.ResolutionRows =
         RowsFromSystemModes(platform.display, adapter.DeviceName, pruning != 0 ? 0u : std::uint32_t{kEnumRawMode});
+}
 
-    if (!VersionStep()) platform.system.EndProgram(1);
-    caption += std::string(" ") + kVersionText;
-
-    DeviceKeyFound = sharedRegistry->OpenKey("\\" + adapter.DeviceKey, false);
+// The device key's lists, options and degree, into the grid and the boxes.
+void TForm1::ReadDriverSettings() {
+    state.DeviceKeyFound = sharedRegistry->OpenKey("\\" + adapter.DeviceKey, false);
     ListBuffer firstList = EmptyListBuffer();
     std::size_t firstLength = ReadListValue(kRestrictedListNames[0], firstList);
 
@@ -149,13 +164,8 @@ void TForm1::StartupSequence() {
     BuildModeTable(firstList, firstLength);
     grid.Fill();
     // Rates typed into the grid could not be saved.
-    for (RefreshGrid::Row& row : grid.shown) row.box->enabled = !DriverListsUnreadable;
-    if (DriverListsUnreadable) bAuto->enabled = false;
-
-    IdentifyAdapter();
-    ShowPage(*gbAdInfo);
-    RecordRestartBookkeeping();
-    StartupComplete = true;
+    for (RefreshGrid::Row& row : grid.shown) row.box->enabled = !state.DriverListsUnreadable;
+    if (state.DriverListsUnreadable) bAuto->enabled = false;
 }
 
 // Reads one of the driver's list values from the current key; returns how
@@ -174,7 +184,7 @@ std::size_t TForm1::ReadListValue(const char* name, ListBuffer& buffer) {
 }
 
 void TForm1::LockDriverLists(const std::string& why) {
-    DriverListsUnreadable = true;
+    state.DriverListsUnreadable = true;
     // The repair of the issues dialog resets the lists whatever they hold;
     // the message must not promise more than the program keeps.
     Inform(LangText(kMsgListsLocked, {why}), LangText(kMsgError));
@@ -186,10 +196,10 @@ void TForm1::BuildModeTable(const ListBuffer& firstList, std::size_t firstLength
     // The driver still offers a rate its list forbids: it did not take the
     // list at boot. After a restart the check comes first; it has its own
     // way back.
-    if (MergeRestrictedModes(modes.ResolutionRows, records) && !CheckMode) {
+    if (MergeRestrictedModes(modes.ResolutionRows, records) && !state.CheckMode) {
         if (platform.system.ShowMessageBox(LangText(kMsgRestoreOffer), LangText(kMsgRestoreOfferCaption), kMbYesNo) ==
             kIdYes)
-            RestoreAtStart = true;
+            state.RestoreAtStart = true;
     }
     SortRows(modes.ResolutionRows);
     SelectAllowedRates(modes.ResolutionRows, records);
@@ -276,7 +286,7 @@ void TForm1::IdentifyAdapter() {
         if (folder == ".") folder = platform.system.CurrentDirectory();
         std::string text = LangText(kMsgNoAtiPci) + "\n\n" + LangText(kMsgNoAtiPciFolder, {folder});
         // The check after a restart must run whatever else is missing.
-        if (CheckMode) {
+        if (state.CheckMode) {
             Inform(text, LangText(kMsgError));
             return;
         }
@@ -298,14 +308,14 @@ void TForm1::tcMainTabsChange() {
 }
 
 void TForm1::FormPaint() {
-    if (!FirstPaintPending) return;
-    FirstPaintPending = false;
-    if (RestoreAtStart) {
+    if (!state.FirstPaintPending) return;
+    state.FirstPaintPending = false;
+    if (state.RestoreAtStart) {
         bRestoreClick();
         return;
     }
 
-    if (CheckMode) {
+    if (state.CheckMode) {
         auto check = std::make_unique<TForm5>(platform, snapshots.driver);
         modeCheck = check.get();
         check->onAnswered = [this] { ShowDeferredMessages(); };
@@ -322,8 +332,8 @@ void TForm1::OpenIssuesDialog() {
     StartupFindings findings{modes.RestrictedResolutions, modes.RestrictedRates, modes.ExtraListsHoldModes};
     auto issues = std::make_unique<TfFirstRun>(platform, adapter.DeviceKey, std::move(findings), snapshots);
     if (issues->closed) return;
-    issues->onRepaired = [this] { RepairedThisRun = true; };
-    issues->onRepairStoppedHalfWay = [this] { SavingStopped = true; };
+    issues->onRepaired = [this] { state.RepairedThisRun = true; };
+    issues->onRepairStoppedHalfWay = [this] { state.SavingStopped = true; };
     OpenDialog(std::move(issues));
 }
 
@@ -338,7 +348,7 @@ void TForm1::ExportStartupSnapshot() {
 void TForm1::ReloadLanguage() {
     // Nothing may come up before the check's count-down: a file that
     // cannot be used then leaves the texts English without a word.
-    LoadLanguage(*this, platform, !CheckMode);
+    LoadLanguage(*this, platform, !state.CheckMode);
     LayOutDriverOptions(options);
 }
 

@@ -5,8 +5,10 @@
 #include <memory>
 #include <string>
 
+#include "app/RunState.h"
 #include "maintenance/Snapshots.h"
 #include "maintenance/uFirstRun.h"
+#include "modes/Apply.h"
 #include "modes/CheckModes.h"
 #include "modes/ModeRecords.h"
 #include "modes/RefreshGrid.h"
@@ -68,9 +70,7 @@ public:
     AdapterContext adapter;
     std::unique_ptr<SharedRegistry> sharedRegistry;
 
-    bool FirstPaintPending = true;
-    bool CheckMode = false;
-    bool RestoreAtStart = false;
+    RunState state;
 
     ModeTable modes;
     RefreshGrid grid{modes.ResolutionRows};
@@ -118,37 +118,19 @@ public:
     std::string InitialAnisoDegree;
     std::vector<ui::CheckState> InitialOptionStates;
 
-    // Set when a driver list could not be read whole: the driver's lists
-    // must then not be written, or the records not read would be lost.
-    bool DriverListsUnreadable = false;
-    // The device key could be opened at start-up: one that cannot be opened
-    // at OK stops the save instead of being passed over.
-    bool DeviceKeyFound = false;
     // The run's snapshots: "backup.dat", started by the first paint,
     // "firstrun.dat", started by the issues dialog (put in place by the first
     // write, or when the program ends through OK, Cancel or the close box),
     // and whether "lastknowngood.dat" was taken.
     RunSnapshots snapshots;
     void FinishFirstRunSnapshot();
-    // The issues dialog repaired the driver's settings: what this window
-    // read at start-up is stale and must not be written over the repair.
-    bool RepairedThisRun = false;
     // The user's extra resolutions and whether their list was written.
     NonStandardRun nonStandard;
-    // The adapter dialog changed a driver value that the driver reads at
-    // boot: OK offers a restart.
-    bool PruningChangedThisRun = false;
     // The check after the restart, once opened.
     TForm5* modeCheck = nullptr;
     // True while that check still runs; it is then brought to the front,
     // since nothing may end the program before it is answered.
     bool CheckPending();
-    // A failed save whose previous settings could not be put back: OK must
-    // not overwrite "lastknowngood.dat" with the half-written state.
-    bool SavingStopped = false;
-    // Start-up ran to its end; a command aborted half-way leaves the window
-    // open but not fit to write anything back.
-    bool StartupComplete = false;
 
 private:
     void BuildControls();
@@ -158,6 +140,11 @@ private:
     void BuildHiddenGroups();
     void BuildMenu();
     void ShowPage(ui::Control& page);
+    // The start-up sequence's steps.
+    void ResetWindow();
+    void OpenSettingsAndLanguage();
+    void ReadSystemModes();
+    void ReadDriverSettings();
     bool VersionStep();
     std::size_t ReadListValue(const char* name, ListBuffer& buffer);
     void BuildModeTable(const ListBuffer& firstList, std::size_t firstLength);
@@ -165,6 +152,16 @@ private:
     void ReadAnisoDegree();
     void RecordRestartBookkeeping();
     void ShowRateError(std::size_t row);
+    // What OK writes: the restricted-mode list and the maximum-rate values
+    // it must leave alone.
+    struct SaveRequest {
+        Bytes list;
+        std::vector<std::string> oddValues;
+    };
+    std::optional<SaveRequest> PrepareSave();
+    DepthChoice ChosenDepths();
+    std::vector<std::string> UnreadableMaxRateNames();
+    void FinishSave(bool restart);
     bool ConfirmRowsWithoutRates();
     bool AnisoDegreeAccepted();
     // The maximum-rate values that cannot be read, each with why.

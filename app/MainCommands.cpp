@@ -27,67 +27,77 @@ void DeleteOrAbort(SharedRegistry& shared, const char* name) {
 
 void TForm1::OKClick() {
     if (CheckPending()) return;
-    if (!StartupComplete) {
-        ShowError(platform.system, LangText(kMsgStartupIncomplete));
+    if (std::optional<LangEntry> refusal = state.SaveRefusal()) {
+        ShowError(platform.system, LangText(*refusal));
         return;
     }
-    if (RepairedThisRun) {
-        ShowError(platform.system, LangText(kMsgRepairedThisRun));
-        return;
+    std::optional<SaveRequest> request = PrepareSave();
+    if (!request) return;
+    bool restart = false;
+    switch (ChangeDriverSettings(platform, snapshots, {adapter.DeviceKey, adapter.DesktopKey}, LangText(kStopSaving),
+                                 [&] { WriteSettings(request->list, request->oddValues, restart); })) {
+        case ChangeResult::Written: break;
+        case ChangeResult::PutBack: platform.system.EndProgram(1); return;
+        // Another OK would take the half-written settings for the run's own.
+        case ChangeResult::NotPutBack: state.SavingStopped = true; return;
+        case ChangeResult::Refused: return;
     }
-    if (SavingStopped) {
-        ShowError(platform.system, LangText(kMsgEarlierSaveStopped));
-        return;
-    }
+    FinishSave(restart);
+}
+
+std::optional<TForm1::SaveRequest> TForm1::PrepareSave() {
     if (std::optional<std::size_t> bad = grid.StoreVisibleBoxes()) {
         ShowRateError(*bad);
-        return;
+        return std::nullopt;
     }
-    if (!ConfirmRowsWithoutRates() || !AnisoDegreeAccepted()) return;
+    if (!ConfirmRowsWithoutRates() || !AnisoDegreeAccepted()) return std::nullopt;
+    SaveRequest request;
+    request.list = ListBytes(RestrictedRecords(modes, cbHiFreq->Checked(), ChosenDepths()), modes);
+    if (!state.DriverListsUnreadable && request.list.size() > kListBufferSize) {
+        ShowError(platform.system, LangText(kMsgListTooLong, {std::to_string((request.list.size() + 7) / 8)}));
+        return std::nullopt;
+    }
+    request.oddValues = UnreadableMaxRateNames();
+    return request;
+}
 
+// With every depth off no mode would be left: all of 32 bits stays allowed.
+DepthChoice TForm1::ChosenDepths() {
     DepthChoice depths{cb8->Checked(), cb16->Checked(), cb24->Checked(), cb32->Checked()};
     if (!depths.allow8 && !depths.allow16 && !depths.allow24 && !depths.allow32) {
         ShowError(platform.system, LangText(kMsgAllDepthsOff));
         cb32->SetState(ui::CheckState::Checked);
         depths.allow32 = true;
     }
-    std::vector<BcdModeRecord> records = RestrictedRecords(modes, cbHiFreq->Checked(), depths);
-    Bytes list = ListBytes(records, modes);
-    if (!DriverListsUnreadable && list.size() > kListBufferSize) {
-        ShowError(platform.system, LangText(kMsgListTooLong, {std::to_string((list.size() + 7) / 8)}));
-        return;
-    }
+    return depths;
+}
+
+// The maximum-rate values that cannot be read are left alone, and the user
+// is told which and why.
+std::vector<std::string> TForm1::UnreadableMaxRateNames() {
     std::vector<std::string> oddValues;
     std::string names;
     for (const auto& [name, problem] : UnreadableMaxRateValues()) {
         oddValues.push_back(name);
         names += (names.empty() ? "'" : ", '") + name + "' (" + problem + ")";
     }
-    if (!oddValues.empty()) {
-        ShowWarning(platform.system, LangText(kMsgMaxRateUnreadable, {names}));
-    }
+    if (!oddValues.empty()) ShowWarning(platform.system, LangText(kMsgMaxRateUnreadable, {names}));
+    return oddValues;
+}
 
-    bool restart = false;
-    switch (ChangeDriverSettings(platform, snapshots, {adapter.DeviceKey, adapter.DesktopKey}, LangText(kStopSaving),
-                                 [&] { WriteSettings(list, oddValues, restart); })) {
-        case ChangeResult::Written: break;
-        case ChangeResult::PutBack: platform.system.EndProgram(1); return;
-        // Another OK would take the half-written settings for the run's own.
-        case ChangeResult::NotPutBack: SavingStopped = true; return;
-        case ChangeResult::Refused: return;
-    }
-
+// After a save: the version and language are stamped, and a change the
+// driver reads at boot gets its check after the restart and the offer to
+// restart now.
+void TForm1::FinishSave(bool restart) {
     WriteTextValue(platform.registry, kProductSettingsKey, "Version", kVersionText);
     StoreLangFileName();
-    if (DriverListsUnreadable)
-        ShowWarning(platform.system, LangText(kMsgListsLeftAlone));
+    if (state.DriverListsUnreadable) ShowWarning(platform.system, LangText(kMsgListsLeftAlone));
 
     if (RestartDecision()) restart = true;
     if (restart) {
         // The check after the restart falls back to the settings from
         // before this change, and to no other.
-        if (!ScheduleModeCheck(platform, snapshots))
-            ShowWarning(platform.system, LangText(kMsgCheckNotArranged));
+        if (!ScheduleModeCheck(platform, snapshots)) ShowWarning(platform.system, LangText(kMsgCheckNotArranged));
         OfferRestart(LangText(kMsgRestartQuestion), LangText(kMsgRestartNeeded));
     }
     platform.system.EndProgram(0);
@@ -98,7 +108,7 @@ void TForm1::OKClick() {
 void TForm1::WriteSettings(const Bytes& list, const std::vector<std::string>& odd, bool& restart) {
     SharedRegistry& shared = *sharedRegistry;
     std::string deviceKey = "\\" + adapter.DeviceKey;
-    if (!DriverListsUnreadable && OpenDeviceKey(shared)) {
+    if (!state.DriverListsUnreadable && OpenDeviceKey(shared)) {
         shared.WriteBinary(kRestrictedListNames[0], list);
         for (std::size_t i = 1; i < std::size(kRestrictedListNames); ++i)
             DeleteOrAbort(shared, kRestrictedListNames[i]);
@@ -123,7 +133,7 @@ void TForm1::WriteSettings(const Bytes& list, const std::vector<std::string>& od
 
     // The control panel's maximum follows the rates chosen; with the lists
     // left alone nothing was chosen.
-    if (!DriverListsUnreadable && OpenDeviceKey(shared)) {
+    if (!state.DriverListsUnreadable && OpenDeviceKey(shared)) {
         std::uint8_t highest = HighestSelection(modes.ResolutionRows);
         for (const MaxRatePair& pair : kMaxRatePairs) {
             bool readable = std::find(odd.begin(), odd.end(), pair.info) == odd.end() &&
@@ -137,7 +147,7 @@ void TForm1::WriteSettings(const Bytes& list, const std::vector<std::string>& od
 
 bool TForm1::OpenDeviceKey(SharedRegistry& shared) {
     if (shared.OpenKey("\\" + adapter.DeviceKey, false)) return true;
-    if (DeviceKeyFound) throw CommandAborted(LangText(kWhyOpenDriverKey));
+    if (state.DeviceKeyFound) throw CommandAborted(LangText(kWhyOpenDriverKey));
     return false;
 }
 
@@ -185,7 +195,7 @@ bool TForm1::AnisoDegreeAccepted() {
 
 bool TForm1::RestartDecision() {
     // The driver reads its extra modes and its pruning at boot.
-    return nonStandard.NonStandardListWritten || PruningChangedThisRun || RestartingChangeMade();
+    return nonStandard.NonStandardListWritten || state.PruningChangedThisRun || RestartingChangeMade();
 }
 
 bool TForm1::RestartingChangeMade() {
@@ -210,7 +220,7 @@ void TForm1::CancelClick() {
     FinishFirstRunSnapshot();
     // A repair made in this run is a change the user applied: Cancel does
     // not take it back (Restore Registry does).
-    if (!CheckMode && !RepairedThisRun) {
+    if (!state.CheckMode && !state.RepairedThisRun) {
         RestoreOutcome outcome{RestoreOutcome::NoSnapshot, LangText(kWhyBackupNotMade)};
         if (FinishSnapshot(platform, snapshots.backup))
             outcome = RestoreSnapshot(platform, kBackupFile, snapshots.driver);

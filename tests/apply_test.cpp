@@ -301,7 +301,7 @@ TEST_F(Apply, AYesToTheRestoreQuestionRestoresAtTheFirstPaint) {
     m.system.answers = {kIdYes, kIdNo};
     form = std::make_unique<TForm1>(m.platform);
     form->FormCreate();
-    EXPECT_TRUE(form->RestoreAtStart);
+    EXPECT_TRUE(form->state.RestoreAtStart);
     m.system.launches.clear();
     EXPECT_THROW(form->FormPaint(), ProgramEnded);
     ASSERT_EQ(m.system.launches.size(), 1u) << "no backup export, only the restore";

@@ -260,7 +260,7 @@ const Scenario kScenarios[] = {
      [](Session& s) { s.MarkOrigin(); },
      [](Session& s) {
          s.Start();
-         if (!s.form->StartupComplete) return;
+         if (!s.form->state.StartupComplete) return;
          s.SetRate("640x480", "75");
          s.Ok();
      }},

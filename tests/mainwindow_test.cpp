@@ -145,7 +145,7 @@ TEST(FirstPaint, AnOrdinaryStartExportsTheDriversKeysToBackupAndFirstRunOnce) {
               "/e \"C:\\Kelvane\\backup.dat.new\" HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\ati2mtag\\Device0");
     EXPECT_EQ(m.system.launches[0].directory, ".");
     EXPECT_TRUE(m.system.waits.empty()) << "the export runs beside the window";
-    EXPECT_FALSE(form.CheckMode);
+    EXPECT_FALSE(form.state.CheckMode);
     // It takes the old file's place only once it is finished and whole.
     EXPECT_TRUE(FinishSnapshot(m.platform, form.snapshots.backup));
     EXPECT_FALSE(m.system.HasFile("C:\\Kelvane\\backup.dat.new") || m.system.HasFile("C:\\Kelvane\\backup.dat.new2"));
@@ -167,7 +167,7 @@ TEST(FirstPaint, ACheckStartInAnyCaseMakesNoBackupAndLocksTheLanguage) {
     TForm1 form(m.platform);
     form.FormCreate();
     form.FormPaint();
-    EXPECT_TRUE(form.CheckMode);
+    EXPECT_TRUE(form.state.CheckMode);
     EXPECT_TRUE(m.system.launches.empty());
     EXPECT_FALSE(m.system.HasFile("C:\\Kelvane\\backup.dat"));
     EXPECT_FALSE(form.FindMenuItem("Language1")->enabled);

@@ -221,7 +221,7 @@ TEST_F(TableBuild, ARestrictedRateStillOfferedAsksToRestore) {
               "Restore now?");
     EXPECT_EQ(m.system.shown[0].caption, "Error");
     EXPECT_EQ(m.system.shown[0].buttons, kMbYesNo);
-    EXPECT_TRUE(f.RestoreAtStart);
+    EXPECT_TRUE(f.state.RestoreAtStart);
     EXPECT_EQ(Row(f, 640, 480)->selected, 70);
 }
 
@@ -250,8 +250,8 @@ TEST_F(TableBuild, AListThatCannotBeReadWholeIsNamedAndLocksTheLists) {
               "2048 bytes (256 modes) Kelvane can read. Kelvane leaves the driver's restricted-mode lists as they are: the refresh rates "
               "cannot be changed, but the other settings can. Only a repair with Fix&Restart resets them (the "
               "snapshot it takes first keeps them).");
-    EXPECT_TRUE(f.DriverListsUnreadable);
-    EXPECT_TRUE(f.StartupComplete);
+    EXPECT_TRUE(f.state.DriverListsUnreadable);
+    EXPECT_TRUE(f.state.StartupComplete);
     EXPECT_FALSE(f["ComboBox1"].enabled);
     EXPECT_FALSE(f["bAuto"].enabled);
 
@@ -265,7 +265,7 @@ TEST_F(TableBuild, AListThatCannotBeReadWholeIsNamedAndLocksTheLists) {
     m.system.shown.clear();
     TForm1& g = StartAfterBoot();
     EXPECT_TRUE(m.system.shown.empty());
-    EXPECT_FALSE(g.DriverListsUnreadable);
+    EXPECT_FALSE(g.state.DriverListsUnreadable);
     EXPECT_TRUE(g["ComboBox1"].enabled);
     ASSERT_EQ(g.modes.RestrictedRates.size(), 256u);
     EXPECT_EQ(g.modes.RestrictedRates.back(), 256);
@@ -280,8 +280,8 @@ TEST_F(TableBuild, AListOfTheWrongTypeIsNamedAndStartUpGoesOn) {
               "Kelvane cannot read the driver's value 'DALRestrictedModesBCD': it holds a text.");
     EXPECT_NE(m.system.shown[1].text.find("'DALRestrictedModesBCD2': it holds a number"),
               std::string::npos);
-    EXPECT_TRUE(f.StartupComplete);
-    EXPECT_TRUE(f.DriverListsUnreadable);
+    EXPECT_TRUE(f.state.StartupComplete);
+    EXPECT_TRUE(f.state.DriverListsUnreadable);
     EXPECT_EQ(f["l1"].text, "320x200") << "the grid is filled";
     EXPECT_EQ(f["lbChip"].text.empty(), false) << "and the adapter page";
 }

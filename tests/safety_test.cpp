@@ -426,7 +426,7 @@ TEST_F(Safety, ACheckStartShowsNothingBeforeTheCountDown) {
     m.system.commandLine = test::kCheckCommand;
     Start();
     EXPECT_TRUE(m.system.shown.empty());
-    EXPECT_FALSE(form->RestoreAtStart);
+    EXPECT_FALSE(form->state.RestoreAtStart);
     ASSERT_TRUE(form->modeCheck);
     (*form->modeCheck)["bOK"].UserClick();
     ASSERT_EQ(m.system.shown.size(), 1u) << "the list's message waited for the answer";
@@ -446,7 +446,7 @@ TEST_F(Safety, ASecondStartBringsTheFirstWindowForwardAndEnds) {
     EXPECT_EQ(Cancel(), 0);
     TForm1 third(m.platform);
     third.FormCreate();  // the first one has ended
-    EXPECT_TRUE(third.StartupComplete);
+    EXPECT_TRUE(third.state.StartupComplete);
 }
 
 // ---- OK writes everything or nothing ----

@@ -160,7 +160,7 @@ TEST_F(SecondaryWindows, TheAdapterDialogAsksBeforeDroppingUnsavedChanges) {
 
 TEST_F(SecondaryWindows, TheListIsNotOpenedAfterAStartUpThatStoppedHalfWay) {
     Start();
-    form->StartupComplete = false;  // as a start-up a command aborted leaves it
+    form->state.StartupComplete = false;  // as a start-up a command aborted leaves it
     Menu("Resolutions1");
     EXPECT_EQ(Dialogs("TNonStRes"), 0u);
     EXPECT_EQ(m.system.shown.back().text, EnglishText(kMsgStartupIncomplete));

@@ -193,7 +193,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (in.switches & 4) {
         RegValue before;
         bool had = m.registry.QueryValue(fuzz::kDeviceKey, kRestrictedListNames[0], before) == RegStatus::Ok;
-        bool locked = form.DriverListsUnreadable;
+        bool locked = form.state.DriverListsUnreadable;
         bool ended = !fuzz::Command(form, [&] { form.OKClick(); });
         if (!ended) fuzz::CheckNoUnexpectedError(m.system);
         const RegValue* after = m.registry.Find(fuzz::kDeviceKey, kRestrictedListNames[0]);
