@@ -55,9 +55,27 @@ void TfFirstRun::FormCreate() {
 
     Errors = 0;
     Warnings = 0;
-    std::vector<std::string>& lines = lbWrngsList.items;
-    lines.clear();
+    lbWrngsList.items.clear();
+    ExamineDriverKey();
+    // The key as it was at this start, before the user chooses anything. A
+    // repair waits for it; nothing else does.
+    run_.firstRun = StartSnapshot(platform_, kFirstRunFile, run_.StartupKeys(deviceKey_));
+    ListStartupFindings();
 
+    bIgnore.enabled = Errors == 0;
+    lWrngs.text =
+        LangText(kTxtIssuesFound) + std::to_string(Errors) + LangText(kTxtIssuesErrors) + std::to_string(Warnings) +
+        LangText(kTxtIssuesWarnings);
+    if (Errors + Warnings == 0) {
+        StampVersion();
+        closed = true;
+    }
+}
+
+// What the driver's key itself shows: an older version's state, native
+// modes in the mode table, a minimum-rate record.
+void TfFirstRun::ExamineDriverKey() {
+    std::vector<std::string>& lines = lbWrngsList.items;
     if (OldVersionFound()) {
         ++Errors;
         lines.push_back(LangText(kIssueOldVersion));
@@ -70,11 +88,11 @@ void TfFirstRun::FormCreate() {
         ++Warnings;
         lines.push_back(LangText(kIssueLowRatesBefore) + std::to_string(*rate) + LangText(kIssueLowRatesAfter));
     }
+}
 
-    // The key as it was at this start, before the user chooses anything. A
-    // repair waits for it; nothing else does.
-    run_.firstRun = StartSnapshot(platform_, kFirstRunFile, run_.StartupKeys(deviceKey_));
-
+// What the main window's start-up found in the driver's lists.
+void TfFirstRun::ListStartupFindings() {
+    std::vector<std::string>& lines = lbWrngsList.items;
     Warnings = static_cast<std::uint16_t>(Warnings + findings_.RestrictedResolutions.size() +
                                           findings_.RestrictedRates.size());
     for (const RestrictedResolution& r : findings_.RestrictedResolutions)
@@ -85,15 +103,6 @@ void TfFirstRun::FormCreate() {
     if (findings_.ExtraListsHoldModes) {
         ++Errors;
         lines.push_back(LangText(kIssueNonStandardRate));
-    }
-
-    bIgnore.enabled = Errors == 0;
-    lWrngs.text =
-        LangText(kTxtIssuesFound) + std::to_string(Errors) + LangText(kTxtIssuesErrors) + std::to_string(Warnings) +
-        LangText(kTxtIssuesWarnings);
-    if (Errors + Warnings == 0) {
-        StampVersion();
-        closed = true;
     }
 }
 

@@ -76,6 +76,8 @@ private:
     bool OldVersionFound();
     void StampVersion();
     void LayOutButtons();
+    void ExamineDriverKey();
+    void ListStartupFindings();
     bool NativeModesFound();
     // The rate of the minimum-resolution list's first record; none when
     // there is no list the driver would take.
