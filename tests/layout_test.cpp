@@ -56,8 +56,8 @@ TEST(LargeFonts, CaptionsMeasureAsTheDialogFontDrawsThem) {
     EXPECT_EQ(ui::CaptionWidth("¿ÀɏɐЀӿԀ"), 8 + 7 + 7 + 8 + 7 + 7 + 8);
 }
 
-// The Program menu's working items; the report, whose work is not part of
-// the program yet, stays disabled.
+// Every item of the three menus can be chosen and runs a command: an item
+// left without its handler would do nothing when clicked.
 TEST(Layout, EveryMenuItemWorks) {
     test::TestMachine m;
     TForm1 form(m.platform);
