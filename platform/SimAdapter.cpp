@@ -1,6 +1,7 @@
 #include "platform/SimAdapter.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <tuple>
 
 namespace kv {
@@ -79,17 +80,21 @@ std::vector<DisplayMode> SimAtiAdapter::RawOnlyModes() {
     return modes;
 }
 
-void SimAtiAdapter::Boot() {
-    std::vector<DisplayMode> modes = HardwareModes();
+namespace {
 
-    // Extra modes the user listed; the card shows them all. A zero depth
-    // means every depth, a zero rate the monitor's safe 60 Hz.
-    std::vector<ModeRecord> extra;
-    for (const char* name : {"DALNonStandardModesBCD", "DALNonStandardModesBCD1", "DALNonStandardModesBCD2",
-                             "DALNonStandardModesBCD3"}) {
-        auto list = ReadList(registry_, kDeviceKey, name);
-        extra.insert(extra.end(), list.begin(), list.end());
+// The records of several list values, one after another.
+std::vector<ModeRecord> ReadLists(IRegistry& reg, std::initializer_list<const char*> names) {
+    std::vector<ModeRecord> records;
+    for (const char* name : names) {
+        auto list = ReadList(reg, SimAtiAdapter::kDeviceKey, name);
+        records.insert(records.end(), list.begin(), list.end());
     }
+    return records;
+}
+
+// Extra modes the user listed; the card shows them all. A zero depth means
+// every depth, a zero rate the monitor's safe 60 Hz.
+void AddExtraModes(std::vector<DisplayMode>& modes, const std::vector<ModeRecord>& extra) {
     for (const ModeRecord& r : extra) {
         if (r.width == 0 || r.height == 0) continue;
         for (std::uint32_t depth : {8u, 16u, 32u}) {
@@ -100,25 +105,30 @@ void SimAtiAdapter::Boot() {
         }
     }
     std::sort(modes.begin(), modes.end(), ModeLess);
+}
 
-    std::vector<ModeRecord> restricted;
-    for (const char* name : {"DALRestrictedModesBCD", "DALRestrictedModesBCD1", "DALRestrictedModesBCD2",
-                             "DALRestrictedModesBCD3", "DALRestrictedModesBCD4"}) {
-        auto list = ReadList(registry_, kDeviceKey, name);
-        restricted.insert(restricted.end(), list.begin(), list.end());
-    }
-    auto banned = [&](const DisplayMode& m) {
-        return std::any_of(restricted.begin(), restricted.end(), [&](const ModeRecord& r) {
-            return Matches(r.width, m.width) && Matches(r.height, m.height) && Matches(r.depth, m.bitsPerPixel) &&
-                   Matches(r.rate, m.frequency);
-        });
-    };
+bool Restricted(const std::vector<ModeRecord>& restricted, const DisplayMode& m) {
+    return std::any_of(restricted.begin(), restricted.end(), [&](const ModeRecord& r) {
+        return Matches(r.width, m.width) && Matches(r.height, m.height) && Matches(r.depth, m.bitsPerPixel) &&
+               Matches(r.rate, m.frequency);
+    });
+}
+
+}  // namespace
+
+void SimAtiAdapter::Boot() {
+    std::vector<DisplayMode> modes = HardwareModes();
+    AddExtraModes(modes, ReadLists(registry_, {"DALNonStandardModesBCD", "DALNonStandardModesBCD1",
+                                               "DALNonStandardModesBCD2", "DALNonStandardModesBCD3"}));
+    std::vector<ModeRecord> restricted =
+        ReadLists(registry_, {"DALRestrictedModesBCD", "DALRestrictedModesBCD1", "DALRestrictedModesBCD2",
+                              "DALRestrictedModesBCD3", "DALRestrictedModesBCD4"});
     offered_.clear();
     for (const DisplayMode& m : modes)
-        if (!banned(m)) offered_.push_back(m);
+        if (!Restricted(restricted, m)) offered_.push_back(m);
     offeredRaw_ = offered_;
     for (const DisplayMode& m : RawOnlyModes())
-        if (!banned(m)) offeredRaw_.push_back(m);
+        if (!Restricted(restricted, m)) offeredRaw_.push_back(m);
     std::sort(offeredRaw_.begin(), offeredRaw_.end(), ModeLess);
 
     current_ = {1024, 768, 32, 0};
