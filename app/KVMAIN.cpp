@@ -8,11 +8,14 @@
 #include "lang/LngFile.h"
 #include "lang/WindowTexts.h"
 #include "maintenance/Snapshots.h"
+#include "maintenance/WriteSteps.h"
 #include "modes/Apply.h"
 #include "modes/CheckModes.h"
 #include "options/OptionTable.h"
-#include "platform/Misc.h"
+#include "platform/Launch.h"
+#include "platform/RegValues.h"
 #include "platform/Settings.h"
+#include "platform/WindowsVersion.h"
 
 namespace kv {
 
@@ -173,14 +176,10 @@ void TForm1::ReadDriverSettings() {
 // or one that is no binary data, is not read at all: the driver's lists are
 // then locked, so that OK does not write back a list it never read.
 std::size_t TForm1::ReadListValue(const char* name, ListBuffer& buffer) {
-    ValueInfo info = sharedRegistry->GetValueInfo(name);
-    std::string problem = ByteValueProblem(info);
-    if (!problem.empty()) {
-        LockDriverLists(LangText(kMsgValueUnreadable, {name, problem}));
-        return 0;
-    }
-    if (!info.exists) return 0;
-    return sharedRegistry->ReadBinary(name, buffer.data(), buffer.size());
+    ValueInfo found;
+    std::optional<std::size_t> length = sharedRegistry->ReadBinary(name, buffer.data(), buffer.size(), &found);
+    if (!length) LockDriverLists(LangText(kMsgValueUnreadable, {name, ByteValueProblem(found)}));
+    return length.value_or(0);
 }
 
 void TForm1::LockDriverLists(const std::string& why) {

@@ -168,9 +168,6 @@ private:
     std::vector<std::pair<std::string, std::string>> UnreadableMaxRateValues();
     // `odd`: the maximum-rate values that cannot be read, left alone.
     void WriteSettings(const Bytes& list, const std::vector<std::string>& odd, bool& restart);
-    // Opens the device key for writing; one that was there at start-up and
-    // cannot be opened now ends the save with CommandAborted.
-    bool OpenDeviceKey(SharedRegistry& shared);
     bool RestartDecision();
     // Rates, the degree or an option that needs a restart differ from what
     // start-up read.

@@ -7,23 +7,15 @@
 #include "lang/Lang.h"
 #include "lang/LngFile.h"
 #include "maintenance/DriverChange.h"
+#include "maintenance/ModeCheckSchedule.h"
 #include "maintenance/Snapshots.h"
+#include "maintenance/WriteSteps.h"
 #include "modes/Apply.h"
 #include "options/OptionTable.h"
-#include "platform/Misc.h"
+#include "platform/RegValues.h"
 #include "platform/Settings.h"
 
 namespace kv {
-
-namespace {
-
-// Deletes a value; a value that is still there afterwards ends the save.
-void DeleteOrAbort(SharedRegistry& shared, const char* name) {
-    shared.DeleteValue(name);
-    if (!shared.ValueGone(name)) throw CommandAborted(LangText(kWhyDelete, {name}));
-}
-
-}  // namespace
 
 void TForm1::OKClick() {
     if (CheckPending()) return;
@@ -52,7 +44,7 @@ std::optional<TForm1::SaveRequest> TForm1::PrepareSave() {
     }
     if (!ConfirmRowsWithoutRates() || !AnisoDegreeAccepted()) return std::nullopt;
     SaveRequest request;
-    request.list = ListBytes(RestrictedRecords(modes, cbHiFreq->Checked(), ChosenDepths()), modes);
+    request.list = RestrictedListBytes(RestrictedRecords(modes, cbHiFreq->Checked(), ChosenDepths()), modes);
     if (!state.DriverListsUnreadable && request.list.size() > kListBufferSize) {
         ShowError(platform.system, LangText(kMsgListTooLong, {std::to_string((request.list.size() + 7) / 8)}));
         return std::nullopt;
@@ -104,14 +96,12 @@ void TForm1::FinishSave(bool restart) {
 }
 
 // The driver's settings, in the order the driver's tools always wrote them.
-// A write that fails ends this with CommandAborted.
 void TForm1::WriteSettings(const Bytes& list, const std::vector<std::string>& odd, bool& restart) {
     SharedRegistry& shared = *sharedRegistry;
-    std::string deviceKey = "\\" + adapter.DeviceKey;
-    if (!state.DriverListsUnreadable && OpenDeviceKey(shared)) {
-        shared.WriteBinary(kRestrictedListNames[0], list);
+    if (!state.DriverListsUnreadable && OpenDriverKeyOrAbort(shared, adapter.DeviceKey, state.DeviceKeyFound)) {
+        WriteBinaryOrAbort(shared, kRestrictedListNames[0], list);
         for (std::size_t i = 1; i < std::size(kRestrictedListNames); ++i)
-            DeleteOrAbort(shared, kRestrictedListNames[i]);
+            DeleteValueOrAbort(shared, kRestrictedListNames[i]);
     }
 
     WriteBoundOptions(*this, shared, platform.registry, adapter);
@@ -122,18 +112,16 @@ void TForm1::WriteSettings(const Bytes& list, const std::vector<std::string>& od
     // Unchecked, a missing key holds no degree to delete.
     bool write = aniso.state == ui::CheckState::Checked;
     if (aniso.state != ui::CheckState::Grayed && platform.registry.KeyExists(adapter.DeviceKey) &&
-        shared.OpenKey(deviceKey + "\\" + kDdhalSubkey, write)) {
-        if (write) {
-            if (!shared.WriteString(kAnisoDegreeValue, options.anisoDegree->text))
-                throw CommandAborted(LangText(kWhySetData, {kAnisoDegreeValue}));
-        } else {
-            DeleteOrAbort(shared, kAnisoDegreeValue);
-        }
+        shared.OpenKey("\\" + adapter.DeviceKey + "\\" + kDdhalSubkey, write)) {
+        if (write)
+            WriteTextOrAbort(shared, kAnisoDegreeValue, options.anisoDegree->text);
+        else
+            DeleteValueOrAbort(shared, kAnisoDegreeValue);
     }
 
     // The control panel's maximum follows the rates chosen; with the lists
     // left alone nothing was chosen.
-    if (!state.DriverListsUnreadable && OpenDeviceKey(shared)) {
+    if (!state.DriverListsUnreadable && OpenDriverKeyOrAbort(shared, adapter.DeviceKey, state.DeviceKeyFound)) {
         std::uint8_t highest = HighestSelection(modes.ResolutionRows);
         for (const MaxRatePair& pair : kMaxRatePairs) {
             bool readable = std::find(odd.begin(), odd.end(), pair.info) == odd.end() &&
@@ -143,12 +131,6 @@ void TForm1::WriteSettings(const Bytes& list, const std::vector<std::string>& od
             restart = true;
         }
     }
-}
-
-bool TForm1::OpenDeviceKey(SharedRegistry& shared) {
-    if (shared.OpenKey("\\" + adapter.DeviceKey, false)) return true;
-    if (state.DeviceKeyFound) throw CommandAborted(LangText(kWhyOpenDriverKey));
-    return false;
 }
 
 // The values of the maximum-rate pairs that cannot be read as the binary

@@ -2,7 +2,7 @@
 
 #include "lang/Lang.h"
 #include "lang/WindowTexts.h"
-#include "platform/Misc.h"
+#include "platform/Launch.h"
 #include "platform/Settings.h"
 #include "platform/Text.h"
 

@@ -5,10 +5,10 @@
 #include "lang/Lang.h"
 #include "lang/WindowTexts.h"
 #include "maintenance/DriverChange.h"
+#include "maintenance/WriteSteps.h"
 #include "platform/DriverValues.h"
-#include "platform/Misc.h"
+#include "platform/RegValues.h"
 #include "platform/Settings.h"
-#include "platform/SharedRegistry.h"
 
 namespace kv {
 
@@ -84,10 +84,7 @@ void TForm4::bOKClick() {
     if (wanted && !pruningChanged)
         ShowWarning(platform_.system, LangText(kMsgPruningNotChanged));
     if (pruningChanged) {
-        auto write = [&] {
-            if (WriteDwordValue(platform_.registry, key, kPruningModeValue, ignore ? 0 : 1) != kDone)
-                throw CommandAborted(LangText(kWhySetData, {kPruningModeValue}));
-        };
+        auto write = [&] { WriteDwordOrAbort(platform_.registry, key, kPruningModeValue, ignore ? 0 : 1); };
         if (ChangeDriverSettings(platform_, snapshots_, {key}, LangText(kStopAdapter), write) !=
             ChangeResult::Written)
             return;

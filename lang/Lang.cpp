@@ -1,6 +1,6 @@
 #include "lang/Lang.h"
 
-#include "platform/Misc.h"
+#include "platform/ShutdownPrivilege.h"
 #include "platform/Settings.h"
 
 namespace kv {

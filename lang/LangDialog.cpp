@@ -6,7 +6,7 @@
 #include "lang/LngFile.h"
 #include "lang/WindowTexts.h"
 
-#include "platform/Misc.h"
+#include "platform/RegValues.h"
 #include "platform/Settings.h"
 #include "platform/Text.h"
 

@@ -4,7 +4,7 @@
 #include <cctype>
 
 #include "lang/WindowTexts.h"
-#include "platform/Misc.h"
+#include "platform/RegValues.h"
 #include "platform/Settings.h"
 
 namespace kv {

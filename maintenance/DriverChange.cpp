@@ -3,9 +3,10 @@
 #include <algorithm>
 
 #include "lang/Lang.h"
+#include "maintenance/ModeCheckSchedule.h"
+#include "maintenance/WriteSteps.h"
 #include "platform/RegFile.h"
 #include "platform/Settings.h"
-#include "platform/SharedRegistry.h"
 #include "platform/Text.h"
 
 namespace kv {
@@ -40,7 +41,7 @@ std::optional<std::string> AddBranches(Platform& p, const std::string& fileName,
                                        const std::vector<std::string>& allowed, const std::vector<std::string>& keys,
                                        std::vector<std::string>& branches) {
     std::optional<std::string> old = p.system.ReadFile(InstallFile(p.registry, fileName));
-    SimRegistry parsed;
+    RegistryImage parsed;
     if (!old || !CheckRegSnapshot(*old, Plus(allowed, keys), parsed, branches)) return std::nullopt;
     std::vector<std::string> lacking, taken;
     for (const std::string& key : keys)

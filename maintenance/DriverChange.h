@@ -23,10 +23,10 @@ enum class ChangeResult {
     NotPutBack,  // a write failed, and not all came back
 };
 
-// Runs `write`, which ends with CommandAborted when one of its writes
-// fails. `keys`: every key it may write. `stopped`: the first words of the
-// message when a write fails, such as "Saving stopped". The user is told of
-// every outcome but Written.
+// Runs `write`, made of the steps of WriteSteps.h: the first that fails
+// ends it with CommandAborted. `keys`: every key it may write. `stopped`:
+// the first words of the message when a write fails, such as "Saving
+// stopped". The user is told of every outcome but Written.
 ChangeResult ChangeDriverSettings(Platform& p, RunSnapshots& run, const std::vector<std::string>& keys,
                                   const std::string& stopped, const std::function<void()>& write);
 

@@ -4,8 +4,9 @@
 #include <cstdio>
 
 #include "lang/Lang.h"
-#include "platform/Misc.h"
+#include "platform/Launch.h"
 #include "platform/RegFile.h"
+#include "platform/RegValues.h"
 #include "platform/Settings.h"
 #include "platform/Text.h"
 
@@ -37,8 +38,8 @@ void LiveKeys(IRegistry& reg, const std::string& path, std::vector<std::string>&
 
 // The first value of the snapshot's branch that the registry does not hold
 // as the snapshot has it, as "key\name"; "" when all are back.
-std::string FirstValueNotBack(IRegistry& live, SimRegistry& snapshot, const std::string& path) {
-    const SimRegistry::Key* key = snapshot.FindKey(path);
+std::string FirstValueNotBack(IRegistry& live, RegistryImage& snapshot, const std::string& path) {
+    const RegistryImage::Key* key = snapshot.FindKey(path);
     if (!key) return "";
     for (const auto& [name, value] : key->values) {
         RegValue now;
@@ -71,8 +72,9 @@ std::string FaultText(const SnapshotFault& fault) {
 
 // Reads a snapshot and checks it: a whole export of some of `keys`, the
 // branches it holds in `branches`.
-bool Check(Platform& p, const std::string& path, const std::vector<std::string>& keys, SimRegistry& parsed,
-           std::string& content, std::vector<std::string>& branches, std::string& why) {
+bool ReadAndCheckSnapshot(Platform& p, const std::string& path, const std::vector<std::string>& keys,
+                          RegistryImage& parsed, std::string& content, std::vector<std::string>& branches,
+                          std::string& why) {
     std::optional<std::string> read = p.system.ReadFile(path);
     if (!read) {
         why = LangText(kWhyFileUnreadable);
@@ -92,11 +94,11 @@ std::optional<std::string> FinishPart(Platform& p, const PendingSnapshot& pendin
     std::uintptr_t editor = part < pending.editors.size() ? pending.editors[part] : 0;
     if (!editor || !p.system.WaitForProgram(editor, kSnapshotWaitMs)) return std::nullopt;
     const std::string& key = pending.keys[part];
-    SimRegistry parsed;
+    RegistryImage parsed;
     std::string content, why;
     std::vector<std::string> branches;
-    if (!Check(p, InstallFile(p.registry, PartName(pending, part)), {key}, parsed, content, branches, why))
-        return std::nullopt;
+    std::string path = InstallFile(p.registry, PartName(pending, part));
+    if (!ReadAndCheckSnapshot(p, path, {key}, parsed, content, branches, why)) return std::nullopt;
     std::vector<std::string> keys;
     LiveKeys(p.registry, key, keys);
     for (const std::string& k : keys)
@@ -208,10 +210,10 @@ namespace {
 
 // Reads and checks a snapshot before it is put back: Restored when it can be.
 RestoreOutcome LoadSnapshot(Platform& p, const std::string& fileName, const DriverKeys& driver,
-                            const std::string* expectedFingerprint, SimRegistry& snapshot,
+                            const std::string* expectedFingerprint, RegistryImage& snapshot,
                             std::vector<std::string>& branches) {
     std::string content, why;
-    if (!Check(p, InstallFile(p.registry, fileName), driver.keys, snapshot, content, branches, why))
+    if (!ReadAndCheckSnapshot(p, InstallFile(p.registry, fileName), driver.keys, snapshot, content, branches, why))
         return {RestoreOutcome::NoSnapshot, why};
     if (expectedFingerprint && Fingerprint(content) != *expectedFingerprint)
         return {RestoreOutcome::NotThisChange, LangText(kWhyMadeAfterChange)};
@@ -222,14 +224,14 @@ RestoreOutcome LoadSnapshot(Platform& p, const std::string& fileName, const Driv
 
 RestoreOutcome CheckSnapshot(Platform& p, const std::string& fileName, const DriverKeys& driver,
                              const std::string* expectedFingerprint) {
-    SimRegistry snapshot;
+    RegistryImage snapshot;
     std::vector<std::string> branches;
     return LoadSnapshot(p, fileName, driver, expectedFingerprint, snapshot, branches);
 }
 
 RestoreOutcome RestoreSnapshot(Platform& p, const std::string& fileName, const DriverKeys& driver,
                                const std::string* expectedFingerprint) {
-    SimRegistry snapshot;
+    RegistryImage snapshot;
     std::vector<std::string> branches;
     RestoreOutcome usable = LoadSnapshot(p, fileName, driver, expectedFingerprint, snapshot, branches);
     if (!usable.Ok()) return usable;
@@ -328,10 +330,8 @@ std::string SnapshotBeforeChange(Platform& p) {
 
 void ForgetSnapshotBeforeChange(Platform& p) { p.registry.DeleteValue(kProductSettingsKey, kBeforeChangeValue); }
 
-bool ChangePending(Platform& p) {
-    // A record or an entry that cannot be read may be there.
-    return !ValueGone(p.registry, kProductSettingsKey, kBeforeChangeValue) &&
-           !ValueGone(p.registry, kRunOnceKey, kRunOnceValue);
+bool SnapshotBeforeChangeForgotten(Platform& p) {
+    return ValueGone(p.registry, kProductSettingsKey, kBeforeChangeValue);
 }
 
 bool KeptFileInPlace(Platform& p) {
@@ -346,50 +346,6 @@ bool ReplaceFile(Platform& p, const std::string& fileName, const std::string& co
         return true;
     p.system.RemoveFile(fresh);
     return false;
-}
-
-bool ScheduleModeCheck(Platform& p, const RunSnapshots& run) {
-    // The settings from before the first change not yet checked: an earlier
-    // one's kept file stays, since the state between the two was never
-    // checked either.
-    bool fallback = false;
-    if (ChangePending(p)) {
-        // Kept even when it cannot be read now: it is the only way back.
-        fallback = KeptFileInPlace(p);
-    } else {
-        std::optional<std::string> before =
-            run.lastKnownGoodTaken ? p.system.ReadFile(InstallFile(p.registry, kLastKnownGoodFile)) : std::nullopt;
-        if (before && ReplaceFile(p, kBeforeChangeFile, *before)) {
-            RememberSnapshotBeforeChange(p, Fingerprint(*before));
-            fallback = KeptFileInPlace(p);
-        }
-        if (!fallback) ForgetSnapshotBeforeChange(p);
-    }
-    // Windows runs this once at the next logon, from a folder of its own:
-    // only a full path finds the program.
-    std::string folder = GetInstallDir(p.registry);
-    if (folder == ".") return false;
-    if (!p.registry.KeyExists(kRunOnceKey)) p.registry.CreateKey(kRunOnceKey);
-    bool scheduled = WriteTextValue(p.registry, kRunOnceKey, kRunOnceValue, ModeCheckCommand(folder)) == kDone;
-    return fallback && scheduled;
-}
-
-std::string ModeCheckCommand(const std::string& folder) {
-    const std::string program = folder + "\\Kelvane.exe";
-    // Unquoted, C:\Program Files\... would first start C:\Program.exe,
-    // with the administrator's rights, if such a file were there.
-    if (program.find(' ') == std::string::npos) return program + " /CHECK";
-    return "\"" + program + "\" /CHECK";
-}
-
-bool CancelModeCheck(Platform& p) {
-    // The fallback's record goes first: without it the check brings
-    // nothing back, even when its entry or its file stays.
-    ForgetSnapshotBeforeChange(p);
-    p.registry.DeleteValue(kRunOnceKey, kRunOnceValue);
-    p.system.RemoveFile(InstallFile(p.registry, kBeforeChangeFile));
-    return ValueGone(p.registry, kProductSettingsKey, kBeforeChangeValue) &&
-           ValueGone(p.registry, kRunOnceKey, kRunOnceValue);
 }
 
 }  // namespace kv

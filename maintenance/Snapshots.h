@@ -148,28 +148,10 @@ std::string FileFingerprint(Platform& p, const std::string& fileName);
 void RememberSnapshotBeforeChange(Platform& p, const std::string& fingerprint);
 std::string SnapshotBeforeChange(Platform& p);
 void ForgetSnapshotBeforeChange(Platform& p);
-// A change awaits its check: the record is there, and so is the entry that
-// runs the check at the next logon (or either cannot be read, and may be).
-// Restore and Uninstall then put back the kept file and no other.
-bool ChangePending(Platform& p);
+// The record is surely not there; one that cannot be read may be.
+bool SnapshotBeforeChangeForgotten(Platform& p);
 // The kept file is the one the record names.
 bool KeptFileInPlace(Platform& p);
-
-// The one-shot start entry that runs the check after the next restart.
-inline constexpr const char* kRunOnceValue = "Kelvane - test resolution";
-// A change about to be restarted into: its check after the restart runs
-// once and falls back to "beforechange.dat", which holds this run's
-// "lastknowngood.dat" unless an earlier change still awaits its check (its
-// file is kept: that change was never checked either). False when the
-// check, or its way back, could not be arranged: the user must hear it
-// before a restart.
-bool ScheduleModeCheck(Platform& p, const RunSnapshots& run);
-// The command the one-shot entry holds: the program in the installation
-// folder, quoted when the folder's path has a blank.
-std::string ModeCheckCommand(const std::string& folder);
-// The change is taken back: neither its check nor the check's fallback
-// may bring it again. False when the check's entries could not be deleted.
-bool CancelModeCheck(Platform& p);
 
 // Writes a file beside its old one, reads it back, and only then puts it in
 // the old one's place. False, with the old file as it was, on any failure.

@@ -2,8 +2,9 @@
 
 #include "lang/Lang.h"
 #include "maintenance/DriverChange.h"
+#include "maintenance/ModeCheckSchedule.h"
+#include "maintenance/WriteSteps.h"
 #include "platform/Settings.h"
-#include "platform/SharedRegistry.h"
 
 namespace kv {
 
@@ -40,8 +41,7 @@ void Uninstall(Platform& p, RunSnapshots& run, const std::string& deviceKey) {
             // The kept file may have grown by the keys this run had not
             // written yet.
             expected = SnapshotBeforeChange(p);
-            RestoreOutcome outcome = RestoreSnapshot(p, file, driver, pending ? &expected : nullptr);
-            if (!outcome.Ok()) throw CommandAborted(RestoreFailureText(outcome, file));
+            RestoreSnapshotOrAbort(p, file, driver, pending ? &expected : nullptr);
         };
         if (ChangeDriverSettings(p, run, driver.keys, LangText(kStopUninstall), write) != ChangeResult::Written) return;
     }

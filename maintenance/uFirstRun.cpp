@@ -5,8 +5,10 @@
 #include "lang/Lang.h"
 #include "lang/WindowTexts.h"
 #include "maintenance/DriverChange.h"
+#include "maintenance/ModeCheckSchedule.h"
+#include "maintenance/WriteSteps.h"
 #include "platform/DriverValues.h"
-#include "platform/Misc.h"
+#include "platform/RegValues.h"
 #include "platform/Settings.h"
 #include "platform/SharedRegistry.h"
 #include "ui/TextWidth.h"
@@ -172,67 +174,65 @@ std::optional<std::uint16_t> TfFirstRun::MinimumRate() {
 }
 
 void TfFirstRun::bFixClick() {
-    if (repaired_) {
-        // The repair is written; only the restart was refused.
-        RequestRestart();
-        return;
+    // Once the repair is written, only the restart can have been refused.
+    if (!repaired_) {
+        if (!FirstRunSnapshotOrConsent() || !Repair()) return;
+        if (!ScheduleCheckOrConsent()) return;
     }
-    // The settings as they were at this start: the user's own way back to
-    // before the repair, whatever Kelvane does later.
-    if (!FinishSnapshot(platform_, run_.firstRun) &&
-        !AskWarning(platform_.system, LangText(kMsgFirstRunIncomplete)))
-        return;
+    RequestRestart();
+}
 
+// The settings as they were at this start are the user's own way back to
+// before the repair, whatever Kelvane does later: without them, only a yes
+// goes on.
+bool TfFirstRun::FirstRunSnapshotOrConsent() {
+    return FinishSnapshot(platform_, run_.firstRun) || AskWarning(platform_.system, LangText(kMsgFirstRunIncomplete));
+}
+
+// The repair through the one guarded path; true once it is written.
+bool TfFirstRun::Repair() {
     switch (ChangeDriverSettings(platform_, run_, {deviceKey_}, LangText(kStopRepair), [this] { WriteRepair(); })) {
         case ChangeResult::Written: break;
         case ChangeResult::Refused:
-        case ChangeResult::PutBack: return;
+        case ChangeResult::PutBack: return false;
         case ChangeResult::NotPutBack:
             // Another try would take "lastknowngood.dat" of the half-written
             // settings and lose the only way back.
             bFix.enabled = false;
             if (onRepairStoppedHalfWay) onRepairStoppedHalfWay();
-            return;
+            return false;
     }
-
     repaired_ = true;
     // Its value is written; changing the box now would change nothing.
     cbDBM.enabled = false;
-    // The check after the restart falls back to the settings from before
-    // the repair when the screen stays dark with the driver's restrictions
-    // gone.
-    bool checked = ScheduleModeCheck(platform_, run_);
     if (onRepaired) onRepaired();
-    if (!checked && !AskWarning(platform_.system, LangText(kMsgRestartAnyway, {LangText(kMsgCheckNotArranged)})))
-        return;
-    RequestRestart();
+    return true;
+}
+
+// The check after the restart falls back to the settings from before the
+// repair when the screen stays dark with the driver's restrictions gone;
+// without it, only a yes restarts.
+bool TfFirstRun::ScheduleCheckOrConsent() {
+    return ScheduleModeCheck(platform_, run_) ||
+           AskWarning(platform_.system, LangText(kMsgRestartAnyway, {LangText(kMsgCheckNotArranged)}));
 }
 
 void TfFirstRun::WriteRepair() {
-    IRegistry& reg = platform_.registry;
-    SharedRegistry shared(reg);
+    SharedRegistry shared(platform_.registry);
     // A device key that cannot be opened is left alone, and nothing goes
     // into another key in its place; but one that was there a moment ago
     // stops the repair.
-    bool deviceKeyOpen = shared.OpenKey("\\" + deviceKey_, false);
-    if (!deviceKeyOpen && deviceKeyFound_) throw CommandAborted(LangText(kWhyOpenDriverKey));
-    auto writeDword = [&](const char* name, std::uint16_t value) {
-        if (WriteDwordValue(reg, deviceKey_, name, value) != kDone)
-            throw CommandAborted(LangText(kWhySetData, {name}));
-    };
+    bool deviceKeyOpen = OpenDriverKeyOrAbort(shared, deviceKey_, deviceKeyFound_);
     if (deviceKeyOpen) {
-        writeDword(kNativeModesValue, 0);
-        shared.WriteBinary(kMinResValue, {});
-        shared.WriteBinary(kRestrictedListNames[0], {});
-        for (std::size_t i = 1; i < std::size(kRestrictedListNames); ++i) {
-            shared.DeleteValue(kRestrictedListNames[i]);
-            if (!shared.ValueGone(kRestrictedListNames[i]))
-                throw CommandAborted(LangText(kWhyDelete, {kRestrictedListNames[i]}));
-        }
+        WriteDwordOrAbort(platform_.registry, deviceKey_, kNativeModesValue, 0);
+        WriteBinaryOrAbort(shared, kMinResValue, {});
+        WriteBinaryOrAbort(shared, kRestrictedListNames[0], {});
+        for (std::size_t i = 1; i < std::size(kRestrictedListNames); ++i)
+            DeleteValueOrAbort(shared, kRestrictedListNames[i]);
     }
     StampVersion();
     // Before the restart is asked for: Windows may go down the moment it is.
-    if (deviceKeyOpen && cbDBM.Checked()) writeDword(kCrtAllModesValue, 1);
+    if (deviceKeyOpen && cbDBM.Checked()) WriteDwordOrAbort(platform_.registry, deviceKey_, kCrtAllModesValue, 1);
 }
 
 void TfFirstRun::RequestRestart() {

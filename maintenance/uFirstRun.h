@@ -82,8 +82,11 @@ private:
     // The rate of the minimum-resolution list's first record; none when
     // there is no list the driver would take.
     std::optional<std::uint16_t> MinimumRate();
-    // The repair's writes, in the driver tools' order. A write that fails
-    // ends them with CommandAborted.
+    // Fix&Restart, step by step; each that answers false ends it.
+    bool FirstRunSnapshotOrConsent();
+    bool Repair();
+    bool ScheduleCheckOrConsent();
+    // The repair's writes, in the driver tools' order.
     void WriteRepair();
     void RequestRestart();
 

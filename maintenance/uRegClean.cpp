@@ -6,7 +6,8 @@
 
 #include "lang/Lang.h"
 #include "lang/WindowTexts.h"
-#include "platform/Misc.h"
+#include "maintenance/ModeCheckSchedule.h"
+#include "platform/RegValues.h"
 #include "platform/Settings.h"
 #include "platform/Text.h"
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "lang/Lang.h"
+#include "maintenance/WriteSteps.h"
 #include "maintenance/uFirstRun.h"
 #include "options/OptionTable.h"
 #include "platform/Text.h"
@@ -28,7 +30,7 @@ std::vector<BcdModeRecord> RestrictedRecords(const ModeTable& table, bool restri
     return records;
 }
 
-Bytes ListBytes(const std::vector<BcdModeRecord>& records, const ModeTable& table) {
+Bytes RestrictedListBytes(const std::vector<BcdModeRecord>& records, const ModeTable& table) {
     Bytes list;
     for (const BcdModeRecord& r : records) list.insert(list.end(), r.begin(), r.end());
     std::vector<Bytes> raw = table.KeptRawRecords;
@@ -55,7 +57,12 @@ bool CorrectMaxRatePair(SharedRegistry& shared, std::uint8_t rate, const MaxRate
                       {pair.maxModeInfo, kMaxModeInfoRateByte, EmptyListBuffer(), 0}};
     bool below = false;
     for (Value& v : values) {
-        v.length = shared.ReadBinary(v.name, v.buffer.data(), v.buffer.size());
+        ValueInfo found;
+        std::optional<std::size_t> length = shared.ReadBinary(v.name, v.buffer.data(), v.buffer.size(), &found);
+        // OK leaves out the pairs it cannot read; a value another program
+        // changed since cannot be corrected either, and the save stops.
+        if (!length) throw CommandAborted(LangText(kMsgValueUnreadable, {v.name, ByteValueProblem(found)}));
+        v.length = *length;
         if (v.length > v.rateByte && rate > v.buffer[v.rateByte]) below = true;
     }
     if (!below) return false;
@@ -63,7 +70,7 @@ bool CorrectMaxRatePair(SharedRegistry& shared, std::uint8_t rate, const MaxRate
     for (Value& v : values) {
         if (v.length <= v.rateByte) continue;
         v.buffer[v.rateByte] = rate;
-        shared.WriteBinary(v.name, Bytes(v.buffer.begin(), v.buffer.begin() + static_cast<long>(v.length)));
+        WriteBinaryOrAbort(shared, v.name, Bytes(v.buffer.begin(), v.buffer.begin() + static_cast<long>(v.length)));
         corrected = true;
     }
     return corrected;

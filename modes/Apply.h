@@ -24,7 +24,7 @@ struct DepthChoice {
 std::vector<BcdModeRecord> RestrictedRecords(const ModeTable& table, bool restrictHigher, const DepthChoice& depths);
 // The list value's bytes: the records, then the kept records that are no
 // valid mode, byte for byte (a short one can only come last).
-Bytes ListBytes(const std::vector<BcdModeRecord>& records, const ModeTable& table);
+Bytes RestrictedListBytes(const std::vector<BcdModeRecord>& records, const ModeTable& table);
 
 // The largest selection, 255 ("every rate restricted") not counted.
 std::uint8_t HighestSelection(const std::vector<ResolutionRow>& rows);

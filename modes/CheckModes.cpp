@@ -2,7 +2,7 @@
 
 #include "lang/Lang.h"
 #include "lang/WindowTexts.h"
-#include "platform/Misc.h"
+#include "maintenance/ModeCheckSchedule.h"
 
 namespace kv {
 

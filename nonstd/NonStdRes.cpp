@@ -6,9 +6,9 @@
 #include "lang/Lang.h"
 #include "lang/WindowTexts.h"
 #include "maintenance/DriverChange.h"
+#include "maintenance/WriteSteps.h"
 #include "modes/ModeRecords.h"
 #include "nonstd/TNonStdResAdd.h"
-#include "platform/Misc.h"
 #include "platform/SharedRegistry.h"
 
 namespace kv {
@@ -76,23 +76,16 @@ void TNonStRes::FormCreate() {
 
 void TNonStRes::LoadValue(SharedRegistry& shared, std::size_t index, std::vector<std::string>& problems) {
     const char* name = kNonStandardListNames[index];
-    std::string problem = ByteValueProblem(shared.GetValueInfo(name));
     ListBuffer buffer = EmptyListBuffer();
-    std::size_t length = 0;
-    if (problem.empty()) {
-        try {
-            length = shared.ReadBinary(name, buffer.data(), buffer.size());
-        } catch (const CommandAborted& e) {
-            problem = e.what();
-        }
-    }
-    if (!problem.empty()) {
+    ValueInfo found;
+    std::optional<std::size_t> length = shared.ReadBinary(name, buffer.data(), buffer.size(), &found);
+    if (!length) {
         unreadable_[index] = true;
-        problems.push_back("'" + std::string(name) + "' (" + problem + ")");
+        problems.push_back("'" + std::string(name) + "' (" + ByteValueProblem(found) + ")");
         return;
     }
     std::vector<Bytes> notModes;
-    for (const ModeEntry& r : DecodeList(buffer, length, &notModes)) {
+    for (const ModeEntry& r : DecodeList(buffer, *length, &notModes)) {
         if (r.width == 0 || r.height == 0 || r.depth > kMaxNonStdDepthOrRate || r.rate > kMaxNonStdDepthOrRate) {
             // Valid BCD: encoding it again gives the bytes as stored.
             BcdModeRecord bytes = EncodeModeRecord(r);
@@ -192,7 +185,7 @@ void TNonStRes::bOKClick() {
         bool first = true;
         for (std::size_t i = 0; i < kNonStandardValueCount; ++i) {
             if (unreadable_[i]) continue;
-            shared.WriteBinary(kNonStandardListNames[i], first ? ListBytes() : Bytes{});
+            WriteBinaryOrAbort(shared, kNonStandardListNames[i], first ? NonStandardListBytes() : Bytes{});
             first = false;
         }
     };
@@ -227,7 +220,7 @@ bool TNonStRes::ListFitsAndCanBeWritten() {
 }
 
 // The entries, then the kept records; a record cut short can only come last.
-Bytes TNonStRes::ListBytes() const {
+Bytes TNonStRes::NonStandardListBytes() const {
     Bytes list;
     for (const NonStdEntry& e : run_.Entries) {
         BcdModeRecord r = NonStdRecord(e);

@@ -83,7 +83,7 @@ private:
     std::size_t RecordCount() const { return run_.Entries.size() + keptRecords_.size(); }
     // The refusals of List OK that come before anything is touched.
     bool ListFitsAndCanBeWritten();
-    Bytes ListBytes() const;
+    Bytes NonStandardListBytes() const;
 
     Platform& platform_;
     NonStandardRun& run_;

@@ -2,8 +2,9 @@
 
 #include <cctype>
 
-#include "lang/Lang.h"
-#include "platform/Misc.h"
+#include "lang/Entries.h"
+#include "maintenance/WriteSteps.h"
+#include "platform/RegValues.h"
 #include "ui/TextWidth.h"
 
 namespace kv {
@@ -90,25 +91,17 @@ void ReadOne(TTSCheckBox& box, SharedRegistry& shared, IRegistry& reg, const std
 
 void WriteOne(TTSCheckBox& box, SharedRegistry& shared, IRegistry& reg, const std::string& key) {
     if (box.state == box.StartState || key.empty()) return;
-    if (!shared.OpenKey("\\" + key, false)) {
-        if (box.KeyFound) throw CommandAborted(LangText(kWhyOpenKeyOf, {box.RegistryKey}));
-        return;
-    }
+    if (!OpenKeyOfValueOrAbort(shared, key, box.RegistryKey, box.KeyFound)) return;
     bool on = (box.state == CheckState::Checked) != box.RegistryKeyInverted;
     if (box.state == CheckState::Grayed) {
-        shared.DeleteValue(box.RegistryKey);
-        if (!shared.ValueGone(box.RegistryKey))
-            throw CommandAborted(LangText(kWhyDelete, {box.RegistryKey}));
+        DeleteValueOrAbort(shared, box.RegistryKey);
         return;
     }
     switch (box.RegistryKeyType) {
         case RegType::REG_BINARY:
-            shared.WriteBinary(box.RegistryKey, {static_cast<std::uint8_t>(on ? 1 : 0), 0, 0, 0});
+            WriteBinaryOrAbort(shared, box.RegistryKey, {static_cast<std::uint8_t>(on ? 1 : 0), 0, 0, 0});
             break;
-        case RegType::REG_DWORD:
-            if (WriteDwordValue(reg, key, box.RegistryKey, on ? 1 : 0) != kDone)
-                throw CommandAborted(LangText(kWhySetData, {box.RegistryKey}));
-            break;
+        case RegType::REG_DWORD: WriteDwordOrAbort(reg, key, box.RegistryKey, on ? 1 : 0); break;
         default: break;
     }
 }

@@ -1,6 +1,7 @@
 #include "platform/AdapterContext.h"
 
-#include "platform/Misc.h"
+#include "platform/RegValues.h"
+#include "platform/WindowsVersion.h"
 
 namespace kv {
 

@@ -146,7 +146,7 @@ void PutValue(std::u16string& out, const std::string& name, const RegValue& valu
     out += u"\r\n";
 }
 
-void PutKey(std::u16string& out, const std::u16string& path, const SimRegistry::Key& key) {
+void PutKey(std::u16string& out, const std::u16string& path, const RegistryImage::Key& key) {
     out += u"\r\n[" + path + u"]\r\n";
 
     std::vector<std::pair<std::u16string, const std::pair<std::string, RegValue>*>> values;
@@ -155,7 +155,7 @@ void PutKey(std::u16string& out, const std::u16string& path, const SimRegistry::
                      [](const auto& a, const auto& b) { return RegistryOrder(a.first, b.first); });
     for (const auto& v : values) PutValue(out, v.second->first, v.second->second);
 
-    std::vector<std::pair<std::u16string, const SimRegistry::Key*>> subkeys;
+    std::vector<std::pair<std::u16string, const RegistryImage::Key*>> subkeys;
     for (const auto& [ignored, sub] : key.subkeys) subkeys.emplace_back(Utf8ToUtf16(sub->name), sub.get());
     std::stable_sort(subkeys.begin(), subkeys.end(),
                      [](const auto& a, const auto& b) { return RegistryOrder(a.first, b.first); });
@@ -292,9 +292,9 @@ bool ParseHexBytes(const std::string& s, Bytes& out) {
 }
 
 struct Reader {
-    explicit Reader(SimRegistry& r) : reg(r) {}
+    explicit Reader(RegistryImage& r) : reg(r) {}
 
-    SimRegistry& reg;
+    RegistryImage& reg;
     std::vector<std::string> lines;
     bool unicode = false;   // the file was UTF-16, so string data in hex is UTF-16 too
     bool cp1252 = false;    // the 8-bit file was not UTF-8
@@ -450,8 +450,8 @@ struct Reader {
 
 }  // namespace
 
-std::string ExportRegBranch(SimRegistry& reg, const std::string& keyPath) {
-    const SimRegistry::Key* key = reg.FindKey(keyPath);
+std::string ExportRegBranch(RegistryImage& reg, const std::string& keyPath) {
+    const RegistryImage::Key* key = reg.FindKey(keyPath);
     if (!key) return {};
     std::string top = kRoot;
     if (!keyPath.empty()) top += "\\" + keyPath;
@@ -494,7 +494,7 @@ bool ReadLines(Reader& reader, const std::string& fileBytes, std::string& text, 
 
 }  // namespace
 
-bool ImportRegFile(SimRegistry& reg, const std::string& fileBytes, std::string* error) {
+bool ImportRegFile(RegistryImage& reg, const std::string& fileBytes, std::string* error) {
     Reader reader(reg);
     std::string text;
     if (!ReadLines(reader, fileBytes, text, error)) return false;
@@ -502,7 +502,7 @@ bool ImportRegFile(SimRegistry& reg, const std::string& fileBytes, std::string* 
     return true;
 }
 
-bool CheckRegSnapshot(const std::string& fileBytes, const std::vector<std::string>& keyPaths, SimRegistry& parsed,
+bool CheckRegSnapshot(const std::string& fileBytes, const std::vector<std::string>& keyPaths, RegistryImage& parsed,
                       std::vector<std::string>& branches, SnapshotFault* fault) {
     auto fail = [fault](SnapshotFault::Kind kind, const std::string& key = "") {
         if (fault) *fault = {kind, key};
@@ -538,7 +538,7 @@ bool CheckRegSnapshot(const std::string& fileBytes, const std::vector<std::strin
     return true;
 }
 
-bool CheckRegExport(const std::string& fileBytes, const std::string& keyPath, SimRegistry& parsed,
+bool CheckRegExport(const std::string& fileBytes, const std::string& keyPath, RegistryImage& parsed,
                     SnapshotFault* fault) {
     std::vector<std::string> branches;
     return CheckRegSnapshot(fileBytes, {keyPath}, parsed, branches, fault);

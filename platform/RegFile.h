@@ -1,22 +1,23 @@
 // The registry editor's .reg files: what "regedit /e file KEY" writes for a
-// branch of the simulated registry, and what "regedit /s file" does with a
-// file. Kelvane keeps its snapshots of the driver's key in this form, so the
-// simulated machine has to produce and read them exactly as the real
-// registry editor does.
+// branch of a registry held in memory, and what "regedit /s file" does with
+// a file. Kelvane's snapshots are the real registry editor's exports, read
+// here to be checked before one is imported; the simulated machine's editor
+// writes and imports them with these, so they must match the real editor
+// byte for byte.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/SimRegistry.h"
+#include "platform/RegistryImage.h"
 
 namespace kv {
 
 // The bytes regedit writes when exporting HKEY_LOCAL_MACHINE\keyPath with
 // everything under it: UTF-16LE with its byte-order mark, CRLF line ends.
 // Empty when the key does not exist (regedit then writes no file).
-std::string ExportRegBranch(SimRegistry& reg, const std::string& keyPath);
+std::string ExportRegBranch(RegistryImage& reg, const std::string& keyPath);
 
 // Applies a .reg file as a silent regedit import does: creates keys, sets the
 // values named in the file and leaves all others alone, deletes [-KEY]
@@ -24,7 +25,7 @@ std::string ExportRegBranch(SimRegistry& reg, const std::string& keyPath);
 // registry; sections of other roots are skipped. Lines regedit would reject
 // are skipped one by one. Returns false, with a message, only when the bytes
 // are not a registry file at all; nothing is changed then.
-bool ImportRegFile(SimRegistry& reg, const std::string& fileBytes, std::string* error = nullptr);
+bool ImportRegFile(RegistryImage& reg, const std::string& fileBytes, std::string* error = nullptr);
 
 // Whether a file is a whole export of HKEY_LOCAL_MACHINE\keyPath, as regedit
 // writes one: it has the header, every line of it can be read, its first
@@ -36,14 +37,14 @@ struct SnapshotFault {
     Kind kind = None;
     std::string key;  // the key NotACopy wants, or the one KeyOutside found
 };
-bool CheckRegExport(const std::string& fileBytes, const std::string& keyPath, SimRegistry& parsed,
+bool CheckRegExport(const std::string& fileBytes, const std::string& keyPath, RegistryImage& parsed,
                     SnapshotFault* fault = nullptr);
 
 // The same for a file that may hold several branches one after another, as
 // a snapshot of all the keys Kelvane writes does: every key in it is one of
 // `keyPaths` or lies below one that came before it. `branches` gets the
 // keys of `keyPaths` the file holds, in file order.
-bool CheckRegSnapshot(const std::string& fileBytes, const std::vector<std::string>& keyPaths, SimRegistry& parsed,
+bool CheckRegSnapshot(const std::string& fileBytes, const std::vector<std::string>& keyPaths, RegistryImage& parsed,
                       std::vector<std::string>& branches, SnapshotFault* fault = nullptr);
 
 // Several exports of the registry editor as one file, as it would write

@@ -1,6 +1,6 @@
 #include "platform/Settings.h"
 
-#include "platform/Misc.h"
+#include "platform/RegValues.h"
 
 namespace kv {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/Misc.h"
+#include "platform/RegValues.h"
 
 namespace kv {
 
@@ -42,23 +42,24 @@ bool SharedRegistry::OpenKey(const std::string& path, bool create) {
     return ok;
 }
 
-std::size_t SharedRegistry::ReadBinary(const std::string& name, std::uint8_t* buffer,
-                                       std::size_t size) {
+std::optional<std::size_t> SharedRegistry::ReadBinary(const std::string& name, std::uint8_t* buffer,
+                                                      std::size_t size, ValueInfo* found) {
     RegValue v;
     if (reg_.QueryValue(current_, name, v) != RegStatus::Ok) return 0;
     ValueKind kind = KindOf(v.type);
-    if ((kind != ValueKind::Binary && kind != ValueKind::Other) || v.data.size() > size)
-        throw CommandAborted("Invalid data type for '" + name + "'");
+    if ((kind != ValueKind::Binary && kind != ValueKind::Other) || v.data.size() > size) {
+        if (found) *found = ValueInfo{true, kind, v.data.size()};
+        return std::nullopt;
+    }
     std::copy(v.data.begin(), v.data.end(), buffer);
     return v.data.size();
 }
 
-void SharedRegistry::WriteBinary(const std::string& name, const Bytes& data) {
+bool SharedRegistry::WriteBinary(const std::string& name, const Bytes& data) {
     RegValue v;
     v.type = kRegBinary;
     v.data = data;
-    if (reg_.SetValue(current_, name, v) != RegStatus::Ok)
-        throw CommandAborted("Failed to set data for '" + name + "'");
+    return reg_.SetValue(current_, name, v) == RegStatus::Ok;
 }
 
 bool SharedRegistry::WriteString(const std::string& name, const std::string& text) {

@@ -1,25 +1,19 @@
 // The one registry object of a run, rooted at HKEY_LOCAL_MACHINE, with a
 // current key. A path that begins with "\" is absolute; any other path is
 // relative to the current key. A failed open leaves the previous key current,
-// so the reads and writes that follow still go to it.
+// so the reads and writes that follow still go to it. Like the value
+// helpers it only reports: what a failure means is for its caller to say.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <stdexcept>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/Platform.h"
 
 namespace kv {
-
-// A failing binary read or write ends the command in progress: the event
-// handler that was running stops, the message is shown, the program goes on.
-class CommandAborted : public std::runtime_error {
-public:
-    explicit CommandAborted(const std::string& message) : std::runtime_error(message) {}
-};
 
 enum class ValueKind { Binary, Dword, String, ExpandString, Other };
 
@@ -37,13 +31,14 @@ public:
     // The current key, relative to HKEY_LOCAL_MACHINE ("" for the root).
     const std::string& CurrentKey() const { return current_; }
 
-    // Absent value: returns 0 and leaves the buffer untouched. A binary value
-    // (or one of a type the registry object does not know) of at most `size`
-    // bytes is copied and its length returned. Anything else ends the command
-    // with "Invalid data type for '<name>'".
-    std::size_t ReadBinary(const std::string& name, std::uint8_t* buffer, std::size_t size);
-    // Ends the command with "Failed to set data for '<name>'" when it fails.
-    void WriteBinary(const std::string& name, const Bytes& data);
+    // A binary value (or one of a type the registry object does not know) of
+    // at most `size` bytes is copied and its length returned; an absent one
+    // reads as 0 bytes and leaves the buffer untouched. Anything else is not
+    // read: nothing comes back, and `found` says what the value is.
+    std::optional<std::size_t> ReadBinary(const std::string& name, std::uint8_t* buffer, std::size_t size,
+                                          ValueInfo* found = nullptr);
+    // False when it could not.
+    bool WriteBinary(const std::string& name, const Bytes& data);
     // Stores the text with its terminating zero, as the registry object always
     // has; false when it could not.
     bool WriteString(const std::string& name, const std::string& text);

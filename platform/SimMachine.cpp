@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "platform/Misc.h"
+#include "platform/Launch.h"
 #include "platform/RegFile.h"
 #include "platform/Text.h"
 
@@ -30,6 +30,57 @@ bool WildMatch(const char* pattern, const char* name) {
 constexpr const char* kHklmPrefix = "hkey_local_machine\\";
 
 }  // namespace
+
+bool SimRegistry::KeyExists(const std::string& path) { return !Faulted(path) && RegistryImage::KeyExists(path); }
+
+bool SimRegistry::CreateKey(const std::string& path) {
+    if (Refused(Op::CreateKey, path, "")) return false;
+    if (!FindKey(path)) ++changes_;
+    return RegistryImage::CreateKey(path);
+}
+
+bool SimRegistry::DeleteKey(const std::string& path) {
+    Key* key = SplitPath(path).empty() ? nullptr : FindKey(path);
+    // A key Windows will not open for writing is left whole, children and all.
+    if (!key || Refused(Op::DeleteKey, path, "")) return false;
+    // Windows only deletes empty keys: the children go first, and the first
+    // one that stays keeps its parent, and every key above it, in place.
+    while (!key->subkeys.empty())
+        if (!DeleteKey(path + "\\" + key->subkeys.begin()->second->name)) return false;
+    ++changes_;
+    return RegistryImage::DeleteKey(path);
+}
+
+RegStatus SimRegistry::QueryValue(const std::string& path, const std::string& name, RegValue& out) {
+    if (!FindKey(path)) return RegStatus::NoKey;
+    if (Refused(Op::Query, path, name)) return RegStatus::Failed;
+    return RegistryImage::QueryValue(path, name, out);
+}
+
+RegStatus SimRegistry::SetValue(const std::string& path, const std::string& name, const RegValue& value) {
+    if (!FindKey(path)) return RegStatus::NoKey;
+    if (Refused(Op::Set, path, name)) return RegStatus::Failed;
+    ++changes_;
+    return RegistryImage::SetValue(path, name, value);
+}
+
+RegStatus SimRegistry::DeleteValue(const std::string& path, const std::string& name) {
+    if (!FindKey(path)) return RegStatus::NoKey;
+    if (Refused(Op::Delete, path, name)) return RegStatus::Failed;
+    RegStatus status = RegistryImage::DeleteValue(path, name);
+    if (status == RegStatus::Ok) ++changes_;
+    return status;
+}
+
+std::vector<std::string> SimRegistry::SubKeyNames(const std::string& path) {
+    if (Faulted(path)) return {};
+    return RegistryImage::SubKeyNames(path);
+}
+
+std::vector<std::string> SimRegistry::ValueNames(const std::string& path) {
+    if (Faulted(path)) return {};
+    return RegistryImage::ValueNames(path);
+}
 
 std::vector<std::string> SplitParameters(const std::string& parameters) {
     std::vector<std::string> args;

@@ -1,7 +1,7 @@
-// The simulated machine the tests run on: an in-memory registry, a simulated
-// ATI adapter, files in memory, a registry editor that works on that
-// registry, scripted message-box answers, and a record of every program
-// start and restart request.
+// The simulated machine the tests run on: an in-memory registry that fails
+// where a test says, a simulated ATI adapter, files in memory, a registry
+// editor that works on that registry, scripted message-box answers, and a
+// record of every program start and restart request.
 #pragma once
 
 #include <deque>
@@ -12,11 +12,48 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/RegistryImage.h"
 #include "platform/SimAdapter.h"
-#include "platform/SimRegistry.h"
+#include "platform/SimFaults.h"
 #include "platform/Text.h"
 
 namespace kv {
+
+// The machine's registry. A branch is deleted as Windows deletes one:
+// children first, stopping at the first key that cannot be deleted, so a
+// refused key deep down leaves part of the branch behind.
+class SimRegistry : public RegistryImage {
+public:
+    bool KeyExists(const std::string& path) override;
+    bool CreateKey(const std::string& path) override;
+    bool DeleteKey(const std::string& path) override;
+    RegStatus QueryValue(const std::string& path, const std::string& name, RegValue& out) override;
+    RegStatus SetValue(const std::string& path, const std::string& name, const RegValue& value) override;
+    RegStatus DeleteValue(const std::string& path, const std::string& name) override;
+    std::vector<std::string> SubKeyNames(const std::string& path) override;
+    std::vector<std::string> ValueNames(const std::string& path) override;
+
+    // Counts every change, so a test can tell that nothing was written.
+    unsigned long ChangeCount() const { return changes_; }
+
+    // A fault to inject: an operation for which this answers true fails as
+    // access denied would (the value name is empty for key operations; a
+    // branch's deletion asks for each of its keys).
+    enum class Op { CreateKey, DeleteKey, Query, Set, Delete };
+    std::function<bool(Op, const std::string& path, const std::string& name)> refuse;
+    // Counts every operation through the interface, reads included; the
+    // one it picks fails (a list of names comes back empty).
+    FaultPlan* faults = nullptr;
+
+private:
+    bool Refused(Op op, const std::string& path, const std::string& name) {
+        bool faulted = Faulted(path + (name.empty() ? "" : "\\" + name));
+        return faulted || (refuse && refuse(op, path, name));
+    }
+    bool Faulted(const std::string& what) { return faults && faults->Fails("registry", what); }
+
+    unsigned long changes_ = 0;
+};
 
 class SimSystem : public ISystem {
 public:

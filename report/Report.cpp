@@ -2,7 +2,8 @@
 
 #include "lang/Lang.h"
 #include "maintenance/Snapshots.h"
-#include "platform/Misc.h"
+#include "platform/Launch.h"
+#include "platform/RegValues.h"
 #include "platform/Settings.h"
 #include "platform/Text.h"
 

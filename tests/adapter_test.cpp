@@ -93,7 +93,7 @@ TEST(Identification, ClassAndVideoIdsComeFromTheHardwareKey) {
     EXPECT_EQ(ctx.VideoID, "") << "a VideoID without a closing brace is empty";
     EXPECT_EQ(ctx.ClassID, "{4D36E968-E325-11CE-BFC1-08002BE10318}");
 
-    SimRegistry empty;
+    RegistryImage empty;
     FindClassAndVideoIds(empty, ctx);
     EXPECT_EQ(ctx.ClassID, "{4D36E968-E325-11CE-BFC1-08002BE10318}") << "unreadable values keep the old text";
 }
@@ -107,7 +107,7 @@ TEST(Identification, DriverVersionTakesTheLastPresentValueUpToTheParenthesis) {
     EXPECT_EQ(id.driverVersion, "6.14.10.6444 ");
     EXPECT_EQ(ctx.DeviceID, "4E48");
 
-    SimRegistry empty;
+    RegistryImage empty;
     id = ReadAdapterIdentity(empty, ctx, "missing");
     EXPECT_EQ(id.chip, "missing");
     EXPECT_EQ(id.driverVersion, "missing");
@@ -122,7 +122,7 @@ TEST(VersionRule, OnlyTheHighBitMeansWindows9x) {
 }
 
 TEST(SettingsKey, InstallDirDefaultsToTheCurrentDirectoryAndLosesAStoredZero) {
-    SimRegistry reg;
+    RegistryImage reg;
     EXPECT_EQ(GetInstallDir(reg), ".");
     reg.SetString(kProductSettingsKey, "InstallDir", std::string("D:\\Tools\0", 9));
     EXPECT_EQ(GetInstallDir(reg), "D:\\Tools");

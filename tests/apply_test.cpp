@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
+#include "MainWindowTest.h"
 #include "app/KVMAIN.h"
 #include "modes/Apply.h"
 #include "modes/CheckModes.h"
 #include "options/OptionTable.h"
-#include "platform/Misc.h"
+#include "platform/RegValues.h"
 #include "platform/Settings.h"
-#include "MainWindowTest.h"
 
 namespace kv {
 namespace {
@@ -230,7 +230,7 @@ TEST_F(Apply, TheSnapshotHoldsTheValuesFromBeforeOk) {
     Start();
     SetRate("640x480", "75");
     EXPECT_EQ(Ok(), 0);
-    SimRegistry snapshot;
+    RegistryImage snapshot;
     ASSERT_TRUE(ImportRegFile(snapshot, *m.system.ReadFile("C:\\Kelvane\\lastknowngood.dat")));
     EXPECT_EQ(snapshot.Find(kDeviceKey, "DALRestrictedModesBCD")->data, Rec(0, 0, 0, 43));
     EXPECT_NE(List()->data, Rec(0, 0, 0, 43));

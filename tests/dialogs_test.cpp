@@ -9,8 +9,8 @@
 #include "maintenance/Uninstall.h"
 #include "modes/Apply.h"
 #include "platform/DriverValues.h"
-#include "platform/Misc.h"
 #include "platform/RegFile.h"
+#include "platform/RegValues.h"
 #include "platform/Settings.h"
 
 namespace kv {
@@ -85,7 +85,7 @@ TEST_F(AdapterDialog, OkWithoutSelectionSetsTheFirstAdapterAfterItsSnapshot) {
     EXPECT_TRUE(d->closed);
     EXPECT_EQ(applied, std::vector<bool>{true});
     // Restore can take it back: the snapshot holds the value from before.
-    SimRegistry before;
+    RegistryImage before;
     ImportRegFile(before, m.system.ReadFile(InstallFile(m.registry, kLastKnownGoodFile)).value_or(""));
     EXPECT_EQ(before.Find(kDeviceKey, kPruningModeValue)->data[0], 1);
     EXPECT_TRUE(run.lastKnownGoodTaken);

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "MainWindowTest.h"
+#include "maintenance/ModeCheckSchedule.h"
 #include "maintenance/Snapshots.h"
 #include "maintenance/uRegClean.h"
 #include "modes/CheckModes.h"
@@ -35,7 +36,7 @@ bool IsText(std::uint32_t type) { return type == kRegSz || type == kRegExpandSz 
 
 // A branch as text: keys in order, values by name, texts without their
 // terminating zeros (the registry editor may add one).
-void Dump(const SimRegistry::Key& key, const std::string& path, std::ostringstream& out) {
+void Dump(const RegistryImage::Key& key, const std::string& path, std::ostringstream& out) {
     out << "[" << path << "]\n";
     std::vector<std::string> lines;
     for (const auto& [name, value] : key.values) {
@@ -61,9 +62,9 @@ void Dump(const SimRegistry::Key& key, const std::string& path, std::ostringstre
     for (const auto& [ignored, sub] : key.subkeys) Dump(*sub, path.empty() ? sub->name : path + "\\" + sub->name, out);
 }
 
-std::string State(SimRegistry& reg, const std::string& branch = "") {
+std::string State(RegistryImage& reg, const std::string& branch = "") {
     std::ostringstream out;
-    if (const SimRegistry::Key* key = reg.FindKey(branch)) Dump(*key, branch, out);
+    if (const RegistryImage::Key* key = reg.FindKey(branch)) Dump(*key, branch, out);
     // The fallback's record matters only while a check is pending.
     if (branch.empty() && !reg.Find(kRunOnceKey, kRunOnceValue)) {
         std::string text = out.str();
@@ -94,7 +95,7 @@ std::string Difference(const std::string& got, const std::string& want) {
 // One program session on its own machine, as the walk needs a fresh one for
 // every operation that fails.
 // The driver's keys, each as text.
-std::string DriverState(SimRegistry& reg) {
+std::string DriverState(RegistryImage& reg) {
     std::string all;
     for (const char* key : kDriverKeys) all += State(reg, key);
     return all;
@@ -181,7 +182,7 @@ Outcome RunCommand(Session& s, const Scenario& sc, unsigned long failAt) {
     Outcome out{State(s.m.registry), {}, s.m.faults.count, s.m.faults.failed, std::nullopt};
     s.m.faults.failAt = 0;
     if (s.m.registry.Find(kRunOnceKey, kRunOnceValue) && s.m.registry.Find(kProductSettingsKey, "BackupBeforeChange")) {
-        SimRegistry parsed;
+        RegistryImage parsed;
         std::vector<std::string> branches;
         std::string file = s.File(kBeforeChangeFile);
         if (CheckRegSnapshot(file, {std::begin(kDriverKeys), std::end(kDriverKeys)}, parsed, branches)) {

@@ -77,7 +77,7 @@ TEST_F(FirstRun, OldVersionIsCutToThreeCharactersAndTheVersionStampedEveryTime) 
     }
     // Found nothing, never seen, but the snapshot of this start is made.
     EXPECT_TRUE(m.system.shown.empty());
-    SimRegistry copy;
+    RegistryImage copy;
     EXPECT_TRUE(FinishSnapshot(m.platform, run.firstRun));
     EXPECT_TRUE(CheckRegExport(File(kFirstRunFile), kDeviceKey, copy));
 }
@@ -138,7 +138,7 @@ TEST_F(FirstRun, FixClearsTheListsAndWritesTheCrtRuleBeforeTheRestart) {
         EXPECT_TRUE(Value(kMinResValue)->data.empty() && Value(kLists[0])->data.empty());
         for (int i = 1; i <= 4; ++i) EXPECT_FALSE(Value(kLists[i])) << i;
         // Restore can undo it, and the check after the restart can fall back.
-        SimRegistry before;
+        RegistryImage before;
         ImportRegFile(before, File(kLastKnownGoodFile));
         EXPECT_EQ(before.Find(kDeviceKey, kLists[0])->data, Rec(640, 480, 0, 60));
         EXPECT_EQ(SnapshotBeforeChange(m.platform), FileFingerprint(m.platform, kBeforeChangeFile));

@@ -15,7 +15,7 @@
 #include "nonstd/NonStdRes.h"
 #include "nonstd/TNonStdResAdd.h"
 #include "platform/DriverValues.h"
-#include "platform/Misc.h"
+#include "platform/RegValues.h"
 #include "platform/Settings.h"
 #include "platform/Text.h"
 #include "ui/TextWidth.h"
@@ -590,6 +590,34 @@ TEST_F(Language, AChoiceIsKeptAtTheNextStartAndMessagesSpeakIt) {
     Start();
     EXPECT_EQ((*form)["Cancel"].text, "T7");
     EXPECT_EQ(Messages(), std::vector<std::string>{"T76: T77"});
+}
+
+// Whichever step stops a save, its reason is the chosen language's.
+TEST_F(Language, AStoppedSaveGivesItsReasonInTheChosenLanguage) {
+    std::string file = NumberedFile(kLastLangEntry);
+    auto translate = [&](int entry, const std::string& text) {
+        std::string line = "\r\nT" + std::to_string(entry) + "\r\n";
+        file.replace(file.find(line), line.size(), "\r\n" + text + "\r\n");
+    };
+    translate(kMsgPutBack, "%1 - %2 - zurueck");
+    translate(kWhySetData, "'%1' nicht gesetzt");
+    PutFile("a.lng", file);
+    Choose("a.lng");
+    // The restricted-mode list is binary, the tiling option a DWORD.
+    for (const char* refused : {"DALRestrictedModesBCD", "DisableTiling"}) {
+        Start();
+        SetRate("640x480", "75");
+        (*form)["tcbTilling"].UserClick();
+        m.system.shown.clear();
+        m.registry.refuse = [&](SimRegistry::Op op, const std::string&, const std::string& name) {
+            return op == SimRegistry::Op::Set && name == refused;
+        };
+        EXPECT_EQ(Ok(), 1);
+        m.registry.refuse = nullptr;
+        ASSERT_FALSE(m.system.shown.empty());
+        EXPECT_EQ(m.system.shown.back().text,
+                  "T" + std::to_string(kStopSaving) + " - '" + refused + "' nicht gesetzt - zurueck");
+    }
 }
 
 TEST_F(Language, TheShippedTranslationsAreCompleteAndChangeTheMainWindow) {

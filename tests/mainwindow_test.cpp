@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "app/KVMAIN.h"
-#include "platform/Misc.h"
-#include "platform/Settings.h"
 #include "TestMachine.h"
+#include "app/KVMAIN.h"
+#include "maintenance/WriteSteps.h"
+#include "platform/RegValues.h"
+#include "platform/Settings.h"
 
 namespace kv {
 namespace {
@@ -153,7 +154,7 @@ TEST(FirstPaint, AnOrdinaryStartExportsTheDriversKeysToBackupAndFirstRunOnce) {
     ASSERT_TRUE(backup);
     EXPECT_EQ(backup->substr(0, 2), "\xFF\xFE") << "regedit's UTF-16 export";
     // One file the registry editor imports whole: both branches, as they are.
-    SimRegistry imported;
+    RegistryImage imported;
     ASSERT_TRUE(ImportRegFile(imported, *backup));
     EXPECT_TRUE(imported.Find(test::kDeviceKey, "PruningMode"));
     EXPECT_TRUE(imported.Find(form.adapter.DesktopKey, "OpenGL"));
@@ -200,9 +201,9 @@ TEST(Tabs, EachTabShowsItsOwnPage) {
 TEST(Commands, AnAbortedCommandShowsItsMessageAndTheProgramGoesOn) {
     TestMachine m;
     TForm1 form(m.platform);
-    form.RunCommand([] { throw CommandAborted("Invalid data type for 'X'"); });
+    form.RunCommand([] { throw CommandAborted("Failed to set data for 'X'"); });
     ASSERT_EQ(m.system.shown.size(), 1u);
-    EXPECT_EQ(m.system.shown[0].text, "Invalid data type for 'X'");
+    EXPECT_EQ(m.system.shown[0].text, "Failed to set data for 'X'");
     EXPECT_EQ(m.system.shown[0].caption, "Kelvane");
 }
 

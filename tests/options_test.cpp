@@ -156,7 +156,7 @@ TEST_F(Options, DesktopKeyOnXpFallsBackToTheLastNumberedSubkey) {
 }
 
 TEST(DesktopKey, OnlyANumberNamesADesktopSubkey) {
-    SimRegistry reg;
+    RegistryImage reg;
     AdapterContext ctx;
     ctx.WinVer = "5.1";  // a build the version step leaves off
     const std::string root = "SOFTWARE\\ATI Technologies\\Desktop";

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "TestMachine.h"
+#include "maintenance/ModeCheckSchedule.h"
 #include "maintenance/uRegClean.h"
 #include "platform/RegFile.h"
 #include "platform/Settings.h"
@@ -116,7 +117,7 @@ TEST_F(RegClean, OkExportsEveryCheckedBranchWholeThenDeletesItToTheLastSubkeyAnd
     EXPECT_TRUE(Says(std::string("folder ") + test::kInstallDir) && Says("Windows must be restarted"));
     EXPECT_FALSE(Says("ATI Technologies"));
 
-    SimRegistry copy;
+    RegistryImage copy;
     std::string file = ExportOf("clean_SYSTEM_CurrentControlSet_Services_ati2mtag.reg");
     EXPECT_TRUE(CheckRegExport(file, kAti2mtag, copy));
     ASSERT_TRUE(ImportRegFile(m.registry, file));

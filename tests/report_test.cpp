@@ -9,7 +9,7 @@
 #include "MainWindowTest.h"
 #include "dialogs/About.h"
 #include "lang/Lang.h"
-#include "platform/Misc.h"
+#include "platform/RegValues.h"
 #include "platform/Settings.h"
 #include "report/Report.h"
 

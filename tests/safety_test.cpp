@@ -6,11 +6,12 @@
 #include <tuple>
 
 #include "MainWindowTest.h"
-#include "maintenance/DriverChange.h"
 #include "lang/Lang.h"
+#include "maintenance/DriverChange.h"
+#include "maintenance/ModeCheckSchedule.h"
 #include "maintenance/Snapshots.h"
 #include "modes/CheckModes.h"
-#include "platform/Misc.h"
+#include "platform/RegValues.h"
 #include "platform/Settings.h"
 
 namespace kv {
@@ -467,6 +468,30 @@ TEST_F(Safety, AMaxRatePairOfTheWrongTypeIsNamedAndLeftAlone) {
     EXPECT_FALSE(Shows(m.system, "'DALR6 CRT2_MaxModeInfo'"));
     EXPECT_EQ(m.registry.Find(kDeviceKey, "DALR6 CRT2_MaxModeInfo")->data[16], 100);
     EXPECT_EQ(m.registry.ValueNames(kRunOnceKey).size(), 1u);
+}
+
+// OK leaves alone the pairs it cannot read. One that another program turns
+// into something else while OK writes cannot be corrected either: the save
+// stops, and names it as start-up would.
+TEST_F(Safety, AMaxRateValueChangedWhileOkWritesStopsTheSave) {
+    m.registry.SetBinary(kDeviceKey, "DALR6 CRT2_MaxModeInfo", Bytes(2048, 85));
+    Start();
+    SetRate("1024x768", "100");
+    bool changed = false;
+    m.registry.refuse = [&](SimRegistry::Op op, const std::string&, const std::string& name) {
+        if (op == SimRegistry::Op::Set && name == "DALRestrictedModesBCD" && !changed) {
+            changed = true;
+            m.registry.SetDword(kDeviceKey, "DALR6 CRT2_MaxModeInfo", 85);
+        }
+        return false;
+    };
+    EXPECT_EQ(Ok(), 1);
+    m.registry.refuse = nullptr;
+    EXPECT_EQ(m.system.shown.back().text,
+              "Saving stopped: Kelvane cannot read the driver's value 'DALR6 CRT2_MaxModeInfo': it holds a number. "
+              "Kelvane put the driver's settings back as they were before this run changed them "
+              "(lastknowngood.dat).");
+    EXPECT_EQ(m.registry.Find(kDeviceKey, "DALR6 CRT2_MaxModeInfo")->data, Bytes(2048, 85));
 }
 
 TEST_F(Safety, AWriteThatFailsHalfWayPutsTheSnapshotBack) {

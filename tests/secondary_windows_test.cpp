@@ -5,6 +5,7 @@
 #include "MainWindowTest.h"
 #include "dialogs/Adapters.h"
 #include "lang/Lang.h"
+#include "maintenance/ModeCheckSchedule.h"
 #include "maintenance/uRegClean.h"
 #include "nonstd/TNonStdResAdd.h"
 #include "platform/DriverValues.h"
@@ -67,7 +68,7 @@ TEST_F(SecondaryWindows, AListWrittenMakesOkOfferTheRestartAndRestoreUndoesIt) {
     EXPECT_EQ(Ok(), 0);
     EXPECT_EQ(m.system.shown.back().text, LangText(23));
     // The run's one snapshot is from before the list was written.
-    SimRegistry before;
+    RegistryImage before;
     ImportRegFile(before, File(kLastKnownGoodFile));
     EXPECT_FALSE(before.Find(kDeviceKey, "DALNonStandardModesBCD"));
     EXPECT_TRUE(before.Find(kDeviceKey, "Device Description"));

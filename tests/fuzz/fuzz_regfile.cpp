@@ -1,5 +1,5 @@
 // The registry editor's .reg files: the input imported into an empty
-// simulated registry, that registry exported and imported again, and the
+// registry image, that image exported and imported again, and the
 // input converted as the report converts the editor's exports.
 //
 // What the simulated registry editor writes it must read back: an export of
@@ -18,16 +18,16 @@ using namespace kv;
 namespace {
 
 std::string RoundTrip(const std::string& exported) {
-    SimRegistry again;
+    RegistryImage again;
     std::string error;
     if (!ImportRegFile(again, exported, &error)) fuzz::Fault("an export the importer refuses: " + error);
     return ExportRegBranch(again, "");
 }
 
-void CheckExportOf(SimRegistry& reg, const std::string& key) {
+void CheckExportOf(RegistryImage& reg, const std::string& key) {
     std::string exported = ExportRegBranch(reg, key);
     if (exported.empty()) return;
-    SimRegistry parsed;
+    RegistryImage parsed;
     SnapshotFault why;
     if (!CheckRegExport(exported, key, parsed, &why))
         fuzz::Fault("the export of " + key + " fails its check: fault " + std::to_string(why.kind) + " " + why.key);
@@ -38,14 +38,14 @@ void CheckExportOf(SimRegistry& reg, const std::string& key) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string input(reinterpret_cast<const char*>(data), size);
 
-    SimRegistry reg;
+    RegistryImage reg;
     if (ImportRegFile(reg, input)) {
         std::string first = ExportRegBranch(reg, "");
         std::string second = RoundTrip(first);
         if (RoundTrip(second) != second) fuzz::Fault("a second round trip through the editor changed the export");
         for (const std::string& top : reg.SubKeyNames("")) CheckExportOf(reg, top);
         CheckExportOf(reg, fuzz::kDeviceKey);
-        SimRegistry parsed;
+        RegistryImage parsed;
         CheckRegExport(input, fuzz::kDeviceKey, parsed);
     }
 

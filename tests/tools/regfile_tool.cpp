@@ -1,4 +1,4 @@
-// Runs the simulated registry's .reg reader and writer from the command line,
+// Runs the registry image's .reg reader and writer from the command line,
 // so the scripts that check them against a real registry editor can get a
 // file written by Kelvane's own code:
 //
@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/RegFile.h"
-#include "platform/SimRegistry.h"
+#include "platform/RegistryImage.h"
 
 int main(int argc, char** argv) {
     if (argc != 5 || std::string(argv[1]) != "export") {
@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
     }
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 
-    kv::SimRegistry reg;
+    kv::RegistryImage reg;
     std::string error;
     if (!kv::ImportRegFile(reg, bytes, &error)) {
         std::cerr << "regfile_tool: " << argv[2] << ": " << error << "\n";

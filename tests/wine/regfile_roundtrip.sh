@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Checks that Wine's regedit reads the .reg files Kelvane's simulated registry
+# Checks that Wine's regedit reads the .reg files Kelvane's registry image
 # writes: for each fixture, regfile_tool loads it and exports the branch with
 # our writer, Wine's regedit /s imports that file into a clean key, regedit /e
 # exports it again, and the two files must be the same byte for byte.

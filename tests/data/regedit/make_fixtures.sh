@@ -11,7 +11,7 @@
 # The seed goes straight into the prefix's system.reg rather than through an
 # import, because regedit /s adds a terminating zero to every string and the
 # fixture has to show what regedit /e does with strings stored without one.
-# regfile_test.cpp builds the same seed in a SimRegistry; change both.
+# regfile_test.cpp builds the same seed in a RegistryImage; change both.
 #
 # Needs wine-stable, iconv and od. Usage: make_fixtures.sh
 set -euo pipefail

@@ -1,8 +1,6 @@
-#include "platform/Misc.h"
+#include "platform/RegValues.h"
 
 #include <algorithm>
-
-#include "platform/Text.h"
 
 namespace kv {
 
@@ -70,44 +68,6 @@ std::uint16_t WriteTextValue(IRegistry& reg, const std::string& path, const std:
     v.data.assign(text.begin(), text.end());
     v.data.push_back(0);
     return ResultOf(reg.SetValue(path, name, v));
-}
-
-std::uintptr_t LaunchProgram(ISystem& sys, const std::string& file, const std::string& parameters,
-                             const std::string& directory, int show) {
-    if (!FitsWindowsLimits(file, parameters, directory)) return 0;
-    return sys.ShellOpen(file, parameters, directory, show);
-}
-
-bool FitsWindowsLimits(const std::string& file, const std::string& parameters, const std::string& directory) {
-    const std::size_t fileChars = Utf8ToUtf16(file).size();
-    return fileChars <= kMaxLaunchPath && Utf8ToUtf16(directory).size() <= kMaxLaunchPath &&
-           fileChars + 3 + Utf8ToUtf16(parameters).size() <= kMaxCommandLine;
-}
-
-namespace {
-
-bool HasOwnTable(unsigned codePage) { return codePage == 1251 || codePage == 1252; }
-
-}  // namespace
-
-std::string ISystem::DecodeAnsiText(const std::string& bytes, unsigned codePage) {
-    if (codePage == 0 || !(HasOwnTable(codePage) || HasCodePage(codePage))) codePage = AnsiCodePage();
-    return HasOwnTable(codePage) ? DecodeWindowsCodePage(bytes, codePage) : SystemDecode(bytes, codePage);
-}
-
-std::string ISystem::EncodeText(const std::string& text, CodePage which) {
-    unsigned codePage = which == CodePage::Oem ? OemCodePage() : AnsiCodePage();
-    return HasOwnTable(codePage) ? EncodeWindowsCodePage(text, codePage) : SystemEncode(text, codePage);
-}
-
-bool IsWindows9x(std::uint32_t version) { return (version & 0x80000000u) != 0; }
-
-void AcquireShutdownPrivilege(ISystem& sys, const std::string& failure, const std::string& caption) {
-    if (IsWindows9x(sys.GetVersion())) return;
-    ISystem::PrivilegeSteps steps = sys.EnableShutdownPrivilege();
-    for (bool ok : {steps.openToken, steps.lookup, steps.adjust}) {
-        if (!ok) sys.ShowMessageBox(failure, caption, kMbOk);
-    }
 }
 
 }  // namespace kv
