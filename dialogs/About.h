@@ -32,7 +32,8 @@ public:
     ui::Control& Label4 = Add(Kind::Label, "Label4", "", {132, 42, 92, 14}, "Orvell");  // the e-mail link
     // The program's pages are the start page of its help, in English and in
     // the language in force.
-    ui::Control& Label5 = Add(Kind::Label, "Label5", "", {8, 62, 216, 14}, kEnglishHelpFile).HintEntry(kHintEnglishPage);
+    ui::Control& Label5 =
+        Add(Kind::Label, "Label5", "", {8, 62, 216, 14}, kEnglishHelpFile).HintEntry(kHintEnglishPage);
     ui::Control& Label2 = Add(Kind::Label, "Label2", "", {8, 78, 216, 14}).HintEntry(kHintOwnPage);
     ui::Control& Label6 = Add(Kind::Label, "Label6", "", {8, 96, 216, 14}).Entry(kTxtReportProblem);
     ui::Control& Button1 = Add(Kind::Button, "Button1", "", {78, 116, 75, 23}).Entry(kTxtAboutOk);
