@@ -238,41 +238,14 @@ bool SimSystem::RunBatchCommand(const std::string& directory, const std::string&
     auto path = [&](const std::string& name) { return FullPathIn(directory, name); };
     std::string verb = Lower(command.substr(0, command.find(' ')));
     if (verb == "@echo") return true;
-    if (verb == "echo") {
-        std::size_t redirect = command.find(">>");
-        if (redirect == std::string::npos) return true;
-        std::vector<std::string> targets = SplitParameters(command.substr(redirect + 2));
-        if (targets.size() != 1) return false;
-        const std::string& target = targets[0];
-        std::string text = command.substr(5, redirect - 5);
-        std::optional<std::string> old = ReadFile(path(target));
-        return WriteFile(path(target), old.value_or("") + text + "\r\n");
-    }
+    if (verb == "echo") return BatchEcho(directory, command);
     std::vector<std::string> args = SplitParameters(command.substr(verb.size()));
     if (verb == "del") return args.size() == 1 && RemoveFile(path(args[0]));
     if (verb == "ren") {
         if (args.size() != 2 || HasFile(path(args[1]))) return false;
         return MoveFileOver(path(args[0]), path(args[1]));
     }
-    if (verb == "copy") {
-        // copy A + B + C TARGET joins the sources into the target. Without
-        // /b a join is made as text: each source is read up to its first ^Z
-        // and the target ends with one.
-        bool binary = !args.empty() && Lower(args[0]) == "/b";
-        if (binary) args.erase(args.begin());
-        if (args.size() < 2) return false;
-        std::string joined;
-        std::size_t sources = 0;
-        for (std::size_t i = 0; i + 1 < args.size(); ++i) {
-            if (args[i] == "+") continue;
-            std::optional<std::string> part = ReadFile(path(args[i]));
-            if (!part) return false;
-            ++sources;
-            joined += binary || args.size() == 2 ? *part : part->substr(0, part->find('\x1A'));
-        }
-        if (!binary && sources > 1) joined += '\x1A';
-        return WriteFile(path(args.back()), joined);
-    }
+    if (verb == "copy") return BatchCopy(directory, args);
     if (verb == "makecab") {
         if (!cabinetToolPresent || args.size() != 2) return false;
         std::optional<std::string> source = ReadFile(path(args[0]));
@@ -281,6 +254,39 @@ bool SimSystem::RunBatchCommand(const std::string& directory, const std::string&
         return WriteFile(path(args[1]), SimCabinet(name, *source));
     }
     return false;
+}
+
+// "echo TEXT >> FILE" adds a line to the file; without a file it shows the
+// text, which nobody reads.
+bool SimSystem::BatchEcho(const std::string& directory, const std::string& command) {
+    std::size_t redirect = command.find(">>");
+    if (redirect == std::string::npos) return true;
+    std::vector<std::string> targets = SplitParameters(command.substr(redirect + 2));
+    if (targets.size() != 1) return false;
+    const std::string target = FullPathIn(directory, targets[0]);
+    std::string text = command.substr(5, redirect - 5);
+    std::optional<std::string> old = ReadFile(target);
+    return WriteFile(target, old.value_or("") + text + "\r\n");
+}
+
+// copy A + B + C TARGET joins the sources into the target. Without /b a
+// join is made as text: each source is read up to its first ^Z and the
+// target ends with one.
+bool SimSystem::BatchCopy(const std::string& directory, std::vector<std::string> args) {
+    bool binary = !args.empty() && Lower(args[0]) == "/b";
+    if (binary) args.erase(args.begin());
+    if (args.size() < 2) return false;
+    std::string joined;
+    std::size_t sources = 0;
+    for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+        if (args[i] == "+") continue;
+        std::optional<std::string> part = ReadFile(FullPathIn(directory, args[i]));
+        if (!part) return false;
+        ++sources;
+        joined += binary || args.size() == 2 ? *part : part->substr(0, part->find('\x1A'));
+    }
+    if (!binary && sources > 1) joined += '\x1A';
+    return WriteFile(FullPathIn(directory, args.back()), joined);
 }
 
 std::vector<std::string> SimSystem::FindFiles(const std::string& pattern) {

@@ -182,6 +182,8 @@ private:
     };
     void RunBatch(const BatchRun& run);
     bool RunBatchCommand(const std::string& directory, const std::string& command);
+    bool BatchEcho(const std::string& directory, const std::string& command);
+    bool BatchCopy(const std::string& directory, std::vector<std::string> args);
     bool Writable(const std::string& fullPath) const {
         return !lockedFiles.count(fullPath) && !readOnlyFiles.count(fullPath);
     }
