@@ -229,6 +229,37 @@ RestoreOutcome CheckSnapshot(Platform& p, const std::string& fileName, const Dri
     return LoadSnapshot(p, fileName, driver, expectedFingerprint, snapshot, branches);
 }
 
+namespace {
+
+// Why the registry editor did not put the file back; "" once it has run to
+// its end.
+std::string ImportFailure(Platform& p, const std::string& fileName) {
+    std::uintptr_t editor = LaunchProgram(p.system, "regedit.exe",
+                                          ImportParameters(GetInstallDir(p.registry), fileName), ".", kShowNormal);
+    if (!editor) return LangText(kWhyEditorNotStarted);
+    if (!p.system.WaitForProgram(editor, kSnapshotWaitMs)) return LangText(kWhyEditorNotFinished);
+    return "";
+}
+
+// Why a branch is not back as the snapshot holds it; "" when it is. Values
+// Kelvane writes that the snapshot lacks are deleted, only once the branch
+// is back: a value that cannot be read may be there, and is deleted too.
+std::string BranchFailure(Platform& p, RegistryImage& snapshot, const DriverKeys& driver,
+                          const std::string& branch, bool& imported) {
+    std::string notBack = FirstValueNotBack(p.registry, snapshot, branch);
+    imported = notBack.empty();
+    if (!imported) return LangText(kWhyValueNotBack, {notBack});
+    for (const auto& [key, name] : driver.ownValues) {
+        if (!InBranch(key, branch)) continue;
+        if (snapshot.Find(key, name) || ValueGone(p.registry, key, name)) continue;
+        p.registry.DeleteValue(key, name);
+        if (!ValueGone(p.registry, key, name)) return LangText(kWhyValueNotDeleted, {key + "\\" + name});
+    }
+    return "";
+}
+
+}  // namespace
+
 RestoreOutcome RestoreSnapshot(Platform& p, const std::string& fileName, const DriverKeys& driver,
                                const std::string* expectedFingerprint) {
     RegistryImage snapshot;
@@ -236,11 +267,7 @@ RestoreOutcome RestoreSnapshot(Platform& p, const std::string& fileName, const D
     RestoreOutcome usable = LoadSnapshot(p, fileName, driver, expectedFingerprint, snapshot, branches);
     if (!usable.Ok()) return usable;
 
-    std::uintptr_t editor = LaunchProgram(p.system, "regedit.exe",
-                                          ImportParameters(GetInstallDir(p.registry), fileName), ".", kShowNormal);
-    std::string notFinished = !editor ? LangText(kWhyEditorNotStarted)
-                              : !p.system.WaitForProgram(editor, kSnapshotWaitMs) ? LangText(kWhyEditorNotFinished)
-                                                                                  : "";
+    std::string notFinished = ImportFailure(p, fileName);
     if (!notFinished.empty()) {
         RestoreOutcome outcome{RestoreOutcome::ImportFailed, notFinished};
         outcome.notRestored = branches;
@@ -250,20 +277,9 @@ RestoreOutcome RestoreSnapshot(Platform& p, const std::string& fileName, const D
     RestoreOutcome outcome{RestoreOutcome::Restored};
     bool allImported = true;
     for (const std::string& branch : branches) {
-        std::string failure;
-        std::string notBack = FirstValueNotBack(p.registry, snapshot, branch);
-        if (!notBack.empty()) {
-            failure = LangText(kWhyValueNotBack, {notBack});
-            allImported = false;
-        }
-        // Only once the branch is back: a value that cannot be read may be
-        // there, and is deleted too.
-        for (const auto& [key, name] : driver.ownValues) {
-            if (!failure.empty() || !InBranch(key, branch)) continue;
-            if (snapshot.Find(key, name) || ValueGone(p.registry, key, name)) continue;
-            p.registry.DeleteValue(key, name);
-            if (!ValueGone(p.registry, key, name)) failure = LangText(kWhyValueNotDeleted, {key + "\\" + name});
-        }
+        bool imported = true;
+        std::string failure = BranchFailure(p, snapshot, driver, branch, imported);
+        if (!imported) allImported = false;
         (failure.empty() ? outcome.restored : outcome.notRestored).push_back(branch);
         if (!failure.empty() && outcome.detail.empty()) outcome.detail = failure;
     }
