@@ -14,6 +14,12 @@
 
 namespace kv {
 
+// The first line of a file the registry editor writes (the older form of
+// Windows 95 and NT 4 too), and the one root Kelvane's files name.
+inline constexpr const char kRegHeader5[] = "Windows Registry Editor Version 5.00";
+inline constexpr const char kRegHeader4[] = "REGEDIT4";
+inline constexpr const char kRegRoot[] = "HKEY_LOCAL_MACHINE";
+
 // The bytes regedit writes when exporting HKEY_LOCAL_MACHINE\keyPath with
 // everything under it: UTF-16LE with its byte-order mark, CRLF line ends.
 // Empty when the key does not exist (regedit then writes no file).
