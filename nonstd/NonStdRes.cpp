@@ -13,21 +13,6 @@
 
 namespace kv {
 
-namespace {
-
-// Sizes get two blanks when short, so that most lines line up.
-std::string SizeText(std::uint16_t size) { return (size < 1000 ? "  " : "") + std::to_string(size); }
-
-}  // namespace
-
-std::string NonStdLine(const NonStdEntry& e) {
-    std::string depth = e.depth == 0 ? LangText(kTxtAnyBpp) : std::to_string(e.depth);
-    std::string refresh = e.refresh == 0 ? LangText(kTxtAnyRefresh) : std::to_string(e.refresh);
-    return SizeText(e.width) + " x " + SizeText(e.height) + " x " + depth + " x " + refresh;
-}
-
-BcdModeRecord NonStdRecord(const NonStdEntry& e) { return EncodeModeRecord({e.width, e.height, e.depth, e.refresh}); }
-
 TNonStRes::TNonStRes(Platform& platform, NonStandardRun& run, RunSnapshots& snapshots, std::string deviceKey,
                      std::function<ui::Form&(std::unique_ptr<ui::Form>)> open)
     : ui::Form("TNonStRes", "", 330, 304),
@@ -84,21 +69,7 @@ void TNonStRes::LoadValue(SharedRegistry& shared, std::size_t index, std::vector
         problems.push_back("'" + std::string(name) + "' (" + ByteValueProblem(found) + ")");
         return;
     }
-    std::vector<Bytes> notModes;
-    for (const ModeEntry& r : DecodeList(buffer, *length, &notModes)) {
-        if (r.width == 0 || r.height == 0 || r.depth > kMaxNonStdDepthOrRate || r.rate > kMaxNonStdDepthOrRate) {
-            // Valid BCD: encoding it again gives the bytes as stored.
-            BcdModeRecord bytes = EncodeModeRecord(r);
-            keptRecords_.emplace_back(bytes.begin(), bytes.end());
-            continue;
-        }
-        MergeStoredEntry({r.width, r.height, static_cast<std::uint8_t>(r.rate), static_cast<std::uint8_t>(r.depth)});
-    }
-    KeepRawRecords(keptRecords_, notModes);
-}
-
-void TNonStRes::MergeStoredEntry(const NonStdEntry& e) {
-    if (std::find(run_.Entries.begin(), run_.Entries.end(), e) == run_.Entries.end()) run_.Entries.push_back(e);
+    DecodeNonStdValue(buffer, *length, run_.Entries, keptRecords_);
 }
 
 void TNonStRes::WarnAboutUnreadableValues(const std::vector<std::string>& problems) {
@@ -185,7 +156,7 @@ void TNonStRes::bOKClick() {
         bool first = true;
         for (std::size_t i = 0; i < kNonStandardValueCount; ++i) {
             if (unreadable_[i]) continue;
-            WriteBinaryOrAbort(shared, kNonStandardListNames[i], first ? NonStandardListBytes() : Bytes{});
+            WriteBinaryOrAbort(shared, kNonStandardListNames[i], first ? EncodeNonStdList(run_.Entries, keptRecords_) : Bytes{});
             first = false;
         }
     };
@@ -217,19 +188,6 @@ bool TNonStRes::ListFitsAndCanBeWritten() {
         return false;
     }
     return true;
-}
-
-// The entries, then the kept records; a record cut short can only come last.
-Bytes TNonStRes::NonStandardListBytes() const {
-    Bytes list;
-    for (const NonStdEntry& e : run_.Entries) {
-        BcdModeRecord r = NonStdRecord(e);
-        list.insert(list.end(), r.begin(), r.end());
-    }
-    std::vector<Bytes> kept = keptRecords_;
-    std::stable_partition(kept.begin(), kept.end(), [](const Bytes& r) { return r.size() == sizeof(BcdModeRecord); });
-    for (const Bytes& r : kept) list.insert(list.end(), r.begin(), r.end());
-    return list;
 }
 
 }  // namespace kv

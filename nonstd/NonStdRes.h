@@ -1,7 +1,6 @@
-// The user's non-standard resolutions: extra modes the driver offers when
-// the hardware can show them. The driver reads them at boot from four list
-// values under the device key; the list dialog shows them, lets the user
-// add, edit and remove entries, and writes them all into the first value.
+// The list dialog of the user's non-standard resolutions: it shows the
+// entries of the driver's four list values, lets the user add, edit and
+// remove entries, and writes them all into the first value.
 #pragma once
 
 #include <array>
@@ -13,32 +12,11 @@
 
 #include "lang/Entries.h"
 #include "maintenance/Snapshots.h"
-#include "platform/DriverValues.h"
-#include "platform/ModeRecord.h"
+#include "nonstd/NonStdList.h"
 #include "platform/Platform.h"
 #include "ui/Form.h"
 
 namespace kv {
-
-// One extra mode; a depth or refresh of 0 means any.
-struct NonStdEntry {
-    std::uint16_t width = 0, height = 0;
-    std::uint8_t refresh = 0, depth = 0;
-    bool operator==(const NonStdEntry&) const = default;
-};
-
-// The program-wide state: created empty at program start, lives for the run.
-struct NonStandardRun {
-    std::vector<NonStdEntry> Entries;
-    bool NonStandardListWritten = false;  // raised by List OK; the main window's OK then offers a restart
-};
-
-// The list box line: "1280 x 1024 x Any BPP x Any Refresh", "  800 x   600 x 32 x 85".
-std::string NonStdLine(const NonStdEntry& e);
-// The driver's record: width, height, depth, refresh, each as four BCD digits.
-BcdModeRecord NonStdRecord(const NonStdEntry& e);
-
-inline constexpr std::size_t kNonStandardValueCount = std::size(kNonStandardListNames);
 
 class SharedRegistry;
 class TNonStResAdd;
@@ -77,13 +55,11 @@ private:
     bool EditorOpen();
     void OpenEditor(bool editing, const NonStdEntry& entry);
     void LoadValue(SharedRegistry& shared, std::size_t index, std::vector<std::string>& problems);
-    void MergeStoredEntry(const NonStdEntry& e);
     void WarnAboutUnreadableValues(const std::vector<std::string>& problems);
     void FillList();
     std::size_t RecordCount() const { return run_.Entries.size() + keptRecords_.size(); }
     // The refusals of List OK that come before anything is touched.
     bool ListFitsAndCanBeWritten();
-    Bytes NonStandardListBytes() const;
 
     Platform& platform_;
     NonStandardRun& run_;

@@ -10,11 +10,6 @@
 
 namespace kv {
 
-// The largest values the driver's record and the entry can hold: four
-// decimal digits for a size, a byte for a depth or a rate.
-inline constexpr unsigned long kMaxNonStdSize = 9999;
-inline constexpr unsigned long kMaxNonStdDepthOrRate = 255;
-
 class TNonStResAdd : public ui::Form {
     using Kind = ui::Kind;
 

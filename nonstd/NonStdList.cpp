@@ -1,0 +1,52 @@
+#include "nonstd/NonStdList.h"
+
+#include <algorithm>
+
+#include "lang/Lang.h"
+
+namespace kv {
+
+namespace {
+
+// Sizes get two blanks when short, so that most lines line up.
+std::string SizeText(std::uint16_t size) { return (size < 1000 ? "  " : "") + std::to_string(size); }
+
+}  // namespace
+
+std::string NonStdLine(const NonStdEntry& e) {
+    std::string depth = e.depth == 0 ? LangText(kTxtAnyBpp) : std::to_string(e.depth);
+    std::string refresh = e.refresh == 0 ? LangText(kTxtAnyRefresh) : std::to_string(e.refresh);
+    return SizeText(e.width) + " x " + SizeText(e.height) + " x " + depth + " x " + refresh;
+}
+
+BcdModeRecord NonStdRecord(const NonStdEntry& e) { return EncodeModeRecord({e.width, e.height, e.depth, e.refresh}); }
+
+void DecodeNonStdValue(const ListBuffer& buffer, std::size_t length, std::vector<NonStdEntry>& entries,
+                       std::vector<Bytes>& kept) {
+    std::vector<Bytes> notModes;
+    for (const ModeEntry& r : DecodeList(buffer, length, &notModes)) {
+        if (r.width == 0 || r.height == 0 || r.depth > kMaxNonStdDepthOrRate || r.rate > kMaxNonStdDepthOrRate) {
+            // Valid BCD: encoding it again gives the bytes as stored.
+            BcdModeRecord bytes = EncodeModeRecord(r);
+            kept.emplace_back(bytes.begin(), bytes.end());
+            continue;
+        }
+        NonStdEntry e{r.width, r.height, static_cast<std::uint8_t>(r.rate), static_cast<std::uint8_t>(r.depth)};
+        if (std::find(entries.begin(), entries.end(), e) == entries.end()) entries.push_back(e);
+    }
+    KeepRawRecords(kept, notModes);
+}
+
+Bytes EncodeNonStdList(const std::vector<NonStdEntry>& entries, const std::vector<Bytes>& keptRecords) {
+    Bytes list;
+    for (const NonStdEntry& e : entries) {
+        BcdModeRecord r = NonStdRecord(e);
+        list.insert(list.end(), r.begin(), r.end());
+    }
+    std::vector<Bytes> kept = keptRecords;
+    std::stable_partition(kept.begin(), kept.end(), [](const Bytes& r) { return r.size() == sizeof(BcdModeRecord); });
+    for (const Bytes& r : kept) list.insert(list.end(), r.begin(), r.end());
+    return list;
+}
+
+}  // namespace kv
