@@ -6,10 +6,13 @@ Usage: check_layers.py [ROOT]   (ROOT defaults to the repository)
 
 From the bottom up:
   platform     the system behind interfaces, the simulated machine, the value
-               helpers, the settings key and the adapter context
+               helpers, registry files, the settings key and the adapter
+               context
   ui           the plain state of windows and controls
-  lang         the language table, the loader and the language dialog
-  maintenance  snapshots, the issues dialog, registry clean, uninstall
+  lang         the language table, language files, window texts and the
+               language dialog
+  maintenance  snapshots, the check after a restart arranged, the write
+               steps, the issues dialog, registry clean, uninstall
   options      the bound option boxes and their table
   modes        mode records, the grid, applying, the mode check
   nonstd       the non-standard resolutions
