@@ -22,8 +22,6 @@
 
 namespace kv {
 
-inline constexpr int kGridRows = 15;
-
 class TForm1 : public ui::Form {
 public:
     explicit TForm1(Platform& platform);

@@ -95,7 +95,7 @@ void TForm1::BuildGrid() {
         row.box = &Add(Kind::ComboBox, "ComboBox" + k, "gbRefresh", Rect{82, y, 56, 21}, "60");
         row.unit = &Add(Kind::Label, "hz" + k, "gbRefresh", Rect{144, y + 3, 26, 16}, "Hz").Entry(kTxtHz);
     }
-    grid.down = arrow("sbDown", kGridTop + kGridRows * kGridRowHeight + 2, "6", &TForm1::sbDownClick);
+    grid.down = arrow("sbDown", kGridTop + RefreshGrid::kRows * kGridRowHeight + 2, "6", &TForm1::sbDownClick);
     bAuto = &Add(Kind::Button, "bAuto", "", Rect{43, 404, 110, 25}, "Autoconfig").Entry(kTxtAutoconfig);
     bAuto->onClick = [this] { bAutoClick(); };
 }
