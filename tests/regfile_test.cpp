@@ -370,6 +370,13 @@ TEST(RegCheck, ExportsJoinedIntoOneFileAreOneSnapshotOfEveryBranch) {
     EXPECT_FALSE(CheckRegSnapshot(joined->substr(0, joined->size() - 4), keys, parsed, branches, &why));
     EXPECT_FALSE(JoinRegExports({parts[0], "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\Dev1]\r\n\r\n"}));
     EXPECT_FALSE(JoinRegExports({parts[0], std::string("\xFF\xFEW\0", 4)})) << "a header cut off";
+
+    // Exports in the older 8-bit form join the same way: one header, then
+    // every branch.
+    const std::string dev0 = "[HKEY_LOCAL_MACHINE\\SYSTEM\\Dev0]\r\n\"d\"=dword:00000001\r\n\r\n";
+    const std::string dev1 = "[HKEY_LOCAL_MACHINE\\SYSTEM\\Dev1]\r\n\"d\"=dword:00000003\r\n\r\n";
+    EXPECT_EQ(JoinRegExports({"REGEDIT4\r\n\r\n" + dev0, "REGEDIT4\r\n\r\n" + dev1}),
+              "REGEDIT4\r\n\r\n" + dev0 + dev1);
 }
 
 // A key with a large binary value: its export has a line for every 25 bytes,
