@@ -20,6 +20,10 @@ void Control::UserClick() {
     Click();
 }
 
+void Form::PressEscape() {
+    if (escapeButton) escapeButton->UserClick();
+}
+
 Control* Form::Find(const std::string& controlName) {
     for (auto& c : controls)
         if (c->name == controlName) return c.get();

@@ -42,6 +42,15 @@ struct Rect {
 // language entry.
 inline constexpr int kNoEntry = -1;
 
+struct MenuItem {
+    std::string name;
+    std::string caption;
+    unsigned short id = 0;
+    int entry = kNoEntry;
+    bool enabled = true;
+    std::function<void()> onClick;
+};
+
 class Control {
 public:
     Control(Kind kind, std::string name, std::string parent, Rect rect, std::string text = "")
@@ -103,15 +112,10 @@ public:
 
     std::function<void()> onClick;   // buttons, check boxes
     std::function<void()> onChange;  // tab control, edit and combo texts
-};
-
-struct MenuItem {
-    std::string name;
-    std::string caption;
-    unsigned short id = 0;
-    int entry = kNoEntry;
-    bool enabled = true;
-    std::function<void()> onClick;
+    // What the control's shortcut menu offers, asked each time the user opens
+    // it (right button, Shift+F10 or the menu key); an item's id plays no
+    // part. Without it, an edit box keeps its own menu.
+    std::function<std::vector<MenuItem>()> onContextMenu;
 };
 
 struct Menu {
@@ -146,6 +150,8 @@ public:
     Control& Add(Kind kind, std::string controlName, std::string parent, Rect rect, std::string text = "") {
         return Add<Control>(kind, std::move(controlName), std::move(parent), rect, std::move(text));
     }
+    // What the user's Esc does: it clicks that button, if any.
+    void PressEscape();
     Control* Find(const std::string& controlName);
     Control& operator[](const std::string& controlName);
     MenuItem* FindMenuItem(const std::string& itemName);
@@ -171,6 +177,11 @@ public:
     Form* owner = nullptr;
     bool modal = false;
     std::vector<std::unique_ptr<Control>> controls;  // in component order
+    // The control with the keyboard focus, kept by the window system; nullptr
+    // when none of the window's controls has it.
+    Control* focused = nullptr;
+    // The button Esc clicks; nullptr when Esc does nothing.
+    Control* escapeButton = nullptr;
     std::vector<Menu> menus;
     std::vector<Timer> timers;
     std::function<void()> onPaint;
