@@ -15,6 +15,7 @@ enum : unsigned short {
     kAdapter = 111,
     kLanguage = 112,
     kResolutions = 113,
+    kTryRate = 114,
     kContents = 121,
     kAbout = 122,
 };

@@ -7,6 +7,7 @@
 #include "lang/Lang.h"
 #include "maintenance/Uninstall.h"
 #include "maintenance/uRegClean.h"
+#include "modes/TryRate.h"
 #include "options/OptionTable.h"
 #include "report/Report.h"
 
@@ -85,6 +86,60 @@ void TForm1::AboutClick() {
 void TForm1::HelpClick() {
     if (CheckPending()) return;
     OpenHelp(platform);
+}
+
+std::optional<LangEntry> TForm1::TryRefusal() {
+    if (!state.StartupComplete) return kMsgStartupIncomplete;
+    if (state.DriverListsUnreadable) return kMsgTryListsLocked;
+    // While another window is open a command runs: the list or the adapter
+    // may change under the try, or the check after a restart wait for it.
+    for (const auto& d : dialogs)
+        if (!d->closed) return kMsgTryWindowOpen;
+    return std::nullopt;
+}
+
+std::vector<ui::MenuItem> TForm1::GridRowMenu(int k) {
+    std::size_t index = grid.FirstVisibleRow + static_cast<std::size_t>(k - 1);
+    if (index >= modes.ResolutionRows.size()) return {};
+    const ui::Control& box = *grid.shown[static_cast<std::size_t>(k - 1)].box;
+    std::optional<std::uint8_t> rate = RefreshGrid::ParseRate(box.text);
+    ui::MenuItem item;
+    item.name = "TryRow";
+    item.caption = LangText(kTxtTryRateItem, {RefreshGrid::ResolutionText(modes.ResolutionRows[index]),
+                                              rate ? std::to_string(*rate) : box.text});
+    item.enabled = !TryRefusal() && !CheckPending();
+    item.onClick = [this, k] { TryRate(k); };
+    return {item};
+}
+
+void TForm1::TryRate1Click() {
+    int k = 1;
+    for (std::size_t i = 0; i < grid.shown.size(); ++i)
+        if (focused && focused == grid.shown[i].box) k = static_cast<int>(i) + 1;
+    TryRate(k);
+}
+
+void TForm1::TryRate(int k) {
+    if (CheckPending()) return;
+    if (std::optional<LangEntry> refusal = TryRefusal()) {
+        ShowError(platform.system, LangText(*refusal));
+        return;
+    }
+    std::size_t index = grid.FirstVisibleRow + static_cast<std::size_t>(k - 1);
+    if (index >= modes.ResolutionRows.size()) return;
+    ui::Control& box = *grid.shown[static_cast<std::size_t>(k - 1)].box;
+    std::optional<std::uint8_t> rate = RefreshGrid::ParseRate(box.text);
+    if (!rate) {
+        ShowRateError(index);
+        return;
+    }
+    const ResolutionRow& row = modes.ResolutionRows[index];
+    std::unique_ptr<TTryRate> trial = TTryRate::Start(platform, adapter.DeviceName, row.width, row.height, *rate);
+    if (!trial) return;
+    // The try window is modal: the grid stays on this row until it closes.
+    trial->onKeep = [&box](std::uint32_t kept) { box.text = std::to_string(kept); };
+    trial->owner = this;
+    OpenDialog(std::move(trial));
 }
 
 bool TForm1::UnappliedChanges() {

@@ -58,6 +58,12 @@ public:
     void bReportClick();
     void AboutClick();
     void HelpClick();
+    // Trying the rate of a shown grid row (1 to 15) now, before the restart.
+    void TryRate(int k);
+    // The menu's: the row whose box has the focus, or the first.
+    void TryRate1Click();
+    // A grid row's shortcut menu.
+    std::vector<ui::MenuItem> GridRowMenu(int k);
 
     // Runs one command the way the window system delivers an event: a
     // command that the shared registry aborts shows its message, and the
@@ -110,6 +116,7 @@ public:
     ui::Control* lbVideoID = nullptr;
     OptionBoxes options;
     ui::MenuItem* Language1 = nullptr;
+    ui::MenuItem* TryRate1 = nullptr;
 
     // What start-up saw, to tell at OK whether a restart is needed.
     std::vector<std::uint8_t> InitialSelections;
@@ -150,6 +157,8 @@ private:
     void ReadAnisoDegree();
     void RecordRestartBookkeeping();
     void ShowRateError(std::size_t row);
+    // Why no rate may be tried now; nothing when one may.
+    std::optional<LangEntry> TryRefusal();
     // What OK writes: the restricted-mode list and the maximum-rate values
     // it must leave alone.
     struct SaveRequest {

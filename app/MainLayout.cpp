@@ -94,6 +94,7 @@ void TForm1::BuildGrid() {
         row.label->align = Align::Right;
         row.box = &Add(Kind::ComboBox, "ComboBox" + k, "gbRefresh", Rect{82, y, 56, 21}, "60");
         row.unit = &Add(Kind::Label, "hz" + k, "gbRefresh", Rect{144, y + 3, 26, 16}, "Hz").Entry(kTxtHz);
+        row.label->onContextMenu = row.box->onContextMenu = [this, i] { return GridRowMenu(static_cast<int>(i) + 1); };
     }
     grid.down = arrow("sbDown", kGridTop + RefreshGrid::kRows * kGridRowHeight + 2, "6", &TForm1::sbDownClick);
     bAuto = &Add(Kind::Button, "bAuto", "", Rect{43, 404, 110, 25}, "Autoconfig").Entry(kTxtAutoconfig);
@@ -212,13 +213,15 @@ void TForm1::BuildMenu() {
     menus.push_back({"Configure",
                      {clicks("Adapter1", "Adapter...", kMenuAdapter, cmd::kAdapter, bAdapter),
                       clicks("Language1", "Language...", kMenuLanguage, cmd::kLanguage, bLang),
-                      clicks("Resolutions1", "Resolutions...", kMenuResolutions, cmd::kResolutions, bRes)},
+                      clicks("Resolutions1", "Resolutions...", kMenuResolutions, cmd::kResolutions, bRes),
+                      runs("TryRate1", "Try Rate...", kMenuTryRate, cmd::kTryRate, &TForm1::TryRate1Click)},
                      kMenuConfigure});
     menus.push_back({"Help",
                      {clicks("Contens1", "Contens...", kMenuContents, cmd::kContents, Help),
                       clicks("About1", "About", kMenuAbout, cmd::kAbout, About)},
                      kMenuHelp});
     Language1 = &menus[1].items[1];
+    TryRate1 = &menus[1].items[3];
 }
 
 }  // namespace kv

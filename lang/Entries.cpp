@@ -262,6 +262,19 @@ const English kEnglish[] = {
     {kMsgReportBatchLate, "%1 did not finish in time, so %2 may be incomplete."},
     {kMsgReportNotMade, "%1 ran, but did not make %2."},
     {kMsgReportNotPacked, "%1 holds the report as plain text: the system's cabinet tool (makecab.exe) did not compress it."},
+    {kMenuTryRate, "Try Rate..."},
+    {kTxtTryRateItem, "Try %1 at %2 Hz now"},
+    {kTxtTryCaption, "Kelvane - Trying a Rate..."},
+    {kTxtTryShowing, "The screen shows %1 at %2 Hz. If the picture is steady and sharp, keep this rate; it is saved only when you click OK."},
+    {kTxtTryCountdown, "The previous mode comes back in"},
+    {kTxtKeepRate, "Keep this rate"},
+    {kTxtTryBack, "Back"},
+    {kMsgTryNotOffered, "The display driver does not offer %1 at %2 Hz in the current colour depth, so it cannot be tried. Nothing was changed."},
+    {kMsgTryRefused, "Windows did not switch the display to %1 at %2 Hz. The screen stays as it was."},
+    {kMsgTryNoCurrentMode, "Kelvane cannot read the display's current mode, so it could not switch back after a try. Nothing was changed."},
+    {kMsgTryNotBack, "Kelvane could not switch the display back to %1 at %2 Hz. Set it again in Control Panel, Display; a restart brings it back too."},
+    {kMsgTryWindowOpen, "A rate can be tried only while no other Kelvane window is open. Close it first."},
+    {kMsgTryListsLocked, "The driver's lists could not be read, so the grid is locked and no rate can be tried."},
 };
 
 }  // namespace

@@ -271,6 +271,20 @@ enum LangEntry : int {
     kMsgReportBatchLate,
     kMsgReportNotMade,
     kMsgReportNotPacked,
+    // Trying a rate before the restart.
+    kMenuTryRate,
+    kTxtTryRateItem,
+    kTxtTryCaption,
+    kTxtTryShowing,
+    kTxtTryCountdown,
+    kTxtKeepRate,
+    kTxtTryBack,
+    kMsgTryNotOffered,
+    kMsgTryRefused,
+    kMsgTryNoCurrentMode,
+    kMsgTryNotBack,
+    kMsgTryWindowOpen,
+    kMsgTryListsLocked,
 
     kLangEntryEnd  // one past the last entry
 };

@@ -1,5 +1,8 @@
 #include "platform/Platform.h"
 
+#include <exception>
+#include <utility>
+
 #include "platform/Text.h"
 
 namespace kv {
@@ -10,6 +13,13 @@ namespace {
 bool HasOwnTable(unsigned codePage) { return codePage == 1251 || codePage == 1252; }
 
 }  // namespace
+
+void ISystem::EndProgram(int exitCode) {
+    // Once only, should undoing it end the program itself.
+    if (std::function<void()> undo = std::exchange(beforeEnd, nullptr)) undo();
+    Exit(exitCode);
+    std::terminate();  // the compiler cannot see that a virtual Exit keeps its word
+}
 
 std::string ISystem::DecodeAnsiText(const std::string& bytes, unsigned codePage) {
     if (codePage == 0 || !(HasOwnTable(codePage) || HasCodePage(codePage))) codePage = AnsiCodePage();

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -84,12 +85,21 @@ struct DisplayMode {
     std::uint32_t height = 0;
     std::uint32_t bitsPerPixel = 0;
     std::uint32_t frequency = 0;
+    bool operator==(const DisplayMode&) const = default;
 };
 
 enum : std::uint32_t {
     kEnumRawMode = 0x2,  // EDS_RAWMODE
     kCdsUpdateRegistry = 0x1,
-    kCdsFullscreen = 0x4,
+    kCdsFullscreen = 0x4,  // a mode for now: nothing is stored
+};
+
+// Windows' answers to a mode change.
+enum : long {
+    kDispChangeSuccessful = 0,
+    kDispChangeRestart = 1,
+    kDispChangeFailed = -1,
+    kDispChangeBadMode = -2,
 };
 
 // The display functions: the devices, their modes, and mode changes.
@@ -101,6 +111,11 @@ public:
                                                 std::uint32_t flags) = 0;
     // Asks for a new refresh rate on the primary display; true when accepted.
     virtual bool ChangeFrequency(std::uint32_t frequency, std::uint32_t flags) = 0;
+    // The mode the device shows now; nothing when it cannot be read.
+    virtual std::optional<DisplayMode> CurrentMode(const std::string& deviceName) = 0;
+    // Switches the device to the mode: its size, depth and rate. A mode of
+    // all zeros is the one stored in the registry. Returns Windows' answer.
+    virtual long ChangeMode(const std::string& deviceName, const DisplayMode& mode, std::uint32_t flags) = 0;
 };
 
 // Message box button sets and answers, as Windows numbers them.
@@ -195,7 +210,13 @@ public:
     // Brings the top-level window of that window class to the front,
     // restoring it when it is minimised.
     virtual void ActivateWindow(const std::string& windowClass) = 0;
-    [[noreturn]] virtual void EndProgram(int exitCode) = 0;
+    // Ends the program, whoever asks: what may not outlive it, such as a
+    // display mode being tried, is undone first by `beforeEnd`.
+    [[noreturn]] void EndProgram(int exitCode);
+    std::function<void()> beforeEnd;
+
+protected:
+    [[noreturn]] virtual void Exit(int exitCode) = 0;
 };
 
 // What a handler works with.

@@ -138,6 +138,7 @@ void SimAtiAdapter::Boot() {
             break;
         }
     }
+    stored_ = current_;
     storedFrequency_ = 0;
 }
 
@@ -168,8 +169,30 @@ bool SimAtiAdapter::ChangeFrequency(std::uint32_t frequency, std::uint32_t flags
     wanted.frequency = frequency;
     if (!Offers(wanted)) return false;
     current_ = wanted;
-    if (flags & kCdsUpdateRegistry) storedFrequency_ = frequency;
+    if (flags & kCdsUpdateRegistry) {
+        storedFrequency_ = frequency;
+        stored_ = current_;
+    }
     return true;
+}
+
+std::optional<DisplayMode> SimAtiAdapter::CurrentMode(const std::string& deviceName) {
+    if (deviceName != kDeviceName) return std::nullopt;
+    return current_;
+}
+
+long SimAtiAdapter::ChangeMode(const std::string& deviceName, const DisplayMode& mode, std::uint32_t flags) {
+    ++modeChanges;
+    if (changeAnswer) return *changeAnswer;
+    if (deviceName != kDeviceName) return kDispChangeFailed;
+    DisplayMode wanted = mode == DisplayMode{} ? stored_ : mode;
+    if (!Offers(wanted)) return kDispChangeBadMode;
+    current_ = wanted;
+    if (flags & kCdsUpdateRegistry) {
+        stored_ = current_;
+        storedFrequency_ = current_.frequency;
+    }
+    return kDispChangeSuccessful;
 }
 
 }  // namespace kv

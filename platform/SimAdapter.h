@@ -26,10 +26,18 @@ public:
     std::optional<DisplayMode> EnumMode(const std::string& deviceName, std::uint32_t index,
                                         std::uint32_t flags) override;
     bool ChangeFrequency(std::uint32_t frequency, std::uint32_t flags) override;
+    std::optional<DisplayMode> CurrentMode(const std::string& deviceName) override;
+    // Only a mode the driver offers; nothing changes otherwise.
+    long ChangeMode(const std::string& deviceName, const DisplayMode& mode, std::uint32_t flags) override;
 
     const DisplayMode& Current() const { return current_; }
     // The rate last stored with CDS_UPDATEREGISTRY (0 if none).
     std::uint32_t StoredFrequency() const { return storedFrequency_; }
+    // When set, every mode change gets this answer and changes nothing: a
+    // driver that fails, or one that wants a restart first.
+    std::optional<long> changeAnswer;
+    // The mode changes asked for, answered or not.
+    int modeChanges = 0;
     const std::vector<DisplayMode>& OfferedModes() const { return offered_; }
     bool Offers(const DisplayMode& mode) const;
 
@@ -56,6 +64,7 @@ private:
     std::vector<DisplayMode> offered_;
     std::vector<DisplayMode> offeredRaw_;
     DisplayMode current_;
+    DisplayMode stored_;  // the mode Windows starts in
     std::uint32_t storedFrequency_ = 0;
 };
 

@@ -336,7 +336,7 @@ bool SimSystem::MoveFileOver(const std::string& from, const std::string& to) {
     return true;
 }
 
-void SimSystem::EndProgram(int exitCode) {
+void SimSystem::Exit(int exitCode) {
     // Windows drops the ended program's claims.
     instances.clear();
     FinishPrograms();

@@ -100,8 +100,6 @@ public:
     bool ClaimSingleInstance(const std::string& name) override { return instances.insert(name).second; }
     void ReleaseSingleInstance(const std::string& name) override { instances.erase(name); }
     void ActivateWindow(const std::string& windowClass) override { activated.push_back(windowClass); }
-    // The registry editor runs on after the program ends.
-    [[noreturn]] void EndProgram(int exitCode) override;
 
     // Started programs that have not finished yet finish now, as they do
     // on their own in time.
@@ -165,6 +163,10 @@ public:
     int restartRequests = 0;
     bool privilegeGranted = true;
     std::uint64_t sleptMs = 0;
+
+protected:
+    // The registry editor runs on after the program ends.
+    [[noreturn]] void Exit(int exitCode) override;
 
 private:
     // The editor reads the registry when it starts and writes its file,

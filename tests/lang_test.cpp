@@ -35,7 +35,7 @@ const bool kListening = [] {
 // The entries a language file gives the main window's items.
 bool MainWindowEntry(int n) {
     return (n >= 2 && n <= 20) || (n >= 41 && n <= 60) || n == 72 || (n >= 80 && n <= 97) ||
-           (n >= 115 && n <= 123) || (n >= kTxtVendorId && n <= kTxtVBlankFlip);
+           (n >= 115 && n <= 123) || (n >= kTxtVendorId && n <= kTxtVBlankFlip) || n == kMenuTryRate;
 }
 
 // A file whose entry N reads "T<N>", entries 0 to `last`, then a translator.

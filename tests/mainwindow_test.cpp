@@ -86,6 +86,8 @@ TEST(Startup, WithoutADisplayDeviceTheProgramSaysSoAndEnds) {
             return std::nullopt;
         }
         bool ChangeFrequency(std::uint32_t, std::uint32_t) override { return false; }
+        std::optional<DisplayMode> CurrentMode(const std::string&) override { return std::nullopt; }
+        long ChangeMode(const std::string&, const DisplayMode&, std::uint32_t) override { return kDispChangeFailed; }
     } none;
     Platform p{m.registry, none, m.system};
     TForm1 form(p);

@@ -75,6 +75,8 @@ struct EndlessDisplay : IDisplay {
         return DisplayMode{640, 480, 8, 60};
     }
     bool ChangeFrequency(std::uint32_t, std::uint32_t) override { return false; }
+    std::optional<DisplayMode> CurrentMode(const std::string&) override { return std::nullopt; }
+    long ChangeMode(const std::string&, const DisplayMode&, std::uint32_t) override { return kDispChangeFailed; }
 };
 
 TEST(TableRules, ModesWithoutASizeOrARateInAByteAreSkipped) {

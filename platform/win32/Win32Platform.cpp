@@ -175,6 +175,22 @@ bool Win32Display::ChangeFrequency(std::uint32_t frequency, std::uint32_t flags)
     return ChangeDisplaySettingsA(&mode, flags) == DISP_CHANGE_SUCCESSFUL;
 }
 
+std::optional<DisplayMode> Win32Display::CurrentMode(const std::string& deviceName) {
+    return EnumMode(deviceName, ENUM_CURRENT_SETTINGS, 0);
+}
+
+long Win32Display::ChangeMode(const std::string& deviceName, const DisplayMode& wanted, std::uint32_t flags) {
+    DEVMODEA mode{};
+    mode.dmSize = sizeof(mode);
+    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL | DM_DISPLAYFREQUENCY;
+    mode.dmPelsWidth = wanted.width;
+    mode.dmPelsHeight = wanted.height;
+    mode.dmBitsPerPel = wanted.bitsPerPixel;
+    mode.dmDisplayFrequency = wanted.frequency;
+    bool stored = wanted == DisplayMode{};
+    return ChangeDisplaySettingsExA(deviceName.c_str(), stored ? nullptr : &mode, nullptr, flags, nullptr);
+}
+
 namespace {
 
 HHOOK boxHook = nullptr;
@@ -374,6 +390,6 @@ void Win32System::ActivateWindow(const std::string& windowClass) {
     SetForegroundWindow(window);
 }
 
-void Win32System::EndProgram(int exitCode) { ExitProcess(static_cast<UINT>(exitCode)); }
+void Win32System::Exit(int exitCode) { ExitProcess(static_cast<UINT>(exitCode)); }
 
 }  // namespace kv::win

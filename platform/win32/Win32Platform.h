@@ -25,6 +25,8 @@ public:
     std::optional<DisplayMode> EnumMode(const std::string& deviceName, std::uint32_t index,
                                         std::uint32_t flags) override;
     bool ChangeFrequency(std::uint32_t frequency, std::uint32_t flags) override;
+    std::optional<DisplayMode> CurrentMode(const std::string& deviceName) override;
+    long ChangeMode(const std::string& deviceName, const DisplayMode& mode, std::uint32_t flags) override;
 };
 
 class Win32System : public ISystem {
@@ -53,10 +55,12 @@ public:
     bool ClaimSingleInstance(const std::string& name) override;
     void ReleaseSingleInstance(const std::string&) override {}
     void ActivateWindow(const std::string& windowClass) override;
-    [[noreturn]] void EndProgram(int exitCode) override;
 
     // The window that owns message boxes and started programs.
     HWND owner = nullptr;
+
+protected:
+    [[noreturn]] void Exit(int exitCode) override;
 };
 
 }  // namespace kv::win

@@ -34,6 +34,8 @@ public:
         return std::nullopt;
     }
     bool ChangeFrequency(std::uint32_t, std::uint32_t) override { return false; }
+    std::optional<DisplayMode> CurrentMode(const std::string&) override { return std::nullopt; }
+    long ChangeMode(const std::string&, const DisplayMode&, std::uint32_t) override { return kDispChangeFailed; }
 
 private:
     const std::vector<DisplayMode>& modes_;

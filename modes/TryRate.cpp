@@ -1,0 +1,116 @@
+#include "modes/TryRate.h"
+
+#include "lang/Lang.h"
+#include "lang/WindowTexts.h"
+
+namespace kv {
+
+namespace {
+
+std::string SizeText(const DisplayMode& mode) {
+    return std::to_string(mode.width) + "x" + std::to_string(mode.height);
+}
+
+bool Offered(IDisplay& display, const std::string& deviceName, const DisplayMode& wanted) {
+    for (std::uint32_t i = 0;; ++i) {
+        std::optional<DisplayMode> mode = display.EnumMode(deviceName, i, 0);
+        if (!mode) return false;
+        if (*mode == wanted) return true;
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<TTryRate> TTryRate::Start(Platform& platform, const std::string& deviceName, std::uint32_t width,
+                                          std::uint32_t height, std::uint32_t rate) {
+    std::optional<DisplayMode> before = platform.display.CurrentMode(deviceName);
+    if (!before) {
+        ShowError(platform.system, LangText(kMsgTryNoCurrentMode));
+        return nullptr;
+    }
+    DisplayMode tried{width, height, before->bitsPerPixel, rate};
+    if (!Offered(platform.display, deviceName, tried)) {
+        ShowError(platform.system, LangText(kMsgTryNotOffered, {SizeText(tried), std::to_string(rate)}));
+        return nullptr;
+    }
+    if (platform.display.ChangeMode(deviceName, tried, kCdsFullscreen) != kDispChangeSuccessful) {
+        // A driver that failed half-way may have left another mode.
+        if (platform.display.CurrentMode(deviceName) != before)
+            platform.display.ChangeMode(deviceName, *before, kCdsFullscreen);
+        ShowError(platform.system, LangText(kMsgTryRefused, {SizeText(tried), std::to_string(rate)}));
+        return nullptr;
+    }
+    return std::unique_ptr<TTryRate>(new TTryRate(platform, deviceName, *before, tried));
+}
+
+TTryRate::TTryRate(Platform& platform, std::string deviceName, const DisplayMode& before, const DisplayMode& tried)
+    : ui::Form("TTryRate", "", 420, 128),
+      platform_(platform),
+      deviceName_(std::move(deviceName)),
+      before_(before),
+      tried_(tried) {
+    // Whoever cannot read the screen must find it in front, and need not
+    // find it at all: it goes back by itself.
+    stayOnTop = true;
+    modal = true;
+    Label1.align = ui::Align::Center;
+    Label1.wordWrap = true;
+    Label2.align = ui::Align::Center;
+    bKeep.onClick = [this] { bKeepClick(); };
+    bBack.onClick = [this] { bBackClick(); };
+    escapeButton = &bBack;
+    onCloseQuery = [this] {
+        bBackClick();
+        return true;
+    };
+    captionEntry = kTxtTryCaption;
+    ApplyWindowTexts(*this);
+    Label1.text = LangText(kTxtTryShowing, {SizeText(tried_), std::to_string(tried_.frequency)});
+    ShowCountdown();
+    timers.push_back({"Timer1", 1000, true, [this] { Timer1Timer(); }});
+    // However the program ends meanwhile, the screen comes back first.
+    platform_.system.beforeEnd = [this] { SwitchBack(); };
+}
+
+TTryRate::~TTryRate() { SwitchBack(); }
+
+void TTryRate::ShowCountdown() {
+    Label2.text = LangText(kTxtTryCountdown) + " " + std::to_string(Countdown) + " " + LangText(kTxtSeconds);
+}
+
+void TTryRate::Timer1Timer() {
+    if (closed || Countdown == 0) return;
+    --Countdown;
+    ShowCountdown();
+    if (Countdown == 0) End();
+}
+
+void TTryRate::bKeepClick() {
+    if (closed) return;
+    End();
+    if (onKeep) onKeep(tried_.frequency);
+}
+
+void TTryRate::bBackClick() {
+    if (!closed) End();
+}
+
+void TTryRate::End() {
+    closed = true;
+    for (ui::Timer& t : timers) t.enabled = false;
+    if (!SwitchBack())
+        ShowError(platform_.system, LangText(kMsgTryNotBack, {SizeText(before_), std::to_string(before_.frequency)}));
+}
+
+// The mode from before the try, or else the one Windows stored, which a
+// driver that cannot go back to the exact mode may still take.
+bool TTryRate::SwitchBack() {
+    if (switchedBack_) return true;
+    switchedBack_ = true;
+    platform_.system.beforeEnd = nullptr;
+    IDisplay& display = platform_.display;
+    if (display.ChangeMode(deviceName_, before_, kCdsFullscreen) == kDispChangeSuccessful) return true;
+    return display.ChangeMode(deviceName_, DisplayMode{}, 0) == kDispChangeSuccessful;
+}
+
+}  // namespace kv

@@ -1,0 +1,61 @@
+// Trying a rate before the restart: the display shows the mode now, without
+// storing it, and goes back by itself unless the user keeps the rate. The
+// driver's lists are not touched; a rate kept goes into the grid and reaches
+// the driver only through OK.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "lang/Entries.h"
+#include "platform/Platform.h"
+#include "ui/Form.h"
+
+namespace kv {
+
+class TTryRate : public ui::Form {
+    using Kind = ui::Kind;
+
+public:
+    ui::Control& Label1 = Add(Kind::Label, "Label1", "", {12, 12, 396, 48});  // what is tried
+    ui::Control& Label2 = Add(Kind::Label, "Label2", "", {12, 66, 396, 18});  // the count-down
+    ui::Control& bKeep = Add(Kind::Button, "bKeep", "", {101, 94, 130, 25}).Entry(kTxtKeepRate);
+    ui::Control& bBack = Add(Kind::Button, "bBack", "", {243, 94, 75, 25}).Entry(kTxtTryBack);
+
+    // Switches the device to `tried` in the colour depth it shows now, and
+    // returns the window that brings the previous mode back. A mode the
+    // driver does not offer, or a change Windows refuses, is said and
+    // changes nothing; no window then.
+    static std::unique_ptr<TTryRate> Start(Platform& platform, const std::string& deviceName, std::uint32_t width,
+                                           std::uint32_t height, std::uint32_t rate);
+    ~TTryRate() override;
+
+    void Timer1Timer();
+    void bKeepClick();
+    void bBackClick();
+
+    static constexpr std::uint8_t kSeconds = 15;
+    std::uint8_t Countdown = kSeconds;
+
+    // The rate the user keeps, told before the window closes.
+    std::function<void(std::uint32_t rate)> onKeep;
+
+private:
+    TTryRate(Platform& platform, std::string deviceName, const DisplayMode& before, const DisplayMode& tried);
+    void ShowCountdown();
+    // Every way out: the mode from before the try comes back, and the
+    // window closes.
+    void End();
+    // Once only; false when the display could not be switched back.
+    bool SwitchBack();
+
+    Platform& platform_;
+    const std::string deviceName_;
+    const DisplayMode before_;
+    const DisplayMode tried_;
+    bool switchedBack_ = false;
+};
+
+}  // namespace kv
