@@ -136,8 +136,12 @@ void TForm1::TryRate(int k) {
     const ResolutionRow& row = modes.ResolutionRows[index];
     std::unique_ptr<TTryRate> trial = TTryRate::Start(platform, adapter.DeviceName, row.width, row.height, *rate);
     if (!trial) return;
-    // The try window is modal: the grid stays on this row until it closes.
-    trial->onKeep = [&box](std::uint32_t kept) { box.text = std::to_string(kept); };
+    // Only a rate the user keeps stays in the grid; otherwise the box shows
+    // what the grid held before it was edited. The try window is modal: the
+    // grid stays on this row until it closes.
+    trial->onEnd = [&box, tried = std::to_string(*rate), held = std::to_string(row.selected)](bool kept) {
+        box.text = kept ? tried : held;
+    };
     trial->owner = this;
     OpenDialog(std::move(trial));
 }

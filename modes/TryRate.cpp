@@ -82,24 +82,23 @@ void TTryRate::Timer1Timer() {
     if (closed || Countdown == 0) return;
     --Countdown;
     ShowCountdown();
-    if (Countdown == 0) End();
+    if (Countdown == 0) End(false);
 }
 
 void TTryRate::bKeepClick() {
-    if (closed) return;
-    End();
-    if (onKeep) onKeep(tried_.frequency);
+    if (!closed) End(true);
 }
 
 void TTryRate::bBackClick() {
-    if (!closed) End();
+    if (!closed) End(false);
 }
 
-void TTryRate::End() {
+void TTryRate::End(bool kept) {
     closed = true;
     for (ui::Timer& t : timers) t.enabled = false;
     if (!SwitchBack())
         ShowError(platform_.system, LangText(kMsgTryNotBack, {SizeText(before_), std::to_string(before_.frequency)}));
+    if (onEnd) onEnd(kept);
 }
 
 // The mode from before the try, or else the one Windows stored, which a

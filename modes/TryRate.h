@@ -39,15 +39,15 @@ public:
     static constexpr std::uint8_t kSeconds = 15;
     std::uint8_t Countdown = kSeconds;
 
-    // The rate the user keeps, told before the window closes.
-    std::function<void(std::uint32_t rate)> onKeep;
+    // Told once the previous mode is back: whether the user kept the rate.
+    std::function<void(bool kept)> onEnd;
 
 private:
     TTryRate(Platform& platform, std::string deviceName, const DisplayMode& before, const DisplayMode& tried);
     void ShowCountdown();
     // Every way out: the mode from before the try comes back, and the
     // window closes.
-    void End();
+    void End(bool kept);
     // Once only; false when the display could not be switched back.
     bool SwitchBack();
 

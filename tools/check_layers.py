@@ -14,7 +14,7 @@ From the bottom up:
   maintenance  snapshots, the check after a restart arranged, the write
                steps, the issues dialog, registry clean, uninstall
   options      the bound option boxes and their table
-  modes        mode records, the grid, applying, the mode check
+  modes        mode records, the grid, applying, the mode check, trying a rate
   nonstd       the non-standard resolutions
   dialogs      the adapter dialog, About, the wait window
   report       the diagnostic report
