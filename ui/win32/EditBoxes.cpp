@@ -38,12 +38,23 @@ void Win32View::DescribeComboBox(Item&, CreateArgs& args) {
     args.height = ui::Scaled(kComboListHeight, dpi_);
 }
 
+// Edit boxes, and a combo box's edit, show their control's shortcut menu
+// rather than their own when it has one (ContextMenus.cpp).
+void Win32View::EditMade(Item& item) { RouteEditMenu(item.hwnd); }
+
+void Win32View::ComboBoxMade(Item& item) {
+    COMBOBOXINFO parts{};
+    parts.cbSize = sizeof(parts);
+    if (GetComboBoxInfo(item.hwnd, &parts)) RouteEditMenu(parts.hwndItem);
+}
+
 // Emptying the list empties the edit too, so the text is set anew.
 void Win32View::SyncComboItems(Item& item) {
     if (ResetItems(item, CB_RESETCONTENT, CB_ADDSTRING)) item.last.text = kStaleText;
 }
 
 void Win32View::EditNotified(Item& item, int code) {
+    if (code == EN_SETFOCUS || code == EN_KILLFOCUS) TakeFocus(item, code == EN_SETFOCUS);
     if (code != EN_CHANGE) return;
     std::string text = WindowText(item.hwnd);
     if (text == item.last.text) return;
@@ -54,7 +65,9 @@ void Win32View::EditNotified(Item& item, int code) {
 
 void Win32View::ComboNotified(Item& item, int code) {
     ui::Control& c = *item.control;
-    if (code == CBN_EDITCHANGE) {
+    if (code == CBN_SETFOCUS || code == CBN_KILLFOCUS) {
+        TakeFocus(item, code == CBN_SETFOCUS);
+    } else if (code == CBN_EDITCHANGE) {
         c.text = item.last.text = WindowText(item.hwnd);
         Run(c.onChange);
     } else if (code == CBN_SELCHANGE) {

@@ -34,6 +34,8 @@ void Win32View::ListNotified(Item& item, int code) {
         TakeSelection(item, LB_GETCURSEL);
     else if (code == LBN_DBLCLK)
         Run(item.control->onClick);
+    else if (code == LBN_SETFOCUS || code == LBN_KILLFOCUS)
+        TakeFocus(item, code == LBN_SETFOCUS);
 }
 
 // Long lines scroll sideways rather than end out of sight.

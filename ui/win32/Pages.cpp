@@ -74,7 +74,10 @@ void Win32View::SyncTabCaptions(Item& item) {
 
 void Win32View::SyncTabSelection(Item& item) { SyncSelection(item, TCM_SETCURSEL); }
 
+// A tab control may keep a right click to itself and only tell of it (Wine's
+// does): the click may have come through a control that lets the mouse pass.
 void Win32View::OnNotify(const NMHDR& hdr) {
+    if (hdr.code == static_cast<UINT>(NM_RCLICK)) OnContextMenu(static_cast<LPARAM>(GetMessagePos()));
     if (hdr.code != static_cast<UINT>(TCN_SELCHANGE)) return;
     if (Item* item = ItemById(static_cast<int>(hdr.idFrom))) TakeSelection(*item, TCM_GETCURSEL);
 }

@@ -165,6 +165,10 @@ LRESULT Win32View::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             if (OnCommand(LOWORD(wp), HIWORD(wp), lp)) return 0;
             break;
         case WM_NOTIFY: OnNotify(*reinterpret_cast<NMHDR*>(lp)); return 0;
+        case WM_CONTEXTMENU:
+            if (OnContextMenu(lp)) return 0;
+            break;
+        case kOpenShortcutMenu: OpenShortcutMenu(lp); return 0;
         case WM_MEASUREITEM:
             reinterpret_cast<MEASUREITEMSTRUCT*>(lp)->itemHeight = static_cast<UINT>(CheckLineHeight());
             return TRUE;
@@ -185,8 +189,14 @@ LRESULT Win32View::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcW(hwnd_, msg, wp, lp);
 }
 
-// A menu item's command comes without a control's handle.
+// A menu item's command comes without a control's handle, and so does Esc:
+// the message loop's dialog keys send IDCANCEL with the handle of the control
+// of that id, which no control has. Menu items are numbered from 101.
 bool Win32View::OnCommand(int id, int code, LPARAM lp) {
+    if (lp == 0 && id == IDCANCEL) {
+        if (form_.escapeButton) Run([this] { form_.PressEscape(); });
+        return true;
+    }
     if (lp == 0) {
         MenuChosen(id);
         return true;
@@ -233,6 +243,16 @@ void Win32View::TakeSelection(Item& item, UINT getMessage) {
     Run(c.onChange);
 }
 
+// The focus is only recorded: no handler runs. A control losing it clears it,
+// so that the form never names a control that no longer has it, also when the
+// focus goes to a kind whose window does not tell (a button).
+void Win32View::TakeFocus(Item& item, bool gained) {
+    if (gained)
+        form_.focused = item.control;
+    else if (form_.focused == item.control)
+        form_.focused = nullptr;
+}
+
 void Win32View::Run(const std::function<void()>& handler) {
     if (!handler) return;
     runner_(handler);
@@ -248,6 +268,13 @@ Win32View::Item* Win32View::ItemById(int id) {
 Win32View::Item* Win32View::ItemByHandle(HWND hwnd) {
     Item* item = ItemById(GetDlgCtrlID(hwnd));
     return item && item->hwnd == hwnd ? item : nullptr;
+}
+
+// The control a window is, or lies within (a combo box's edit).
+Win32View::Item* Win32View::ItemOwning(HWND hwnd) {
+    if (!hwnd) return nullptr;
+    Item* item = ItemByHandle(hwnd);
+    return item ? item : ItemByHandle(GetParent(hwnd));
 }
 
 }  // namespace kv::win

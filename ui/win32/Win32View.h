@@ -5,7 +5,8 @@
 // the dispatch of its messages (Win32View.cpp), making a control of any kind
 // (Controls.cpp), keeping every control in step (Sync.cpp), one file per kind
 // of control (Buttons, EditBoxes, Labels with WordWrap, ListBoxes with
-// CheckList, Pages), the menu bar (Menus.cpp) and the timers (Timers.cpp).
+// CheckList, Pages), the menu bar (Menus.cpp), the controls' shortcut menus
+// (ContextMenus.cpp) and the timers (Timers.cpp).
 #pragma once
 
 #include <windows.h>
@@ -39,6 +40,8 @@ private:
     // A text and an index no control has, so the next Sync sets them anew.
     static constexpr const char* kStaleText = "\x01";
     static constexpr int kStaleIndex = -2;
+    // Posted to open a shortcut menu once the message that asked for it is done.
+    static constexpr UINT kOpenShortcutMenu = WM_APP + 1;
 
     // What the control last showed, so that Sync changes only what changed.
     struct Shadow {
@@ -102,9 +105,11 @@ private:
     void OnClose();
     void OnDestroy();
     void TakeSelection(Item& item, UINT getMessage);
+    void TakeFocus(Item& item, bool gained);
     void Run(const std::function<void()>& handler);
     Item* ItemById(int id);
     Item* ItemByHandle(HWND hwnd);
+    Item* ItemOwning(HWND hwnd);
 
     // Controls.cpp: making a control of any kind.
     static const KindSteps& StepsOf(ui::Kind kind);
@@ -135,6 +140,8 @@ private:
     // EditBoxes.cpp: edit boxes and combo boxes.
     void DescribeEdit(Item& item, CreateArgs& args);
     void DescribeComboBox(Item& item, CreateArgs& args);
+    void EditMade(Item& item);
+    void ComboBoxMade(Item& item);
     void SyncComboItems(Item& item);
     void EditNotified(Item& item, int code);
     void ComboNotified(Item& item, int code);
@@ -195,6 +202,14 @@ private:
     void SyncMenuCaptions(HMENU bar);
     void MenuChosen(int id);
 
+    // ContextMenus.cpp: the controls' shortcut menus.
+    static LRESULT CALLBACK EditMenuProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    void RouteEditMenu(HWND edit);
+    bool OnContextMenu(LPARAM lp);
+    void OpenShortcutMenu(LPARAM lp);
+    Item* ShortcutMenuTarget(LPARAM lp);
+    void ShowShortcutMenu(ui::Control& c, POINT at);
+
     // Timers.cpp: the form's timers and the view's own.
     void StartTimers();
     void AwaitFirstPaint();
@@ -207,6 +222,7 @@ private:
     HWND tooltip_ = nullptr;
     HWND modalOwner_ = nullptr;  // disabled while this modal window is open
     bool painted_ = false;       // the first paint has come
+    bool menuPending_ = false;   // a shortcut menu is posted to open
     HFONT font_ = nullptr;
     HDC measureDc_ = nullptr;  // where captions are measured
     std::vector<HFONT> extraFonts_;
