@@ -12,6 +12,7 @@
 #include "lang/LngFile.h"
 #include "maintenance/uFirstRun.h"
 #include "modes/CheckModes.h"
+#include "modes/TryRate.h"
 #include "nonstd/NonStdRes.h"
 #include "nonstd/TNonStdResAdd.h"
 #include "platform/DriverValues.h"
@@ -483,6 +484,10 @@ TEST_F(Language, EveryWindowFitsEveryLanguage) {
         secondPhase["bCancel"].UserClick();
         TForm6 wait;
         windows.insert(windows.end(), {&check, &secondPhase, &wait});
+        // A rate being tried, in a mode of the longest name.
+        std::unique_ptr<TTryRate> trial = TTryRate::Start(m.platform, SimAtiAdapter::kDeviceName, 1280, 1024, 85);
+        ASSERT_TRUE(trial);
+        windows.push_back(trial.get());
         for (ui::Form* w : windows)
             for (const std::string& misfit : Misfits(*w)) ADD_FAILURE() << misfit;
         for (int tab : {0, 1, 2}) {

@@ -984,6 +984,10 @@ windows_fit() {
         fits "$win" "$at-${menu%%:*}"
         drv close "$win" -- wait-gone "$win" || fail "$DRV_ERR"
     done
+    # A rate being tried: the first row's, as no rate box has the focus.
+    drv menu "$MAIN" TryRate -- wait-window class:TTryRate || fail "no try window: $DRV_ERR$(on_screen)"
+    fits class:TTryRate "$at-try"
+    drv close class:TTryRate -- wait-gone class:TTryRate || fail "$DRV_ERR"
 
     # A rate that is no number, and the question of Uninstall.
     drv type "$MAIN" beside:640x480 x -- click "$MAIN" OK -- msgbox 20 || fail "no message for a bad rate$(on_screen)"
@@ -1006,6 +1010,54 @@ windows_fit() {
     fits class:TForm5 "$at-check-second"
     drv click class:TForm5 OK -- wait-gone class:TForm5 -- wait-window "$MAIN" -- close "$MAIN" || fail "$DRV_ERR"
     copy_ended 15 || fail "the check's program did not end in $lang at $dpi DPI$(on_screen)"
+}
+
+# A rate tried on the shipped program, on a display with real CRT modes: the
+# display shows it while the try window counts down, and the very mode from
+# before (not the one Windows stored) comes back by itself after fifteen
+# seconds, or at once when the rate is kept. Nothing is stored.
+scenario_try_rate() {
+    setup try_rate base Kelvane
+    # Wine's programs learn of a mode another one set only when they start.
+    local before="1024x768 32 70" stored depth=32
+    drv set-mode 1024 768 32 70 -- current-mode -- stored-mode || fail "cannot set the display's mode: $DRV_ERR"
+    expect "the mode before the try" "$(sed -n 2p <<<"$DRV_OUT")" "$before"
+    stored=$(sed -n 3p <<<"$DRV_OUT")
+    start_app
+    wait_main
+    # The first row, which the menu tries when no rate box has the focus.
+    drv type "$MAIN" beside:640x480 75 -- menu "$MAIN" TryRate -- wait-window class:TTryRate 10 ||
+        fail "no try window: $DRV_ERR$(on_screen)"
+    drv current-mode || fail "$DRV_ERR"
+    expect "the mode during the try" "$DRV_OUT" "640x480 $depth 75"
+    drv text class:TTryRate Static#0 || S_PROBLEMS+=("no text in the try window: $DRV_ERR")
+    [[ $DRV_OUT == *"640x480 at 75 Hz"* ]] || S_PROBLEMS+=("the try window says \"$DRV_OUT\"")
+    screenshot try-rate.png class:TTryRate
+    drv rect class:TTryRate || fail "$DRV_ERR"
+    local x y w h
+    read -r x y w h <<<"$DRV_OUT"
+    (( ${x:-0} >= 0 && ${y:-0} >= 0 && (2 * x + w - 640) ** 2 <= 4 && (2 * y + h - 480) ** 2 <= 4 )) ||
+        S_PROBLEMS+=("the try window lies at $DRV_OUT, not in the middle of the 640x480 screen")
+    drv wait-gone class:TTryRate 25 || fail "the try window did not close by itself$(on_screen)"
+    drv current-mode || fail "$DRV_ERR"
+    expect "the mode after the count-down" "$DRV_OUT" "$before"
+    drv text "$MAIN" beside:640x480 || fail "$DRV_ERR"
+    expect "the rate in the grid after the count-down" "$DRV_OUT" 60
+
+    drv type "$MAIN" beside:640x480 85 -- menu "$MAIN" TryRate -- wait-window class:TTryRate 10 ||
+        fail "no second try window: $DRV_ERR$(on_screen)"
+    drv current-mode || fail "$DRV_ERR"
+    expect "the mode during the second try" "$DRV_OUT" "640x480 $depth 85"
+    drv click class:TTryRate "Keep this rate" -- wait-gone class:TTryRate 5 ||
+        fail "Keep did not close the try window: $DRV_ERR"
+    drv current-mode || fail "$DRV_ERR"
+    expect "the mode after Keep" "$DRV_OUT" "$before"
+    drv text "$MAIN" beside:640x480 || fail "$DRV_ERR"
+    expect "the rate kept in the grid" "$DRV_OUT" 85
+    drv stored-mode || fail "$DRV_ERR"
+    expect "the mode stored in the registry" "$DRV_OUT" "$stored"
+    drv close "$MAIN" || fail "$DRV_ERR"
+    verdict
 }
 
 # Every window in English, German and Russian at normal and large fonts:
@@ -1152,7 +1204,7 @@ if [[ $name == *_2000 ]]; then
     name=${name%_2000}
 fi
 if [ "$name" = --list ]; then
-    echo startup adapter_info tabs page_painted install_dir backup missing_pci real_exe real_grid demo_state \
+    echo startup adapter_info tabs page_painted install_dir backup missing_pci real_exe real_grid try_rate demo_state \
         road_of_one_change cancel_restores restore_then_restart two_starts close_mode_check check_first large_fonts \
         language language_cp1251 issues resolutions adapter_dialog clean uninstall uninstall_before_restart \
         fallback_after_another_start every_window_fits ff_record \

@@ -91,8 +91,21 @@ HWND Win32View::OwnerFor(HWND owner) const {
     return owner;
 }
 
-// The window, centred in the work area. No WS_CLIPCHILDREN: group boxes are
-// transparent, so the window must paint the background beneath them.
+// Where a window is centred: the work area, or for a window that stays on top
+// the whole primary screen in the mode it shows now. Such a window may open
+// right after a mode change, before the taskbar has set the work area anew.
+RECT Win32View::CentringArea() const {
+    RECT area;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    DEVMODEW now{};
+    now.dmSize = sizeof(now);
+    if (form_.stayOnTop && EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &now))
+        area = {0, 0, static_cast<LONG>(now.dmPelsWidth), static_cast<LONG>(now.dmPelsHeight)};
+    return area;
+}
+
+// The window, centred. No WS_CLIPCHILDREN: group boxes are transparent, so
+// the window must paint the background beneath them.
 void Win32View::CreateFrame(HWND owner) {
     DWORD style = WS_OVERLAPPED | WS_CAPTION;
     if (form_.borderButtons) style |= WS_SYSMENU;
@@ -102,8 +115,7 @@ void Win32View::CreateFrame(HWND owner) {
     RECT r{0, 0, ui::Scaled(form_.clientWidth, dpi_), ui::Scaled(form_.clientHeight, dpi_)};
     AdjustWindowRectEx(&r, style, !form_.menus.empty(), exStyle);
     int w = r.right - r.left, h = r.bottom - r.top;
-    RECT work;
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    RECT work = CentringArea();
     int x = work.left + (work.right - work.left - w) / 2;
     int y = work.top + (work.bottom - work.top - h) / 2;
     hwnd_ = CreateWindowExW(exStyle, ClassName(form_).c_str(), Wide(form_.caption).c_str(), style, x, y, w, h,

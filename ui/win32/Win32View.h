@@ -93,6 +93,7 @@ private:
     void RegisterWindowClass(HICON icon);
     void TakeSystemFont();
     HWND OwnerFor(HWND owner) const;
+    RECT CentringArea() const;
     void CreateFrame(HWND owner);
     void CreateTooltip();
     void ListControls();

@@ -773,7 +773,7 @@ constexpr std::pair<const wchar_t*, int> kCommands[] = {
     {L"SaveExit", kv::cmd::kSaveExit},         {L"Exit", kv::cmd::kExit},
     {L"Adapter", kv::cmd::kAdapter},           {L"Language", kv::cmd::kLanguage},
     {L"Resolutions", kv::cmd::kResolutions},   {L"Contents", kv::cmd::kContents},
-    {L"About", kv::cmd::kAbout},
+    {L"About", kv::cmd::kAbout},               {L"TryRate", kv::cmd::kTryRate},
 };
 
 int CommandId(const std::wstring& s) {
@@ -961,6 +961,29 @@ void Run(const Args& a) {
         for (DWORD i = 0; EnumDisplaySettingsW(nullptr, i, &mode); ++i)
             Out(std::to_wstring(mode.dmPelsWidth) + L"x" + std::to_wstring(mode.dmPelsHeight) + L" " +
                 std::to_wstring(mode.dmBitsPerPel) + L" " + std::to_wstring(mode.dmDisplayFrequency));
+    } else if (cmd == L"set-mode") {
+        // Shows a mode for now, as a game would, without storing it.
+        NoMoreThan(a, 5);
+        DEVMODEW mode{};
+        mode.dmSize = sizeof(mode);
+        mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL | DM_DISPLAYFREQUENCY;
+        mode.dmPelsWidth = static_cast<DWORD>(_wtoi(Arg(a, 1, L"width").c_str()));
+        mode.dmPelsHeight = static_cast<DWORD>(_wtoi(Arg(a, 2, L"height").c_str()));
+        mode.dmBitsPerPel = static_cast<DWORD>(_wtoi(Arg(a, 3, L"depth").c_str()));
+        mode.dmDisplayFrequency = static_cast<DWORD>(_wtoi(Arg(a, 4, L"rate").c_str()));
+        if (ChangeDisplaySettingsW(&mode, CDS_FULLSCREEN) != DISP_CHANGE_SUCCESSFUL)
+            throw Failure{kNotMet, L"the display did not take the mode"};
+        Out(L"mode set");
+    } else if (cmd == L"current-mode" || cmd == L"stored-mode") {
+        // What the display shows now, as any program sees it, or the mode
+        // stored in the registry, which Windows starts in.
+        NoMoreThan(a, 1);
+        DEVMODEW mode{};
+        mode.dmSize = sizeof(mode);
+        DWORD which = cmd == L"current-mode" ? ENUM_CURRENT_SETTINGS : ENUM_REGISTRY_SETTINGS;
+        if (!EnumDisplaySettingsW(nullptr, which, &mode)) throw Failure{kNotMet, cmd + L" cannot be read"};
+        Out(std::to_wstring(mode.dmPelsWidth) + L"x" + std::to_wstring(mode.dmPelsHeight) + L" " +
+            std::to_wstring(mode.dmBitsPerPel) + L" " + std::to_wstring(mode.dmDisplayFrequency));
     } else if (cmd == L"syscolor") {
         NoMoreThan(a, 2);
         std::optional<double> index = Number(Arg(a, 1, L"index"));
