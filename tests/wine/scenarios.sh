@@ -1025,9 +1025,9 @@ scenario_try_rate() {
     stored=$(sed -n 3p <<<"$DRV_OUT")
     start_app
     wait_main
-    # The first row, which the menu tries when no rate box has the focus.
-    drv type "$MAIN" beside:640x480 75 -- menu "$MAIN" TryRate -- wait-window class:TTryRate 10 ||
-        fail "no try window: $DRV_ERR$(on_screen)"
+    # As a user would: a right-click on the row's rate box, and its item.
+    drv type "$MAIN" beside:640x480 75 -- right-click "$MAIN" beside:640x480 -- choose 1 -- \
+        wait-window class:TTryRate 10 || fail "no try window: $DRV_ERR$(on_screen)"
     drv current-mode || fail "$DRV_ERR"
     expect "the mode during the try" "$DRV_OUT" "640x480 $depth 75"
     drv text class:TTryRate Static#0 || S_PROBLEMS+=("no text in the try window: $DRV_ERR")
@@ -1044,8 +1044,12 @@ scenario_try_rate() {
     drv text "$MAIN" beside:640x480 || fail "$DRV_ERR"
     expect "the rate in the grid after the count-down" "$DRV_OUT" 60
 
+    # From the row's label, and from the menu, which tries the first row when
+    # no rate box has the focus.
+    drv right-click "$MAIN" 640x480 -- choose 1 -- wait-window class:TTryRate 10 -- close class:TTryRate -- \
+        wait-gone class:TTryRate || fail "no try window from the label: $DRV_ERR$(on_screen)"
     drv type "$MAIN" beside:640x480 85 -- menu "$MAIN" TryRate -- wait-window class:TTryRate 10 ||
-        fail "no second try window: $DRV_ERR$(on_screen)"
+        fail "no try window from the menu: $DRV_ERR$(on_screen)"
     drv current-mode || fail "$DRV_ERR"
     expect "the mode during the second try" "$DRV_OUT" "640x480 $depth 85"
     drv click class:TTryRate "Keep this rate" -- wait-gone class:TTryRate 5 ||
@@ -1204,8 +1208,8 @@ if [[ $name == *_2000 ]]; then
     name=${name%_2000}
 fi
 if [ "$name" = --list ]; then
-    echo startup adapter_info tabs page_painted install_dir backup missing_pci real_exe real_grid try_rate demo_state \
-        road_of_one_change cancel_restores restore_then_restart two_starts close_mode_check check_first large_fonts \
+    echo startup adapter_info tabs page_painted install_dir backup missing_pci real_exe real_grid try_rate \
+        demo_state road_of_one_change cancel_restores restore_then_restart two_starts close_mode_check check_first large_fonts \
         language language_cp1251 issues resolutions adapter_dialog clean uninstall uninstall_before_restart \
         fallback_after_another_start every_window_fits ff_record \
         report help_and_about

@@ -366,6 +366,13 @@ HWND FindMessageBox() {
     return nullptr;
 }
 
+// A shortcut menu standing open: the system's menu class.
+HWND FindShortcutMenu() {
+    for (HWND h : TopLevelWindows())
+        if (IsWindowVisible(h) && ClassOf(h) == L"#32768") return h;
+    return nullptr;
+}
+
 HWND WaitMessageBox(double seconds) {
     HWND h = Poll(seconds, FindMessageBox);
     if (!h) throw Failure{kNotMet, L"no message box"};
@@ -921,6 +928,27 @@ void Run(const Args& a) {
             Send(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
         }
         Out(OneLine(TextOr(h)));
+    } else if (cmd == L"right-click") {
+        // The right button pressed and let go over the middle of a control
+        // (of a combo box's edit), which asks for its shortcut menu.
+        NoMoreThan(a, 3);
+        HWND h = WaitChild(WaitTop(Arg(a, 1, L"window"), kDefaultTimeout), Arg(a, 2, L"control"), kDefaultTimeout);
+        if (HWND edit = FindWindowExW(h, nullptr, L"Edit", nullptr)) h = edit;
+        RECT r;
+        GetClientRect(h, &r);
+        LPARAM middle = MAKELPARAM(r.right / 2, r.bottom / 2);
+        Post(h, WM_RBUTTONDOWN, MK_RBUTTON, middle);
+        Post(h, WM_RBUTTONUP, 0, middle);
+        Out(L"right-clicked");
+    } else if (cmd == L"choose") {
+        // The N-th item (from 1) of the shortcut menu standing open, chosen
+        // by the keyboard; menus cannot be read from another process.
+        NoMoreThan(a, 3);
+        HWND menu = Poll(TimeoutArg(a, 2, kDefaultTimeout), FindShortcutMenu);
+        if (!menu) throw Failure{kNotMet, L"no shortcut menu"};
+        for (int i = _wtoi(Arg(a, 1, L"item").c_str()); i > 0; --i) Post(menu, WM_KEYDOWN, VK_DOWN, 0);
+        Post(menu, WM_KEYDOWN, VK_RETURN, 0);
+        Out(L"chosen");
     } else if (cmd == L"msgbox") {
         NoMoreThan(a, 2);
         HWND box = WaitMessageBox(TimeoutArg(a, 1, kDefaultTimeout));
