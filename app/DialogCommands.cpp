@@ -98,16 +98,22 @@ std::optional<LangEntry> TForm1::TryRefusal() {
     return std::nullopt;
 }
 
-std::vector<ui::MenuItem> TForm1::GridRowMenu(int k) {
+std::optional<std::size_t> TForm1::RowShownAt(int k) {
     std::size_t index = grid.FirstVisibleRow + static_cast<std::size_t>(k - 1);
-    if (index >= modes.ResolutionRows.size()) return {};
+    if (k < 1 || k > RefreshGrid::kRows || index >= modes.ResolutionRows.size()) return std::nullopt;
+    return index;
+}
+
+std::vector<ui::MenuItem> TForm1::GridRowMenu(int k) {
+    std::optional<std::size_t> index = RowShownAt(k);
+    if (!index) return {};
     const ui::Control& box = *grid.shown[static_cast<std::size_t>(k - 1)].box;
     std::optional<std::uint8_t> rate = RefreshGrid::ParseRate(box.text);
     ui::MenuItem item;
     item.name = "TryRow";
-    item.caption = LangText(kTxtTryRateItem, {RefreshGrid::ResolutionText(modes.ResolutionRows[index]),
+    item.caption = LangText(kTxtTryRateItem, {RefreshGrid::ResolutionText(modes.ResolutionRows[*index]),
                                               rate ? std::to_string(*rate) : box.text});
-    item.enabled = !TryRefusal() && !CheckPending();
+    item.enabled = !TryRefusal();
     item.onClick = [this, k] { TryRate(k); };
     return {item};
 }
@@ -125,15 +131,15 @@ void TForm1::TryRate(int k) {
         ShowError(platform.system, LangText(*refusal));
         return;
     }
-    std::size_t index = grid.FirstVisibleRow + static_cast<std::size_t>(k - 1);
-    if (index >= modes.ResolutionRows.size()) return;
+    std::optional<std::size_t> index = RowShownAt(k);
+    if (!index) return;
     ui::Control& box = *grid.shown[static_cast<std::size_t>(k - 1)].box;
     std::optional<std::uint8_t> rate = RefreshGrid::ParseRate(box.text);
     if (!rate) {
-        ShowRateError(index);
+        ShowRateError(*index);
         return;
     }
-    const ResolutionRow& row = modes.ResolutionRows[index];
+    const ResolutionRow& row = modes.ResolutionRows[*index];
     std::unique_ptr<TTryRate> trial = TTryRate::Start(platform, adapter.DeviceName, row.width, row.height, *rate);
     if (!trial) return;
     // Only a rate the user keeps stays in the grid; otherwise the box shows

@@ -159,6 +159,8 @@ private:
     void ShowRateError(std::size_t row);
     // Why no rate may be tried now; nothing when one may.
     std::optional<LangEntry> TryRefusal();
+    // The table's row that grid row k (1 to 15) shows; nothing past the last.
+    std::optional<std::size_t> RowShownAt(int k);
     // What OK writes: the restricted-mode list and the maximum-rate values
     // it must leave alone.
     struct SaveRequest {
