@@ -1209,8 +1209,8 @@ if [[ $name == *_2000 ]]; then
 fi
 if [ "$name" = --list ]; then
     echo startup adapter_info tabs page_painted install_dir backup missing_pci real_exe real_grid try_rate \
-        demo_state road_of_one_change cancel_restores restore_then_restart two_starts close_mode_check check_first large_fonts \
-        language language_cp1251 issues resolutions adapter_dialog clean uninstall uninstall_before_restart \
+        demo_state road_of_one_change cancel_restores restore_then_restart two_starts close_mode_check check_first \
+        large_fonts language language_cp1251 issues resolutions adapter_dialog clean uninstall uninstall_before_restart \
         fallback_after_another_start every_window_fits ff_record \
         report help_and_about
     printf '%s_2000 ' $ON_2000
