@@ -170,6 +170,8 @@ TEST_F(Language, EntriesAShorterFileDoesNotReachShowEnglishNeverAnEarlierFilesTe
     EXPECT_EQ(form->menus[0].items[0].caption, "Uninstall");
     EXPECT_EQ(LangText(23), "All changes do not take effect until next boot. Restart?");
     EXPECT_EQ(LangText(74), "A you sure to uninstall this program?");
+    EXPECT_EQ(LangText(kLangEntryEnd), "") << "no entry past the last";
+    EXPECT_EQ(LangText(-1), "");
 
     // A first file that stops early: the rest is English, not empty.
     Choose("short.lng");

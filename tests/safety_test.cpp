@@ -366,8 +366,22 @@ TEST_F(OutsideTheDeviceKey, AKeyWrittenWhileAChangeAwaitsItsCheckJoinsItsWayBack
     IgnoreMonitorOnSecondHead();
     EXPECT_EQ(Pruning(), 1);
     EXPECT_TRUE(Shows(m.system, EnglishText(kMsgBeforeChangeNotKept)));
-
     m.system.lockedFiles.clear();
+
+    // Nor when the kept file is no longer the one the change recorded: a
+    // value in it changed, as an edit by hand would.
+    std::string kept = File("beforechange.dat"), edited = kept;
+    std::size_t digit = edited.find(std::string("d\0w\0o\0r\0d\0:\0", 12));
+    ASSERT_NE(digit, std::string::npos);
+    edited[digit + 12] ^= 1;
+    m.system.WriteFile("C:\\Kelvane\\beforechange.dat", edited);
+    m.system.shown.clear();
+    Start();
+    IgnoreMonitorOnSecondHead();
+    EXPECT_EQ(Pruning(), 1);
+    EXPECT_TRUE(Shows(m.system, EnglishText(kMsgBeforeChangeNotKept)));
+    m.system.WriteFile("C:\\Kelvane\\beforechange.dat", kept);
+
     Start();
     IgnoreMonitorOnSecondHead();
     ASSERT_EQ(Pruning(), 0);
@@ -588,7 +602,8 @@ TEST_F(Safety, ShortRecordsOfTwoListsAreNotJoinedIntoOneTheDriverReads) {
 
 TEST_F(Safety, AnAnisotropyValueTheControlsCannotShowIsLeftAlone) {
     std::string ddhal = std::string(kDeviceKey) + "\\ddhal";
-    std::string tooLong(300, '8');
+    // One letter past the longest text the program reads.
+    std::string tooLong(kMaxTextRead + 1, '8');
     for (int odd = 0; odd < 2; ++odd) {
         if (odd == 0)
             m.registry.SetDword(ddhal, "AnisoDegree", 16);
@@ -602,7 +617,11 @@ TEST_F(Safety, AnAnisotropyValueTheControlsCannotShowIsLeftAlone) {
         EXPECT_EQ(m.registry.Find(ddhal, "AnisoDegree")->data, before.data) << odd;
         EXPECT_EQ(m.registry.Find(ddhal, "AnisoDegree")->type, before.type) << odd;
     }
+    // The longest text the program reads is shown.
+    m.registry.SetString(ddhal, "AnisoDegree", tooLong.substr(1));
+    EXPECT_EQ(Start()["cbAnisoDegree"].text, tooLong.substr(1));
     // Set by the user, it is written as the driver wants it.
+    m.registry.SetDword(ddhal, "AnisoDegree", 16);
     TForm1& f = Start();
     f["cbAnisoD3D"].UserClick();
     EXPECT_TRUE(f["cbAnisoDegree"].enabled);
