@@ -183,6 +183,9 @@ TEST_F(NonStd, RemoveTakesOnlyTheSelectedLineAndAddKeepsDuplicates) {
     EXPECT_EQ((*d)["lbRes"].itemIndex, -1);
     Click("bRemove");
     EXPECT_EQ(run.Entries.size(), 1u);
+    (*d)["lbRes"].itemIndex = 1;  // a selection past the last line
+    Click("bRemove");
+    EXPECT_EQ(run.Entries.size(), 1u);
 
     EXPECT_TRUE(Add("1024", "600"));
     EXPECT_EQ(Lines(), "1024 x   600 x Any BPP x Any Refresh|1024 x   600 x Any BPP x Any Refresh|");
