@@ -56,7 +56,7 @@ std::vector<ResolutionRow> RowsFromSystemModes(IDisplay& display, const std::str
     std::vector<ResolutionRow> rows;
     std::uint32_t lastWidth = 0, lastHeight = 0;
     std::bitset<256> seen;  // the rates of the row being read
-    for (std::uint32_t i = 0; i < 65536; ++i) {
+    for (std::uint32_t i = 0; i < kMaxModesListed; ++i) {
         std::optional<DisplayMode> mode = display.EnumMode(deviceName, i, enumFlags);
         if (!mode) break;
         // A rate the grid cannot hold in a byte is left out rather than

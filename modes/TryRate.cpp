@@ -12,11 +12,12 @@ std::string SizeText(const DisplayMode& mode) {
 }
 
 bool Offered(IDisplay& display, const std::string& deviceName, const DisplayMode& wanted) {
-    for (std::uint32_t i = 0;; ++i) {
+    for (std::uint32_t i = 0; i < kMaxModesListed; ++i) {
         std::optional<DisplayMode> mode = display.EnumMode(deviceName, i, 0);
         if (!mode) return false;
         if (*mode == wanted) return true;
     }
+    return false;
 }
 
 }  // namespace

@@ -94,6 +94,9 @@ enum : std::uint32_t {
     kCdsFullscreen = 0x4,  // a mode for now: nothing is stored
 };
 
+// No driver lists more modes; an enumeration that never ends stops here.
+inline constexpr std::uint32_t kMaxModesListed = 65536;
+
 // Windows' answers to a mode change.
 enum : long {
     kDispChangeSuccessful = 0,

@@ -167,11 +167,15 @@ bool SimAtiAdapter::Offers(const DisplayMode& mode) const {
 bool SimAtiAdapter::ChangeFrequency(std::uint32_t frequency, std::uint32_t flags) {
     DisplayMode wanted = current_;
     wanted.frequency = frequency;
-    if (!Offers(wanted)) return false;
-    current_ = wanted;
+    return Show(wanted, flags);
+}
+
+bool SimAtiAdapter::Show(const DisplayMode& mode, std::uint32_t flags) {
+    if (!Offers(mode)) return false;
+    current_ = mode;
     if (flags & kCdsUpdateRegistry) {
-        storedFrequency_ = frequency;
         stored_ = current_;
+        storedFrequency_ = current_.frequency;
     }
     return true;
 }
@@ -185,14 +189,7 @@ long SimAtiAdapter::ChangeMode(const std::string& deviceName, const DisplayMode&
     ++modeChanges;
     if (changeAnswer) return *changeAnswer;
     if (deviceName != kDeviceName) return kDispChangeFailed;
-    DisplayMode wanted = mode == DisplayMode{} ? stored_ : mode;
-    if (!Offers(wanted)) return kDispChangeBadMode;
-    current_ = wanted;
-    if (flags & kCdsUpdateRegistry) {
-        stored_ = current_;
-        storedFrequency_ = current_.frequency;
-    }
-    return kDispChangeSuccessful;
+    return Show(mode == DisplayMode{} ? stored_ : mode, flags) ? kDispChangeSuccessful : kDispChangeBadMode;
 }
 
 }  // namespace kv

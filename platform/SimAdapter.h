@@ -60,6 +60,10 @@ public:
     std::uint32_t lastEnumFlags = 0;
 
 private:
+    // Shows a mode the driver offers, storing it when the flags ask; false
+    // for any other.
+    bool Show(const DisplayMode& mode, std::uint32_t flags);
+
     IRegistry& registry_;
     std::vector<DisplayMode> offered_;
     std::vector<DisplayMode> offeredRaw_;

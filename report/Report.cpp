@@ -23,7 +23,6 @@ const std::array<ReportExport, 8> kReportExports{{
 namespace {
 
 constexpr const char* kCrLf = "\r\n";
-constexpr std::uint32_t kMaxRawModes = 65536;
 // The batch file's joined temporaries.
 constexpr const char* kJoined = "0.tmp";
 constexpr const char* kJoining = "1.tmp";
@@ -92,7 +91,7 @@ std::optional<ReportResult> ExportBranches(Platform& p, const std::string& insta
 std::string RawModeList(IDisplay& display, const std::string& deviceName, std::uint32_t flags) {
     std::string list;
     DisplayMode previous;
-    for (std::uint32_t i = 0; i < kMaxRawModes; ++i) {
+    for (std::uint32_t i = 0; i < kMaxModesListed; ++i) {
         std::optional<DisplayMode> mode = display.EnumMode(deviceName, i, flags);
         if (!mode) break;
         if (mode->width == previous.width && mode->height == previous.height &&
