@@ -23,5 +23,8 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
 fi
 echo "setup: installing ${need[*]}"
-$SUDO apt-get update -q
+# A mirror caught mid-sync fails one index; the lists that did come are
+# enough for these packages, so a second failure is not fatal here: the
+# install below says what it cannot find.
+$SUDO apt-get update -q || { sleep 5; $SUDO apt-get update -q; } || echo "setup: some package lists could not be updated; going on with those there are"
 $SUDO apt-get install -y -q --no-install-recommends "${need[@]}"
