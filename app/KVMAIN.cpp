@@ -7,6 +7,7 @@
 #include "lang/LangDialog.h"
 #include "lang/LngFile.h"
 #include "lang/WindowTexts.h"
+#include "maintenance/ModeCheckSchedule.h"
 #include "maintenance/Snapshots.h"
 #include "maintenance/WriteSteps.h"
 #include "modes/Apply.h"
@@ -24,8 +25,14 @@ using ui::Control;
 namespace {
 
 // A second Kelvane would write over the first one's changes, or undo them
-// on Cancel: one runs at a time.
-constexpr const char* kInstanceName = "Tessaly.Kelvane.OneInstance";
+// on Cancel: one runs at a time on the machine, whichever session of Fast
+// User Switching or Remote Desktop it runs in.
+constexpr const char* kInstanceName = "Global\\Tessaly.Kelvane.OneInstance";
+// Held by the Kelvane that runs the check after a restart: a start for the
+// check that finds it taken has nothing to do.
+constexpr const char* kCheckRunsName = "Global\\Tessaly.Kelvane.CheckRuns";
+// How long the check waits for an ordinary Kelvane to make way.
+constexpr std::uint32_t kMakeWayMs = 60000;
 
 // The word that marks the copy a check start hands its check to.
 constexpr const char* kHandedCheckWord = "/DETACHED";
@@ -42,16 +49,83 @@ bool AsksForCheck(const std::string& commandLine) { return CommandLineHolds(comm
 
 TForm1::~TForm1() {
     if (instanceClaimed_) platform.system.ReleaseSingleInstance(kInstanceName);
+    if (checkClaimed_) platform.system.ReleaseSingleInstance(kCheckRunsName);
 }
 
 void TForm1::FormCreate() {
-    if (HandCheckToCopy()) platform.system.EndProgram(0);
-    if (!platform.system.ClaimSingleInstance(kInstanceName)) {
-        platform.system.ActivateWindow(name);
+    const std::string commandLine = platform.system.CommandLine();
+    // Known from the start, so that nothing modal comes before the check.
+    state.CheckMode = AsksForCheck(commandLine);
+    if (state.CheckMode) {
+        if (!CommandLineHolds(commandLine, kHandedCheckWord) && HandCheckToCopy()) platform.system.EndProgram(0);
+        BeginCheck();
+        MakeWayForCheck();
+    } else {
+        ClaimInstance();
+        // After a restart a change whose check was not answered, whatever
+        // cut it short, is checked before anything else.
+        if (CheckDue(platform)) BeginCheck();
+    }
+    StartupSequence();
+}
+
+void TForm1::ClaimInstance() {
+    instanceClaimed_ = platform.system.ClaimSingleInstance(kInstanceName);
+    if (instanceClaimed_) return;
+    if (!platform.system.ActivateWindow(name)) ShowError(platform.system, LangText(kMsgRunsInOtherSession));
+    platform.system.EndProgram(0);
+}
+
+// The check begins: Windows deleted its entry before it started this, so
+// it is written again before anything shows, and every logon runs the check
+// until it is answered.
+void TForm1::BeginCheck() {
+    checkClaimed_ = platform.system.ClaimSingleInstance(kCheckRunsName);
+    // Another Kelvane runs the check already (a logon's start and one by
+    // hand, or the entry run twice): its own entry stays.
+    if (!checkClaimed_) platform.system.EndProgram(0);
+    // Nothing awaits its check: the change was answered, undone or put
+    // back. An entry left behind has nothing to do, and goes.
+    if (!ChangePending(platform)) {
+        CancelModeCheck(platform);
         platform.system.EndProgram(0);
     }
-    instanceClaimed_ = true;
-    StartupSequence();
+    state.CheckMode = true;
+    ArmModeCheck(platform);
+}
+
+// The check comes first: an ordinary Kelvane that runs is told so and
+// makes way, as its close box would.
+void TForm1::MakeWayForCheck() {
+    instanceClaimed_ = platform.system.ClaimSingleInstance(kInstanceName);
+    if (instanceClaimed_) return;
+    platform.system.TellOtherStartWaits(name);
+    instanceClaimed_ = platform.system.WaitForSingleInstance(kInstanceName, kMakeWayMs);
+    if (instanceClaimed_) {
+        // The one that made way may have had nothing left to check.
+        if (!ChangePending(platform)) platform.system.EndProgram(0);
+        return;
+    }
+    ShowError(platform.system, LangText(kMsgCheckCannotRunNow));
+    platform.system.EndProgram(0);
+}
+
+void TForm1::OtherStartWaits() {
+    // This run checks the change itself: its check stays, in front.
+    if (state.CheckMode) {
+        CheckPending();
+        return;
+    }
+    // Nothing may end the program half-way through a command: it makes
+    // way once the command in progress is done.
+    makeWayRequested_ = true;
+}
+
+void TForm1::MakeWay() {
+    makeWayRequested_ = false;
+    if (snapshots.lastKnownGoodTaken) CancelClick();
+    FinishFirstRunSnapshot();
+    platform.system.EndProgram(0);
 }
 
 // Windows' logon waits for each one-shot program to end before it starts
@@ -67,14 +141,23 @@ bool TForm1::HandCheckToCopy() {
 }
 
 void TForm1::RunCommand(const std::function<void()>& command) {
-    try {
-        command();
-    } catch (const CommandAborted& e) {
-        Inform(e.what(), kProgramTitle);
-    } catch (const std::exception& e) {
-        // Nothing the driver's values hold may bring the program down.
-        Inform(LangText(kMsgUnexpectedError, {e.what()}), kProgramTitle);
+    struct Depth {
+        int& depth;
+        explicit Depth(int& d) : depth(++d) {}
+        ~Depth() { --depth; }
+    };
+    {
+        Depth running(commandDepth_);
+        try {
+            command();
+        } catch (const CommandAborted& e) {
+            Inform(e.what(), kProgramTitle);
+        } catch (const std::exception& e) {
+            // Nothing the driver's values hold may bring the program down.
+            Inform(LangText(kMsgUnexpectedError, {e.what()}), kProgramTitle);
+        }
     }
+    if (commandDepth_ == 0 && makeWayRequested_) MakeWay();
 }
 
 void TForm1::Inform(const std::string& text, const std::string& caption) {
@@ -99,8 +182,6 @@ bool TForm1::CheckPending() {
 void TForm1::StartupSequence() {
     state.StartupComplete = false;
     state.DriverListsUnreadable = false;
-    // Known from the start, so that nothing modal comes before the check.
-    state.CheckMode = AsksForCheck(platform.system.CommandLine());
     ResetWindow();
     OpenSettingsAndLanguage();
     if (!EnumerateDisplayDevices(platform.display, adapter)) {

@@ -65,6 +65,10 @@ public:
     // A grid row's shortcut menu.
     std::vector<ui::MenuItem> GridRowMenu(int k);
 
+    // Another start waits for this run to end: one for the check after a
+    // restart, which comes first.
+    void OtherStartWaits();
+
     // Runs one command the way the window system delivers an event: a
     // command that the shared registry aborts shows its message, and the
     // program goes on.
@@ -194,6 +198,16 @@ private:
     // True when the check after a restart now runs in a copy of the program
     // and this start may end.
     bool HandCheckToCopy();
+    // The one-instance mark, for an ordinary start; one Kelvane of another
+    // session is said.
+    void ClaimInstance();
+    // This run checks the change after a restart; ends the program when
+    // another one checks it already.
+    void BeginCheck();
+    // Waits for an ordinary Kelvane to make way for the check.
+    void MakeWayForCheck();
+    // Ends the program as its close box would, for a check that waits.
+    void MakeWay();
     void ExportStartupSnapshot();
     void OpenIssuesDialog();
     // Informs; in a start for the check after a restart, where nothing may
@@ -203,6 +217,11 @@ private:
     void ShowDeferredMessages();
     std::vector<std::pair<std::string, std::string>> deferred_;
     bool instanceClaimed_ = false;
+    bool checkClaimed_ = false;
+    // Commands under way, nested in message boxes; and a start for the
+    // check waiting for this run to make way once they are done.
+    int commandDepth_ = 0;
+    bool makeWayRequested_ = false;
     bool defaultTextsCaptured_ = false;
 };
 

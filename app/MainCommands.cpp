@@ -89,7 +89,7 @@ void TForm1::FinishSave(bool restart) {
     if (restart) {
         // The check after the restart falls back to the settings from
         // before this change, and to no other.
-        if (!ScheduleModeCheck(platform, snapshots)) ShowWarning(platform.system, LangText(kMsgCheckNotArranged));
+        if (std::string why = ScheduleModeCheck(platform, snapshots); !why.empty()) ShowWarning(platform.system, why);
         OfferRestart(LangText(kMsgRestartQuestion), LangText(kMsgRestartNeeded));
     }
     platform.system.EndProgram(0);

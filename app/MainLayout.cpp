@@ -62,6 +62,7 @@ void TForm1::BuildControls() {
     BuildHiddenGroups();
     BuildMenu();
     onPaint = [this] { FormPaint(); };
+    onOtherStartWaits = [this] { OtherStartWaits(); };
     onCloseQuery = [this] {
         if (CheckPending()) return false;
         // A change this run wrote (List OK, the adapter dialog's OK) would

@@ -275,6 +275,9 @@ const English kEnglish[] = {
     {kMsgTryNotBack, "Kelvane could not switch the display back to %1 at %2 Hz. Set it again in Control Panel, Display; a restart brings it back too."},
     {kMsgTryWindowOpen, "A rate can be tried only while no other Kelvane window is open. Close it first."},
     {kMsgTryListsLocked, "The driver's lists could not be read, so the grid is locked and no rate can be tried."},
+    {kMsgCheckProgramMissing, "Kelvane could not arrange the check after the restart: Windows would not find its program file %1. Nothing was arranged, so if the screen stays dark Kelvane cannot put the settings back by itself. Restore Registry takes this change back."},
+    {kMsgRunsInOtherSession, "Kelvane is already running in another session on this computer (another user, or a remote desktop). Only one Kelvane may run at a time: close that one first."},
+    {kMsgCheckCannotRunNow, "Another Kelvane is running and did not close, so the new display settings cannot be checked now. Close it: the check runs when Kelvane next starts, and at every logon until you answer it."},
 };
 
 }  // namespace

@@ -285,6 +285,11 @@ enum LangEntry : int {
     kMsgTryNotBack,
     kMsgTryWindowOpen,
     kMsgTryListsLocked,
+    // The check after a restart, whatever cuts it short; one Kelvane on
+    // the machine.
+    kMsgCheckProgramMissing,
+    kMsgRunsInOtherSession,
+    kMsgCheckCannotRunNow,
 
     kLangEntryEnd  // one past the last entry
 };

@@ -2,44 +2,62 @@
 
 #include <optional>
 
+#include "lang/Lang.h"
 #include "platform/RegValues.h"
 #include "platform/Settings.h"
 
 namespace kv {
 
-bool ChangePending(Platform& p) {
-    // A record or an entry that cannot be read may be there.
-    return !SnapshotBeforeChangeForgotten(p) && !ValueGone(p.registry, kRunOnceKey, kRunOnceValue);
-}
+namespace {
 
-bool ScheduleModeCheck(Platform& p, const RunSnapshots& run) {
-    // The settings from before the first change not yet checked: an earlier
-    // one's kept file stays, since the state between the two was never
-    // checked either.
-    bool fallback = false;
-    if (ChangePending(p)) {
-        // Kept even when it cannot be read now: it is the only way back.
-        fallback = KeptFileInPlace(p);
-    } else {
-        std::optional<std::string> before =
-            run.lastKnownGoodTaken ? p.system.ReadFile(InstallFile(p.registry, kLastKnownGoodFile)) : std::nullopt;
-        if (before && ReplaceFile(p, kBeforeChangeFile, *before)) {
-            RememberSnapshotBeforeChange(p, Fingerprint(*before));
-            fallback = KeptFileInPlace(p);
-        }
-        if (!fallback) ForgetSnapshotBeforeChange(p);
-    }
-    // Windows runs this once at the next logon, from a folder of its own:
-    // only a full path finds the program.
-    std::string folder = GetInstallDir(p.registry);
-    if (folder == ".") return false;
+bool WriteEntry(Platform& p) {
     if (!p.registry.KeyExists(kRunOnceKey)) p.registry.CreateKey(kRunOnceKey);
-    bool scheduled = WriteTextValue(p.registry, kRunOnceKey, kRunOnceValue, ModeCheckCommand(folder)) == kDone;
-    return fallback && scheduled;
+    return WriteTextValue(p.registry, kRunOnceKey, kRunOnceValue, ModeCheckCommand(p.system.ProgramPath())) == kDone;
 }
 
-std::string ModeCheckCommand(const std::string& folder) {
-    const std::string program = folder + "\\Kelvane.exe";
+// The settings from before the first change not yet checked: an earlier
+// one's kept file stays, since the state between the two was never checked
+// either.
+bool KeepWayBack(Platform& p, const RunSnapshots& run) {
+    // Kept even when it cannot be read now: it is the only way back.
+    if (ChangePending(p)) return KeptFileInPlace(p);
+    std::optional<std::string> before =
+        run.lastKnownGoodTaken ? p.system.ReadFile(InstallFile(p.registry, kLastKnownGoodFile)) : std::nullopt;
+    bool kept = false;
+    if (before && ReplaceFile(p, kBeforeChangeFile, *before)) {
+        RememberSnapshotBeforeChange(p, Fingerprint(*before));
+        kept = KeptFileInPlace(p);
+    }
+    if (!kept) ForgetSnapshotBeforeChange(p);
+    return kept;
+}
+
+}  // namespace
+
+bool ChangePending(Platform& p) { return !SnapshotBeforeChangeForgotten(p); }
+
+bool CheckDue(Platform& p) {
+    RegValue ignored;
+    // A key that is there but cannot be read may be the one: no restart.
+    return ChangePending(p) && p.registry.QueryValue(kAwaitingRestartKey, "", ignored) == RegStatus::NoKey;
+}
+
+std::string ScheduleModeCheck(Platform& p, const RunSnapshots& run) {
+    // Windows runs the entry at the next logon from a folder of its own: it
+    // finds the program only by its full path, and the program its files
+    // only by the folder it noted.
+    const std::string program = p.system.ProgramPath();
+    if (!p.system.FileExists(program)) return LangText(kMsgCheckProgramMissing, {program});
+    if (GetInstallDir(p.registry) == ".") return LangText(kMsgCheckNotArranged);
+    bool wayBack = KeepWayBack(p, run);
+    bool awaited = p.registry.CreateVolatileKey(kAwaitingRestartKey);
+    bool scheduled = WriteEntry(p);
+    return wayBack && awaited && scheduled ? std::string() : LangText(kMsgCheckNotArranged);
+}
+
+bool ArmModeCheck(Platform& p) { return WriteEntry(p); }
+
+std::string ModeCheckCommand(const std::string& program) {
     // Unquoted, C:\Program Files\... would first start C:\Program.exe,
     // with the administrator's rights, if such a file were there.
     if (program.find(' ') == std::string::npos) return program + " /CHECK";
@@ -50,9 +68,13 @@ bool CancelModeCheck(Platform& p) {
     // The fallback's record goes first: without it the check brings
     // nothing back, even when its entry or its file stays.
     ForgetSnapshotBeforeChange(p);
+    // A record that stays keeps the change pending, and its check with its
+    // way back: they stay too.
+    if (!SnapshotBeforeChangeForgotten(p)) return false;
     p.registry.DeleteValue(kRunOnceKey, kRunOnceValue);
+    p.registry.DeleteKey(kAwaitingRestartKey);
     p.system.RemoveFile(InstallFile(p.registry, kBeforeChangeFile));
-    return SnapshotBeforeChangeForgotten(p) && ValueGone(p.registry, kRunOnceKey, kRunOnceValue);
+    return ValueGone(p.registry, kRunOnceKey, kRunOnceValue);
 }
 
 }  // namespace kv

@@ -213,8 +213,8 @@ bool TfFirstRun::Repair() {
 // repair when the screen stays dark with the driver's restrictions gone;
 // without it, only a yes restarts.
 bool TfFirstRun::ScheduleCheckOrConsent() {
-    return ScheduleModeCheck(platform_, run_) ||
-           AskWarning(platform_.system, LangText(kMsgRestartAnyway, {LangText(kMsgCheckNotArranged)}));
+    std::string why = ScheduleModeCheck(platform_, run_);
+    return why.empty() || AskWarning(platform_.system, LangText(kMsgRestartAnyway, {why}));
 }
 
 void TfFirstRun::WriteRepair() {

@@ -8,7 +8,10 @@ namespace kv {
 
 TForm5::TForm5(Platform& platform, DriverKeys driver)
     : ui::Form("TForm5", "", 400, 128), platform_(platform), driver_(std::move(driver)) {
+    // In front of every other window of Kelvane, and the main window takes
+    // no input meanwhile: a click there must not cover the count-down.
     stayOnTop = true;
+    modal = true;
     // Nobody may be able to read the screen: closing the window must not
     // stop the count-down, so the window stays until it is answered.
     onCloseQuery = [] { return false; };

@@ -56,6 +56,9 @@ public:
     virtual bool KeyExists(const std::string& path) = 0;
     // Creates the key and any missing parents.
     virtual bool CreateKey(const std::string& path) = 0;
+    // Creates a key Windows holds in memory only: every restart drops it.
+    // Its parent must exist; no key but a volatile one can be made under it.
+    virtual bool CreateVolatileKey(const std::string& path) = 0;
     // Deletes the key with all its subkeys.
     virtual bool DeleteKey(const std::string& path) = 0;
     virtual RegStatus QueryValue(const std::string& path, const std::string& name, RegValue& out) = 0;
@@ -204,15 +207,25 @@ public:
     // were) when the target cannot be replaced, such as a locked or
     // read-only file.
     virtual bool MoveFileOver(const std::string& from, const std::string& to) = 0;
-    // One running Kelvane: true for the first claim of the name on the
-    // machine; a second program's claim fails while the first runs.
+    // Whether a file (not a folder) of that path is there.
+    virtual bool FileExists(const std::string& path) = 0;
+    // One running Kelvane: true for the first claim of the name; a second
+    // program's claim fails while the first runs. A name that begins with
+    // "Global\\" is one for the whole machine, every session of Fast User
+    // Switching and Remote Desktop included; any other is the session's own.
     virtual bool ClaimSingleInstance(const std::string& name) = 0;
+    // Claims the name once the program that holds it has ended; false when
+    // it still holds it after the time-out.
+    virtual bool WaitForSingleInstance(const std::string& name, std::uint32_t timeoutMs) = 0;
     // Gives the claim up before the program ends (Windows drops it at the
     // end of the process anyway).
     virtual void ReleaseSingleInstance(const std::string& name) = 0;
     // Brings the top-level window of that window class to the front,
-    // restoring it when it is minimised.
-    virtual void ActivateWindow(const std::string& windowClass) = 0;
+    // restoring it when it is minimised; false when this session has none.
+    virtual bool ActivateWindow(const std::string& windowClass) = 0;
+    // Tells the program whose top-level window has that class that another
+    // start of it waits for it to end (its window's onOtherStartWaits).
+    virtual void TellOtherStartWaits(const std::string& windowClass) = 0;
     // Ends the program, whoever asks: what may not outlive it, such as a
     // display mode being tried, is undone first by `beforeEnd`.
     [[noreturn]] void EndProgram(int exitCode);

@@ -47,6 +47,9 @@ bool RegistryImage::CreateKey(const std::string& path) {
     for (const std::string& part : SplitPath(path)) {
         auto it = k->subkeys.find(part);
         if (it == k->subkeys.end()) {
+            // Windows keeps a volatile key's children in memory too: a key
+            // meant to last cannot be made under it.
+            if (k->volatileKey) return false;
             auto child = std::make_unique<Key>();
             child->name = part;
             it = k->subkeys.emplace(part, std::move(child)).first;
@@ -56,19 +59,48 @@ bool RegistryImage::CreateKey(const std::string& path) {
     return true;
 }
 
-bool RegistryImage::DeleteKey(const std::string& path) {
+RegistryImage::Key* RegistryImage::ParentOf(const std::string& path, std::string& last) {
     std::vector<std::string> parts = SplitPath(path);
-    // The root is no key of its own to delete.
-    if (parts.empty()) return false;
-    std::string last = parts.back();
+    // The root is no key of its own.
+    if (parts.empty()) return nullptr;
+    last = parts.back();
     parts.pop_back();
     Key* parent = root_.get();
     for (const std::string& part : parts) {
         auto it = parent->subkeys.find(part);
-        if (it == parent->subkeys.end()) return false;
+        if (it == parent->subkeys.end()) return nullptr;
         parent = it->second.get();
     }
-    return parent->subkeys.erase(last) != 0;
+    return parent;
+}
+
+bool RegistryImage::CreateVolatileKey(const std::string& path) {
+    std::string last;
+    Key* parent = ParentOf(path, last);
+    if (!parent) return false;
+    auto& child = parent->subkeys[last];
+    if (!child) {
+        child = std::make_unique<Key>();
+        child->name = last;
+        child->volatileKey = true;
+    }
+    return true;
+}
+
+void RegistryImage::DropVolatileKeys() {
+    std::vector<Key*> keys{root_.get()};
+    while (!keys.empty()) {
+        Key* k = keys.back();
+        keys.pop_back();
+        std::erase_if(k->subkeys, [](const auto& sub) { return sub.second->volatileKey; });
+        for (auto& [name, sub] : k->subkeys) keys.push_back(sub.get());
+    }
+}
+
+bool RegistryImage::DeleteKey(const std::string& path) {
+    std::string last;
+    Key* parent = ParentOf(path, last);
+    return parent && parent->subkeys.erase(last) != 0;
 }
 
 RegStatus RegistryImage::QueryValue(const std::string& path, const std::string& name, RegValue& out) {

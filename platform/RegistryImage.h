@@ -25,12 +25,14 @@ public:
         std::string name;
         std::map<std::string, std::unique_ptr<Key>, NoCaseLess> subkeys;
         std::vector<std::pair<std::string, RegValue>> values;  // in the order they were set
+        bool volatileKey = false;  // gone at the next restart
     };
 
     RegistryImage();
 
     bool KeyExists(const std::string& path) override;
     bool CreateKey(const std::string& path) override;
+    bool CreateVolatileKey(const std::string& path) override;
     bool DeleteKey(const std::string& path) override;
     RegStatus QueryValue(const std::string& path, const std::string& name, RegValue& out) override;
     RegStatus SetValue(const std::string& path, const std::string& name, const RegValue& value) override;
@@ -46,8 +48,14 @@ public:
     const RegValue* Find(const std::string& path, const std::string& name);
 
     Key* FindKey(const std::string& path);
+    // What a restart leaves: every volatile key goes, with its subkeys.
+    void DropVolatileKeys();
 
 private:
+    // The key above the path's last part, which it names; nullptr when
+    // that key is not there, or the path is the root.
+    Key* ParentOf(const std::string& path, std::string& last);
+
     std::unique_ptr<Key> root_;
 };
 

@@ -39,6 +39,12 @@ bool SimRegistry::CreateKey(const std::string& path) {
     return RegistryImage::CreateKey(path);
 }
 
+bool SimRegistry::CreateVolatileKey(const std::string& path) {
+    if (Refused(Op::CreateKey, path, "")) return false;
+    if (!FindKey(path)) ++changes_;
+    return RegistryImage::CreateVolatileKey(path);
+}
+
 bool SimRegistry::DeleteKey(const std::string& path) {
     Key* key = SplitPath(path).empty() ? nullptr : FindKey(path);
     // A key Windows will not open for writing is left whole, children and all.
@@ -334,6 +340,28 @@ bool SimSystem::MoveFileOver(const std::string& from, const std::string& to) {
     files.erase(it);
     files[target] = content;
     return true;
+}
+
+std::string SimSystem::InstanceKey(const std::string& name) const {
+    if (name.rfind("Global\\", 0) == 0) return name.substr(7);
+    std::string own = name.rfind("Local\\", 0) == 0 ? name.substr(6) : name;
+    return "Session " + std::to_string(session) + "\\" + own;
+}
+
+bool SimSystem::ClaimSingleInstance(const std::string& name) {
+    return instances.emplace(InstanceKey(name), session).second;
+}
+
+bool SimSystem::WaitForSingleInstance(const std::string& name, std::uint32_t timeoutMs) {
+    if (ClaimSingleInstance(name)) return true;
+    if (whileWaiting) whileWaiting();
+    waitedForClaimMs += timeoutMs;
+    return ClaimSingleInstance(name);
+}
+
+bool SimSystem::ActivateWindow(const std::string& windowClass) {
+    activated.push_back(windowClass);
+    return std::any_of(instances.begin(), instances.end(), [this](const auto& i) { return i.second == session; });
 }
 
 void SimSystem::Exit(int exitCode) {

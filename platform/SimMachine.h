@@ -26,6 +26,7 @@ class SimRegistry : public RegistryImage {
 public:
     bool KeyExists(const std::string& path) override;
     bool CreateKey(const std::string& path) override;
+    bool CreateVolatileKey(const std::string& path) override;
     bool DeleteKey(const std::string& path) override;
     RegStatus QueryValue(const std::string& path, const std::string& name, RegValue& out) override;
     RegStatus SetValue(const std::string& path, const std::string& name, const RegValue& value) override;
@@ -97,9 +98,15 @@ public:
     bool WriteFile(const std::string& path, const std::string& content) override;
     bool RemoveFile(const std::string& path) override;
     bool MoveFileOver(const std::string& from, const std::string& to) override;
-    bool ClaimSingleInstance(const std::string& name) override { return instances.insert(name).second; }
-    void ReleaseSingleInstance(const std::string& name) override { instances.erase(name); }
-    void ActivateWindow(const std::string& windowClass) override { activated.push_back(windowClass); }
+    bool FileExists(const std::string& path) override { return !Faulted("find", FullPath(path)) && HasFile(path); }
+    bool ClaimSingleInstance(const std::string& name) override;
+    // The holder gets its chance to end (`whileWaiting`), then the claim is
+    // tried once more.
+    bool WaitForSingleInstance(const std::string& name, std::uint32_t timeoutMs) override;
+    void ReleaseSingleInstance(const std::string& name) override { instances.erase(InstanceKey(name)); }
+    // A window of the program that holds a claim in this session.
+    bool ActivateWindow(const std::string& windowClass) override;
+    void TellOtherStartWaits(const std::string& windowClass) override { toldWaiting.push_back(windowClass); }
 
     // Started programs that have not finished yet finish now, as they do
     // on their own in time.
@@ -145,8 +152,19 @@ public:
     // Counts every file operation; the one it picks fails. A write that
     // fails leaves the first half of the file, as a disk that fills up does.
     FaultPlan* faults = nullptr;
-    std::set<std::string> instances;
+    // The claims held, each with the session of the program that made it:
+    // a name of the session's own is held as "Session N\name".
+    std::map<std::string, int> instances;
+    // The session the running program belongs to: each user of Fast User
+    // Switching and each Remote Desktop has one.
+    int session = 0;
+    std::string InstanceKey(const std::string& name) const;
     std::vector<std::string> activated;
+    std::vector<std::string> toldWaiting;
+    // What the other programs do while this one waits for a claim; and how
+    // long it waited, in all.
+    std::function<void()> whileWaiting;
+    std::uint64_t waitedForClaimMs = 0;
     std::map<std::string, std::string> files;
     std::uint32_t version = 0x0A280105;  // Windows XP, 5.1.2600
     std::string commandLine = "\"C:\\Kelvane\\Kelvane.exe\"";
@@ -219,6 +237,8 @@ struct SimMachine {
     // takes its lists again.
     void Boot() {
         system.FinishPrograms();
+        system.instances.clear();
+        registry.DropVolatileKeys();
         display.Boot();
     }
     // What Windows does with the one-shot start entries at logon: takes them

@@ -81,6 +81,10 @@ struct MainWindowDriver {
             if (d->name == name && !d->closed) found = static_cast<T*>(d.get());
         return found;
     }
+    // After a restart an unanswered change is checked first: its OK.
+    void AnswerCheck() {
+        if (form->modeCheck && form->modeCheck->Pending()) (*form->modeCheck)["bOK"].UserClick();
+    }
     const RegValue* List() { return m.registry.Find(kDeviceKey, "DALRestrictedModesBCD"); }
     std::string File(const std::string& name) {
         return m.system.ReadFile(std::string(kInstallDir) + "\\" + name).value_or("");

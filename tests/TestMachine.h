@@ -6,7 +6,9 @@
 #include <sstream>
 #include <string>
 
+#include "maintenance/Snapshots.h"
 #include "platform/RegFile.h"
+#include "platform/Settings.h"
 #include "platform/SimMachine.h"
 
 namespace kv::test {
@@ -37,6 +39,14 @@ struct TestMachine : SimMachine {
         system.WriteFile(std::string(kInstallDir) + "\\ati.pci", kSmallPciIds);
         system.WriteFile(std::string(kInstallDir) + "\\Kelvane.exe", "MZ");
         Boot();
+    }
+    // A change awaits its check, as OK leaves one: its record, and the
+    // settings from before it (as they are now) kept in beforechange.dat.
+    void AwaitCheck() {
+        std::string before = ExportRegBranch(registry, kDeviceKey);
+        system.WriteFile(std::string(kInstallDir) + "\\beforechange.dat", before);
+        registry.CreateKey(kProductSettingsKey);
+        RememberSnapshotBeforeChange(platform, Fingerprint(before));
     }
 };
 

@@ -248,6 +248,7 @@ TEST_F(Apply, CancelPutsTheStartUpSnapshotBackButNotAfterACheckStart) {
     EXPECT_EQ(pruning, 1);
     EXPECT_NE(m.registry.Find(kProductSettingsKey, "LangFileName"), nullptr);
 
+    m.AwaitCheck();
     m.system.commandLine = test::kCheckCommand;
     Start();
     (*form->modeCheck)["bOK"].UserClick();
@@ -456,7 +457,7 @@ TEST_F(RoadOfOneChange, ACopyThatCannotStartLeavesTheCheckToTheLogonsOwnStart) {
     EXPECT_FALSE(RestartAndLogon()) << "the check runs in the start the logon waits for";
     ASSERT_TRUE(form->modeCheck);
     EXPECT_TRUE(form->modeCheck->Pending());
-    EXPECT_EQ(m.system.instances.size(), 1u);
+    EXPECT_EQ(m.system.instances.size(), 2u) << "the one Kelvane, and the one that checks";
 }
 
 }  // namespace

@@ -59,16 +59,19 @@ void Dump(const RegistryImage::Key& key, const std::string& path, std::ostringst
     }
     std::sort(lines.begin(), lines.end());
     for (const std::string& line : lines) out << line << "\n";
-    for (const auto& [ignored, sub] : key.subkeys) Dump(*sub, path.empty() ? sub->name : path + "\\" + sub->name, out);
+    // What a restart drops is bookkeeping of this boot only.
+    for (const auto& [ignored, sub] : key.subkeys)
+        if (!sub->volatileKey) Dump(*sub, path.empty() ? sub->name : path + "\\" + sub->name, out);
 }
 
 std::string State(RegistryImage& reg, const std::string& branch = "") {
     std::ostringstream out;
     if (const RegistryImage::Key* key = reg.FindKey(branch)) Dump(*key, branch, out);
-    // The fallback's record matters only while a check is pending.
-    if (branch.empty() && !reg.Find(kRunOnceKey, kRunOnceValue)) {
+    // The check's entry matters only while a change awaits it: without the
+    // record the check it starts ends at once, taking the entry with it.
+    if (branch.empty() && !reg.Find(kProductSettingsKey, "BackupBeforeChange")) {
         std::string text = out.str();
-        std::size_t at = text.find("\nbackupbeforechange=");
+        std::size_t at = text.find("\nkelvane - test resolution=");
         if (at != std::string::npos) text.erase(at, text.find('\n', at + 1) - at);
         return text;
     }
@@ -181,7 +184,7 @@ Outcome RunCommand(Session& s, const Scenario& sc, unsigned long failAt) {
     }
     Outcome out{State(s.m.registry), {}, s.m.faults.count, s.m.faults.failed, std::nullopt};
     s.m.faults.failAt = 0;
-    if (s.m.registry.Find(kRunOnceKey, kRunOnceValue) && s.m.registry.Find(kProductSettingsKey, "BackupBeforeChange")) {
+    if (s.m.registry.Find(kProductSettingsKey, "BackupBeforeChange")) {
         RegistryImage parsed;
         std::vector<std::string> branches;
         std::string file = s.File(kBeforeChangeFile);
@@ -194,6 +197,15 @@ Outcome RunCommand(Session& s, const Scenario& sc, unsigned long failAt) {
         } else {
             out.kept = "no whole beforechange.dat: " + file.substr(0, 40);
         }
+        // A check still pending whose way back is the state the keys are in
+        // now changes nothing, however it is answered: the next logon's
+        // check only takes its bookkeeping away.
+        if (out.kept == DriverState(s.m.registry)) {
+            out.kept.reset();
+            RegistryImage::Key* settings = s.m.registry.FindKey(kProductSettingsKey);
+            std::erase_if(settings->values, [](const auto& v) { return v.first == "BackupBeforeChange"; });
+            out.state = State(s.m.registry);
+        }
     }
     s.TellsSince(firstBox);
     out.told = s.shownTexts;
@@ -201,12 +213,13 @@ Outcome RunCommand(Session& s, const Scenario& sc, unsigned long failAt) {
 }
 
 // Restore Registry in a new run, after a restart whose pending check the
-// user has no part in here.
+// user answers with OK first.
 std::string RestoredKey(Session& s) {
     s.m.Boot();
     s.m.TakeRunOnceCommands();
     s.m.system.commandLine = "\"C:\\Kelvane\\Kelvane.exe\"";
     s.Start();
+    s.AnswerCheck();
     s.Click("bRestore");
     return DriverState(s.m.registry);
 }

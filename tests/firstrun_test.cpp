@@ -235,6 +235,7 @@ protected:
 
 TEST_F(IssuesAtStart, OnlyAnOrdinaryStartExaminesAndARepairIsAChangeRestoreUndoes) {
     m.registry.SetDword(kDeviceKey, kNativeModesValue, 2);
+    m.AwaitCheck();
     m.system.commandLine = test::kCheckCommand;
     Start();
     EXPECT_EQ(Issues(), nullptr) << "after a restart the check comes alone";
@@ -260,9 +261,8 @@ TEST_F(IssuesAtStart, OnlyAnOrdinaryStartExaminesAndARepairIsAChangeRestoreUndoe
     EXPECT_EQ(Click("Cancel"), 0);
     EXPECT_EQ(m.registry.Find(kDeviceKey, kNativeModesValue)->data[0], 0);
 
-    // Restore Registry brings back what the repair replaced; the check the
-    // repair scheduled goes with it.
-    m.Boot();
+    // Before the restart, Restore Registry brings back what the repair
+    // replaced; the check the repair scheduled goes with it.
     Start();
     EXPECT_EQ(Click("bRestore"), 0);
     EXPECT_EQ(m.registry.Find(kDeviceKey, kNativeModesValue)->data[0], 2);

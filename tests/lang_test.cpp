@@ -266,6 +266,7 @@ TEST_F(Language, NoFileAnEmptyNameOrAMissingFile) {
 
 TEST_F(Language, TheCheckAfterARestartShowsNothingBeforeItsCountDown) {
     Choose("Gone.lng");
+    m.AwaitCheck();
     m.system.commandLine = test::kCheckCommand;
     Start();
     EXPECT_TRUE(m.system.shown.empty());

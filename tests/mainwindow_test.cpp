@@ -67,6 +67,7 @@ TEST(Startup, MissingAtiPciEndsTheProgramWithItsMessage) {
     // After a restart the check must run all the same: the message waits
     // for its answer.
     m.system.shown.clear();
+    m.AwaitCheck();
     m.system.commandLine = test::kCheckCommand;
     TForm1 check(m.platform);
     check.FormCreate();
@@ -166,6 +167,7 @@ TEST(FirstPaint, AnOrdinaryStartExportsTheDriversKeysToBackupAndFirstRunOnce) {
 
 TEST(FirstPaint, ACheckStartInAnyCaseMakesNoBackupAndLocksTheLanguage) {
     TestMachine m;
+    m.AwaitCheck();
     m.system.commandLine = "C:\\Kelvane\\Kelvane.exe /check /detached";
     TForm1 form(m.platform);
     form.FormCreate();

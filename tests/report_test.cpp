@@ -343,6 +343,7 @@ TEST_F(ReportTest, TheBatchFileNamesTheFolderInTheConsolesCodePage) {
 }
 
 TEST_F(ReportTest, NothingStartsWhileTheCheckAfterARestartWaits) {
+    m.AwaitCheck();
     m.system.commandLine = test::kCheckCommand;
     Start();
     ASSERT_TRUE(form->CheckPending());

@@ -168,6 +168,7 @@ TEST_F(SecondaryWindows, TheListIsNotOpenedAfterAStartUpThatStoppedHalfWay) {
 }
 
 TEST_F(SecondaryWindows, NothingOpensOrWritesBeforeTheCheckIsAnswered) {
+    m.AwaitCheck();
     m.system.commandLine = test::kCheckCommand;
     Start();
     auto changes = m.registry.ChangeCount();

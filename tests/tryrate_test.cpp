@@ -166,6 +166,7 @@ TEST_F(TryRate, TheMenuTriesTheRowWhoseBoxHasTheFocus) {
 
 TEST_F(TryRate, NothingIsTriedDuringTheCheckBesideAnotherWindowOrOnLockedLists) {
     // The check after a restart waits for its answer: it comes to the front.
+    m.AwaitCheck();
     m.system.commandLine = kCheckCommand;
     Start();
     ASSERT_TRUE(form->modeCheck && form->modeCheck->Pending());
@@ -174,6 +175,7 @@ TEST_F(TryRate, NothingIsTriedDuringTheCheckBesideAnotherWindowOrOnLockedLists) 
     EXPECT_EQ(Menu("TryRate1"), -1);
     EXPECT_FALSE(Open<TTryRate>("TTryRate"));
     EXPECT_EQ(m.display.modeChanges, 0);
+    AnswerCheck();
 
     m.system.commandLine = "\"C:\\Kelvane\\Kelvane.exe\"";
     Start();

@@ -188,6 +188,8 @@ public:
     // Asked when the user closes the window (close box, Alt+F4); false
     // keeps it open.
     std::function<bool()> onCloseQuery;
+    // Another start of the program waits for this one to end.
+    std::function<void()> onOtherStartWaits;
     // Set by a handler that wants this window in front of the others; the
     // window system does it and clears the flag.
     bool bringToFront = false;

@@ -64,6 +64,15 @@ bool Win32Registry::CreateKey(const std::string& path) {
     return true;
 }
 
+bool Win32Registry::CreateVolatileKey(const std::string& path) {
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, Wide(path).c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
 bool Win32Registry::DeleteKey(const std::string& path) {
     if (path.empty()) return false;
     return DeleteTree(HKEY_LOCAL_MACHINE, Wide(path));
@@ -376,18 +385,42 @@ bool Win32System::MoveFileOver(const std::string& from, const std::string& to) {
     return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
 }
 
-bool Win32System::ClaimSingleInstance(const std::string& name) {
-    // The mutex lives as long as the process: Windows closes it when the
-    // program ends, whichever way it ends.
-    HANDLE mutex = CreateMutexW(nullptr, FALSE, Wide(name).c_str());
-    return mutex && GetLastError() != ERROR_ALREADY_EXISTS;
+bool Win32System::FileExists(const std::string& path) {
+    DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-void Win32System::ActivateWindow(const std::string& windowClass) {
+bool Win32System::ClaimSingleInstance(const std::string& name) {
+    // The mutex lives as long as the process: Windows closes it when the
+    // program ends, whichever way it ends. One that is there already, or
+    // that another user's session made and this one may not open, is held.
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, Wide(name).c_str());
+    if (mutex && GetLastError() != ERROR_ALREADY_EXISTS) return true;
+    // Not kept open: the name must go with its holder's end.
+    if (mutex) CloseHandle(mutex);
+    return false;
+}
+
+bool Win32System::WaitForSingleInstance(const std::string& name, std::uint32_t timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (ClaimSingleInstance(name)) return true;
+        if (GetTickCount() - start >= timeoutMs) return false;
+        ::Sleep(250);
+    }
+}
+
+bool Win32System::ActivateWindow(const std::string& windowClass) {
     HWND window = FindWindowW(Wide(windowClass).c_str(), nullptr);
-    if (!window) return;
+    if (!window) return false;
     if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
     SetForegroundWindow(window);
+    return true;
+}
+
+void Win32System::TellOtherStartWaits(const std::string& windowClass) {
+    if (HWND window = FindWindowW(Wide(windowClass).c_str(), nullptr))
+        PostMessageW(window, RegisterWindowMessageW(kOtherStartWaitsMessage), 0, 0);
 }
 
 void Win32System::Exit(int exitCode) { ExitProcess(static_cast<UINT>(exitCode)); }

@@ -7,10 +7,15 @@
 
 namespace kv::win {
 
+// The message a start that waits for the running Kelvane posts to its main
+// window (RegisterWindowMessage makes it one number for every program).
+inline constexpr const wchar_t* kOtherStartWaitsMessage = L"Tessaly.Kelvane.OtherStartWaits";
+
 class Win32Registry : public IRegistry {
 public:
     bool KeyExists(const std::string& path) override;
     bool CreateKey(const std::string& path) override;
+    bool CreateVolatileKey(const std::string& path) override;
     bool DeleteKey(const std::string& path) override;
     RegStatus QueryValue(const std::string& path, const std::string& name, RegValue& out) override;
     RegStatus SetValue(const std::string& path, const std::string& name, const RegValue& value) override;
@@ -52,9 +57,12 @@ public:
     bool WriteFile(const std::string& path, const std::string& content) override;
     bool RemoveFile(const std::string& path) override;
     bool MoveFileOver(const std::string& from, const std::string& to) override;
+    bool FileExists(const std::string& path) override;
     bool ClaimSingleInstance(const std::string& name) override;
+    bool WaitForSingleInstance(const std::string& name, std::uint32_t timeoutMs) override;
     void ReleaseSingleInstance(const std::string&) override {}
-    void ActivateWindow(const std::string& windowClass) override;
+    bool ActivateWindow(const std::string& windowClass) override;
+    void TellOtherStartWaits(const std::string& windowClass) override;
 
     // The window that owns message boxes and started programs.
     HWND owner = nullptr;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "platform/win32/Win32Platform.h"
 #include "platform/win32/Win32Text.h"
 #include "ui/Scale.h"
 
@@ -196,9 +197,19 @@ LRESULT Win32View::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_PAINT: OnPaint(); return 0;
         case WM_CLOSE: OnClose(); return 0;
         case WM_DESTROY: OnDestroy(); return 0;
-        default: break;
+        default:
+            if (msg == OtherStartWaitsMessage()) {
+                if (form_.onOtherStartWaits) Run(form_.onOtherStartWaits);
+                return 0;
+            }
+            break;
     }
     return DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+UINT Win32View::OtherStartWaitsMessage() {
+    static const UINT message = RegisterWindowMessageW(kOtherStartWaitsMessage);
+    return message;
 }
 
 // A menu item's command comes without a control's handle, and so does Esc:

@@ -101,6 +101,7 @@ private:
     void Destroy();
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+    static UINT OtherStartWaitsMessage();
     bool OnCommand(int id, int code, LPARAM lp);
     void OnPaint();
     void OnClose();
