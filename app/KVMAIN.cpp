@@ -272,6 +272,7 @@ void TForm1::LockDriverLists(const std::string& why) {
 
 void TForm1::BuildModeTable(const ListBuffer& firstList, std::size_t firstLength) {
     modes.KeptRawRecords.clear();
+    modes.StoredLists = {Bytes(firstList.begin(), firstList.begin() + static_cast<long>(firstLength))};
     std::vector<ModeEntry> records = DecodeList(firstList, firstLength, &modes.KeptRawRecords);
     // The driver still offers a rate its list forbids: it did not take the
     // list at boot. After a restart the check comes first; it has its own
@@ -290,6 +291,7 @@ void TForm1::BuildModeTable(const ListBuffer& firstList, std::size_t firstLength
     for (std::size_t i = 1; i < std::size(kRestrictedListNames); ++i) {
         ListBuffer buffer = EmptyListBuffer();
         std::size_t length = ReadListValue(kRestrictedListNames[i], buffer);
+        modes.StoredLists.emplace_back(buffer.begin(), buffer.begin() + static_cast<long>(length));
         std::vector<Bytes> raw;
         CollectKeptRecords(modes, DecodeList(buffer, length, &raw), true);
         KeepRawRecords(modes.KeptRawRecords, raw);

@@ -168,7 +168,9 @@ private:
     // What OK writes: the restricted-mode list and the maximum-rate values
     // it must leave alone.
     struct SaveRequest {
-        Bytes list;
+        // What each restricted-mode list value gets; one after the first
+        // that gets nothing is deleted.
+        std::vector<Bytes> lists;
         std::vector<std::string> oddValues;
     };
     std::optional<SaveRequest> PrepareSave();
@@ -180,7 +182,7 @@ private:
     // The maximum-rate values that cannot be read, each with why.
     std::vector<std::pair<std::string, std::string>> UnreadableMaxRateValues();
     // `odd`: the maximum-rate values that cannot be read, left alone.
-    void WriteSettings(const Bytes& list, const std::vector<std::string>& odd, bool& restart);
+    void WriteSettings(const std::vector<Bytes>& lists, const std::vector<std::string>& odd, bool& restart);
     bool RestartDecision();
     // Rates, the degree or an option that needs a restart differ from what
     // start-up read.

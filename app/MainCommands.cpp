@@ -27,7 +27,7 @@ void TForm1::OKClick() {
     if (!request) return;
     bool restart = false;
     switch (ChangeDriverSettings(platform, snapshots, {adapter.DeviceKey, adapter.DesktopKey}, LangText(kStopSaving),
-                                 [&] { WriteSettings(request->list, request->oddValues, restart); })) {
+                                 [&] { WriteSettings(request->lists, request->oddValues, restart); })) {
         case ChangeResult::Written: break;
         case ChangeResult::PutBack: platform.system.EndProgram(1); return;
         // Another OK would take the half-written settings for the run's own.
@@ -44,11 +44,12 @@ std::optional<TForm1::SaveRequest> TForm1::PrepareSave() {
     }
     if (!ConfirmRowsWithoutRates() || !AnisoDegreeAccepted()) return std::nullopt;
     SaveRequest request;
-    request.list = RestrictedListBytes(RestrictedRecords(modes, cbHiFreq->Checked(), ChosenDepths()), modes);
-    if (!state.DriverListsUnreadable && request.list.size() > kListBufferSize) {
-        ShowError(platform.system, LangText(kMsgListTooLong, {std::to_string((request.list.size() + 7) / 8)}));
+    Bytes list = RestrictedListBytes(RestrictedRecords(modes, cbHiFreq->Checked(), ChosenDepths()), modes);
+    if (!state.DriverListsUnreadable && list.size() > kListBufferSize) {
+        ShowError(platform.system, LangText(kMsgListTooLong, {std::to_string((list.size() + 7) / 8)}));
         return std::nullopt;
     }
+    request.lists = ListValuesToWrite(list, modes.StoredLists);
     request.oddValues = UnreadableMaxRateNames();
     return request;
 }
@@ -96,12 +97,16 @@ void TForm1::FinishSave(bool restart) {
 }
 
 // The driver's settings, in the order the driver's tools always wrote them.
-void TForm1::WriteSettings(const Bytes& list, const std::vector<std::string>& odd, bool& restart) {
+void TForm1::WriteSettings(const std::vector<Bytes>& lists, const std::vector<std::string>& odd, bool& restart) {
     SharedRegistry& shared = *sharedRegistry;
     if (!state.DriverListsUnreadable && OpenDriverKeyOrAbort(shared, adapter.DeviceKey, state.DeviceKeyFound)) {
-        WriteBinaryOrAbort(shared, kRestrictedListNames[0], list);
-        for (std::size_t i = 1; i < std::size(kRestrictedListNames); ++i)
-            DeleteValueOrAbort(shared, kRestrictedListNames[i]);
+        for (std::size_t i = 0; i < std::size(kRestrictedListNames); ++i) {
+            const Bytes& bytes = i < lists.size() ? lists[i] : Bytes{};
+            if (i == 0 || !bytes.empty())
+                WriteBinaryOrAbort(shared, kRestrictedListNames[i], bytes);
+            else
+                DeleteValueOrAbort(shared, kRestrictedListNames[i]);
+        }
     }
 
     WriteBoundOptions(*this, shared, platform.registry, adapter);

@@ -34,6 +34,8 @@ struct ModeTable {
     std::vector<std::uint16_t> RestrictedRates;
     // Records that are no valid mode, kept byte for byte.
     std::vector<Bytes> KeptRawRecords;
+    // Each list value as read, padding included; an absent one empty.
+    std::vector<Bytes> StoredLists;
     bool ExtraListsHoldModes = false;
 };
 

@@ -48,6 +48,7 @@ void TNonStRes::FormCreate() {
 
     // The entries of earlier openings stay; the stored ones are merged in.
     keptRecords_.clear();
+    stored_.assign(kNonStandardValueCount, {});
     unreadable_.fill(false);
     std::vector<std::string> problems;
     SharedRegistry shared(platform_.registry);
@@ -69,6 +70,7 @@ void TNonStRes::LoadValue(SharedRegistry& shared, std::size_t index, std::vector
         problems.push_back("'" + std::string(name) + "' (" + ByteValueProblem(found) + ")");
         return;
     }
+    stored_[index].assign(buffer.begin(), buffer.begin() + static_cast<long>(*length));
     DecodeNonStdValue(buffer, *length, run_.Entries, keptRecords_);
 }
 
@@ -152,13 +154,11 @@ void TNonStRes::bOKClick() {
     }
     auto write = [&] {
         // The whole list goes into the first value; the continuations the
-        // driver would add to it are left empty, not deleted.
-        bool first = true;
-        for (std::size_t i = 0; i < kNonStandardValueCount; ++i) {
-            if (unreadable_[i]) continue;
-            WriteBinaryOrAbort(shared, kNonStandardListNames[i], first ? EncodeNonStdList(run_.Entries, keptRecords_) : Bytes{});
-            first = false;
-        }
+        // driver would add to it are left empty, not deleted. Values that
+        // already say the list go back as they were.
+        std::vector<Bytes> values = ListValuesToWrite(EncodeNonStdList(run_.Entries, keptRecords_), stored_);
+        for (std::size_t i = 0; i < kNonStandardValueCount; ++i)
+            if (!unreadable_[i]) WriteBinaryOrAbort(shared, kNonStandardListNames[i], values[i]);
     };
     if (ChangeDriverSettings(platform_, snapshots_, {deviceKey_}, LangText(kStopNonStandard),
                              write) != ChangeResult::Written)

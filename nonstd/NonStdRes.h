@@ -73,6 +73,8 @@ private:
     // or rate beyond a byte, the short end of a cut value): written back
     // after the entries exactly as they were read.
     std::vector<Bytes> keptRecords_;
+    // Each value as read, padding included; an absent or unreadable one empty.
+    std::vector<Bytes> stored_;
     // Values of another type or too long to read: never written.
     std::array<bool, kNonStandardValueCount> unreadable_{};
     bool deviceKeyRead_ = false;

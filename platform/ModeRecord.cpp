@@ -50,8 +50,28 @@ void KeepRawRecords(std::vector<Bytes>& kept, const std::vector<Bytes>& raw) {
     }
 }
 
+std::size_t LengthBeforePadding(const std::uint8_t* data, std::size_t length) {
+    while (length > 0) {
+        std::size_t record = (length - 1) / 8 * 8;
+        if (!std::all_of(data + record, data + length, [](std::uint8_t b) { return b == 0xFF; })) break;
+        length = record;
+    }
+    return length;
+}
+
+std::vector<Bytes> ListValuesToWrite(const Bytes& list, const std::vector<Bytes>& stored) {
+    auto content = [](const Bytes& v) { return LengthBeforePadding(v.data(), v.size()); };
+    bool said = !stored.empty() && content(stored[0]) == list.size() &&
+                std::equal(list.begin(), list.end(), stored[0].begin()) &&
+                std::all_of(stored.begin() + 1, stored.end(), [&](const Bytes& v) { return content(v) == 0; });
+    if (said) return stored;
+    std::vector<Bytes> values(std::max<std::size_t>(stored.size(), 1));
+    values[0] = list;
+    return values;
+}
+
 std::vector<ModeEntry> DecodeList(const ListBuffer& buffer, std::size_t length, std::vector<Bytes>* raw) {
-    length = std::min(length, buffer.size());
+    length = LengthBeforePadding(buffer.data(), std::min(length, buffer.size()));
     std::vector<ModeEntry> records;
     bool ended = false;
     for (std::size_t at = 0; at < length; at += 8) {

@@ -35,9 +35,22 @@ BcdModeRecord EncodeModeRecord(const ModeEntry& entry);
 // is left out of the result and, when `raw` is given, kept there byte for
 // byte so that it can be written back as it was. So is every record from
 // the first 0xFF one on, in order: written back after the modes, they stay
-// where the driver stops reading.
+// where the driver stops reading. The padding the value ends with is no
+// record at all and is not kept.
 std::vector<ModeEntry> DecodeList(const ListBuffer& buffer, std::size_t length = kListBufferSize,
                                   std::vector<Bytes>* raw = nullptr);
+// How many of a list value's bytes come before its padding: the records of
+// nothing but 0xFF it ends with (a short last one among them). The driver
+// fills its buffer with 0xFF before it reads a value, so to it they are no
+// more than the end of the list; some tools store the whole buffer.
+std::size_t LengthBeforePadding(const std::uint8_t* data, std::size_t length);
+// What a save writes into each of a list's values (the first one and those
+// after it, as `stored` holds them read, an absent one empty): `list` into
+// the first and nothing into the others. But when the values already say
+// that list, the first holding it before its padding and the others nothing
+// but padding, each gets back the bytes it held, padding included: the
+// driver and other tools may rely on them.
+std::vector<Bytes> ListValuesToWrite(const Bytes& list, const std::vector<Bytes>& stored);
 ListBuffer EmptyListBuffer();
 // Adds the records of one more list value that are no mode (as DecodeList
 // gives them) to those kept from the values before it, all to be written

@@ -30,6 +30,13 @@ inline Bytes Join(std::initializer_list<Bytes> parts) {
     return out;
 }
 
+// A list value as some tools store it: the driver's whole buffer, padded
+// with 0xFF.
+inline Bytes Padded(Bytes list) {
+    list.resize(kListBufferSize, 0xFF);
+    return list;
+}
+
 // A machine and the program's runs on it; a test may hold several.
 struct MainWindowDriver {
     // A new run of the program; the one before has ended.

@@ -14,6 +14,7 @@ namespace {
 using test::kDeviceKey;
 using test::kInstallDir;
 using test::Join;
+using test::Padded;
 using test::Rec;
 using test::StoredText;
 
@@ -68,13 +69,26 @@ TEST_F(Apply, NothingChangedWritesTheListsButLeavesNoRunOnceAndAsksNothing) {
     std::string version;
     ReadTextValue(m.registry, kProductSettingsKey, "Version", version);
     EXPECT_EQ(version, "0.9.9.6");
+
+    // Lists padded to the driver's whole buffer go back as they were,
+    // padding included.
+    const Bytes first = Padded(Rec(0, 0, 0, 43)), allPadding(kListBufferSize, 0xFF);
+    m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD", first);
+    m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD1", allPadding);
+    Start();
+    EXPECT_EQ(Ok(), 0);
+    EXPECT_TRUE(m.system.shown.empty());
+    EXPECT_EQ(List()->data, first);
+    EXPECT_EQ(m.registry.Find(kDeviceKey, "DALRestrictedModesBCD1")->data, allPadding);
 }
 
 // The driver stops reading at a record that begins with 0xFF; what follows
 // it is the user's all the same, and OK writes it back as it was.
 TEST_F(Apply, ARecordOf0xFFAndWhatFollowsItAreWrittenBackAsTheyWere) {
     const Bytes ff(8, 0xFF);
-    for (const Bytes& list : {Join({ff, Rec(1280, 1024, 0, 60)}), Join({Rec(640, 480, 0, 60), ff, Rec(1280, 1024, 0, 60)}),
+    const Bytes padded = Padded(Join({Rec(640, 480, 0, 60), ff, Rec(1280, 1024, 0, 60)}));
+    for (const Bytes& list : {padded, Join({ff, Rec(1280, 1024, 0, 60)}),
+                              Join({Rec(640, 480, 0, 60), ff, Rec(1280, 1024, 0, 60)}),
                               Join({Rec(640, 480, 0, 60), ff, Bytes{0x12, 0x80}})}) {
         m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD", list);
         Start();
@@ -88,6 +102,15 @@ TEST_F(Apply, ARecordOf0xFFAndWhatFollowsItAreWrittenBackAsTheyWere) {
     EXPECT_EQ(Ok(), 0);
     EXPECT_EQ(List()->data,
               Join({Rec(640, 480, 0, 60), Rec(800, 600, 0, 56), Rec(800, 600, 0, 60), ff, Bytes{0x12, 0x80}}));
+    // The padding that ends a list is no record: three rates more fit, and
+    // it is not written after them.
+    m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD", padded);
+    Start();
+    SetRate("800x600", "72");
+    m.system.answers = {kIdNo};
+    EXPECT_EQ(Ok(), 0);
+    EXPECT_EQ(List()->data, Join({Rec(640, 480, 0, 60), Rec(800, 600, 0, 56), Rec(800, 600, 0, 60),
+                                  Rec(800, 600, 0, 70), ff, Rec(1280, 1024, 0, 60)}));
 }
 
 TEST_F(Apply, AllDepthsUncheckedKeeps32WithAMessage) {
@@ -213,14 +236,19 @@ TEST_F(Apply, ARateThatIsNoByteStopsOkWithoutWritingAnything) {
 TEST_F(Apply, MoreRecordsThanTheDriversListHoldsAreRefused) {
     Bytes many;
     for (int i = 0; i < 251; ++i) many = Join({many, Rec(0, 0, 0, static_cast<std::uint16_t>(i + 1))});
-    m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD1", many);
-    Start();
-    SetRate("640x480", "120");
-    auto before = m.registry.ChangeCount();
-    EXPECT_EQ(Ok(), -1);
-    ASSERT_EQ(m.system.shown.size(), 1u);
-    EXPECT_NE(m.system.shown[0].text.find("at most 256"), std::string::npos);
-    EXPECT_EQ(m.registry.ChangeCount(), before);
+    // The padding after them is no record the choice needs.
+    for (const Bytes& list : {many, Padded(many)}) {
+        m.registry.SetBinary(kDeviceKey, "DALRestrictedModesBCD1", list);
+        Start();
+        SetRate("640x480", "120");
+        m.system.shown.clear();
+        auto before = m.registry.ChangeCount();
+        EXPECT_EQ(Ok(), -1);
+        ASSERT_EQ(m.system.shown.size(), 1u);
+        EXPECT_EQ(m.system.shown[0].text.rfind("The rates chosen need 257 restricted modes, but the driver's list "
+                                               "holds at most 256.", 0), 0u) << m.system.shown[0].text;
+        EXPECT_EQ(m.registry.ChangeCount(), before);
+    }
 }
 
 

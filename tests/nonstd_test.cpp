@@ -342,6 +342,21 @@ TEST_F(NonStd, AnUnreadableFirstValueIsNeverWritten) {
 }
 
 TEST_F(NonStd, TheDriversListHoldsAtMost256Records) {
+    // Padding is no record: one entry padded to the driver's whole buffer
+    // leaves room, and left as it was the list goes back with its padding.
+    const Bytes padded = test::Padded(Rec(800, 600, 0, 0));
+    m.registry.SetBinary(kDeviceKey, kNames[0], padded);
+    Open();
+    Click("bOK");
+    EXPECT_EQ(Value(kNames[0]), padded);
+    Open();
+    Click("bAdd");
+    ASSERT_NE(d->editor, nullptr) << "not full";
+    EXPECT_TRUE(Type("640", "400"));
+    Click("bOK");
+    EXPECT_EQ(Value(kNames[0]), Join({Rec(800, 600, 0, 0), Rec(640, 400, 0, 0)}));
+
+    run = {};
     // 255 entries and one record the list cannot show.
     m.registry.SetBinary(kDeviceKey, kNames[0], Join({Modes(255, 700), Rec(0, 0, 0, 60)}));
     Open();
