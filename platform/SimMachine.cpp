@@ -355,8 +355,9 @@ bool SimSystem::ClaimSingleInstance(const std::string& name) {
 bool SimSystem::WaitForSingleInstance(const std::string& name, std::uint32_t timeoutMs) {
     if (ClaimSingleInstance(name)) return true;
     if (whileWaiting) whileWaiting();
+    if (ClaimSingleInstance(name)) return true;
     waitedForClaimMs += timeoutMs;
-    return ClaimSingleInstance(name);
+    return false;
 }
 
 bool SimSystem::ActivateWindow(const std::string& windowClass) {

@@ -111,6 +111,11 @@ public:
     // Started programs that have not finished yet finish now, as they do
     // on their own in time.
     void FinishPrograms();
+    // ... or never, when the machine stops first.
+    void DropPrograms() {
+        running_.clear();
+        batches_.clear();
+    }
 
     // A path as the files are keyed: absolute, backslashes, lower case.
     std::string FullPath(const std::string& path) const;
@@ -162,7 +167,7 @@ public:
     std::vector<std::string> activated;
     std::vector<std::string> toldWaiting;
     // What the other programs do while this one waits for a claim; and how
-    // long it waited, in all.
+    // long it waited in vain, in all.
     std::function<void()> whileWaiting;
     std::uint64_t waitedForClaimMs = 0;
     std::map<std::string, std::string> files;
@@ -240,6 +245,13 @@ struct SimMachine {
         system.instances.clear();
         registry.DropVolatileKeys();
         display.Boot();
+    }
+    // The power switch: what runs stops where it is, and the machine
+    // starts again.
+    void CutPower() {
+        system.DropPrograms();
+        faults = FaultPlan{};
+        Boot();
     }
     // What Windows does with the one-shot start entries at logon: takes them
     // out and returns their commands.

@@ -2,6 +2,8 @@
 
 #include "MainWindowTest.h"
 #include "app/KVMAIN.h"
+#include "lang/Lang.h"
+#include "maintenance/ModeCheckSchedule.h"
 #include "modes/Apply.h"
 #include "modes/CheckModes.h"
 #include "options/OptionTable.h"
@@ -452,6 +454,38 @@ TEST_F(RoadOfOneChange, CancelAtOnceStartsTheSecondPhaseWithFifteenSeconds) {
     EXPECT_EQ(m.system.restartRequests, 1);
     Tick(1);
     EXPECT_EQ(m.system.restartRequests, 2);
+}
+
+// Saved under another name, as a browser saves a download, the program
+// still gets its check: the entry names its own file. A file Windows could
+// not find arranges nothing, and is said.
+TEST_F(RoadOfOneChange, TheEntryNamesTheProgramsOwnFile) {
+    const std::string renamed = "C:\\Kelvane\\Kelvane-0.9.9.6.exe";
+    m.system.RemoveFile("C:\\Kelvane\\Kelvane.exe");
+    m.system.WriteFile(renamed, "MZ");
+    m.system.programPath = renamed;
+    Start();
+    SetRate("640x480", "75");
+    m.system.answers = {kIdYes};
+    ASSERT_EQ(Ok(), 0);
+    EXPECT_EQ(m.registry.Find(kRunOnce, kRunOnceValue)->data, StoredText(renamed + " /CHECK"));
+    ASSERT_TRUE(RestartAndLogon());
+    EXPECT_EQ(m.startedAtLogon, std::vector<std::string>{renamed});
+    ASSERT_TRUE(StartHandedCheck());
+    ASSERT_TRUE(form->modeCheck);
+    AnswerCheck();
+
+    m.system.commandLine = "\"" + renamed + "\"";
+    m.system.currentDirectory = test::kInstallDir;
+    Start();
+    m.system.RemoveFile(renamed);
+    SetRate("800x600", "85");
+    m.system.shown.clear();
+    ASSERT_EQ(Ok(), 0);
+    ASSERT_FALSE(m.system.shown.empty());
+    EXPECT_EQ(m.system.shown[0].text, LangText(kMsgCheckProgramMissing, {renamed}));
+    EXPECT_EQ(m.registry.Find(kRunOnce, kRunOnceValue), nullptr);
+    EXPECT_FALSE(ChangePending(m.platform));
 }
 
 // Unquoted, "C:\Program Files\..." would first start a "C:\Program.exe"

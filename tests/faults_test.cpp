@@ -384,6 +384,86 @@ INSTANTIATE_TEST_SUITE_P(WritingCommands, FaultWalk, ::testing::Range(0, static_
                              return name;
                          });
 
+// The check after the restart cut short at any step, as a power switch or a
+// crash cuts it: before its count-down, during it, after the first
+// fallback, during the import. The next logon runs it again (or, cut before
+// it wrote its entry again, the next start of Kelvane), and left unanswered
+// it brings back the settings from before the change.
+TEST(FaultWalkCheck, ACheckCutShortRunsAgainAndFallsBackToTheSettingsBeforeTheChange) {
+    auto prepare = [](Session& s) {
+        s.MarkOrigin();
+        s.Start();
+        s.SetRate("1024x768", "85");
+        (*s.form)["tcbOpenGL"].UserClick();
+        s.m.system.answers = {kIdYes};
+        s.Ok();
+        ASSERT_TRUE(s.RestartAndLogon());
+        s.m.system.restartRequests = 0;
+    };
+    // The copy the logon's start handed the check to, unanswered so long.
+    auto check = [](Session& s, int seconds) {
+        ASSERT_TRUE(s.StartHandedCheck());
+        ASSERT_TRUE(s.form->modeCheck);
+        TForm5& c = *s.form->modeCheck;
+        s.form->RunCommand([&] {
+            for (int i = 0; i < seconds; ++i) c.Timer1Timer();
+        });
+    };
+    auto after = [](Session& s, const std::string& where) {
+        s.m.CutPower();
+        s.m.system.restartRequests = 0;
+        bool atLogon = false;
+        try {
+            atLogon = s.RestartAndLogon() && s.StartHandedCheck();
+            if (!atLogon) {
+                s.m.system.commandLine = "\"C:\\Kelvane\\Kelvane.exe\"";
+                s.m.system.currentDirectory = test::kInstallDir;
+                s.Start();
+            }
+        } catch (const ProgramEnded&) {
+            EXPECT_FALSE(ChangePending(s.m.platform)) << where << ": a check start with something to check ended";
+        }
+        if (ChangePending(s.m.platform)) {
+            ASSERT_TRUE(s.form->modeCheck && s.form->modeCheck->Pending()) << where << ": no check";
+            TForm5& c = *s.form->modeCheck;
+            s.form->RunCommand([&] {
+                for (int i = 0; i < 30; ++i) c.Timer1Timer();
+            });
+            EXPECT_EQ(s.m.system.restartRequests, 1) << where;
+        }
+        EXPECT_FALSE(ChangePending(s.m.platform)) << where;
+        std::string now = DriverState(s.m.registry);
+        EXPECT_EQ(now, s.origin) << where << "\n" << Difference(now, s.origin);
+    };
+
+    auto reference = std::make_unique<Session>();
+    prepare(*reference);
+    reference->m.faults = FaultPlan{};
+    check(*reference, 30);
+    const unsigned long operations = reference->m.faults.count;
+    ASSERT_EQ(DriverState(reference->m.registry), reference->origin);
+    ASSERT_EQ(reference->m.system.restartRequests, 1);
+
+    for (int seconds : {0, 1, 14, 15, 16, 29}) {
+        auto s = std::make_unique<Session>();
+        prepare(*s);
+        check(*s, seconds);
+        after(*s, "ended after " + std::to_string(seconds) + " seconds");
+    }
+    for (unsigned long k = 1; k <= operations; ++k) {
+        auto s = std::make_unique<Session>();
+        prepare(*s);
+        s->m.faults = FaultPlan{};
+        s->m.faults.failAt = k;
+        s->m.faults.cutPower = true;
+        try {
+            check(*s, 30);
+        } catch (const PowerCut&) {
+        }
+        after(*s, "cut at operation " + std::to_string(k) + ": " + s->m.faults.failed);
+    }
+}
+
 // The registry clean deletes whole branches, each exported first: whichever
 // operation fails, every branch ends whole or is named in the report, and
 // the exports put every deleted one back.

@@ -415,6 +415,7 @@ TEST_F(Safety, TheCheckCannotBeClosedAndTheMainWindowWaitsForIt) {
     m.system.commandLine = test::kCheckCommand;
     Start();
     TForm5& check = *form->modeCheck;
+    EXPECT_TRUE(check.stayOnTop && check.modal) << "a click into the main window must not cover it";
     EXPECT_FALSE(check.onCloseQuery()) << "close box and Alt+F4";
     EXPECT_FALSE(form->onCloseQuery());
     EXPECT_TRUE(check.bringToFront);
@@ -459,6 +460,66 @@ TEST_F(Safety, ASecondStartBringsTheFirstWindowForwardAndEnds) {
     TForm1 third(m.platform);
     third.FormCreate();  // the first one has ended
     EXPECT_TRUE(third.state.StartupComplete);
+
+    // Another user's session (Fast User Switching, Remote Desktop) has no
+    // window of it to bring forward: the start says so.
+    m.system.session = 2;
+    m.system.shown.clear();
+    TForm1 other(m.platform);
+    EXPECT_THROW(other.FormCreate(), ProgramEnded);
+    ASSERT_EQ(m.system.shown.size(), 1u);
+    EXPECT_EQ(m.system.shown[0].text, EnglishText(kMsgRunsInOtherSession));
+}
+
+// A start for the check finds another Kelvane running: an ordinary one (a
+// double-click before the check's copy came) makes way as its close box
+// would, and the check runs; one that already checks the change keeps it.
+TEST_F(Safety, TheCheckComesFirstWhicheverKelvaneStartedFirst) {
+    ApplyChange();
+    Start();
+    m.system.commandLine = test::kCheckCommand;
+    m.system.whileWaiting = [this] {
+        try {
+            form->RunCommand([this] { form->OtherStartWaits(); });
+        } catch (const ProgramEnded&) {
+        }
+    };
+    {
+        TForm1 copy(m.platform);
+        copy.FormCreate();
+        copy.FormPaint();
+        EXPECT_EQ(m.system.toldWaiting, std::vector<std::string>{"TForm1"});
+        ASSERT_TRUE(copy.modeCheck);
+        EXPECT_TRUE(copy.modeCheck->Pending());
+    }
+
+    // One that does not make way in time: the check cannot run now, and
+    // its entry stays for the next logon.
+    m.system.commandLine = "Kelvane.exe";
+    Start();
+    m.system.whileWaiting = nullptr;
+    m.system.commandLine = test::kCheckCommand;
+    m.system.shown.clear();
+    m.TakeRunOnceCommands();
+    TForm1 late(m.platform);
+    EXPECT_THROW(late.FormCreate(), ProgramEnded);
+    EXPECT_EQ(m.system.waitedForClaimMs, 60000u);
+    ASSERT_EQ(m.system.shown.size(), 1u);
+    EXPECT_EQ(m.system.shown[0].text, EnglishText(kMsgCheckCannotRunNow));
+    EXPECT_TRUE(m.registry.Find(kRunOnceKey, kRunOnceValue));
+
+    // After the restart an ordinary start checks the change itself; the
+    // logon's copy then finds the check running and leaves it alone.
+    m.Boot();
+    m.system.commandLine = "Kelvane.exe";
+    Start();
+    ASSERT_TRUE(form->modeCheck && form->modeCheck->Pending());
+    m.system.commandLine = test::kCheckCommand;
+    m.system.toldWaiting.clear();
+    TForm1 logons(m.platform);
+    EXPECT_THROW(logons.FormCreate(), ProgramEnded);
+    EXPECT_TRUE(m.system.toldWaiting.empty());
+    EXPECT_TRUE(form->modeCheck->Pending());
 }
 
 // ---- OK writes everything or nothing ----
