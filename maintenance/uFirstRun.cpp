@@ -35,9 +35,14 @@ TfFirstRun::TfFirstRun(Platform& platform, std::string deviceKey, StartupFinding
       run_(run) {
     deviceKeyFound_ = platform_.registry.KeyExists(deviceKey_);
     stayOnTop = true;
-    // Closing it is the same as going on without a repair.
+    // Closing it goes on without a repair where Ignore may, and is Cancel
+    // where an error keeps Ignore grey: the error is then found again at
+    // the next start.
     onCloseQuery = [this] {
-        StampVersion();
+        if (bIgnore.enabled)
+            bIgnoreClick();
+        else
+            bCancelClick();
         return true;
     };
     lbWrngsList.showAccel = false;
