@@ -32,13 +32,13 @@ std::vector<ModeRecord> ReadList(IRegistry& reg, const std::string& key, const s
 bool Matches(std::uint32_t field, std::uint32_t value) { return field == 0 || field == value; }
 
 bool ModeLess(const DisplayMode& a, const DisplayMode& b) {
-    return std::tie(a.bitsPerPixel, a.width, a.height, a.frequency) <
-           std::tie(b.bitsPerPixel, b.width, b.height, b.frequency);
+    return std::tie(a.bitsPerPixel, a.width, a.height, a.frequency, a.displayFlags) <
+           std::tie(b.bitsPerPixel, b.width, b.height, b.frequency, b.displayFlags);
 }
 
 bool SameMode(const DisplayMode& a, const DisplayMode& b) {
     return a.width == b.width && a.height == b.height && a.bitsPerPixel == b.bitsPerPixel &&
-           a.frequency == b.frequency;
+           a.frequency == b.frequency && a.displayFlags == b.displayFlags;
 }
 
 }  // namespace
@@ -118,6 +118,7 @@ bool Restricted(const std::vector<ModeRecord>& restricted, const DisplayMode& m)
 
 void SimAtiAdapter::Boot() {
     std::vector<DisplayMode> modes = HardwareModes();
+    modes.insert(modes.end(), moreModes.begin(), moreModes.end());
     AddExtraModes(modes, ReadLists(registry_, {"DALNonStandardModesBCD", "DALNonStandardModesBCD1",
                                                "DALNonStandardModesBCD2", "DALNonStandardModesBCD3"}));
     std::vector<ModeRecord> restricted =
@@ -140,6 +141,7 @@ void SimAtiAdapter::Boot() {
     }
     stored_ = current_;
     storedFrequency_ = 0;
+    temporary_ = false;
 }
 
 std::optional<DisplayDeviceInfo> SimAtiAdapter::EnumDevice(std::uint32_t index) {
@@ -154,6 +156,8 @@ std::optional<DisplayDeviceInfo> SimAtiAdapter::EnumDevice(std::uint32_t index) 
 std::optional<DisplayMode> SimAtiAdapter::EnumMode(const std::string& deviceName, std::uint32_t index,
                                                    std::uint32_t flags) {
     lastEnumFlags = flags;
+    if (deviceName == kDeviceName && index == kEnumCurrentSettings) return current_;
+    if (deviceName == kDeviceName && index == kEnumRegistrySettings) return stored_;
     const std::vector<DisplayMode>& modes =
         enumeration ? *enumeration : (flags & kEnumRawMode) ? offeredRaw_ : offered_;
     if (deviceName != kDeviceName || index >= modes.size()) return std::nullopt;
@@ -173,6 +177,7 @@ bool SimAtiAdapter::ChangeFrequency(std::uint32_t frequency, std::uint32_t flags
 bool SimAtiAdapter::Show(const DisplayMode& mode, std::uint32_t flags) {
     if (!Offers(mode)) return false;
     current_ = mode;
+    temporary_ = !(flags & kCdsUpdateRegistry);
     if (flags & kCdsUpdateRegistry) {
         stored_ = current_;
         storedFrequency_ = current_.frequency;
@@ -189,7 +194,13 @@ long SimAtiAdapter::ChangeMode(const std::string& deviceName, const DisplayMode&
     ++modeChanges;
     if (changeAnswer) return *changeAnswer;
     if (deviceName != kDeviceName) return kDispChangeFailed;
-    return Show(mode == DisplayMode{} ? stored_ : mode, flags) ? kDispChangeSuccessful : kDispChangeBadMode;
+    if (mode != DisplayMode{}) return Show(mode, flags) ? kDispChangeSuccessful : kDispChangeBadMode;
+    // Only the documented way back: no mode and flags 0.
+    if (flags != 0) return kDispChangeBadParam;
+    if (!Offers(stored_)) return kDispChangeBadMode;
+    current_ = stored_;
+    temporary_ = false;
+    return kDispChangeSuccessful;
 }
 
 }  // namespace kv

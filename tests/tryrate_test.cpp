@@ -81,6 +81,7 @@ TEST_F(TryRate, EveryWayOutBringsThePreviousModeBackAndOnlyKeepLeavesTheRateInTh
         form->RunCommand([&] { way.out(*trial); });
         EXPECT_TRUE(trial->closed);
         EXPECT_EQ(m.display.Current(), kBootMode);
+        EXPECT_FALSE(m.display.TemporaryMode()) << "back to the stored mode Windows' own way";
         EXPECT_EQ(Box("1024x768").text, way.kept ? "85" : "60");
         EXPECT_EQ(m.registry.ChangeCount(), writes);
         EXPECT_TRUE(m.system.shown.empty());
@@ -102,7 +103,21 @@ TEST_F(TryRate, EveryWayOutBringsThePreviousModeBackAndOnlyKeepLeavesTheRateInTh
         else
             EXPECT_THROW(m.system.EndProgram(0), ProgramEnded);
         EXPECT_EQ(m.display.Current(), kBootMode);
+        EXPECT_FALSE(m.display.TemporaryMode());
     }
+
+    // A mode set for now before the try, here an interlaced one, comes back
+    // as it was, display flags and all.
+    const DisplayMode interlaced{1024, 768, 32, 87, kDisplayInterlaced};
+    m.display.moreModes = {interlaced};
+    m.Boot();
+    Start();
+    ASSERT_EQ(m.display.ChangeMode(SimAtiAdapter::kDeviceName, interlaced, kCdsFullscreen), kDispChangeSuccessful);
+    Box("1024x768").text = "100";
+    ASSERT_TRUE(TryFromRow("1024x768"));
+    Open<TTryRate>("TTryRate")->bBack.UserClick();
+    EXPECT_EQ(m.display.Current(), interlaced);
+    EXPECT_TRUE(m.display.TemporaryMode());
 }
 
 TEST_F(TryRate, ARateThatCannotBeShownIsSaidAndChangesNothing) {
