@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <optional>
 #include <tuple>
 
 namespace kv {
@@ -107,6 +108,22 @@ void AddExtraModes(std::vector<DisplayMode>& modes, const std::vector<ModeRecord
     std::sort(modes.begin(), modes.end(), ModeLess);
 }
 
+// The mode Windows starts in: 1024x768 at 32 bpp at the lowest rate the
+// driver offers there. When the lists leave no rate of it (a rate chosen
+// above every rate offered, or from the card's raw modes), never a mode at
+// 0 Hz: the largest 32-bpp size offered up to that, at its lowest rate, and
+// with none of those the first mode offered; a driver that offers nothing
+// shows the VGA mode.
+DisplayMode StartMode(const std::vector<DisplayMode>& offered) {
+    std::optional<DisplayMode> start;
+    for (const DisplayMode& m : offered) {
+        bool larger = !start || m.width * m.height > start->width * start->height;
+        if (m.bitsPerPixel == 32 && m.width <= 1024 && m.height <= 768 && larger) start = m;
+    }
+    if (start) return *start;
+    return offered.empty() ? DisplayMode{640, 480, 4, 60} : offered.front();
+}
+
 bool Restricted(const std::vector<ModeRecord>& restricted, const DisplayMode& m) {
     return std::any_of(restricted.begin(), restricted.end(), [&](const ModeRecord& r) {
         return Matches(r.width, m.width) && Matches(r.height, m.height) && Matches(r.depth, m.bitsPerPixel) &&
@@ -132,13 +149,7 @@ void SimAtiAdapter::Boot() {
         if (!Restricted(restricted, m)) offeredRaw_.push_back(m);
     std::sort(offeredRaw_.begin(), offeredRaw_.end(), ModeLess);
 
-    current_ = {1024, 768, 32, 0};
-    for (const DisplayMode& m : offered_) {
-        if (m.width == 1024 && m.height == 768 && m.bitsPerPixel == 32) {
-            current_.frequency = m.frequency;
-            break;
-        }
-    }
+    current_ = StartMode(offered_);
     stored_ = current_;
     storedFrequency_ = 0;
     temporary_ = false;

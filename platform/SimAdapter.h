@@ -19,7 +19,8 @@ public:
 
     // Reads both lists from the device key, as the driver does when Windows
     // starts, and sets the current mode to 1024x768 at 32 bpp at the lowest
-    // rate offered there.
+    // rate offered there, or, with none offered, to the largest 32-bpp mode
+    // offered below it.
     void Boot();
 
     std::optional<DisplayDeviceInfo> EnumDevice(std::uint32_t index) override;

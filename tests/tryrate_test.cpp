@@ -161,6 +161,20 @@ TEST_F(TryRate, ARateThatCannotBeShownIsSaidAndChangesNothing) {
     EXPECT_FALSE(TryFromRow("1024x768"));
     ASSERT_EQ(Messages().size(), 1u);
     EXPECT_EQ(Messages()[0].substr(0, 52), "The display driver does not offer 1024x768 at 85 Hz ");
+
+    // With no rate of 1024x768 left, Windows starts in a mode still offered
+    // (none at 0 Hz), and a try comes back to it without a word.
+    m.registry.SetValue(kDeviceKey, "DALRestrictedModesBCD",
+                        {kRegBinary, Join({Rec(1024, 768, 0, 60), Rec(1024, 768, 0, 70), Rec(1024, 768, 0, 72),
+                                           Rec(1024, 768, 0, 75), Rec(1024, 768, 0, 85), Rec(1024, 768, 0, 100)})});
+    m.Boot();
+    Start();
+    m.system.shown.clear();
+    Box("800x600").text = "85";
+    ASSERT_TRUE(TryFromRow("800x600"));
+    Open<TTryRate>("TTryRate")->bBack.UserClick();
+    EXPECT_EQ(Messages(), std::vector<std::string>{});
+    EXPECT_NE(m.display.Current().frequency, 0u);
 }
 
 TEST_F(TryRate, TheMenuTriesTheRowWhoseBoxHasTheFocus) {
