@@ -80,6 +80,11 @@ TTryRate::TTryRate(Platform& platform, std::string deviceName, const DisplayMode
         bBackClick();
         return true;
     };
+    // The screen comes back before Windows' session ends too. Nobody would
+    // read a message by then.
+    onEndSession = [this] {
+        if (!closed) End(false, false);
+    };
     captionEntry = kTxtTryCaption;
     ApplyWindowTexts(*this);
     Label1.text = LangText(kTxtTryShowing, {SizeText(tried_), std::to_string(tried_.frequency)});
@@ -110,10 +115,10 @@ void TTryRate::bBackClick() {
     if (!closed) End(false);
 }
 
-void TTryRate::End(bool kept) {
+void TTryRate::End(bool kept, bool tell) {
     closed = true;
     for (ui::Timer& t : timers) t.enabled = false;
-    if (!SwitchBack())
+    if (!SwitchBack() && tell)
         ShowError(platform_.system, LangText(kMsgTryNotBack, {SizeText(before_), std::to_string(before_.frequency)}));
     if (onEnd) onEnd(kept);
 }

@@ -47,8 +47,8 @@ private:
              const DisplayMode& tried);
     void ShowCountdown();
     // Every way out: the mode from before the try comes back, and the
-    // window closes.
-    void End(bool kept);
+    // window closes. `tell`: say so when the mode could not come back.
+    void End(bool kept, bool tell = true);
     // Once only: the mode from before the try comes back; false when the
     // display could not be switched back.
     bool SwitchBack();

@@ -61,6 +61,7 @@ TEST_F(TryRate, EveryWayOutBringsThePreviousModeBackAndOnlyKeepLeavesTheRateInTh
         {"Back", [](TTryRate& w) { w.bBack.UserClick(); }, false},
         {"Esc", [](TTryRate& w) { w.PressEscape(); }, false},
         {"the close box", [](TTryRate& w) { EXPECT_TRUE(w.onCloseQuery()); }, false},
+        {"the end of Windows' session", [](TTryRate& w) { w.onEndSession(); }, false},
         {"Keep this rate", [](TTryRate& w) { w.bKeep.UserClick(); }, true},
     };
     for (const Way& way : ways) {

@@ -188,6 +188,9 @@ public:
     // Asked when the user closes the window (close box, Alt+F4); false
     // keeps it open.
     std::function<bool()> onCloseQuery;
+    // Windows' session ends (log off, shut down): the program ends right
+    // after, without its usual end.
+    std::function<void()> onEndSession;
     // Set by a handler that wants this window in front of the others; the
     // window system does it and clears the flag.
     bool bringToFront = false;
