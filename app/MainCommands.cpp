@@ -19,6 +19,8 @@ namespace kv {
 
 void TForm1::OKClick() {
     if (CheckPending()) return;
+    // Any command's change may have stopped half-way, whatever stopped it.
+    if (snapshots.halfWritten) state.SavingStopped = true;
     if (std::optional<LangEntry> refusal = state.SaveRefusal()) {
         ShowError(platform.system, LangText(*refusal));
         return;

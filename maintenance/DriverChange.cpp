@@ -95,6 +95,22 @@ bool KeepBeforePendingChange(Platform& p, const RunSnapshots& run, const std::ve
     return false;
 }
 
+// Half a change is worse than none: after a write stopped for `why`, every
+// key goes back at once, and the user is told what came back.
+ChangeResult PutBack(Platform& p, RunSnapshots& run, const std::string& stopped, std::string why) {
+    DriverKeys driver = run.driver;
+    driver.keys = Plus(driver.keys, run.lastKnownGood);
+    RestoreOutcome outcome = RestoreSnapshot(p, kLastKnownGoodFile, driver);
+    if (!why.empty() && why.back() == '.') why.pop_back();
+    if (outcome.Ok()) {
+        ShowError(p.system, LangText(kMsgPutBack, {stopped, why}));
+        return ChangeResult::PutBack;
+    }
+    run.halfWritten = true;
+    ShowError(p.system, LangText(kMsgNotPutBack, {stopped, why, RestoreFailureText(outcome, kLastKnownGoodFile)}));
+    return ChangeResult::NotPutBack;
+}
+
 }  // namespace
 
 void FinishStartupSnapshots(Platform& p, RunSnapshots& run) {
@@ -119,18 +135,13 @@ ChangeResult ChangeDriverSettings(Platform& p, RunSnapshots& run, const std::vec
         write();
         return ChangeResult::Written;
     } catch (const CommandAborted& e) {
-        // Half a change is worse than none: every key goes back at once.
-        DriverKeys driver = run.driver;
-        driver.keys = Plus(driver.keys, run.lastKnownGood);
-        RestoreOutcome outcome = RestoreSnapshot(p, kLastKnownGoodFile, driver);
-        std::string reason = e.what();
-        if (!reason.empty() && reason.back() == '.') reason.pop_back();
-        if (outcome.Ok()) {
-            ShowError(p.system, LangText(kMsgPutBack, {stopped, reason}));
-            return ChangeResult::PutBack;
-        }
-        ShowError(p.system, LangText(kMsgNotPutBack, {stopped, reason, RestoreFailureText(outcome, kLastKnownGoodFile)}));
-        return ChangeResult::NotPutBack;
+        return PutBack(p, run, stopped, e.what());
+    } catch (const std::exception& e) {
+        // Whatever else ends the writes half-way (no memory left for a
+        // message, an index out of range) leaves half a change all the
+        // same; the command then reports it as it reports any failure.
+        PutBack(p, run, stopped, LangText(kMsgUnexpectedError, {e.what()}));
+        throw;
     }
 }
 

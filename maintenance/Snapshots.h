@@ -95,6 +95,10 @@ struct RunSnapshots {
     // The keys "lastknowngood.dat" holds for this run; empty until taken.
     std::vector<std::string> lastKnownGood;
     bool lastKnownGoodTaken = false;
+    // A change stopped half-way and not every key came back: the driver's
+    // settings are half-written, and "lastknowngood.dat" is the only way
+    // back to before them.
+    bool halfWritten = false;
     // The keys the start-up snapshots take: the driver's, or, before the
     // main window has named them, the one key given.
     std::vector<std::string> StartupKeys(const std::string& deviceKey) const;

@@ -35,9 +35,14 @@ TfFirstRun::TfFirstRun(Platform& platform, std::string deviceKey, StartupFinding
       run_(run) {
     deviceKeyFound_ = platform_.registry.KeyExists(deviceKey_);
     stayOnTop = true;
-    // Closing it is the same as going on without a repair.
+    // Closing it goes on without a repair where Ignore may, and is Cancel
+    // where an error keeps Ignore grey: the error is then found again at
+    // the next start.
     onCloseQuery = [this] {
-        StampVersion();
+        if (bIgnore.enabled)
+            bIgnoreClick();
+        else
+            bCancelClick();
         return true;
     };
     lbWrngsList.showAccel = false;
@@ -191,22 +196,32 @@ bool TfFirstRun::FirstRunSnapshotOrConsent() {
 
 // The repair through the one guarded path; true once it is written.
 bool TfFirstRun::Repair() {
-    switch (ChangeDriverSettings(platform_, run_, {deviceKey_}, LangText(kStopRepair), [this] { WriteRepair(); })) {
+    ChangeResult result = ChangeResult::Refused;
+    try {
+        result = ChangeDriverSettings(platform_, run_, {deviceKey_}, LangText(kStopRepair), [this] { WriteRepair(); });
+    } catch (...) {
+        // Stopped by something else than a write step: told by the caller.
+        if (run_.halfWritten) StoppedHalfWay();
+        throw;
+    }
+    switch (result) {
         case ChangeResult::Written: break;
         case ChangeResult::Refused:
         case ChangeResult::PutBack: return false;
-        case ChangeResult::NotPutBack:
-            // Another try would take "lastknowngood.dat" of the half-written
-            // settings and lose the only way back.
-            bFix.enabled = false;
-            if (onRepairStoppedHalfWay) onRepairStoppedHalfWay();
-            return false;
+        case ChangeResult::NotPutBack: StoppedHalfWay(); return false;
     }
     repaired_ = true;
     // Its value is written; changing the box now would change nothing.
     cbDBM.enabled = false;
     if (onRepaired) onRepaired();
     return true;
+}
+
+// Another try would take "lastknowngood.dat" of the half-written settings
+// and lose the only way back.
+void TfFirstRun::StoppedHalfWay() {
+    bFix.enabled = false;
+    if (onRepairStoppedHalfWay) onRepairStoppedHalfWay();
 }
 
 // The check after the restart falls back to the settings from before the

@@ -85,6 +85,7 @@ private:
     // Fix&Restart, step by step; each that answers false ends it.
     bool FirstRunSnapshotOrConsent();
     bool Repair();
+    void StoppedHalfWay();
     bool ScheduleCheckOrConsent();
     // The repair's writes, in the driver tools' order.
     void WriteRepair();

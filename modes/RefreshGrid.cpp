@@ -61,13 +61,14 @@ std::optional<std::size_t> RefreshGrid::StoreVisibleBoxes() {
 std::optional<std::size_t> RefreshGrid::Scroll(int step) {
     if (std::optional<std::size_t> bad = StoreVisibleBoxes()) return bad;
     for (int k = 1; k <= kRows; ++k) Box(k).items.clear();
-    FirstVisibleRow = static_cast<std::uint8_t>(FirstVisibleRow + step);
     if (step < 0) {
+        if (FirstVisibleRow > 0) --FirstVisibleRow;
         if (FirstVisibleRow == 0) up->enabled = false;
         down->enabled = true;
     } else {
+        if (FirstVisibleRow + kRows < rows_.size()) ++FirstVisibleRow;
         up->enabled = true;
-        down->enabled = FirstVisibleRow + kRows < static_cast<int>(rows_.size());
+        down->enabled = FirstVisibleRow + kRows < rows_.size();
     }
     for (int k = 1; k <= kRows; ++k) {
         std::size_t index = FirstVisibleRow + static_cast<std::size_t>(k - 1);

@@ -41,7 +41,8 @@ public:
     std::optional<std::size_t> ScrollDown() { return Scroll(+1); }
     void Autoconfig();
 
-    std::uint8_t FirstVisibleRow = 0;
+    // The table's index of the top row; a table may hold any number of rows.
+    std::size_t FirstVisibleRow = 0;
 
     static std::optional<std::uint8_t> ParseRate(const std::string& text);
     static std::string ResolutionText(const ResolutionRow& row);

@@ -20,6 +20,19 @@ bool Offered(IDisplay& display, const std::string& deviceName, const DisplayMode
     return false;
 }
 
+// Back to the mode shown before a try. When that is the mode stored in the
+// registry, Windows' own way back to it (no mode, flags 0), after which the
+// display no longer counts as changed for now; otherwise that very mode,
+// its display flags too, for now as it was. Should the driver refuse the
+// one, the other.
+bool SwitchBackTo(IDisplay& display, const std::string& deviceName, const DisplayMode& before, bool stored) {
+    auto back = [&](bool toStored) {
+        return (toStored ? display.ChangeMode(deviceName, DisplayMode{}, 0)
+                         : display.ChangeMode(deviceName, before, kCdsFullscreen)) == kDispChangeSuccessful;
+    };
+    return back(stored) || back(!stored);
+}
+
 }  // namespace
 
 std::unique_ptr<TTryRate> TTryRate::Start(Platform& platform, const std::string& deviceName, std::uint32_t width,
@@ -34,21 +47,24 @@ std::unique_ptr<TTryRate> TTryRate::Start(Platform& platform, const std::string&
         ShowError(platform.system, LangText(kMsgTryNotOffered, {SizeText(tried), std::to_string(rate)}));
         return nullptr;
     }
+    bool stored = platform.display.StoredMode(deviceName) == before;
     if (platform.display.ChangeMode(deviceName, tried, kCdsFullscreen) != kDispChangeSuccessful) {
         // A driver that failed half-way may have left another mode.
         if (platform.display.CurrentMode(deviceName) != before)
-            platform.display.ChangeMode(deviceName, *before, kCdsFullscreen);
+            SwitchBackTo(platform.display, deviceName, *before, stored);
         ShowError(platform.system, LangText(kMsgTryRefused, {SizeText(tried), std::to_string(rate)}));
         return nullptr;
     }
-    return std::unique_ptr<TTryRate>(new TTryRate(platform, deviceName, *before, tried));
+    return std::unique_ptr<TTryRate>(new TTryRate(platform, deviceName, *before, stored, tried));
 }
 
-TTryRate::TTryRate(Platform& platform, std::string deviceName, const DisplayMode& before, const DisplayMode& tried)
+TTryRate::TTryRate(Platform& platform, std::string deviceName, const DisplayMode& before, bool beforeStored,
+                   const DisplayMode& tried)
     : ui::Form("TTryRate", "", 420, 128),
       platform_(platform),
       deviceName_(std::move(deviceName)),
       before_(before),
+      beforeStored_(beforeStored),
       tried_(tried) {
     // Whoever cannot read the screen must find it in front, and need not
     // find it at all: it goes back by itself.
@@ -63,6 +79,11 @@ TTryRate::TTryRate(Platform& platform, std::string deviceName, const DisplayMode
     onCloseQuery = [this] {
         bBackClick();
         return true;
+    };
+    // The screen comes back before Windows' session ends too. Nobody would
+    // read a message by then.
+    onEndSession = [this] {
+        if (!closed) End(false, false);
     };
     captionEntry = kTxtTryCaption;
     ApplyWindowTexts(*this);
@@ -94,23 +115,19 @@ void TTryRate::bBackClick() {
     if (!closed) End(false);
 }
 
-void TTryRate::End(bool kept) {
+void TTryRate::End(bool kept, bool tell) {
     closed = true;
     for (ui::Timer& t : timers) t.enabled = false;
-    if (!SwitchBack())
+    if (!SwitchBack() && tell)
         ShowError(platform_.system, LangText(kMsgTryNotBack, {SizeText(before_), std::to_string(before_.frequency)}));
     if (onEnd) onEnd(kept);
 }
 
-// The mode from before the try, or else the one Windows stored, which a
-// driver that cannot go back to the exact mode may still take.
 bool TTryRate::SwitchBack() {
     if (switchedBack_) return true;
     switchedBack_ = true;
     platform_.system.beforeEnd = nullptr;
-    IDisplay& display = platform_.display;
-    if (display.ChangeMode(deviceName_, before_, kCdsFullscreen) == kDispChangeSuccessful) return true;
-    return display.ChangeMode(deviceName_, DisplayMode{}, 0) == kDispChangeSuccessful;
+    return SwitchBackTo(platform_.display, deviceName_, before_, beforeStored_);
 }
 
 }  // namespace kv

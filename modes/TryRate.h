@@ -43,17 +43,21 @@ public:
     std::function<void(bool kept)> onEnd;
 
 private:
-    TTryRate(Platform& platform, std::string deviceName, const DisplayMode& before, const DisplayMode& tried);
+    TTryRate(Platform& platform, std::string deviceName, const DisplayMode& before, bool beforeStored,
+             const DisplayMode& tried);
     void ShowCountdown();
     // Every way out: the mode from before the try comes back, and the
-    // window closes.
-    void End(bool kept);
-    // Once only; false when the display could not be switched back.
+    // window closes. `tell`: say so when the mode could not come back.
+    void End(bool kept, bool tell = true);
+    // Once only: the mode from before the try comes back; false when the
+    // display could not be switched back.
     bool SwitchBack();
 
     Platform& platform_;
     const std::string deviceName_;
     const DisplayMode before_;
+    // The mode before the try was the one stored in the registry.
+    const bool beforeStored_;
     const DisplayMode tried_;
     bool switchedBack_ = false;
 };

@@ -88,6 +88,7 @@ struct DisplayMode {
     std::uint32_t height = 0;
     std::uint32_t bitsPerPixel = 0;
     std::uint32_t frequency = 0;
+    std::uint32_t displayFlags = 0;  // such as kDisplayInterlaced
     bool operator==(const DisplayMode&) const = default;
 };
 
@@ -95,6 +96,11 @@ enum : std::uint32_t {
     kEnumRawMode = 0x2,  // EDS_RAWMODE
     kCdsUpdateRegistry = 0x1,
     kCdsFullscreen = 0x4,  // a mode for now: nothing is stored
+    kDisplayInterlaced = 0x2,  // DM_INTERLACED
+    // The mode numbers that read the mode shown now and the one stored in
+    // the registry, which Windows starts in.
+    kEnumCurrentSettings = 0xFFFFFFFF,
+    kEnumRegistrySettings = 0xFFFFFFFE,
 };
 
 // No driver lists more modes; an enumeration that never ends stops here.
@@ -106,6 +112,7 @@ enum : long {
     kDispChangeRestart = 1,
     kDispChangeFailed = -1,
     kDispChangeBadMode = -2,
+    kDispChangeBadParam = -5,
 };
 
 // The display functions: the devices, their modes, and mode changes.
@@ -119,8 +126,14 @@ public:
     virtual bool ChangeFrequency(std::uint32_t frequency, std::uint32_t flags) = 0;
     // The mode the device shows now; nothing when it cannot be read.
     virtual std::optional<DisplayMode> CurrentMode(const std::string& deviceName) = 0;
-    // Switches the device to the mode: its size, depth and rate. A mode of
-    // all zeros is the one stored in the registry. Returns Windows' answer.
+    // The mode stored in the registry; nothing when it cannot be read.
+    std::optional<DisplayMode> StoredMode(const std::string& deviceName) {
+        return EnumMode(deviceName, kEnumRegistrySettings, 0);
+    }
+    // Switches the device to the mode: its size, depth, rate and display
+    // flags. No mode (all zeros) with flags 0 is Windows' way back to the
+    // mode stored in the registry after a change for now. Returns Windows'
+    // answer.
     virtual long ChangeMode(const std::string& deviceName, const DisplayMode& mode, std::uint32_t flags) = 0;
 };
 

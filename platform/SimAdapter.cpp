@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <optional>
 #include <tuple>
 
 namespace kv {
@@ -32,13 +33,13 @@ std::vector<ModeRecord> ReadList(IRegistry& reg, const std::string& key, const s
 bool Matches(std::uint32_t field, std::uint32_t value) { return field == 0 || field == value; }
 
 bool ModeLess(const DisplayMode& a, const DisplayMode& b) {
-    return std::tie(a.bitsPerPixel, a.width, a.height, a.frequency) <
-           std::tie(b.bitsPerPixel, b.width, b.height, b.frequency);
+    return std::tie(a.bitsPerPixel, a.width, a.height, a.frequency, a.displayFlags) <
+           std::tie(b.bitsPerPixel, b.width, b.height, b.frequency, b.displayFlags);
 }
 
 bool SameMode(const DisplayMode& a, const DisplayMode& b) {
     return a.width == b.width && a.height == b.height && a.bitsPerPixel == b.bitsPerPixel &&
-           a.frequency == b.frequency;
+           a.frequency == b.frequency && a.displayFlags == b.displayFlags;
 }
 
 }  // namespace
@@ -107,6 +108,22 @@ void AddExtraModes(std::vector<DisplayMode>& modes, const std::vector<ModeRecord
     std::sort(modes.begin(), modes.end(), ModeLess);
 }
 
+// The mode Windows starts in: 1024x768 at 32 bpp at the lowest rate the
+// driver offers there. When the lists leave no rate of it (a rate chosen
+// above every rate offered, or from the card's raw modes), never a mode at
+// 0 Hz: the largest 32-bpp size offered up to that, at its lowest rate, and
+// with none of those the first mode offered; a driver that offers nothing
+// shows the VGA mode.
+DisplayMode StartMode(const std::vector<DisplayMode>& offered) {
+    std::optional<DisplayMode> start;
+    for (const DisplayMode& m : offered) {
+        bool larger = !start || m.width * m.height > start->width * start->height;
+        if (m.bitsPerPixel == 32 && m.width <= 1024 && m.height <= 768 && larger) start = m;
+    }
+    if (start) return *start;
+    return offered.empty() ? DisplayMode{640, 480, 4, 60} : offered.front();
+}
+
 bool Restricted(const std::vector<ModeRecord>& restricted, const DisplayMode& m) {
     return std::any_of(restricted.begin(), restricted.end(), [&](const ModeRecord& r) {
         return Matches(r.width, m.width) && Matches(r.height, m.height) && Matches(r.depth, m.bitsPerPixel) &&
@@ -118,6 +135,7 @@ bool Restricted(const std::vector<ModeRecord>& restricted, const DisplayMode& m)
 
 void SimAtiAdapter::Boot() {
     std::vector<DisplayMode> modes = HardwareModes();
+    modes.insert(modes.end(), moreModes.begin(), moreModes.end());
     AddExtraModes(modes, ReadLists(registry_, {"DALNonStandardModesBCD", "DALNonStandardModesBCD1",
                                                "DALNonStandardModesBCD2", "DALNonStandardModesBCD3"}));
     std::vector<ModeRecord> restricted =
@@ -131,15 +149,10 @@ void SimAtiAdapter::Boot() {
         if (!Restricted(restricted, m)) offeredRaw_.push_back(m);
     std::sort(offeredRaw_.begin(), offeredRaw_.end(), ModeLess);
 
-    current_ = {1024, 768, 32, 0};
-    for (const DisplayMode& m : offered_) {
-        if (m.width == 1024 && m.height == 768 && m.bitsPerPixel == 32) {
-            current_.frequency = m.frequency;
-            break;
-        }
-    }
+    current_ = StartMode(offered_);
     stored_ = current_;
     storedFrequency_ = 0;
+    temporary_ = false;
 }
 
 std::optional<DisplayDeviceInfo> SimAtiAdapter::EnumDevice(std::uint32_t index) {
@@ -154,6 +167,8 @@ std::optional<DisplayDeviceInfo> SimAtiAdapter::EnumDevice(std::uint32_t index) 
 std::optional<DisplayMode> SimAtiAdapter::EnumMode(const std::string& deviceName, std::uint32_t index,
                                                    std::uint32_t flags) {
     lastEnumFlags = flags;
+    if (deviceName == kDeviceName && index == kEnumCurrentSettings) return current_;
+    if (deviceName == kDeviceName && index == kEnumRegistrySettings) return stored_;
     const std::vector<DisplayMode>& modes =
         enumeration ? *enumeration : (flags & kEnumRawMode) ? offeredRaw_ : offered_;
     if (deviceName != kDeviceName || index >= modes.size()) return std::nullopt;
@@ -173,6 +188,7 @@ bool SimAtiAdapter::ChangeFrequency(std::uint32_t frequency, std::uint32_t flags
 bool SimAtiAdapter::Show(const DisplayMode& mode, std::uint32_t flags) {
     if (!Offers(mode)) return false;
     current_ = mode;
+    temporary_ = !(flags & kCdsUpdateRegistry);
     if (flags & kCdsUpdateRegistry) {
         stored_ = current_;
         storedFrequency_ = current_.frequency;
@@ -189,7 +205,13 @@ long SimAtiAdapter::ChangeMode(const std::string& deviceName, const DisplayMode&
     ++modeChanges;
     if (changeAnswer) return *changeAnswer;
     if (deviceName != kDeviceName) return kDispChangeFailed;
-    return Show(mode == DisplayMode{} ? stored_ : mode, flags) ? kDispChangeSuccessful : kDispChangeBadMode;
+    if (mode != DisplayMode{}) return Show(mode, flags) ? kDispChangeSuccessful : kDispChangeBadMode;
+    // Only the documented way back: no mode and flags 0.
+    if (flags != 0) return kDispChangeBadParam;
+    if (!Offers(stored_)) return kDispChangeBadMode;
+    current_ = stored_;
+    temporary_ = false;
+    return kDispChangeSuccessful;
 }
 
 }  // namespace kv

@@ -19,7 +19,8 @@ public:
 
     // Reads both lists from the device key, as the driver does when Windows
     // starts, and sets the current mode to 1024x768 at 32 bpp at the lowest
-    // rate offered there.
+    // rate offered there, or, with none offered, to the largest 32-bpp mode
+    // offered below it.
     void Boot();
 
     std::optional<DisplayDeviceInfo> EnumDevice(std::uint32_t index) override;
@@ -27,10 +28,15 @@ public:
                                         std::uint32_t flags) override;
     bool ChangeFrequency(std::uint32_t frequency, std::uint32_t flags) override;
     std::optional<DisplayMode> CurrentMode(const std::string& deviceName) override;
-    // Only a mode the driver offers; nothing changes otherwise.
+    // Only a mode the driver offers, display flags and all; nothing changes
+    // otherwise. No mode takes only flags 0: the way back to the stored mode.
     long ChangeMode(const std::string& deviceName, const DisplayMode& mode, std::uint32_t flags) override;
 
     const DisplayMode& Current() const { return current_; }
+    // The display shows a mode set for now (not stored), even one equal to
+    // the stored mode: Windows drops it when the session ends, and only the
+    // way back (no mode, flags 0) or storing a mode ends it.
+    bool TemporaryMode() const { return temporary_; }
     // The rate last stored with CDS_UPDATEREGISTRY (0 if none).
     std::uint32_t StoredFrequency() const { return storedFrequency_; }
     // When set, every mode change gets this answer and changes nothing: a
@@ -47,6 +53,9 @@ public:
     // Modes the card makes but the monitor cannot take: Windows prunes them
     // unless asked for the raw list.
     static std::vector<DisplayMode> RawOnlyModes();
+    // Modes the card makes beside those, such as interlaced ones; offered
+    // from the next boot on.
+    std::vector<DisplayMode> moreModes;
 
     // When set, the enumeration returns exactly these modes, in this order
     // (duplicates and all), whatever the flags: the odd lists some drivers
@@ -69,6 +78,7 @@ private:
     std::vector<DisplayMode> offeredRaw_;
     DisplayMode current_;
     DisplayMode stored_;  // the mode Windows starts in
+    bool temporary_ = false;
     std::uint32_t storedFrequency_ = 0;
 };
 

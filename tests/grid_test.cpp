@@ -85,6 +85,20 @@ TEST(RefreshGridTest, FifteenRowsFillTheGridWithoutScrolling) {
     EXPECT_FALSE(g.form["sbDown"].enabled);
 }
 
+// A driver that ignores the monitor, or many extra resolutions, can list
+// more rows than a byte counts.
+TEST(RefreshGridTest, EveryRowOfALongTableCanBeReached) {
+    Grid g(300);
+    auto& f = g.form;
+    for (int clicks = 0; clicks < 400 && f["sbDown"].enabled; ++clicks) f["sbDown"].UserClick();
+    EXPECT_EQ(f.grid.FirstVisibleRow, 285u);
+    EXPECT_EQ(f["l15"].text, "3192x600");
+    f["ComboBox15"].text = "85";
+    f["sbUp"].UserClick();
+    EXPECT_EQ(f.modes.ResolutionRows[299].selected, 85);
+    EXPECT_EQ(f["l1"].text, "3072x600");
+}
+
 // Another adapter may leave a shorter table; what the user typed into boxes
 // that are hidden now is not read.
 TEST(RefreshGridTest, BoxesHiddenByAShorterTableAreNotRead) {

@@ -3,7 +3,10 @@
 // left pending, an OK that fails half-way, two programs at once.
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
 #include <tuple>
+#include <utility>
 
 #include "MainWindowTest.h"
 #include "lang/Lang.h"
@@ -582,6 +585,27 @@ TEST_F(Safety, AWriteThatFailsHalfWayPutsTheSnapshotBack) {
               std::string::npos);
     EXPECT_NE(m.system.shown[0].text.find("put the driver's settings back"), std::string::npos);
     EXPECT_TRUE(m.registry.ValueNames(kRunOnceKey).empty());
+
+    // So does anything else that stops the writes, which is then reported
+    // as any failure is.
+    for (bool noMemory : {true, false}) {
+        Start();
+        SetRate("640x480", "75");
+        (*form)["tcbTilling"].UserClick();
+        m.system.shown.clear();
+        bool thrown = false;
+        m.registry.refuse = [&](SimRegistry::Op op, const std::string&, const std::string& name) {
+            if (op != SimRegistry::Op::Set || name != "DisableTiling" || std::exchange(thrown, true)) return false;
+            if (noMemory) throw std::bad_alloc();
+            throw std::out_of_range("index 16 past 15");
+        };
+        EXPECT_EQ(Ok(), -1);
+        EXPECT_EQ(List()->data, Rec(0, 0, 0, 43)) << noMemory;
+        ASSERT_EQ(m.system.shown.size(), 2u);
+        EXPECT_EQ(m.system.shown[0].text.rfind("Saving stopped: Unexpected error: ", 0), 0u);
+        EXPECT_NE(m.system.shown[0].text.find("put the driver's settings back"), std::string::npos);
+        EXPECT_EQ(m.system.shown[1].text.rfind("Unexpected error: ", 0), 0u);
+    }
 
     // When even that fails, OK refuses to overwrite the snapshot with the
     // half-written state.

@@ -61,6 +61,7 @@ TEST_F(TryRate, EveryWayOutBringsThePreviousModeBackAndOnlyKeepLeavesTheRateInTh
         {"Back", [](TTryRate& w) { w.bBack.UserClick(); }, false},
         {"Esc", [](TTryRate& w) { w.PressEscape(); }, false},
         {"the close box", [](TTryRate& w) { EXPECT_TRUE(w.onCloseQuery()); }, false},
+        {"the end of Windows' session", [](TTryRate& w) { w.onEndSession(); }, false},
         {"Keep this rate", [](TTryRate& w) { w.bKeep.UserClick(); }, true},
     };
     for (const Way& way : ways) {
@@ -81,6 +82,7 @@ TEST_F(TryRate, EveryWayOutBringsThePreviousModeBackAndOnlyKeepLeavesTheRateInTh
         form->RunCommand([&] { way.out(*trial); });
         EXPECT_TRUE(trial->closed);
         EXPECT_EQ(m.display.Current(), kBootMode);
+        EXPECT_FALSE(m.display.TemporaryMode()) << "back to the stored mode Windows' own way";
         EXPECT_EQ(Box("1024x768").text, way.kept ? "85" : "60");
         EXPECT_EQ(m.registry.ChangeCount(), writes);
         EXPECT_TRUE(m.system.shown.empty());
@@ -102,7 +104,21 @@ TEST_F(TryRate, EveryWayOutBringsThePreviousModeBackAndOnlyKeepLeavesTheRateInTh
         else
             EXPECT_THROW(m.system.EndProgram(0), ProgramEnded);
         EXPECT_EQ(m.display.Current(), kBootMode);
+        EXPECT_FALSE(m.display.TemporaryMode());
     }
+
+    // A mode set for now before the try, here an interlaced one, comes back
+    // as it was, display flags and all.
+    const DisplayMode interlaced{1024, 768, 32, 87, kDisplayInterlaced};
+    m.display.moreModes = {interlaced};
+    m.Boot();
+    Start();
+    ASSERT_EQ(m.display.ChangeMode(SimAtiAdapter::kDeviceName, interlaced, kCdsFullscreen), kDispChangeSuccessful);
+    Box("1024x768").text = "100";
+    ASSERT_TRUE(TryFromRow("1024x768"));
+    Open<TTryRate>("TTryRate")->bBack.UserClick();
+    EXPECT_EQ(m.display.Current(), interlaced);
+    EXPECT_TRUE(m.display.TemporaryMode());
 }
 
 TEST_F(TryRate, ARateThatCannotBeShownIsSaidAndChangesNothing) {
@@ -146,6 +162,20 @@ TEST_F(TryRate, ARateThatCannotBeShownIsSaidAndChangesNothing) {
     EXPECT_FALSE(TryFromRow("1024x768"));
     ASSERT_EQ(Messages().size(), 1u);
     EXPECT_EQ(Messages()[0].substr(0, 52), "The display driver does not offer 1024x768 at 85 Hz ");
+
+    // With no rate of 1024x768 left, Windows starts in a mode still offered
+    // (none at 0 Hz), and a try comes back to it without a word.
+    m.registry.SetValue(kDeviceKey, "DALRestrictedModesBCD",
+                        {kRegBinary, Join({Rec(1024, 768, 0, 60), Rec(1024, 768, 0, 70), Rec(1024, 768, 0, 72),
+                                           Rec(1024, 768, 0, 75), Rec(1024, 768, 0, 85), Rec(1024, 768, 0, 100)})});
+    m.Boot();
+    Start();
+    m.system.shown.clear();
+    Box("800x600").text = "85";
+    ASSERT_TRUE(TryFromRow("800x600"));
+    Open<TTryRate>("TTryRate")->bBack.UserClick();
+    EXPECT_EQ(Messages(), std::vector<std::string>{});
+    EXPECT_NE(m.display.Current().frequency, 0u);
 }
 
 TEST_F(TryRate, TheMenuTriesTheRowWhoseBoxHasTheFocus) {

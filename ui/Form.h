@@ -190,6 +190,9 @@ public:
     std::function<bool()> onCloseQuery;
     // Another start of the program waits for this one to end.
     std::function<void()> onOtherStartWaits;
+    // Windows' session ends (log off, shut down): the program ends right
+    // after, without its usual end.
+    std::function<void()> onEndSession;
     // Set by a handler that wants this window in front of the others; the
     // window system does it and clears the flag.
     bool bringToFront = false;

@@ -11,6 +11,9 @@ namespace kv::win {
 // The record sizes Windows 2000 knows; a larger one would be refused there.
 static_assert(sizeof(DEVMODEA) == 156);
 static_assert(sizeof(DISPLAY_DEVICEA) == 424);
+// The portable code names Windows' numbers itself.
+static_assert(kEnumCurrentSettings == ENUM_CURRENT_SETTINGS && kEnumRegistrySettings == ENUM_REGISTRY_SETTINGS);
+static_assert(kDisplayInterlaced == DM_INTERLACED && kDispChangeBadParam == DISP_CHANGE_BADPARAM);
 // Room for a driver's private data after an enumerated mode.
 constexpr WORD kModeDriverExtra = 2048;
 
@@ -173,7 +176,8 @@ std::optional<DisplayMode> Win32Display::EnumMode(const std::string& deviceName,
     mode.dmSize = sizeof(mode);
     mode.dmDriverExtra = kModeDriverExtra;
     if (!EnumDisplaySettingsExA(deviceName.c_str(), index, &mode, flags)) return std::nullopt;
-    return DisplayMode{mode.dmPelsWidth, mode.dmPelsHeight, mode.dmBitsPerPel, mode.dmDisplayFrequency};
+    return DisplayMode{mode.dmPelsWidth, mode.dmPelsHeight, mode.dmBitsPerPel, mode.dmDisplayFrequency,
+                       mode.dmDisplayFlags};
 }
 
 bool Win32Display::ChangeFrequency(std::uint32_t frequency, std::uint32_t flags) {
@@ -191,11 +195,12 @@ std::optional<DisplayMode> Win32Display::CurrentMode(const std::string& deviceNa
 long Win32Display::ChangeMode(const std::string& deviceName, const DisplayMode& wanted, std::uint32_t flags) {
     DEVMODEA mode{};
     mode.dmSize = sizeof(mode);
-    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL | DM_DISPLAYFREQUENCY;
+    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL | DM_DISPLAYFREQUENCY | DM_DISPLAYFLAGS;
     mode.dmPelsWidth = wanted.width;
     mode.dmPelsHeight = wanted.height;
     mode.dmBitsPerPel = wanted.bitsPerPixel;
     mode.dmDisplayFrequency = wanted.frequency;
+    mode.dmDisplayFlags = wanted.displayFlags;
     bool stored = wanted == DisplayMode{};
     return ChangeDisplaySettingsExA(deviceName.c_str(), stored ? nullptr : &mode, nullptr, flags, nullptr);
 }

@@ -958,13 +958,24 @@ windows_fit() {
     # An old version's error again, whichever start stamped the version.
     "$WINE" reg add 'HKLM\SOFTWARE\Tessaly\Kelvane' /v Version /d 0.7 /f >>"$S_LOG" 2>&1 ||
         fail "cannot record an old version"
+    seed_every_issue
     set_dpi "$dpi"
     "$WINESERVER" -w
     start_app
     drv wait-window class:TfFirstRun 30 || fail "no issues dialog in $lang at $dpi DPI$(on_screen)"
     fits class:TfFirstRun "$at-issues"
-    # Closed, it lets the start go on.
+    # With an error in the list its close box is Cancel: the start ends and
+    # nothing is stamped. Without one it is Ignore, and the start goes on.
     drv close class:TfFirstRun || fail "$DRV_ERR"
+    app_ended 15 || fail "closing the issues dialog with an error did not end the start$(on_screen)"
+    expect "the exit code of the issues dialog's close box" "$APP_RC" 1
+    local device='HKLM\System\CurrentControlSet\Services\ati2mtag\Device0'
+    "$WINE" reg add 'HKLM\SOFTWARE\Tessaly\Kelvane' /v Version /d 0.9.9.6 /f >>"$S_LOG" 2>&1 &&
+        "$WINE" reg delete "$device" /v DALRULE_ADDNATIVEMODESTOMODETABLE /f >>"$S_LOG" 2>&1 &&
+        "$WINE" reg delete "$device" /v DALRestrictedModesBCD1 /f >>"$S_LOG" 2>&1 || fail "cannot take the errors away"
+    "$WINESERVER" -w
+    start_app
+    drv wait-window class:TfFirstRun 30 -- close class:TfFirstRun || fail "no warnings to close: $DRV_ERR"
     wait_main
     shots_of "$at-main"
 
@@ -1075,7 +1086,6 @@ scenario_every_window_fits() {
     cp "$KV_BIN/makecab.exe" "$WINEPREFIX/drive_c/windows/system32/packcab.exe"
     printf '@"%s" sleep 3000\r\n@packcab.exe %%*\r\n' "$(winpath "$KV_BIN/kvdriver.exe")" \
         >"$WINEPREFIX/drive_c/windows/system32/makecab.bat"
-    seed_every_issue
     local dpi
     for dpi in 96 120; do
         windows_fit English "$dpi" Cancel

@@ -196,6 +196,9 @@ LRESULT Win32View::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_TIMER: OnTimer(wp); return 0;
         case WM_PAINT: OnPaint(); return 0;
         case WM_CLOSE: OnClose(); return 0;
+        case WM_ENDSESSION:
+            if (wp) Run(form_.onEndSession);
+            return 0;
         case WM_DESTROY: OnDestroy(); return 0;
         default:
             if (msg == OtherStartWaitsMessage()) {
