@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "MainWindowTest.h"
+#include "maintenance/ModeCheckSchedule.h"
 #include "modes/TryRate.h"
 
 namespace kv::test {
@@ -111,6 +112,7 @@ TEST_F(TryRate, EveryWayOutBringsThePreviousModeBackAndOnlyKeepLeavesTheRateInTh
     // as it was, display flags and all.
     const DisplayMode interlaced{1024, 768, 32, 87, kDisplayInterlaced};
     m.display.moreModes = {interlaced};
+    CancelModeCheck(m.platform);  // the saved rate's check answered
     m.Boot();
     Start();
     ASSERT_EQ(m.display.ChangeMode(SimAtiAdapter::kDeviceName, interlaced, kCdsFullscreen), kDispChangeSuccessful);
