@@ -90,6 +90,22 @@ app_ended() {
     return 1
 }
 
+# Windows drops its volatile keys at a restart, and Wine drops them when its
+# server ends, a few seconds after its last program has: while a scenario
+# means no restart, a program of its own holds the session.
+hold_session() {
+    "$WINE" "$KV_BIN/kvdriver.exe" sleep 3600000 >>"$S_LOG" 2>&1 &
+    HOLD_PID=$!
+}
+
+# The restart the scenario means: the hold goes, and Wine's server may end.
+release_session() {
+    [ -n "${HOLD_PID:-}" ] || return 0
+    kill "$HOLD_PID" 2>/dev/null
+    wait "$HOLD_PID" 2>/dev/null
+    HOLD_PID=""
+}
+
 # Starts a command line as Windows starts one it finds under RunOnce at
 # logon: through the command interpreter, from a folder of Windows' own
 # rather than the program's.
@@ -209,6 +225,7 @@ expect() {
 }
 
 teardown() {
+    release_session
     "$WINESERVER" -k 2>/dev/null
     [ -z "$APP_PID" ] || wait "$APP_PID" 2>/dev/null
 }

@@ -354,8 +354,10 @@ REG
 }
 
 # One change applied with OK, its restart declined: 640x480 at 75 Hz. The
-# one-shot check it leaves stays pending.
+# one-shot check it leaves stays pending, and no restart comes until the
+# scenario's own (release_session).
 apply_change_no_restart() {
+    hold_session
     start_app
     wait_main
     drv type "$MAIN" beside:640x480 75 -- click "$MAIN" OK || fail "cannot set 75 Hz and click OK: $DRV_ERR"
@@ -385,6 +387,7 @@ scenario_restore_then_restart() {
     drv answer Yes || fail "cannot answer the question: $DRV_ERR"
     app_ended 15 || fail "the program still runs after the restart$(on_screen)"
     # Wine's restart runs what RunOnce holds in the session it ends.
+    release_session
     timeout 60 "$WINESERVER" -w || fail "Wine's session did not end after the restart"
     if list=$(reg_value "$DEVICE" DALRestrictedModesBCD); then
         S_PROBLEMS+=("after the restart the change is back: the list $list")
@@ -433,12 +436,64 @@ scenario_close_mode_check() {
     verdict
 }
 
-# After a restart the check comes first, whatever the driver's key holds. A
-# list the card did not take (it ignores a list stored without a type) makes
-# an ordinary start ask the restore question; a /CHECK start asks nothing,
-# and no message box comes before the count-down.
+# Windows deletes a one-shot entry before it runs it: the check writes its
+# entry again as it begins. A copy that ends during the count-down (a crash,
+# the power switch) leaves its check to the next logon, which, unanswered,
+# brings back the settings from before the change. Saved under another name,
+# as a browser saves a download, the program's entry names that name.
+scenario_check_cut_short() {
+    setup check_cut_short demo KelvaneDemo
+    local app=$S_DIR/app command list
+    mv "$app/Kelvane.exe" "$app/Kelvane-0.9.9.6.exe"
+    hold_session
+    (cd "$app" && exec "$WINE" Kelvane-0.9.9.6.exe) >>"$S_LOG" 2>&1 &
+    APP_PID=$!
+    wait_main
+    drv type "$MAIN" beside:640x480 75 -- click "$MAIN" OK || fail "cannot set 75 Hz and click OK: $DRV_ERR"
+    drv msgbox 30 || fail "no question after OK$(on_screen)"
+    drv answer No || fail "cannot answer the question: $DRV_ERR"
+    app_ended 15 || fail "the program did not end after OK$(on_screen)"
+    command=$(reg_value "$RUNONCE" "Kelvane - test resolution") || fail "OK left no one-shot check"
+    expect "the renamed program's one-shot start" "$command" "$(winpath "$app")\\Kelvane-0.9.9.6.exe /CHECK"
+    list=$(reg_value "$DEVICE" DALRestrictedModesBCD) || fail "OK wrote no list"
+
+    # The logon takes the entry and runs it; the copy is ended during its
+    # count-down, as a crash ends it.
+    "$WINE" reg delete "$RUNONCE" /v "Kelvane - test resolution" /f >>"$S_LOG" 2>&1
+    start_command "$command"
+    check_handed_over
+    drv wait-text "$CHECK" Static#1 "Minimal refresh rate will be automatically selected in 12 seconds" 10 ||
+        fail "the count-down does not run: $DRV_ERR"
+    pkill -9 -f 'Kelvane-0\.9\.9\.6\.exe' || fail "no copy to end"
+    release_session
+    timeout 20 "$WINESERVER" -w || fail "Wine's session did not end after the copy was ended"
+    grep -qF '"Kelvane - test resolution"="Z:' "$WINEPREFIX/system.reg" ||
+        fail "the check ended without its entry"
+
+    # The next logon: Wine's next session runs what RunOnce holds, as
+    # Windows' logon does. The check is there again, and left unanswered it
+    # puts the settings from before the change back and restarts.
+    drv wait-window "$CHECK" 30 || fail "the next logon ran no check$(on_screen)"
+    drv wait-text "$CHECK" Static#0 'Minimal refresh rate selected. If you can read this message, click "OK".' 20 ||
+        fail "the check did not fall back to the lowest rate: $DRV_ERR"
+    copy_ended 25 || fail "the program still runs after the fallback to the backup$(on_screen)"
+    timeout 20 "$WINESERVER" -w || fail "Wine's session did not end after the fallback's restart"
+    if grep -qF '"Kelvane - test resolution"=' "$WINEPREFIX/system.reg"; then
+        S_PROBLEMS+=("the check's entry stayed after its fallback")
+    fi
+    if list=$(reg_value "$DEVICE" DALRestrictedModesBCD); then
+        S_PROBLEMS+=("the settings from before the change are not back: the list $list stayed")
+    fi
+    verdict
+}
+
+# After a restart the check of a change comes first, whatever the driver's
+# key holds. A list the card did not take (it ignores a list stored without a
+# type) makes an ordinary start ask the restore question; a /CHECK start asks
+# nothing, and no message box comes before the count-down.
 scenario_check_first() {
     setup check_first demo KelvaneDemo
+    apply_change_no_restart
     reg_import <<'REG'
 Windows Registry Editor Version 5.00
 
@@ -900,6 +955,7 @@ scenario_uninstall_before_restart() {
     fi
     # The user's restart, as Windows' restart runs in Wine: the session
     # ends and what RunOnce holds runs.
+    release_session
     "$WINE" wineboot --end-session >>"$S_LOG" 2>&1
     timeout 30 "$WINESERVER" -w || fail "Wine's session did not end after the restart$(on_screen)"
     local list
@@ -917,6 +973,7 @@ scenario_fallback_after_another_start() {
     wait_main
     drv click "$MAIN" Cancel || fail "cannot click Cancel: $DRV_ERR"
     app_ended 15 || fail "the second start did not end at Cancel$(on_screen)"
+    release_session
     local command list
     command=$(reg_value "$RUNONCE" "Kelvane - test resolution") || fail "the second start took the check away"
     "$WINE" reg delete "$RUNONCE" /v "Kelvane - test resolution" /f >>"$S_LOG" 2>&1
@@ -1011,7 +1068,9 @@ windows_fit() {
     fits class:TForm6 "$at-wait"
     drv msgbox 60 || fail "no message after the report$(on_screen)"
     fits class:#32770 "$at-report"
-    drv answer OK -- close "$MAIN" || fail "$DRV_ERR"
+    # A change saved, its restart declined: its check comes next.
+    drv answer OK -- type "$MAIN" beside:640x480 75 -- click "$MAIN" OK -- msgbox 30 -- answer No ||
+        fail "cannot save a change: $DRV_ERR$(on_screen)"
     app_ended 15 || fail "the program did not end in $lang at $dpi DPI$(on_screen)"
 
     start_command "$(winpath "$S_DIR/app")\\Kelvane.exe /CHECK"
@@ -1219,9 +1278,9 @@ if [[ $name == *_2000 ]]; then
 fi
 if [ "$name" = --list ]; then
     echo startup adapter_info tabs page_painted install_dir backup missing_pci real_exe real_grid try_rate \
-        demo_state road_of_one_change cancel_restores restore_then_restart two_starts close_mode_check check_first \
-        large_fonts language language_cp1251 issues resolutions adapter_dialog clean uninstall uninstall_before_restart \
-        fallback_after_another_start every_window_fits ff_record \
+        demo_state road_of_one_change cancel_restores restore_then_restart two_starts close_mode_check check_cut_short \
+        check_first large_fonts language language_cp1251 issues resolutions adapter_dialog clean uninstall \
+        uninstall_before_restart fallback_after_another_start every_window_fits ff_record \
         report help_and_about
     printf '%s_2000 ' $ON_2000
     echo
