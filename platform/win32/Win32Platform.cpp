@@ -416,7 +416,13 @@ bool Win32System::WaitForSingleInstance(const std::string& name, std::uint32_t t
 }
 
 bool Win32System::ActivateWindow(const std::string& windowClass) {
-    HWND window = FindWindowW(Wide(windowClass).c_str(), nullptr);
+    // A Kelvane that has only just claimed the mark may not have made its
+    // window yet: it gets two seconds before it counts as in another session.
+    HWND window = nullptr;
+    for (int tries = 0; !window && tries < 8; ++tries) {
+        if (tries > 0) ::Sleep(250);
+        window = FindWindowW(Wide(windowClass).c_str(), nullptr);
+    }
     if (!window) return false;
     if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
     SetForegroundWindow(window);
