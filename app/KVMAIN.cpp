@@ -134,8 +134,6 @@ void TForm1::MakeWay() {
 // shows or claims anything. Should the copy not start, the check runs here,
 // holding up the logon rather than not running at all.
 bool TForm1::HandCheckToCopy() {
-    const std::string commandLine = platform.system.CommandLine();
-    if (!AsksForCheck(commandLine) || CommandLineHolds(commandLine, kHandedCheckWord)) return false;
     return LaunchProgram(platform.system, platform.system.ProgramPath(), std::string("/CHECK ") + kHandedCheckWord,
                          platform.system.CurrentDirectory(), kShowNormal) != 0;
 }

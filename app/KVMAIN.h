@@ -197,8 +197,8 @@ private:
     // when none is open.
     ui::Form* FrontIfOpen(const std::string& dialogName);
     void IdentifyAdapter();
-    // True when the check after a restart now runs in a copy of the program
-    // and this start may end.
+    // For the start the logon makes for the check: true when the check now
+    // runs in a copy of the program and this start may end.
     bool HandCheckToCopy();
     // The one-instance mark, for an ordinary start; one Kelvane of another
     // session is said.
