@@ -123,8 +123,8 @@ void TForm1::OtherStartWaits() {
 
 void TForm1::MakeWay() {
     makeWayRequested_ = false;
-    if (snapshots.lastKnownGoodTaken) CancelClick();
-    FinishFirstRunSnapshot();
+    // Not in a start for the check: the close box always lets it end.
+    onCloseQuery();
     platform.system.EndProgram(0);
 }
 
