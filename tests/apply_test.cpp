@@ -456,57 +456,57 @@ TEST_F(RoadOfOneChange, CancelAtOnceStartsTheSecondPhaseWithFifteenSeconds) {
     EXPECT_EQ(m.system.restartRequests, 2);
 }
 
-// Saved under another name, as a browser saves a download, the program
-// still gets its check: the entry names its own file. A file Windows could
-// not find arranges nothing, and is said.
-TEST_F(RoadOfOneChange, TheEntryNamesTheProgramsOwnFile) {
-    const std::string renamed = "C:\\Kelvane\\Kelvane-0.9.9.6.exe";
+// The entry names the program's own file, as Windows started it: saved
+// under another name, as a browser saves a download, the program still gets
+// its check. Unquoted, "C:\Program Files\..." would first start a
+// "C:\Program.exe" at logon, with the administrator's rights. A file
+// Windows could not find arranges nothing, and is said.
+TEST_F(RoadOfOneChange, TheEntryNamesTheProgramsOwnFileQuotedWhenItHasABlank) {
+    struct Row {
+        std::string folder, file, entry, rate;
+    };
+    const Row rows[] = {
+        {"C:\\Program Files\\Kelvane", "Kelvane.exe", "\"C:\\Program Files\\Kelvane\\Kelvane.exe\" /CHECK", "75"},
+        {"C:\\Kelvane", "Kelvane-0.9.9.6.exe", "C:\\Kelvane\\Kelvane-0.9.9.6.exe /CHECK", "85"},
+    };
+    const std::string pci = m.system.ReadFile("C:\\Kelvane\\ati.pci").value();
+    m.system.WriteFile("C:\\Program.exe", "MZ");
+    ASSERT_EQ(m.ProgramOfCommand("C:\\Program Files\\Kelvane\\Kelvane.exe /CHECK"), "C:\\Program.exe");
     m.system.RemoveFile("C:\\Kelvane\\Kelvane.exe");
-    m.system.WriteFile(renamed, "MZ");
-    m.system.programPath = renamed;
-    Start();
-    SetRate("640x480", "75");
-    m.system.answers = {kIdYes};
-    ASSERT_EQ(Ok(), 0);
-    EXPECT_EQ(m.registry.Find(kRunOnce, kRunOnceValue)->data, StoredText(renamed + " /CHECK"));
-    ASSERT_TRUE(RestartAndLogon());
-    EXPECT_EQ(m.startedAtLogon, std::vector<std::string>{renamed});
-    ASSERT_TRUE(StartHandedCheck());
-    ASSERT_TRUE(form->modeCheck);
-    AnswerCheck();
+    std::string program;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.file);
+        program = row.folder + "\\" + row.file;
+        m.system.WriteFile(row.folder + "\\ati.pci", pci);
+        m.system.WriteFile(program, "MZ");
+        m.system.commandLine = "\"" + program + "\"";
+        m.system.currentDirectory = row.folder;
+        m.system.programPath = program;
+        Start();
+        SetRate("640x480", row.rate);
+        m.system.answers = {kIdYes};
+        ASSERT_EQ(Ok(), 0);
+        ASSERT_TRUE(m.registry.Find(kRunOnce, kRunOnceValue));
+        EXPECT_EQ(m.registry.Find(kRunOnce, kRunOnceValue)->data, StoredText(row.entry));
+        m.startedAtLogon.clear();
+        ASSERT_TRUE(RestartAndLogon());
+        EXPECT_EQ(m.startedAtLogon, std::vector<std::string>{program});
+        ASSERT_TRUE(StartHandedCheck());
+        ASSERT_TRUE(form->modeCheck);
+        AnswerCheck();
+    }
 
-    m.system.commandLine = "\"" + renamed + "\"";
+    m.system.commandLine = "\"" + program + "\"";
     m.system.currentDirectory = test::kInstallDir;
     Start();
-    m.system.RemoveFile(renamed);
+    m.system.RemoveFile(program);
     SetRate("800x600", "85");
     m.system.shown.clear();
     ASSERT_EQ(Ok(), 0);
     ASSERT_FALSE(m.system.shown.empty());
-    EXPECT_EQ(m.system.shown[0].text, LangText(kMsgCheckProgramMissing, {renamed}));
+    EXPECT_EQ(m.system.shown[0].text, LangText(kMsgCheckProgramMissing, {program}));
     EXPECT_EQ(m.registry.Find(kRunOnce, kRunOnceValue), nullptr);
     EXPECT_FALSE(ChangePending(m.platform));
-}
-
-// Unquoted, "C:\Program Files\..." would first start a "C:\Program.exe"
-// at logon, with the administrator's rights.
-TEST_F(RoadOfOneChange, FromAFolderWithABlankTheEntryIsQuotedAndStartsOnlyKelvane) {
-    const std::string folder = "C:\\Program Files\\Kelvane";
-    for (const std::string& file : {folder + "\\ati.pci", folder + "\\Kelvane.exe", std::string("C:\\Program.exe")})
-        m.system.WriteFile(file, "MZ");
-    ASSERT_EQ(m.ProgramOfCommand(folder + "\\Kelvane.exe /CHECK"), "C:\\Program.exe");
-    m.system.currentDirectory = folder;
-    m.system.programPath = folder + "\\Kelvane.exe";
-    Start();
-    SetRate("640x480", "75");
-    m.system.answers = {kIdYes};
-    ASSERT_EQ(Ok(), 0);
-    EXPECT_EQ(m.registry.Find(kRunOnce, "Kelvane - test resolution")->data,
-              StoredText("\"C:\\Program Files\\Kelvane\\Kelvane.exe\" /CHECK"));
-    ASSERT_TRUE(RestartAndLogon());
-    EXPECT_EQ(m.startedAtLogon, std::vector<std::string>{folder + "\\Kelvane.exe"});
-    ASSERT_TRUE(StartHandedCheck());
-    EXPECT_TRUE(form->modeCheck);
 }
 
 // The logon waiting is better than no check at all.
