@@ -7,6 +7,7 @@
 #include "lang/Lang.h"
 #include "maintenance/Uninstall.h"
 #include "maintenance/uRegClean.h"
+#include "modes/MonitorRates.h"
 #include "modes/TryRate.h"
 #include "options/OptionTable.h"
 #include "report/Report.h"
@@ -59,6 +60,7 @@ void TForm1::bReportClick() {
     facts.langLoaded = LangLoaded;
     facts.langFileName = LangFileNameInForce;
     facts.rows = modes.ResolutionRows;
+    facts.monitor = &monitor;
     // The colour depths, then the first four desktop options: the OpenGL,
     // Direct3D, Projector and Rotation tabs.
     const ui::Control* boxes[] = {cb8, cb16, cb24, cb32, options.desktop[0], options.desktop[1],
@@ -140,6 +142,14 @@ void TForm1::TryRate(int k) {
         return;
     }
     const ResolutionRow& row = modes.ResolutionRows[*index];
+    ModeVerdict verdict = JudgeRate(monitor.Declared(), row, *rate);
+    if (verdict.kind == ModeVerdict::Kind::Outside) {
+        std::string question = LangText(kMsgRateOutsideRange) + "\n\n" + OutsideLine(row, *rate, verdict) + "\n\n" +
+                               LangText(kMsgOutsideRisk) + " " + LangText(kMsgTryOutsideQuestion);
+        if (platform.system.ShowMessageBox(question, LangText(kMsgOutsideRangeCaption), kMbYesNo | kMbDefaultSecond) !=
+            kIdYes)
+            return;
+    }
     std::unique_ptr<TTryRate> trial = TTryRate::Start(platform, adapter.DeviceName, row.width, row.height, *rate);
     if (!trial) return;
     // Only a rate the user keeps stays in the grid; otherwise the box shows

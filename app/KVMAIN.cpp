@@ -12,6 +12,7 @@
 #include "maintenance/WriteSteps.h"
 #include "modes/Apply.h"
 #include "modes/CheckModes.h"
+#include "modes/MonitorRates.h"
 #include "options/OptionTable.h"
 #include "platform/Launch.h"
 #include "platform/RegValues.h"
@@ -187,6 +188,7 @@ void TForm1::StartupSequence() {
         platform.system.EndProgram(0);
     }
     ReadSystemModes();
+    FindAdapterMonitor();
     if (!VersionStep()) platform.system.EndProgram(1);
     caption += std::string(" ") + kVersionText;
     ReadDriverSettings();
@@ -350,6 +352,13 @@ bool TForm1::VersionStep() {
     return platform.system.ShowMessageBox(LangText(kMsgWindows9x), LangText(kMsgWarning), kMbOkCancel) != kIdOk;
 }
 
+// What the monitor declares it can show judges the grid's rates.
+void TForm1::FindAdapterMonitor() {
+    monitor = FindMonitor(platform.registry, platform.display, adapter.DeviceName);
+    grid.monitor = monitor.Declared();
+    lbMonitor->text = MonitorText(monitor);
+}
+
 void TForm1::IdentifyAdapter() {
     AdapterIdentity id = ReadAdapterIdentity(platform.registry, adapter, LangText(kMsgRegistryKeyNotFound));
     lbChip->text = id.chip;
@@ -430,6 +439,7 @@ void TForm1::ReloadLanguage() {
     // cannot be used then leaves the texts English without a word.
     LoadLanguage(*this, platform, !state.CheckMode);
     LayOutDriverOptions(options);
+    lbMonitor->text = MonitorText(monitor);
 }
 
 void TForm1::bLangClick() {

@@ -16,6 +16,7 @@
 #include "options/OptionTable.h"
 #include "options/TSCheckBox.h"
 #include "platform/AdapterContext.h"
+#include "platform/Monitor.h"
 #include "platform/Platform.h"
 #include "platform/SharedRegistry.h"
 #include "ui/Form.h"
@@ -76,6 +77,8 @@ public:
 
     Platform& platform;
     AdapterContext adapter;
+    // The adapter's monitor, found at start-up.
+    MonitorInfo monitor;
     std::unique_ptr<SharedRegistry> sharedRegistry;
 
     RunState state;
@@ -109,6 +112,7 @@ public:
     ui::Control* lbSSID2 = nullptr;
     ui::Control* lbRev = nullptr;
     ui::Control* lbCardType = nullptr;
+    ui::Control* lbMonitor = nullptr;
     // Settings no user sees, kept as the program has always had them: the
     // report logs them and OK writes by them.
     ui::Control* cbHiFreq = nullptr;
@@ -178,6 +182,8 @@ private:
     std::vector<std::string> UnreadableMaxRateNames();
     void FinishSave(bool restart);
     bool ConfirmRowsWithoutRates();
+    bool ConfirmRatesOutsideRange();
+    void FindAdapterMonitor();
     bool AnisoDegreeAccepted();
     // The maximum-rate values that cannot be read, each with why.
     std::vector<std::pair<std::string, std::string>> UnreadableMaxRateValues();

@@ -11,6 +11,7 @@
 #include "maintenance/Snapshots.h"
 #include "maintenance/WriteSteps.h"
 #include "modes/Apply.h"
+#include "modes/MonitorRates.h"
 #include "options/OptionTable.h"
 #include "platform/RegValues.h"
 #include "platform/Settings.h"
@@ -44,7 +45,7 @@ std::optional<TForm1::SaveRequest> TForm1::PrepareSave() {
         ShowRateError(*bad);
         return std::nullopt;
     }
-    if (!ConfirmRowsWithoutRates() || !AnisoDegreeAccepted()) return std::nullopt;
+    if (!ConfirmRowsWithoutRates() || !ConfirmRatesOutsideRange() || !AnisoDegreeAccepted()) return std::nullopt;
     SaveRequest request;
     Bytes list = RestrictedListBytes(RestrictedRecords(modes, cbHiFreq->Checked(), ChosenDepths()), modes);
     if (!state.DriverListsUnreadable && list.size() > kListBufferSize) {
@@ -168,6 +169,23 @@ bool TForm1::ConfirmRowsWithoutRates() {
         if (!AskWarning(platform.system, question)) return false;
     }
     return true;
+}
+
+// A rate chosen in this run that the monitor declares it cannot show is
+// saved only when the user says so; No is the default answer.
+bool TForm1::ConfirmRatesOutsideRange() {
+    std::string lines;
+    for (std::size_t i = 0; i < modes.ResolutionRows.size(); ++i) {
+        const ResolutionRow& row = modes.ResolutionRows[i];
+        if (i < InitialSelections.size() && InitialSelections[i] == row.selected) continue;
+        ModeVerdict verdict = JudgeRate(monitor.Declared(), row, row.selected);
+        if (verdict.kind == ModeVerdict::Kind::Outside) lines += "\n" + OutsideLine(row, row.selected, verdict);
+    }
+    if (lines.empty()) return true;
+    std::string question = LangText(kMsgRatesOutsideRange) + "\n" + lines + "\n\n" + LangText(kMsgOutsideRisk) + " " +
+                           LangText(kMsgSaveOutsideQuestion);
+    return platform.system.ShowMessageBox(question, LangText(kMsgOutsideRangeCaption),
+                                          kMbYesNo | kMbDefaultSecond) == kIdYes;
 }
 
 // The driver takes the degree as a number: a typed text that is none is

@@ -124,6 +124,9 @@ void TForm1::BuildAdapterInfo() {
         {"Label35", "Revision:", kTxtRevision, "Revision of the card", kHintRevision, "lbRev", &TForm1::lbRev},
         {"Label33", "Card Type:", kTxtCardType, "Type of the card", kHintCardType, "lbCardType",
          &TForm1::lbCardType},
+        {"lMonitor", "Monitor:", kTxtMonitor,
+         "The monitor Windows names for this adapter, and the range its EDID declares it can show", kHintMonitor,
+         "lbMonitor", &TForm1::lbMonitor},
     };
     // Captions of other languages run longer than the English ones.
     int y = 30;
@@ -136,11 +139,13 @@ void TForm1::BuildAdapterInfo() {
         value.showAccel = false;  // driver texts are shown as they are
         value.hint = row.hint;
         this->*row.shown = &value;
-        y += 30;
+        // The card type names the board and its maker, over up to four
+        // lines; the monitor its name and range, over up to three.
+        int lines = &value == lbCardType ? 4 : &value == lbMonitor ? 3 : 1;
+        value.rect.h = lines * 16;
+        value.wordWrap = lines > 1;
+        y += 28 + (lines - 1) * 16;
     }
-    // The card type names the board and its maker, over up to four lines.
-    lbCardType->rect.h = 4 * 16;
-    lbCardType->wordWrap = true;
     lbCardType->text = "Unknown - please, email to program's author...";
 }
 

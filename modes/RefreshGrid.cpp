@@ -2,6 +2,9 @@
 
 #include <string>
 
+#include "lang/Lang.h"
+#include "modes/MonitorRates.h"
+
 namespace kv {
 
 RefreshGrid::RefreshGrid(std::vector<ResolutionRow>& rows) : rows_(rows) {}
@@ -11,10 +14,14 @@ std::string RefreshGrid::ResolutionText(const ResolutionRow& row) {
 }
 
 std::optional<std::uint8_t> RefreshGrid::ParseRate(const std::string& text) {
-    std::size_t b = text.find_first_not_of(' '), e = text.find_last_not_of(' ');
-    if (b == std::string::npos) return std::nullopt;
-    std::string digits = text.substr(b, e - b + 1);
-    if (digits.size() > 3 || digits.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+    auto trimmed = [](const std::string& t) {
+        std::size_t b = t.find_first_not_of(' '), e = t.find_last_not_of(' ');
+        return b == std::string::npos ? std::string() : t.substr(b, e - b + 1);
+    };
+    std::string digits = trimmed(text);
+    if (!digits.empty() && digits.back() == kOutsideMarker[1]) digits = trimmed(digits.substr(0, digits.size() - 1));
+    if (digits.empty() || digits.size() > 3 || digits.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
     int value = std::stoi(digits);
     if (value > 255) return std::nullopt;
     return static_cast<std::uint8_t>(value);
@@ -22,9 +29,18 @@ std::optional<std::uint8_t> RefreshGrid::ParseRate(const std::string& text) {
 
 void RefreshGrid::ShowRow(int k, const ResolutionRow& row) {
     ui::Control& box = Box(k);
-    box.text = std::to_string(row.selected);
+    auto shownRate = [&](std::uint8_t rate) {
+        return std::to_string(rate) + (OutsideRange(monitor, row, rate) ? kOutsideMarker : "");
+    };
+    box.text = shownRate(row.selected);
     box.items.clear();
-    for (std::uint8_t rate : row.rates) box.items.push_back(std::to_string(rate));
+    bool marked = false;
+    for (std::uint8_t rate : row.rates) {
+        box.items.push_back(shownRate(rate));
+        marked = marked || OutsideRange(monitor, row, rate);
+    }
+    box.hintEntry = marked ? kHintRateMarked : ui::kNoEntry;
+    box.hint = marked ? LangText(kHintRateMarked) : "";
     shown[static_cast<std::size_t>(k - 1)].label->text = ResolutionText(row);
 }
 
@@ -80,7 +96,7 @@ std::optional<std::size_t> RefreshGrid::Scroll(int step) {
 
 void RefreshGrid::Autoconfig() {
     for (ResolutionRow& row : rows_)
-        if (!row.rates.empty()) row.selected = row.rates.back();
+        if (std::optional<std::uint8_t> rate = HighestRateInside(monitor, row)) row.selected = *rate;
     Fill();
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "modes/ModeRecords.h"
+#include "platform/Edid.h"
 #include "ui/Form.h"
 
 namespace kv {
@@ -39,11 +40,19 @@ public:
     // returned.
     std::optional<std::size_t> ScrollUp() { return Scroll(-1); }
     std::optional<std::size_t> ScrollDown() { return Scroll(+1); }
+    // Every row's highest rate inside the monitor's range (its highest rate
+    // when the range is not known); a row without one keeps its choice.
     void Autoconfig();
+
+    // What the monitor declares it can show; nothing when not known. A
+    // rate outside it carries a marker in its row's list.
+    const Edid* monitor = nullptr;
 
     // The table's index of the top row; a table may hold any number of rows.
     std::size_t FirstVisibleRow = 0;
 
+    // A whole number from 0 to 255, with or without the marker of a rate
+    // outside the monitor's range.
     static std::optional<std::uint8_t> ParseRate(const std::string& text);
     static std::string ResolutionText(const ResolutionRow& row);
 

@@ -81,6 +81,9 @@ struct DisplayDeviceInfo {
     std::string deviceString;  // the adapter's description
     std::uint32_t stateFlags = 0;
     std::string deviceKey;     // \Registry\Machine\...
+    // The device's ID: for a monitor, MONITOR\<model>\{class}\<nnnn>,
+    // whose last two parts name its instance's driver key.
+    std::string deviceId;
 };
 
 struct DisplayMode {
@@ -120,6 +123,12 @@ class IDisplay {
 public:
     virtual ~IDisplay() = default;
     virtual std::optional<DisplayDeviceInfo> EnumDevice(std::uint32_t index) = 0;
+    // The monitors of an adapter by its device name, as EnumDisplayDevices
+    // lists them; nothing past the last. A display without monitors lists
+    // none.
+    virtual std::optional<DisplayDeviceInfo> EnumMonitor(const std::string& /*adapterName*/, std::uint32_t /*index*/) {
+        return std::nullopt;
+    }
     virtual std::optional<DisplayMode> EnumMode(const std::string& deviceName, std::uint32_t index,
                                                 std::uint32_t flags) = 0;
     // Asks for a new refresh rate on the primary display; true when accepted.
@@ -142,6 +151,8 @@ enum : int {
     kMbOk = 0,
     kMbOkCancel = 1,
     kMbYesNo = 4,
+    // With kMbYesNo: No is the default answer (MB_DEFBUTTON2).
+    kMbDefaultSecond = 0x100,
 };
 enum : int {
     kIdOk = 1,

@@ -161,7 +161,13 @@ std::optional<DisplayDeviceInfo> SimAtiAdapter::EnumDevice(std::uint32_t index) 
         return std::nullopt;
     }
     return DisplayDeviceInfo{kDeviceName, kDeviceString, kDisplayAttachedToDesktop | kDisplayPrimaryDevice,
-                             std::string("\\Registry\\Machine\\") + kDeviceKey};
+                             std::string("\\Registry\\Machine\\") + kDeviceKey,
+                             "PCI\\VEN_1002&DEV_4E48&SUBSYS_00021002&REV_00"};
+}
+
+std::optional<DisplayDeviceInfo> SimAtiAdapter::EnumMonitor(const std::string& adapterName, std::uint32_t index) {
+    if (adapterName != kDeviceName || index >= monitors.size()) return std::nullopt;
+    return monitors[index];
 }
 
 std::optional<DisplayMode> SimAtiAdapter::EnumMode(const std::string& deviceName, std::uint32_t index,

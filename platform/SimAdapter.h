@@ -24,6 +24,7 @@ public:
     void Boot();
 
     std::optional<DisplayDeviceInfo> EnumDevice(std::uint32_t index) override;
+    std::optional<DisplayDeviceInfo> EnumMonitor(const std::string& adapterName, std::uint32_t index) override;
     std::optional<DisplayMode> EnumMode(const std::string& deviceName, std::uint32_t index,
                                         std::uint32_t flags) override;
     bool ChangeFrequency(std::uint32_t frequency, std::uint32_t flags) override;
@@ -65,6 +66,12 @@ public:
     // second head or a mirroring driver (state flags 0, which Kelvane
     // passes over).
     std::vector<DisplayDeviceInfo> moreDevices;
+    // The monitors on the card's own output, as Windows lists them: a CRT
+    // whose instance in Enum\DISPLAY\TSY1913 names the driver key in its
+    // ID. Its EDID is where the machine's registry keeps it, if anywhere.
+    std::vector<DisplayDeviceInfo> monitors{
+        {"\\\\.\\DISPLAY1\\Monitor0", "Plug and Play Monitor", kDisplayAttachedToDesktop, "",
+         "MONITOR\\TSY1913\\{4D36E96E-E325-11CE-BFC1-08002BE10318}\\0000"}};
     // The flags of the last enumeration call.
     std::uint32_t lastEnumFlags = 0;
 

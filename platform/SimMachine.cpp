@@ -110,7 +110,7 @@ std::vector<std::string> SplitParameters(const std::string& parameters) {
 }
 
 int SimSystem::ShowMessageBox(const std::string& text, const std::string& caption, int buttons) {
-    int answer = buttons == kMbYesNo ? kIdNo : kIdOk;
+    int answer = (buttons & 0xF) == kMbYesNo ? kIdNo : kIdOk;
     if (!answers.empty()) {
         answer = answers.front();
         answers.pop_front();

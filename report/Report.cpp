@@ -2,6 +2,7 @@
 
 #include "lang/Lang.h"
 #include "maintenance/Snapshots.h"
+#include "modes/MonitorRates.h"
 #include "platform/Launch.h"
 #include "platform/RegValues.h"
 #include "platform/Settings.h"
@@ -86,6 +87,53 @@ std::optional<ReportResult> ExportBranches(Platform& p, const std::string& insta
     return std::nullopt;
 }
 
+// The monitor: what its EDID declares, each row's chosen rate judged
+// against it, and the EDID's bytes.
+std::string MonitorLines(const ReportFacts& facts) {
+    static const MonitorInfo none;
+    const MonitorInfo& monitor = facts.monitor ? *facts.monitor : none;
+    if (!monitor.edid) {
+        const char* why = "no monitor";
+        if (monitor.state == MonitorInfo::State::NoEdid) why = "no EDID";
+        if (monitor.state == MonitorInfo::State::Unreadable) why = "EDID unreadable";
+        if (monitor.problem == EdidProblem::TooShort) why = "EDID too short";
+        if (monitor.problem == EdidProblem::NoHeader) why = "EDID without header";
+        if (monitor.problem == EdidProblem::BadChecksum) why = "EDID checksum wrong";
+        if (monitor.problem == EdidProblem::BadVersion) why = "EDID version unknown";
+        return Line(std::string("Monitor: not known (") + why + ")" +
+                    (monitor.instanceKey.empty() ? "" : " " + monitor.instanceKey));
+    }
+    const Edid& edid = *monitor.edid;
+    std::string lines = Line("Monitor: " + EdidDisplayName(edid) + " " + monitor.instanceKey);
+    lines += Line("EDID version: " + EdidVersionText(edid));
+    if (const auto& r = edid.range)
+        lines += Line("Range: " + std::to_string(r->minVerticalHz) + "-" + std::to_string(r->maxVerticalHz) + " Hz, " +
+                      std::to_string(r->minHorizontalKHz) + "-" + std::to_string(r->maxHorizontalKHz) + " kHz, " +
+                      std::to_string(r->maxClockMHz) + " MHz");
+    else
+        lines += Line("Range: none");
+    lines += Line("Chosen rates:");
+    for (const ResolutionRow& row : facts.rows) {
+        ModeVerdict v = JudgeRate(&edid, row, row.selected);
+        if (v.kind == ModeVerdict::Kind::Unknown && row.selected == 0) continue;
+        const char* kind = v.kind == ModeVerdict::Kind::Inside    ? "inside"
+                           : v.kind == ModeVerdict::Kind::Outside ? "outside"
+                                                                  : "unknown";
+        lines += Line(std::to_string(row.width) + "x" + std::to_string(row.height) + " " +
+                      std::to_string(row.selected) + ": " + kind + " (" + OneDecimal(v.needs.horizontalKHz) +
+                      " kHz, " + OneDecimal(v.needs.clockMHz) + " MHz)");
+    }
+    lines += Line("EDID:");
+    std::string hex = EdidHex(edid.bytes);
+    for (std::size_t start = 0; start < hex.size();) {
+        std::size_t end = hex.find('\n', start);
+        if (end == std::string::npos) end = hex.size();
+        lines += Line(hex.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
 }  // namespace
 
 std::string RawModeList(IDisplay& display, const std::string& deviceName, std::uint32_t flags) {
@@ -116,6 +164,8 @@ std::string ReportLog(Platform& p, const AdapterContext& adapter, const ReportFa
     log += Line(kSeparator);
     log += Line("Modes:");
     for (const ResolutionRow& row : facts.rows) log += Line(RowLine(row));
+    log += Line(kSeparator);
+    log += MonitorLines(facts);
     log += Line(kSeparator);
     std::string boxes = "CB:";
     for (bool checked : facts.boxes) boxes += checked ? " TRUE" : " FALSE";

@@ -12,6 +12,7 @@
 
 #include "modes/ModeRecords.h"
 #include "platform/AdapterContext.h"
+#include "platform/Monitor.h"
 #include "platform/Platform.h"
 
 namespace kv {
@@ -36,6 +37,8 @@ struct ReportFacts {
     // Fully checked or not: cb8, cb16, cb24, cb32, tcbOpenGL, tcbD3D,
     // tcbProjector, tcbRotation.
     std::array<bool, 8> boxes{};
+    // The adapter's monitor; none, not known.
+    const MonitorInfo* monitor = nullptr;
 };
 
 // The log "Kelvane.txt" as UTF-8, lines ending in CR LF.

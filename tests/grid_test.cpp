@@ -17,7 +17,7 @@ public:
     }
     std::optional<DisplayDeviceInfo> EnumDevice(std::uint32_t i) override {
         if (i) return std::nullopt;
-        return DisplayDeviceInfo{"\\\\.\\DISPLAY1", "Card", 5, std::string("\\Registry\\Machine\\") + test::kDeviceKey};
+        return DisplayDeviceInfo{"\\\\.\\DISPLAY1", "Card", 5, std::string("\\Registry\\Machine\\") + test::kDeviceKey, ""};
     }
     std::optional<DisplayMode> EnumMode(const std::string&, std::uint32_t i, std::uint32_t) override {
         if (i >= modes.size()) return std::nullopt;

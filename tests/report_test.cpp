@@ -67,7 +67,7 @@ TEST(ReportLog, KnownMachineGivesTheLogLineByLine) {
                        "Modes:\r\n"
                        "1024x768 Refresh Rates: 60 75 85 Selected: 75\r\n"
                        "1280x1024 Refresh Rates: 60 Selected: 0\r\n" +
-                       sep + "\r\nCB: FALSE TRUE FALSE TRUE TRUE FALSE FALSE TRUE\r\n" + sep +
+                       sep + "\r\nMonitor: not known (no monitor)\r\n" + sep + "\r\nCB: FALSE TRUE FALSE TRUE TRUE FALSE FALSE TRUE\r\n" + sep +
                        "\r\nWinVer: Windows XP 5.1.2600\r\n" + sep +
                        "\r\nClassID: {4D36E968-E325-11CE-BFC1-08002BE10318}\\0000\r\n"
                        "VideoID: {23A77BF7-ED96-40EC-AF06-9B1F4867732A}\r\n" +

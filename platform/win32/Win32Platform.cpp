@@ -161,7 +161,15 @@ std::optional<DisplayDeviceInfo> Win32Display::EnumDevice(std::uint32_t index) {
     dev.cb = sizeof(dev);
     if (!EnumDisplayDevicesA(nullptr, index, &dev, 0)) return std::nullopt;
     return DisplayDeviceInfo{FromAnsi(dev.DeviceName), FromAnsi(dev.DeviceString), dev.StateFlags,
-                             FromAnsi(dev.DeviceKey)};
+                             FromAnsi(dev.DeviceKey), FromAnsi(dev.DeviceID)};
+}
+
+std::optional<DisplayDeviceInfo> Win32Display::EnumMonitor(const std::string& adapterName, std::uint32_t index) {
+    DISPLAY_DEVICEA dev{};
+    dev.cb = sizeof(dev);
+    if (!EnumDisplayDevicesA(adapterName.c_str(), index, &dev, 0)) return std::nullopt;
+    return DisplayDeviceInfo{FromAnsi(dev.DeviceName), FromAnsi(dev.DeviceString), dev.StateFlags,
+                             FromAnsi(dev.DeviceKey), FromAnsi(dev.DeviceID)};
 }
 
 std::optional<DisplayMode> Win32Display::EnumMode(const std::string& deviceName, std::uint32_t index,

@@ -27,6 +27,7 @@ public:
 class Win32Display : public IDisplay {
 public:
     std::optional<DisplayDeviceInfo> EnumDevice(std::uint32_t index) override;
+    std::optional<DisplayDeviceInfo> EnumMonitor(const std::string& adapterName, std::uint32_t index) override;
     std::optional<DisplayMode> EnumMode(const std::string& deviceName, std::uint32_t index,
                                         std::uint32_t flags) override;
     bool ChangeFrequency(std::uint32_t frequency, std::uint32_t flags) override;

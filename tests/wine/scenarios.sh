@@ -13,6 +13,8 @@ RUNONCE='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\RunOnce'
 CHECK="Kelvane - Checking Video Modes..."
 # 640x480 at 60, 70 and 72 Hz, as the driver's list holds them.
 BELOW_75=064004800000006006400480000000700640048000000072
+# The demo machine's CRT, as its EDID declares it.
+DEMO_MONITOR="KELVANE CRT19: 30-96 kHz, 50-160 Hz, 200 MHz"
 
 # The window opens with the program's name and version in its caption. The
 # picture is for the developers to look at.
@@ -40,6 +42,8 @@ scenario_adapter_info() {
     expect "Chip" "${v[0]:-}" "RADEON 9800 PRO"
     expect "Device ID" "${v[1]:-}" "4E48"
     expect "Card Type" "${v[2]:-}" "R350 [Radeon 9800 Series]"
+    drv value "$MAIN" "Monitor:" || fail "no Monitor row: $DRV_ERR"
+    expect "Monitor" "$DRV_OUT" "$DEMO_MONITOR"
     verdict
 }
 
@@ -181,6 +185,9 @@ scenario_real_exe() {
     mapfile -t v <<<"$DRV_OUT"
     expect "Chip" "${v[0]:-}" "$MISSING"
     expect "Driver Version" "${v[1]:-}" "$MISSING"
+    # Wine's one monitor has no EDID: nothing is judged, as before.
+    drv value "$MAIN" "Monitor:" || fail "no Monitor row: $DRV_ERR"
+    expect "Monitor" "$DRV_OUT" "Not known: Windows keeps no EDID for it"
     drv modes || fail "cannot list the display's modes: $DRV_ERR"
     offered=$(printf '%s\n' "$DRV_OUT" | cut -d' ' -f1 | sort -u)
     drv dump "$MAIN" || fail "cannot list the window's controls: $DRV_ERR"
@@ -1134,6 +1141,54 @@ scenario_try_rate() {
     verdict
 }
 
+# The demo machine's CRT declares 30-96 kHz, 50-160 Hz and 200 MHz: in the
+# grid 1600x1200 at 75 Hz (202.5 MHz) carries the mark, Autoconfig stops at
+# 70 Hz, and OK and Try Rate ask before they use 75 Hz, No being the
+# default. Pictures of the row in each language.
+scenario_monitor() {
+    setup monitor demo KelvaneDemo
+    put_languages
+    start_app
+    wait_main
+    drv click "$MAIN" 6 -- click "$MAIN" 6 -- click "$MAIN" 6 -- items "$MAIN" beside:1600x1200 ||
+        fail "no 1600x1200 row: $DRV_ERR"
+    expect "the rates of 1600x1200" "$(paste -sd'|' <<<"$DRV_OUT")" "60|65|70|75 !"
+    drv text "$MAIN" beside:1920x1440 || fail "$DRV_ERR"
+    expect "the rate shown for 1920x1440" "$DRV_OUT" "60 !"
+    drv click "$MAIN" Autoconfig -- text "$MAIN" beside:1600x1200 || fail "$DRV_ERR"
+    expect "Autoconfig's rate for 1600x1200" "$DRV_OUT" 70
+
+    local before
+    before=$(reg_value "$DEVICE" DALRestrictedModesBCD || echo none)
+    drv type "$MAIN" beside:1600x1200 "75 !" -- click "$MAIN" OK -- msgbox 10 || fail "no question on OK$(on_screen)"
+    [[ $DRV_OUT == *"1600x1200 at 75 Hz: needs 202.5 MHz; the monitor declares at most 200 MHz"* ]] ||
+        S_PROBLEMS+=("OK asks \"$DRV_OUT\"")
+    screenshot monitor-ok-question.png "class:#32770"
+    drv answer No || fail "$DRV_ERR"
+    expect "the list after No" "$(reg_value "$DEVICE" DALRestrictedModesBCD || echo none)" "$before"
+    drv right-click "$MAIN" beside:1600x1200 -- choose 1 -- msgbox 10 || fail "no question on Try Rate$(on_screen)"
+    [[ $DRV_OUT == *"1600x1200 at 75 Hz"*"Try it all the same?"* ]] || S_PROBLEMS+=("Try Rate asks \"$DRV_OUT\"")
+    drv answer No || fail "$DRV_ERR"
+    drv sleep 500 -- exists class:TTryRate && S_PROBLEMS+=("a rate was tried after No")
+    drv close "$MAIN" || fail "$DRV_ERR"
+    app_ended 15 || fail "the program did not end"
+
+    # The Monitor row and a marked rate in each language.
+    local lang file
+    for lang in English:"" German:German.lng Russian:Russian.lng; do
+        file=${lang#*:}
+        "$WINE" reg add 'HKLM\SOFTWARE\Tessaly\Kelvane' /v LangFileName /d "$file" /f >>"$S_LOG" 2>&1
+        start_app
+        wait_main
+        drv click "$MAIN" 6 -- click "$MAIN" 6 -- click "$MAIN" 6 || fail "$DRV_ERR"
+        drv clipped "$MAIN" || S_PROBLEMS+=("${lang%%:*}: $DRV_ERR: $(paste -sd';' <<<"$DRV_OUT")")
+        screenshot "monitor-${lang%%:*}.png"
+        drv close "$MAIN" || fail "$DRV_ERR"
+        app_ended 15 || fail "the program did not end"
+    done
+    verdict
+}
+
 # Every window in English, German and Russian at normal and large fonts:
 # nothing cut off, nothing hidden under another control, and pictures of
 # each for the developers to look at.
@@ -1202,6 +1257,11 @@ scenario_report() {
     grep -qP '\x00' "$cab/Kelvane.rpt" && S_PROBLEMS+=("the report holds 16-bit text")
     grep -q '^ML2:$' "$text" || S_PROBLEMS+=("no raw mode list in the log")
     expect "Windows' version in the log" "$(sed -n 's/^WinVer: //p' "$text")" "$S_WINVER"
+    expect "the monitor in the log" "$(sed -n 's/^Monitor: \([^\\]*\) SYSTEM.*/\1/p' "$text")" "KELVANE CRT19"
+    expect "the monitor's range in the log" "$(sed -n 's/^Range: //p' "$text")" "50-160 Hz, 30-96 kHz, 200 MHz"
+    expect "the verdict of 1920x1440 in the log" "$(sed -n 's/^1920x1440 60: //p' "$text")" \
+        "outside (90.0 kHz, 234.0 MHz)"
+    grep -q '^00 FF FF FF FF FF FF 00 ' "$text" || S_PROBLEMS+=("no EDID bytes in the log")
     # The desktop options' boxes as read from the driver's key for them,
     # which lies elsewhere on XP than on 2000: OpenGL and Direct3D on,
     # Projector and Rotation unset.
@@ -1280,7 +1340,7 @@ if [ "$name" = --list ]; then
     echo startup adapter_info tabs page_painted install_dir backup missing_pci real_exe real_grid try_rate \
         demo_state road_of_one_change cancel_restores restore_then_restart two_starts close_mode_check check_cut_short \
         check_first large_fonts language language_cp1251 issues resolutions adapter_dialog clean uninstall \
-        uninstall_before_restart fallback_after_another_start every_window_fits ff_record \
+        uninstall_before_restart fallback_after_another_start monitor every_window_fits ff_record \
         report help_and_about
     printf '%s_2000 ' $ON_2000
     echo

@@ -1,0 +1,91 @@
+#include "modes/MonitorRates.h"
+
+#include <cmath>
+
+#include "lang/Lang.h"
+#include "modes/RefreshGrid.h"
+
+namespace kv {
+
+namespace {
+
+// The card draws each line of a mode this short twice (double scan): a
+// CRT's horizontal rate has no room for 200 lines at 60 Hz, and VGA has
+// always shown 320x200 as 640x400.
+constexpr std::uint32_t kDoubleScanBelowLines = 400;
+
+}  // namespace
+
+std::string OneDecimal(double value) {
+    long tenths = std::lround(value * 10);
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
+}
+
+ModeVerdict JudgeRate(const Edid* monitor, const ResolutionRow& row, std::uint8_t rate) {
+    if (rate == 0 || rate == kAllRatesRestricted) return {};
+    std::uint32_t width = row.width, height = row.height;
+    if (height < kDoubleScanBelowLines) {
+        width *= 2;
+        height *= 2;
+    }
+    return JudgeMode(monitor, width, height, rate);
+}
+
+bool OutsideRange(const Edid* monitor, const ResolutionRow& row, std::uint8_t rate) {
+    return JudgeRate(monitor, row, rate).kind == ModeVerdict::Kind::Outside;
+}
+
+std::string OutsideReason(const ModeVerdict& v) {
+    const std::string declared = std::to_string(v.declared);
+    switch (v.limit) {
+        case ModeVerdict::Limit::VerticalBelow: return LangText(kTxtWhyVerticalBelow, {declared});
+        case ModeVerdict::Limit::VerticalAbove: return LangText(kTxtWhyVerticalAbove, {declared});
+        case ModeVerdict::Limit::HorizontalBelow:
+            return LangText(kTxtWhyHorizontalBelow, {OneDecimal(v.needs.horizontalKHz), declared});
+        case ModeVerdict::Limit::HorizontalAbove:
+            return LangText(kTxtWhyHorizontalAbove, {OneDecimal(v.needs.horizontalKHz), declared});
+        case ModeVerdict::Limit::ClockAbove:
+            return LangText(kTxtWhyClockAbove, {OneDecimal(v.needs.clockMHz), declared});
+        case ModeVerdict::Limit::None: break;
+    }
+    return "";
+}
+
+std::string OutsideLine(const ResolutionRow& row, std::uint8_t rate, const ModeVerdict& verdict) {
+    return LangText(kTxtRateOutsideLine,
+                    {RefreshGrid::ResolutionText(row), std::to_string(rate), OutsideReason(verdict)});
+}
+
+std::optional<std::uint8_t> HighestRateInside(const Edid* monitor, const ResolutionRow& row) {
+    for (auto rate = row.rates.rbegin(); rate != row.rates.rend(); ++rate)
+        if (!OutsideRange(monitor, row, *rate)) return *rate;
+    return std::nullopt;
+}
+
+std::string MonitorText(const MonitorInfo& monitor) {
+    switch (monitor.state) {
+        case MonitorInfo::State::NoMonitor: return LangText(kTxtMonitorNone);
+        case MonitorInfo::State::NoEdid: return LangText(kTxtMonitorNoEdid);
+        case MonitorInfo::State::Unreadable: return LangText(kTxtMonitorUnreadable);
+        case MonitorInfo::State::BadEdid: {
+            LangEntry why = kTxtEdidBadVersion;
+            if (monitor.problem == EdidProblem::TooShort) why = kTxtEdidTooShort;
+            if (monitor.problem == EdidProblem::NoHeader) why = kTxtEdidNoHeader;
+            if (monitor.problem == EdidProblem::BadChecksum) why = kTxtEdidBadChecksum;
+            return LangText(kTxtMonitorBadEdid, {LangText(why)});
+        }
+        case MonitorInfo::State::Known: break;
+    }
+    const Edid& edid = *monitor.edid;
+    const std::string name = EdidDisplayName(edid);
+    if (!edid.range) return LangText(kTxtMonitorNoRange, {name});
+    const EdidRangeLimits& r = *edid.range;
+    auto n = [](std::uint32_t v) { return std::to_string(v); };
+    if (r.maxClockMHz == 0)
+        return LangText(kTxtMonitorRangeNoClock,
+                        {name, n(r.minHorizontalKHz), n(r.maxHorizontalKHz), n(r.minVerticalHz), n(r.maxVerticalHz)});
+    return LangText(kTxtMonitorRange, {name, n(r.minHorizontalKHz), n(r.maxHorizontalKHz), n(r.minVerticalHz),
+                                       n(r.maxVerticalHz), n(r.maxClockMHz)});
+}
+
+}  // namespace kv
