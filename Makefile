@@ -8,7 +8,7 @@ DIST     := dist/Kelvane-$(VERSION)
 DEMO     := dist/demo
 JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all setup native win test test-layers test-tools test-native test-asan test-fuzz fuzz bench test-help test-wine test-dist dist demo demo-dist clean FORCE
+.PHONY: all setup native win test test-layers test-tools test-native test-asan test-fuzz test-edid fuzz bench test-help test-wine test-dist dist demo demo-dist clean FORCE
 
 all: native win
 
@@ -52,6 +52,11 @@ test-fuzz: setup
 fuzz: setup
 	@bash scripts/fuzz.sh $(FUZZ_SECONDS)
 
+# The EDID reader against Debian's edid-decode, over the EDID fuzz corpus
+# and what the fuzz runs left in build/fuzz.
+test-edid: native
+	@bash tests/tools/edid_decode_test.sh $(NATIVE)/kvedid
+
 # Measurements, not tests: the table build natively as its inputs double,
 # and start-up to a visible main window under Wine beside an empty window.
 bench: setup
@@ -65,9 +70,10 @@ test-wine: native win build/ati.pci
 	@bash tests/wine/run.sh
 
 # Every test: the layers, the build tools, the native suite plain and under
-# the sanitizers, the fuzz targets from their corpus, the help file, the
-# Windows build under Wine, then the distribution.
-test: test-layers test-tools test-native test-asan test-fuzz test-help test-wine test-dist
+# the sanitizers, the fuzz targets from their corpus, the EDID reader
+# against edid-decode, the help file, the Windows build under Wine, then the
+# distribution.
+test: test-layers test-tools test-native test-asan test-fuzz test-edid test-help test-wine test-dist
 
 # What a user unpacks on Windows. The readme and the licence get the CR LF
 # line ends Notepad needs, and the .txt a double click opens with.

@@ -50,7 +50,7 @@ struct EdidDetailedTiming {
 struct EdidRangeLimits {
     std::uint32_t minVerticalHz = 0, maxVerticalHz = 0;
     std::uint32_t minHorizontalKHz = 0, maxHorizontalKHz = 0;
-    std::uint32_t maxClockMHz = 0;  // as declared (byte 9 times 10); 0 when not given
+    std::uint32_t maxClockMHz = 0;  // as declared (byte 9 times 10, so 2550 for 0xFF); 0 when not given
     std::uint8_t formula = 0;       // 0 default GTF, 1 range limits only, 2 secondary GTF, 4 CVT
 };
 
@@ -66,9 +66,11 @@ struct Edid {
     std::optional<EdidRangeLimits> range;
     std::vector<EdidMode> established;
     std::vector<EdidMode> standard;  // the eight standard timings and those of FA descriptors
+    // Those below 10 MHz or without pixels across are no timings.
     std::vector<EdidDetailedTiming> detailed;
-    // The first detailed timing, only where the EDID marks it preferred
-    // (feature bit 1; always so from 1.3 on).
+    // The first descriptor when it is a detailed timing, only where the
+    // EDID marks it preferred (feature bit 1, which 1.3 requires set; a 1.4
+    // EDID always means it so).
     std::optional<EdidDetailedTiming> preferred;
     std::uint8_t extensionCount = 0;  // byte 126 as stored
     Bytes bytes;                      // every byte read, extension blocks included
@@ -90,7 +92,8 @@ std::string EdidVersionText(const Edid& edid);
 // ID and product code ("SNY 0x0190").
 std::string EdidDisplayName(const Edid& edid);
 
-// The bytes in hex, 16 to a line, upper case, separated by blanks.
+// The bytes in hex, 16 to a line, upper case, separated by blanks; no line
+// break after the last.
 std::string EdidHex(const Bytes& bytes);
 
 }  // namespace kv

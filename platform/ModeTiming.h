@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "platform/Edid.h"
 
@@ -23,6 +24,13 @@ struct ModeNeeds {
 // the EDID's detailed timings when one shows that mode (pass nullptr when
 // there is no EDID), else from the DMT list, else by GTF's default curve.
 ModeNeeds NeedsOfMode(const Edid* edid, std::uint32_t width, std::uint32_t height, std::uint32_t rate);
+
+// The needs by GTF's default curve alone; 0 for a rate no timing can meet.
+ModeNeeds GtfNeeds(std::uint32_t width, std::uint32_t height, std::uint32_t rate);
+
+// A rate or clock as the user sees it, to one decimal ("107.1"): rounded as
+// JudgeMode rounds it, so that a figure shown equal to a limit is inside.
+std::string FigureText(double figure);
 
 struct ModeVerdict {
     enum class Kind { Inside, Outside, Unknown };

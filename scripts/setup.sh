@@ -8,7 +8,7 @@ have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok
 
 for p in cmake g++ make libgtest-dev g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 wine wine32 xvfb xauth \
          libxrandr2:i386 x11-xserver-utils x11-utils imagemagick fonts-wine pci.ids zip python3 locales \
-         fp-utils libchm-bin gcab clang libclang-rt-14-dev; do
+         fp-utils libchm-bin gcab clang libclang-rt-14-dev edid-decode; do
   have_pkg "$p" || need+=("$p")
 done
 
