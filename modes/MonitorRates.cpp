@@ -1,34 +1,20 @@
 #include "modes/MonitorRates.h"
 
-#include <cmath>
-
 #include "lang/Lang.h"
 #include "modes/RefreshGrid.h"
 
 namespace kv {
 
-namespace {
-
-// The card draws each line of a mode this short twice (double scan): a
-// CRT's horizontal rate has no room for 200 lines at 60 Hz, and VGA has
-// always shown 320x200 as 640x400.
-constexpr std::uint32_t kDoubleScanBelowLines = 400;
-
-}  // namespace
-
-std::string OneDecimal(double value) {
-    long tenths = std::lround(value * 10);
-    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
-}
-
 ModeVerdict JudgeRate(const Edid* monitor, const ResolutionRow& row, std::uint8_t rate) {
     if (rate == 0 || rate == kAllRatesRestricted) return {};
-    std::uint32_t width = row.width, height = row.height;
-    if (height < kDoubleScanBelowLines) {
-        width *= 2;
-        height *= 2;
-    }
-    return JudgeMode(monitor, width, height, rate);
+    ModeVerdict verdict = JudgeMode(monitor, row.width, row.height, rate);
+    // GTF's blanking is the least a mode may have; a driver meets a
+    // monitor's lowest horizontal rate by adding blank lines, as VGA's
+    // 640x400 at 70 Hz does (449 lines, 31.5 kHz). Only an exact figure
+    // below it tells.
+    if (verdict.limit == ModeVerdict::Limit::HorizontalBelow && verdict.needs.source == ModeNeeds::Source::Gtf)
+        verdict = {ModeVerdict::Kind::Unknown, ModeVerdict::Limit::None, verdict.needs, 0};
+    return verdict;
 }
 
 bool OutsideRange(const Edid* monitor, const ResolutionRow& row, std::uint8_t rate) {
@@ -41,11 +27,11 @@ std::string OutsideReason(const ModeVerdict& v) {
         case ModeVerdict::Limit::VerticalBelow: return LangText(kTxtWhyVerticalBelow, {declared});
         case ModeVerdict::Limit::VerticalAbove: return LangText(kTxtWhyVerticalAbove, {declared});
         case ModeVerdict::Limit::HorizontalBelow:
-            return LangText(kTxtWhyHorizontalBelow, {OneDecimal(v.needs.horizontalKHz), declared});
+            return LangText(kTxtWhyHorizontalBelow, {FigureText(v.needs.horizontalKHz), declared});
         case ModeVerdict::Limit::HorizontalAbove:
-            return LangText(kTxtWhyHorizontalAbove, {OneDecimal(v.needs.horizontalKHz), declared});
+            return LangText(kTxtWhyHorizontalAbove, {FigureText(v.needs.horizontalKHz), declared});
         case ModeVerdict::Limit::ClockAbove:
-            return LangText(kTxtWhyClockAbove, {OneDecimal(v.needs.clockMHz), declared});
+            return LangText(kTxtWhyClockAbove, {FigureText(v.needs.clockMHz), declared});
         case ModeVerdict::Limit::None: break;
     }
     return "";

@@ -34,7 +34,4 @@ std::optional<std::uint8_t> HighestRateInside(const Edid* monitor, const Resolut
 // range, or why it is not known.
 std::string MonitorText(const MonitorInfo& monitor);
 
-// A figure with one decimal, as the user reads it: "68.7".
-std::string OneDecimal(double value);
-
 }  // namespace kv

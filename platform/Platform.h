@@ -83,7 +83,7 @@ struct DisplayDeviceInfo {
     std::string deviceKey;     // \Registry\Machine\...
     // The device's ID: for a monitor, MONITOR\<model>\{class}\<nnnn>,
     // whose last two parts name its instance's driver key.
-    std::string deviceId;
+    std::string deviceId = {};
 };
 
 struct DisplayMode {

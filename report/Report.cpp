@@ -120,8 +120,8 @@ std::string MonitorLines(const ReportFacts& facts) {
                            : v.kind == ModeVerdict::Kind::Outside ? "outside"
                                                                   : "unknown";
         lines += Line(std::to_string(row.width) + "x" + std::to_string(row.height) + " " +
-                      std::to_string(row.selected) + ": " + kind + " (" + OneDecimal(v.needs.horizontalKHz) +
-                      " kHz, " + OneDecimal(v.needs.clockMHz) + " MHz)");
+                      std::to_string(row.selected) + ": " + kind + " (" + FigureText(v.needs.horizontalKHz) +
+                      " kHz, " + FigureText(v.needs.clockMHz) + " MHz)");
     }
     lines += Line("EDID:");
     std::string hex = EdidHex(edid.bytes);

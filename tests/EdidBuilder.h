@@ -187,19 +187,19 @@ private:
 };
 
 // The 19-inch CRT of the demo machine: an analog monitor for 30-96 kHz and
-// 50-160 Hz up to 230 MHz, preferring 1280x1024 at 85 Hz.
+// 50-160 Hz up to 200 MHz, preferring 1280x1024 at 85 Hz.
 inline EdidBuilder Crt19() {
     EdidBuilder e;
     e.Establish({k720x400at70, k640x480at60, k640x480at75, k800x600at60, k800x600at75, k1024x768at60, k1024x768at75,
                  k1280x1024at75})
-        .Standard(1600, Aspect::Four3, 75)
+        .Standard(1600, Aspect::Four3, 70)
         .Standard(1280, Aspect::Five4, 85)
         .Standard(1152, Aspect::Four3, 75)
         .Standard(1024, Aspect::Four3, 85)
         .Standard(800, Aspect::Four3, 85)
         .Standard(640, Aspect::Four3, 85)
         .Detailed(kDmt1280x1024at85)
-        .Range(50, 160, 30, 96, 23)
+        .Range(50, 160, 30, 96, 20)
         .Name("KELVANE CRT19")
         .Text(0xFF, "KV19-000001");
     return e;

@@ -72,8 +72,8 @@ TEST(Edid, ReadsWhatTheMonitorDeclaresAndJudgesOddEdidsAsTheStandardDoes) {
     };
     const Row rows[] = {
         {"the demo machine's CRT", crt,
-         "KELVANE CRT19 | 1.3 | 50-160 Hz 30-96 kHz 230 MHz | preferred 1280x1024@85 | 720x400@70 640x480@60 "
-         "640x480@75 800x600@60 800x600@75 1024x768@60 1024x768@75 1280x1024@75 | 1600x1200@75 1280x1024@85 "
+         "KELVANE CRT19 | 1.3 | 50-160 Hz 30-96 kHz 200 MHz | preferred 1280x1024@85 | 720x400@70 640x480@60 "
+         "640x480@75 800x600@60 800x600@75 1024x768@60 1024x768@75 1280x1024@75 | 1600x1200@70 1280x1024@85 "
          "1152x864@75 1024x768@85 800x600@85 640x480@85 | 1 detailed, ext 0 of 128 bytes"},
         {"1.0: no preferred mode without the feature bit; 00 is 1:1",
          with(test::Crt19(),
@@ -81,7 +81,7 @@ TEST(Edid, ReadsWhatTheMonitorDeclaresAndJudgesOddEdidsAsTheStandardDoes) {
                   b.Version(0).preferredFlag = false;
                   b.standard = {0x61, 0x00};
               }),
-         "KELVANE CRT19 | 1.0 | 50-160 Hz 30-96 kHz 230 MHz | preferred none | 720x400@70 640x480@60 640x480@75 "
+         "KELVANE CRT19 | 1.0 | 50-160 Hz 30-96 kHz 200 MHz | preferred none | 720x400@70 640x480@60 640x480@75 "
          "800x600@60 800x600@75 1024x768@60 1024x768@75 1280x1024@75 | 1024x1024@60 | 1 detailed, ext 0 of 128 bytes"},
         {"1.2 with the feature bit; the rest of the established timings",
          EdidBuilder().Version(2).Establish({test::k1024x768iat87, test::k1152x870at75}).Detailed(k640x350at70).Build(),
@@ -126,8 +126,8 @@ TEST(Edid, ReadsWhatTheMonitorDeclaresAndJudgesOddEdidsAsTheStandardDoes) {
          "A?B? | 1.3 | no range | preferred none | | | 0 detailed, ext 0 of 128 bytes"},
         {"the base block again though byte 126 says none",
          with(test::Crt19(), [](EdidBuilder& b) { b.fakeExtension = true; }),
-         "KELVANE CRT19 | 1.3 | 50-160 Hz 30-96 kHz 230 MHz | preferred 1280x1024@85 | 720x400@70 640x480@60 "
-         "640x480@75 800x600@60 800x600@75 1024x768@60 1024x768@75 1280x1024@75 | 1600x1200@75 1280x1024@85 "
+         "KELVANE CRT19 | 1.3 | 50-160 Hz 30-96 kHz 200 MHz | preferred 1280x1024@85 | 720x400@70 640x480@60 "
+         "640x480@75 800x600@60 800x600@75 1024x768@60 1024x768@75 1280x1024@75 | 1600x1200@70 1280x1024@85 "
          "1152x864@75 1024x768@85 800x600@85 640x480@85 | 1 detailed, ext 0 of 256 bytes"},
         {"no name: the manufacturer and product", bytesWith(EdidBuilder().Build(), 9, 0x60),
          "TS? 0x1913 | 1.3 | no range"},
