@@ -39,12 +39,12 @@ constexpr DmtMode kDmt[] = {
     {2560, 1600, 75, 3536, 1672, 443250}, {2560, 1600, 85, 3536, 1682, 505250},
 };
 
+}  // namespace
+
 // GTF's default curve: the vertical sync and back porch take at least
 // 550 us, the front porch at least one line, the blanking is a whole
 // number of 16-pixel pairs of cells, and the blanking share of a line is
 // C' - M' * line period (C' = 30 %, M' = 300 %/ms).
-}  // namespace
-
 ModeNeeds GtfNeeds(std::uint32_t width, std::uint32_t height, std::uint32_t rate) {
     constexpr double kSyncAndBackPorchUs = 550, kFrontPorchLines = 1, kCell = 8, kC = 30, kM = 300;
     ModeNeeds needs;
