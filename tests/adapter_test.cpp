@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "modes/Apply.h"
 #include "platform/AdapterContext.h"
 #include "platform/Settings.h"
 #include "TestMachine.h"
@@ -36,6 +37,9 @@ TEST(DisplayDevices, MirroringAndStatelessDevicesAreSkippedButKeepTheirIndex) {
     EXPECT_EQ(ctx.DisplayDevices[2].description, "Card 3");
     EXPECT_EQ(ctx.DeviceKey, "System\\Video\\1") << "the kernel prefix is cut";
     EXPECT_EQ(ctx.DeviceName, "\\\\.\\DISPLAY1");
+    // The keys a change may write: the one in use once, a skipped device none.
+    ctx.DesktopKey = "SOFTWARE\\ATI Technologies\\Desktop\\{X}";
+    EXPECT_EQ(DriverKeysOf(ctx).keys, (std::vector<std::string>{"System\\Video\\1", ctx.DesktopKey, "System\\Video\\3"}));
 }
 
 TEST(DisplayDevices, NoUsableFirstDeviceLeavesNothingToSelect) {

@@ -186,6 +186,8 @@ TEST_F(NonStd, RemoveTakesOnlyTheSelectedLineAndAddKeepsDuplicates) {
     (*d)["lbRes"].itemIndex = 1;  // a selection past the last line
     Click("bRemove");
     EXPECT_EQ(run.Entries.size(), 1u);
+    Click("bEdit");
+    EXPECT_EQ(d->editor, nullptr) << "nothing to edit past the last line";
 
     EXPECT_TRUE(Add("1024", "600"));
     EXPECT_EQ(Lines(), "1024 x   600 x Any BPP x Any Refresh|1024 x   600 x Any BPP x Any Refresh|");
