@@ -143,13 +143,10 @@ void TForm1::TryRate(int k) {
     }
     const ResolutionRow& row = modes.ResolutionRows[*index];
     ModeVerdict verdict = JudgeRate(monitor.Declared(), row, *rate);
-    if (verdict.kind == ModeVerdict::Kind::Outside) {
-        std::string question = LangText(kMsgRateOutsideRange) + "\n\n" + OutsideLine(row, *rate, verdict) + "\n\n" +
-                               LangText(kMsgOutsideRisk) + " " + LangText(kMsgTryOutsideQuestion);
-        if (platform.system.ShowMessageBox(question, LangText(kMsgOutsideRangeCaption), kMbYesNo | kMbDefaultSecond) !=
-            kIdYes)
-            return;
-    }
+    if (verdict.kind == ModeVerdict::Kind::Outside &&
+        !ConfirmOutsideRange(platform.system, kMsgRateOutsideRange, {OutsideLine(row, *rate, verdict)},
+                             kMsgTryOutsideQuestion))
+        return;
     std::unique_ptr<TTryRate> trial = TTryRate::Start(platform, adapter.DeviceName, row.width, row.height, *rate);
     if (!trial) return;
     // Only a rate the user keeps stays in the grid; otherwise the box shows

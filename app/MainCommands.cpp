@@ -174,18 +174,15 @@ bool TForm1::ConfirmRowsWithoutRates() {
 // A rate chosen in this run that the monitor declares it cannot show is
 // saved only when the user says so; No is the default answer.
 bool TForm1::ConfirmRatesOutsideRange() {
-    std::string lines;
+    std::vector<std::string> lines;
     for (std::size_t i = 0; i < modes.ResolutionRows.size(); ++i) {
         const ResolutionRow& row = modes.ResolutionRows[i];
         if (i < InitialSelections.size() && InitialSelections[i] == row.selected) continue;
         ModeVerdict verdict = JudgeRate(monitor.Declared(), row, row.selected);
-        if (verdict.kind == ModeVerdict::Kind::Outside) lines += "\n" + OutsideLine(row, row.selected, verdict);
+        if (verdict.kind == ModeVerdict::Kind::Outside) lines.push_back(OutsideLine(row, row.selected, verdict));
     }
-    if (lines.empty()) return true;
-    std::string question = LangText(kMsgRatesOutsideRange) + "\n" + lines + "\n\n" + LangText(kMsgOutsideRisk) + " " +
-                           LangText(kMsgSaveOutsideQuestion);
-    return platform.system.ShowMessageBox(question, LangText(kMsgOutsideRangeCaption),
-                                          kMbYesNo | kMbDefaultSecond) == kIdYes;
+    return lines.empty() ||
+           ConfirmOutsideRange(platform.system, kMsgRatesOutsideRange, lines, kMsgSaveOutsideQuestion);
 }
 
 // The driver takes the degree as a number: a typed text that is none is

@@ -112,6 +112,9 @@ void TForm1::BuildAdapterInfo() {
         int hintEntry;
         const char* value;
         Control* TForm1::*shown;
+        // The card type names the board and its maker, the monitor its
+        // name and range: each over several lines.
+        int lines = 1;
     };
     const Row rows[] = {
         {"Label1", "Chip:", kTxtChip, "Type of the card's chip", kHintChip, "lbChip", &TForm1::lbChip},
@@ -123,10 +126,10 @@ void TForm1::BuildAdapterInfo() {
         {"Label5", "SubSystem  Vendor ID:", kTxtSubSystemVendorId, "", ui::kNoEntry, "lbSSID2", &TForm1::lbSSID2},
         {"Label35", "Revision:", kTxtRevision, "Revision of the card", kHintRevision, "lbRev", &TForm1::lbRev},
         {"Label33", "Card Type:", kTxtCardType, "Type of the card", kHintCardType, "lbCardType",
-         &TForm1::lbCardType},
+         &TForm1::lbCardType, 4},
         {"lMonitor", "Monitor:", kTxtMonitor,
          "The monitor Windows names for this adapter, and the range its EDID declares it can show", kHintMonitor,
-         "lbMonitor", &TForm1::lbMonitor},
+         "lbMonitor", &TForm1::lbMonitor, 3},
     };
     // Captions of other languages run longer than the English ones.
     int y = 30;
@@ -139,12 +142,9 @@ void TForm1::BuildAdapterInfo() {
         value.showAccel = false;  // driver texts are shown as they are
         value.hint = row.hint;
         this->*row.shown = &value;
-        // The card type names the board and its maker, over up to four
-        // lines; the monitor its name and range, over up to three.
-        int lines = &value == lbCardType ? 4 : &value == lbMonitor ? 3 : 1;
-        value.rect.h = lines * 16;
-        value.wordWrap = lines > 1;
-        y += 28 + (lines - 1) * 16;
+        value.rect.h = row.lines * 16;
+        value.wordWrap = row.lines > 1;
+        y += 28 + (row.lines - 1) * 16;
     }
     lbCardType->text = "Unknown - please, email to program's author...";
 }

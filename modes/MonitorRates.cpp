@@ -42,6 +42,13 @@ std::string OutsideLine(const ResolutionRow& row, std::uint8_t rate, const ModeV
                     {RefreshGrid::ResolutionText(row), std::to_string(rate), OutsideReason(verdict)});
 }
 
+bool ConfirmOutsideRange(ISystem& system, LangEntry heading, const std::vector<std::string>& lines, LangEntry question) {
+    std::string text = LangText(heading) + "\n";
+    for (const std::string& line : lines) text += "\n" + line;
+    text += "\n\n" + LangText(kMsgOutsideRisk) + " " + LangText(question);
+    return system.ShowMessageBox(text, LangText(kMsgOutsideRangeCaption), kMbYesNo | kMbDefaultSecond) == kIdYes;
+}
+
 std::optional<std::uint8_t> HighestRateInside(const Edid* monitor, const ResolutionRow& row) {
     for (auto rate = row.rates.rbegin(); rate != row.rates.rend(); ++rate)
         if (!OutsideRange(monitor, row, *rate)) return *rate;

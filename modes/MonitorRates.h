@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "lang/Entries.h"
 #include "modes/ModeRecords.h"
 #include "platform/Monitor.h"
 #include "platform/ModeTiming.h"
@@ -25,6 +26,11 @@ bool OutsideRange(const Edid* monitor, const ResolutionRow& row, std::uint8_t ra
 std::string OutsideReason(const ModeVerdict& verdict);
 // "1600x1200 at 85 Hz: needs 107.0 kHz; ..."
 std::string OutsideLine(const ResolutionRow& row, std::uint8_t rate, const ModeVerdict& verdict);
+
+// Asks before rates outside the monitor's range are used: `lines` name
+// each row, its rate and why (OutsideLine); No is the default answer. True
+// for Yes.
+bool ConfirmOutsideRange(ISystem& system, LangEntry heading, const std::vector<std::string>& lines, LangEntry question);
 
 // The highest rate of the row inside the monitor's range (every rate is,
 // when the range is not known); nothing when none is.

@@ -29,15 +29,13 @@ std::optional<std::uint8_t> RefreshGrid::ParseRate(const std::string& text) {
 
 void RefreshGrid::ShowRow(int k, const ResolutionRow& row) {
     ui::Control& box = Box(k);
-    auto shownRate = [&](std::uint8_t rate) {
-        return std::to_string(rate) + (OutsideRange(monitor, row, rate) ? kOutsideMarker : "");
-    };
-    box.text = shownRate(row.selected);
+    box.text = std::to_string(row.selected) + (OutsideRange(monitor, row, row.selected) ? kOutsideMarker : "");
     box.items.clear();
     bool marked = false;
     for (std::uint8_t rate : row.rates) {
-        box.items.push_back(shownRate(rate));
-        marked = marked || OutsideRange(monitor, row, rate);
+        bool outside = OutsideRange(monitor, row, rate);
+        marked = marked || outside;
+        box.items.push_back(std::to_string(rate) + (outside ? kOutsideMarker : ""));
     }
     box.hintEntry = marked ? kHintRateMarked : ui::kNoEntry;
     box.hint = marked ? LangText(kHintRateMarked) : "";

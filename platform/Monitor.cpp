@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/RegValues.h"
+#include "platform/RegistryImage.h"
 #include "platform/Text.h"
 
 namespace kv {
@@ -12,16 +13,8 @@ namespace {
 // MONITOR\<model>\{class}\<nnnn> cut into the model and the driver key
 // ({class}\<nnnn>); false for any other form.
 bool CutMonitorId(const std::string& id, std::string& model, std::string& driver) {
-    std::vector<std::string> parts(1);
-    for (char c : id) {
-        if (c == '\\')
-            parts.emplace_back();
-        else
-            parts.back() += c;
-    }
+    std::vector<std::string> parts = SplitPath(id);
     if (parts.size() != 4 || !SameNoCase(parts[0], "MONITOR")) return false;
-    for (const std::string& part : parts)
-        if (part.empty()) return false;
     model = parts[1];
     driver = parts[2] + "\\" + parts[3];
     return true;
