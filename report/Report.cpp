@@ -125,13 +125,8 @@ std::string MonitorLines(const ReportFacts& facts) {
     }
     lines += Line("EDID:");
     std::string hex = EdidHex(edid.bytes);
-    for (std::size_t start = 0; start < hex.size();) {
-        std::size_t end = hex.find('\n', start);
-        if (end == std::string::npos) end = hex.size();
-        lines += Line(hex.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
+    for (std::size_t at = hex.find('\n'); at != std::string::npos; at = hex.find('\n', at + 2)) hex.replace(at, 1, kCrLf);
+    return lines + Line(hex);
 }
 
 }  // namespace

@@ -118,7 +118,7 @@ protected:
 
 // The test machine's CRT declares up to 200 MHz: 1600x1200 at 75 Hz
 // (202.5 MHz) and 1920x1440 at 60 Hz (234 MHz) lie outside.
-TEST_F(MonitorInTheWindow, RatesOutsideAreMarkedAskedAboutAndNeverPickedByAutoconfig) {
+TEST_F(MonitorInTheWindow, RatesOutsideAreMarkedReportedAskedAboutAndNeverPickedByAutoconfig) {
     Start();
     EXPECT_EQ((*form)["lbMonitor"].text, "KELVANE CRT19: 30-96 kHz, 50-160 Hz, 200 MHz");
     EXPECT_EQ(Items("1600x1200"), (std::vector<std::string>{"60", "65", "70", "75 !"}));
@@ -127,6 +127,21 @@ TEST_F(MonitorInTheWindow, RatesOutsideAreMarkedAskedAboutAndNeverPickedByAutoco
     // blank lines to reach the monitor's lowest rate: no mark.
     for (int i = 0; i < 5; ++i) (*form)["sbUp"].UserClick();
     EXPECT_EQ(Items("320x200"), (std::vector<std::string>{"60", "70", "72", "75", "85", "100", "120"}));
+
+    // The report: the monitor, the verdict on each chosen rate, the EDID.
+    ReportFacts facts;
+    facts.rows = {form->modes.ResolutionRows.back()};  // 1920x1440 at 60
+    facts.rows[0].selected = 60;
+    facts.monitor = &form->monitor;
+    std::string log = ReportLog(m.platform, form->adapter, facts);
+    EXPECT_NE(log.find("\r\nMonitor: KELVANE CRT19 SYSTEM\\CurrentControlSet\\Enum\\DISPLAY\\TSY1913\\5&2B3C4D&0&12345678&01&00\r\n"
+                       "EDID version: 1.3\r\n"
+                       "Range: 50-160 Hz, 30-96 kHz, 200 MHz\r\n"
+                       "Chosen rates:\r\n"
+                       "1920x1440 60: outside (90.0 kHz, 234.0 MHz)\r\n"
+                       "EDID:\r\n00 FF FF FF FF FF FF 00"),
+              std::string::npos)
+        << log;
 
     // Autoconfig: the highest rate inside; a row with none keeps its choice.
     Click("bAuto");
@@ -169,24 +184,6 @@ TEST_F(MonitorInTheWindow, RatesOutsideAreMarkedAskedAboutAndNeverPickedByAutoco
     m.system.answers = {kIdYes};
     EXPECT_EQ(Ok(), 0);
     EXPECT_NE(m.registry.ChangeCount(), before);
-}
-
-TEST_F(MonitorInTheWindow, TheReportTellsTheMonitorTheVerdictOfEachChosenRateAndTheEdid) {
-    Start();
-    ReportFacts facts;
-    facts.rows = {form->modes.ResolutionRows.back()};  // 1920x1440 at 60
-    facts.rows[0].selected = 60;
-    facts.monitor = &form->monitor;
-    std::string log = ReportLog(m.platform, form->adapter, facts);
-    const std::string edid = form->monitor.edid ? EdidHex(form->monitor.edid->bytes) : "";
-    EXPECT_NE(log.find("\r\nMonitor: KELVANE CRT19 SYSTEM\\CurrentControlSet\\Enum\\DISPLAY\\TSY1913\\5&2B3C4D&0&12345678&01&00\r\n"
-                       "EDID version: 1.3\r\n"
-                       "Range: 50-160 Hz, 30-96 kHz, 200 MHz\r\n"
-                       "Chosen rates:\r\n"
-                       "1920x1440 60: outside (90.0 kHz, 234.0 MHz)\r\n"
-                       "EDID:\r\n00 FF FF FF FF FF FF 00"),
-              std::string::npos)
-        << log;
 }
 
 }  // namespace
