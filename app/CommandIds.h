@@ -12,6 +12,8 @@ enum : unsigned short {
     kCreateReport = 104,
     kSaveExit = 105,
     kExit = 106,
+    kSaveProfile = 107,
+    kLoadProfile = 108,
     kAdapter = 111,
     kLanguage = 112,
     kResolutions = 113,

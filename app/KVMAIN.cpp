@@ -70,6 +70,17 @@ void TForm1::FormCreate() {
     StartupSequence();
 }
 
+std::optional<LangEntry> TForm1::StartWithoutWindow() {
+    instanceClaimed_ = platform.system.ClaimSingleInstance(kInstanceName);
+    if (!instanceClaimed_) return kWhyRefusedRunning;
+    // The settings from before that change must stay what its check falls
+    // back to, and the check must see the change it was arranged for.
+    if (ChangePending(platform) || CheckDue(platform)) return kWhyRefusedPending;
+    StartupSequence();
+    if (!state.StartupComplete) return kWhyRefusedStartup;
+    return std::nullopt;
+}
+
 void TForm1::ClaimInstance() {
     instanceClaimed_ = platform.system.ClaimSingleInstance(kInstanceName);
     if (instanceClaimed_) return;
@@ -274,6 +285,7 @@ void TForm1::BuildModeTable(const ListBuffer& firstList, std::size_t firstLength
     modes.KeptRawRecords.clear();
     modes.StoredLists = {Bytes(firstList.begin(), firstList.begin() + static_cast<long>(firstLength))};
     std::vector<ModeEntry> records = DecodeList(firstList, firstLength, &modes.KeptRawRecords);
+    ReadDepths(records);
     // The driver still offers a rate its list forbids: it did not take the
     // list at boot. After a restart the check comes first; it has its own
     // way back.
@@ -295,6 +307,15 @@ void TForm1::BuildModeTable(const ListBuffer& firstList, std::size_t firstLength
         std::vector<Bytes> raw;
         CollectKeptRecords(modes, DecodeList(buffer, length, &raw), true);
         KeepRawRecords(modes.KeptRawRecords, raw);
+    }
+}
+
+void TForm1::ReadDepths(const std::vector<ModeEntry>& records) {
+    for (auto [depth, box] : {std::pair{8, cb8}, {16, cb16}, {24, cb24}, {32, cb32}}) {
+        bool kept = std::any_of(records.begin(), records.end(), [depth = depth](const ModeEntry& r) {
+            return r.width == 0 && r.height == 0 && r.rate == 0 && r.depth == depth;
+        });
+        box->SetState(kept ? ui::CheckState::Unchecked : ui::CheckState::Checked);
     }
 }
 

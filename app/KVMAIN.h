@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/RunState.h"
+#include "maintenance/DriverChange.h"
 #include "maintenance/Snapshots.h"
 #include "maintenance/uFirstRun.h"
 #include "modes/Apply.h"
@@ -19,6 +20,7 @@
 #include "platform/Monitor.h"
 #include "platform/Platform.h"
 #include "platform/SharedRegistry.h"
+#include "profile/Profile.h"
 #include "ui/Form.h"
 
 namespace kv {
@@ -65,6 +67,43 @@ public:
     void TryRate1Click();
     // A grid row's shortcut menu.
     std::vector<ui::MenuItem> GridRowMenu(int k);
+
+    // Program > Save Profile... and Load Profile...
+    void SaveProfileClick();
+    void LoadProfileClick();
+    // What the window holds, as a profile.
+    Profile ProfileOfWindow();
+    // What loading a profile did: each change (what, now, before) and
+    // each part of it this machine cannot take, with why.
+    struct ProfileChange {
+        std::string what, now, was;
+    };
+    struct ProfileLoad {
+        std::vector<ProfileChange> changes;
+        std::vector<std::string> skipped;
+    };
+    // Puts what the profile sets into the grid and the boxes; nothing is
+    // written until OK. A rate the driver does not offer, a resolution,
+    // option or key this machine lacks is skipped; with `skipOutsideRange`
+    // a rate outside the monitor's declared range too.
+    ProfileLoad LoadProfile(const Profile& profile, bool skipOutsideRange);
+    // The custom resolutions a loaded profile sets; OK writes them.
+    std::optional<std::vector<NonStdEntry>> profileCustom;
+
+    // A run without a window (a profile saved or applied from the command
+    // line): the start-up an ordinary start makes, without the issues
+    // dialog and its snapshot. Why it cannot run; nothing when it can.
+    std::optional<LangEntry> StartWithoutWindow();
+    // Writes what LoadProfile put in the window through the one guarded
+    // path, asking nothing. `restart`: a change the driver reads at boot.
+    struct WriteOutcome {
+        ChangeResult result = ChangeResult::Refused;
+        bool restart = false;
+    };
+    WriteOutcome WriteWithoutWindow();
+    // After a write without a window: the version stamp, and the check
+    // after the restart when asked for; "" or why it could not be arranged.
+    std::string FinishWriteWithoutWindow(bool arrangeCheck);
 
     // Another start waits for this run to end: one for the check after a
     // restart, which comes first.
@@ -153,6 +192,14 @@ private:
     void BuildHiddenGroups();
     void BuildMenu();
     void ShowPage(ui::Control& page);
+    std::vector<TTSCheckBox*> BoundOptionBoxes();
+    void LoadRates(const std::vector<ProfileRate>& rates, bool skipOutsideRange, ProfileLoad& load);
+    void LoadAnisoDegree(const std::string& degree, ProfileLoad& load);
+    void LoadCustomResolutions(const std::vector<NonStdEntry>& entries, ProfileLoad& load);
+    // The colour depths the first list keeps out, unchecked.
+    void ReadDepths(const std::vector<ModeEntry>& records);
+    // The custom resolutions of a loaded profile, in the device key.
+    void WriteProfileCustom(SharedRegistry& shared, bool& restart);
     // The start-up sequence's steps.
     void ResetWindow();
     void OpenSettingsAndLanguage();
@@ -177,7 +224,10 @@ private:
         std::vector<Bytes> lists;
         std::vector<std::string> oddValues;
     };
-    std::optional<SaveRequest> PrepareSave();
+    // `ask`: the questions of OK; a run without a window asks none.
+    std::optional<SaveRequest> PrepareSave(bool ask = true);
+    // Writes it through the one guarded path.
+    WriteOutcome WriteChange(const SaveRequest& request);
     DepthChoice ChosenDepths();
     std::vector<std::string> UnreadableMaxRateNames();
     void FinishSave(bool restart);

@@ -28,24 +28,46 @@ void TForm1::OKClick() {
     }
     std::optional<SaveRequest> request = PrepareSave();
     if (!request) return;
-    bool restart = false;
-    switch (ChangeDriverSettings(platform, snapshots, {adapter.DeviceKey, adapter.DesktopKey}, LangText(kStopSaving),
-                                 [&] { WriteSettings(request->lists, request->oddValues, restart); })) {
+    WriteOutcome outcome = WriteChange(*request);
+    switch (outcome.result) {
         case ChangeResult::Written: break;
         case ChangeResult::PutBack: platform.system.EndProgram(1); return;
         // Another OK would take the half-written settings for the run's own.
         case ChangeResult::NotPutBack: state.SavingStopped = true; return;
         case ChangeResult::Refused: return;
     }
-    FinishSave(restart);
+    FinishSave(outcome.restart);
 }
 
-std::optional<TForm1::SaveRequest> TForm1::PrepareSave() {
+TForm1::WriteOutcome TForm1::WriteChange(const SaveRequest& request) {
+    WriteOutcome outcome;
+    outcome.result = ChangeDriverSettings(platform, snapshots, {adapter.DeviceKey, adapter.DesktopKey},
+                                          LangText(kStopSaving),
+                                          [&] { WriteSettings(request.lists, request.oddValues, outcome.restart); });
+    if (outcome.result == ChangeResult::NotPutBack) state.SavingStopped = true;
+    return outcome;
+}
+
+TForm1::WriteOutcome TForm1::WriteWithoutWindow() {
+    std::optional<SaveRequest> request = PrepareSave(false);
+    if (!request) return {};
+    WriteOutcome outcome = WriteChange(*request);
+    if (outcome.result == ChangeResult::Written && RestartDecision()) outcome.restart = true;
+    return outcome;
+}
+
+std::string TForm1::FinishWriteWithoutWindow(bool arrangeCheck) {
+    WriteTextValue(platform.registry, kProductSettingsKey, "Version", kVersionText);
+    return arrangeCheck ? ScheduleModeCheck(platform, snapshots) : "";
+}
+
+std::optional<TForm1::SaveRequest> TForm1::PrepareSave(bool ask) {
     if (std::optional<std::size_t> bad = grid.StoreVisibleBoxes()) {
         ShowRateError(*bad);
         return std::nullopt;
     }
-    if (!ConfirmRowsWithoutRates() || !ConfirmRatesOutsideRange() || !AnisoDegreeAccepted()) return std::nullopt;
+    if (ask && (!ConfirmRowsWithoutRates() || !ConfirmRatesOutsideRange())) return std::nullopt;
+    if (!AnisoDegreeAccepted()) return std::nullopt;
     SaveRequest request;
     Bytes list = RestrictedListBytes(RestrictedRecords(modes, cbHiFreq->Checked(), ChosenDepths()), modes);
     if (!state.DriverListsUnreadable && list.size() > kListBufferSize) {
@@ -127,6 +149,8 @@ void TForm1::WriteSettings(const std::vector<Bytes>& lists, const std::vector<st
             DeleteValueOrAbort(shared, kAnisoDegreeValue);
     }
 
+    if (profileCustom) WriteProfileCustom(shared, restart);
+
     // The control panel's maximum follows the rates chosen; with the lists
     // left alone nothing was chosen.
     if (!state.DriverListsUnreadable && OpenDriverKeyOrAbort(shared, adapter.DeviceKey, state.DeviceKeyFound)) {
@@ -139,6 +163,18 @@ void TForm1::WriteSettings(const std::vector<Bytes>& lists, const std::vector<st
             restart = true;
         }
     }
+}
+
+// The list is read again, just before it is written: the kept records and
+// the values' padding go back as they are.
+void TForm1::WriteProfileCustom(SharedRegistry& shared, bool& restart) {
+    if (!OpenDriverKeyOrAbort(shared, adapter.DeviceKey, state.DeviceKeyFound)) return;
+    StoredNonStdList read = ReadNonStdLists(shared);
+    if (read.unreadable[0]) throw CommandAborted(LangText(kMsgListUnreadable, {kNonStandardListNames[0]}));
+    if (read.entries == *profileCustom) return;
+    WriteNonStdLists(shared, read, *profileCustom);
+    // The driver reads its extra modes at boot.
+    restart = true;
 }
 
 // The values of the maximum-rate pairs that cannot be read as the binary

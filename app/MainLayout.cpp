@@ -213,6 +213,10 @@ void TForm1::BuildMenu() {
                       runs("CleanRegistry1", "Clean Registry", kMenuCleanRegistry, cmd::kCleanRegistry,
                            &TForm1::CleanRegistry1Click),
                       clicks("CreateReport1", "Create Report", kMenuCreateReport, cmd::kCreateReport, bReport),
+                      runs("SaveProfile1", "Save Profile...", kMenuSaveProfile, cmd::kSaveProfile,
+                           &TForm1::SaveProfileClick),
+                      runs("LoadProfile1", "Load Profile...", kMenuLoadProfile, cmd::kLoadProfile,
+                           &TForm1::LoadProfileClick),
                       clicks("SaveExit1", "Save and Exit", kMenuSaveExit, cmd::kSaveExit, OK),
                       clicks("Exit1", "Exit", kMenuExit, cmd::kExit, Cancel)},
                      kMenuProgram});

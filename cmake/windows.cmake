@@ -11,7 +11,7 @@ set(KELVANE_LINK_FLAGS -static -static-libgcc -static-libstdc++ -s
     -Wl,--major-os-version,5,--minor-os-version,0)
 
 file(GLOB KELVANE_WIN_SOURCES CONFIGURE_DEPENDS platform/win32/*.cpp ui/win32/*.cpp app/win32/*.cpp)
-set(KELVANE_WIN_LIBS kelvane_core comctl32 advapi32 shell32 user32 gdi32)
+set(KELVANE_WIN_LIBS kelvane_core comctl32 comdlg32 advapi32 shell32 user32 gdi32)
 
 foreach(flavour Kelvane KelvaneDemo)
     add_executable(${flavour} WIN32 ${KELVANE_WIN_SOURCES} res/Kelvane.rc)

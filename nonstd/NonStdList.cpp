@@ -3,6 +3,9 @@
 #include <algorithm>
 
 #include "lang/Lang.h"
+#include "maintenance/WriteSteps.h"
+#include "modes/ModeRecords.h"
+#include "platform/SharedRegistry.h"
 
 namespace kv {
 
@@ -47,6 +50,32 @@ Bytes EncodeNonStdList(const std::vector<NonStdEntry>& entries, const std::vecto
     std::stable_partition(kept.begin(), kept.end(), [](const Bytes& r) { return r.size() == sizeof(BcdModeRecord); });
     for (const Bytes& r : kept) list.insert(list.end(), r.begin(), r.end());
     return list;
+}
+
+StoredNonStdList ReadNonStdLists(SharedRegistry& shared, std::vector<NonStdEntry> entries) {
+    StoredNonStdList read;
+    read.entries = std::move(entries);
+    read.stored.assign(kNonStandardValueCount, {});
+    for (std::size_t i = 0; i < kNonStandardValueCount; ++i) {
+        const char* name = kNonStandardListNames[i];
+        ListBuffer buffer = EmptyListBuffer();
+        ValueInfo found;
+        std::optional<std::size_t> length = shared.ReadBinary(name, buffer.data(), buffer.size(), &found);
+        if (!length) {
+            read.unreadable[i] = true;
+            read.problems.push_back("'" + std::string(name) + "' (" + ByteValueProblem(found) + ")");
+            continue;
+        }
+        read.stored[i].assign(buffer.begin(), buffer.begin() + static_cast<long>(*length));
+        DecodeNonStdValue(buffer, *length, read.entries, read.kept);
+    }
+    return read;
+}
+
+void WriteNonStdLists(SharedRegistry& shared, const StoredNonStdList& read, const std::vector<NonStdEntry>& entries) {
+    std::vector<Bytes> values = ListValuesToWrite(EncodeNonStdList(entries, read.kept), read.stored);
+    for (std::size_t i = 0; i < kNonStandardValueCount; ++i)
+        if (!read.unreadable[i]) WriteBinaryOrAbort(shared, kNonStandardListNames[i], values[i]);
 }
 
 }  // namespace kv

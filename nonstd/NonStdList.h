@@ -3,6 +3,7 @@
 // list values under the device key as 8-byte BCD records.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -11,6 +12,8 @@
 #include "platform/ModeRecord.h"
 
 namespace kv {
+
+class SharedRegistry;
 
 // One extra mode; a depth or refresh of 0 means any.
 struct NonStdEntry {
@@ -45,5 +48,28 @@ void DecodeNonStdValue(const ListBuffer& buffer, std::size_t length, std::vector
 // The value written: the entries, then the kept records; a record cut
 // short can only come last.
 Bytes EncodeNonStdList(const std::vector<NonStdEntry>& entries, const std::vector<Bytes>& kept);
+
+// The four list values as read from the device key.
+struct StoredNonStdList {
+    std::vector<NonStdEntry> entries;
+    // Stored records no entry can show, written back after the entries
+    // exactly as they were read.
+    std::vector<Bytes> kept;
+    // Each value as read, padding included; an absent or unreadable one empty.
+    std::vector<Bytes> stored;
+    // Values of another type or too long to read: never written.
+    std::array<bool, kNonStandardValueCount> unreadable{};
+    // "'name' (why)" for each of those.
+    std::vector<std::string> problems;
+    std::size_t RecordCount() const { return entries.size() + kept.size(); }
+};
+// Reads the values from the current key of `shared`; their entries join
+// `entries` (none twice).
+StoredNonStdList ReadNonStdLists(SharedRegistry& shared, std::vector<NonStdEntry> entries = {});
+// Writes `entries`, then the kept records, into the first value of the
+// current key; the continuations the driver would add to it are left
+// empty, not deleted, and values that already say the list go back as they
+// were. The first write that fails aborts.
+void WriteNonStdLists(SharedRegistry& shared, const StoredNonStdList& read, const std::vector<NonStdEntry>& entries);
 
 }  // namespace kv

@@ -47,40 +47,29 @@ void TNonStRes::FormCreate() {
                     LangText(kTxtResolutionsWarning3) + LangText(kTxtResolutionsWarning4);
 
     // The entries of earlier openings stay; the stored ones are merged in.
-    keptRecords_.clear();
-    stored_.assign(kNonStandardValueCount, {});
-    unreadable_.fill(false);
-    std::vector<std::string> problems;
     SharedRegistry shared(platform_.registry);
     deviceKeyRead_ = shared.OpenKey("\\" + deviceKey_, false);
-    if (deviceKeyRead_)
-        for (std::size_t i = 0; i < kNonStandardValueCount; ++i) LoadValue(shared, i, problems);
+    if (deviceKeyRead_) {
+        read_ = ReadNonStdLists(shared, run_.Entries);
+    } else {
+        read_ = StoredNonStdList{};
+        read_.entries = run_.Entries;
+        read_.stored.assign(kNonStandardValueCount, {});
+    }
+    run_.Entries = read_.entries;
     entriesAtOpening_ = run_.Entries;
     FillList();
-    WarnAboutUnreadableValues(problems);
+    WarnAboutUnreadableValues();
 }
 
-void TNonStRes::LoadValue(SharedRegistry& shared, std::size_t index, std::vector<std::string>& problems) {
-    const char* name = kNonStandardListNames[index];
-    ListBuffer buffer = EmptyListBuffer();
-    ValueInfo found;
-    std::optional<std::size_t> length = shared.ReadBinary(name, buffer.data(), buffer.size(), &found);
-    if (!length) {
-        unreadable_[index] = true;
-        problems.push_back("'" + std::string(name) + "' (" + ByteValueProblem(found) + ")");
-        return;
-    }
-    stored_[index].assign(buffer.begin(), buffer.begin() + static_cast<long>(*length));
-    DecodeNonStdValue(buffer, *length, run_.Entries, keptRecords_);
-}
-
-void TNonStRes::WarnAboutUnreadableValues(const std::vector<std::string>& problems) {
+void TNonStRes::WarnAboutUnreadableValues() {
+    const std::vector<std::string>& problems = read_.problems;
     if (problems.empty()) return;
     std::string text =
         problems.size() == 1
             ? LangText(kMsgListValueUnreadable, {problems[0]})
             : LangText(kMsgListValuesUnreadable, {Enumeration(problems)});
-    if (unreadable_[0]) text += " " + LangText(kMsgListCannotBeSaved, {kNonStandardListNames[0]});
+    if (read_.unreadable[0]) text += " " + LangText(kMsgListCannotBeSaved, {kNonStandardListNames[0]});
     ShowWarning(platform_.system, text);
 }
 
@@ -152,14 +141,7 @@ void TNonStRes::bOKClick() {
         ShowError(platform_.system, LangText(kMsgListKeyNotOpened, {"HKEY_LOCAL_MACHINE\\" + deviceKey_}));
         return;
     }
-    auto write = [&] {
-        // The whole list goes into the first value; the continuations the
-        // driver would add to it are left empty, not deleted. Values that
-        // already say the list go back as they were.
-        std::vector<Bytes> values = ListValuesToWrite(EncodeNonStdList(run_.Entries, keptRecords_), stored_);
-        for (std::size_t i = 0; i < kNonStandardValueCount; ++i)
-            if (!unreadable_[i]) WriteBinaryOrAbort(shared, kNonStandardListNames[i], values[i]);
-    };
+    auto write = [&] { WriteNonStdLists(shared, read_, run_.Entries); };
     if (ChangeDriverSettings(platform_, snapshots_, {deviceKey_}, LangText(kStopNonStandard),
                              write) != ChangeResult::Written)
         return;
@@ -175,16 +157,16 @@ void TNonStRes::BCancelClick() {
 }
 
 bool TNonStRes::ListFitsAndCanBeWritten() {
-    if (unreadable_[0]) {
+    if (read_.unreadable[0]) {
         ShowError(platform_.system, LangText(kMsgListUnreadable, {kNonStandardListNames[0]}));
         return false;
     }
     if (RecordCount() > kMaxListRecords) {
         std::string records = std::to_string(RecordCount());
         ShowError(platform_.system,
-                  keptRecords_.empty()
+                  read_.kept.empty()
                       ? LangText(kMsgListTooManyRecords, {records})
-                      : LangText(kMsgListTooManyKept, {records, std::to_string(keptRecords_.size())}));
+                      : LangText(kMsgListTooManyKept, {records, std::to_string(read_.kept.size())}));
         return false;
     }
     return true;

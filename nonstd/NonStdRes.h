@@ -54,10 +54,9 @@ private:
     // it edits an entry of this list.
     bool EditorOpen();
     void OpenEditor(bool editing, const NonStdEntry& entry);
-    void LoadValue(SharedRegistry& shared, std::size_t index, std::vector<std::string>& problems);
-    void WarnAboutUnreadableValues(const std::vector<std::string>& problems);
+    void WarnAboutUnreadableValues();
     void FillList();
-    std::size_t RecordCount() const { return run_.Entries.size() + keptRecords_.size(); }
+    std::size_t RecordCount() const { return run_.Entries.size() + read_.kept.size(); }
     // The refusals of List OK that come before anything is touched.
     bool ListFitsAndCanBeWritten();
 
@@ -69,14 +68,8 @@ private:
 
     // The entries as loading left them; Cancel goes back to them.
     std::vector<NonStdEntry> entriesAtOpening_;
-    // Stored records no line can show (no width or height, no BCD, a depth
-    // or rate beyond a byte, the short end of a cut value): written back
-    // after the entries exactly as they were read.
-    std::vector<Bytes> keptRecords_;
-    // Each value as read, padding included; an absent or unreadable one empty.
-    std::vector<Bytes> stored_;
-    // Values of another type or too long to read: never written.
-    std::array<bool, kNonStandardValueCount> unreadable_{};
+    // The values as this opening read them; their entries are run_.Entries.
+    StoredNonStdList read_;
     bool deviceKeyRead_ = false;
     // The entry Edit was pressed on; the list cannot change while the
     // editor is open.

@@ -54,4 +54,11 @@ MonitorInfo FindMonitor(IRegistry& reg, IDisplay& display, const std::string& ad
     return info;
 }
 
+std::string MonitorModel(const MonitorInfo& monitor) {
+    std::string prefix = std::string(kMonitorInstancesKey) + "\\";
+    if (monitor.instanceKey.size() <= prefix.size()) return "";
+    std::string rest = monitor.instanceKey.substr(prefix.size());
+    return rest.substr(0, rest.find('\\'));
+}
+
 }  // namespace kv

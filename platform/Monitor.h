@@ -36,5 +36,7 @@ struct MonitorInfo {
 // same driver key. Instances of monitors once attached and gone name other
 // keys and are never taken.
 MonitorInfo FindMonitor(IRegistry& reg, IDisplay& display, const std::string& adapterName);
+// The model of its instance, such as "TSY1913"; "" when none was found.
+std::string MonitorModel(const MonitorInfo& monitor);
 
 }  // namespace kv

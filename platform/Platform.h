@@ -250,6 +250,16 @@ public:
     // Tells the program whose top-level window has that class that another
     // start of it waits for it to end (its window's onOtherStartWaits).
     virtual void TellOtherStartWaits(const std::string& windowClass) = 0;
+    // The local time as "2026-12-09 16:05:33", for a log.
+    virtual std::string LocalTimeText() = 0;
+    // Windows' standard dialog for a file to open (it must exist) or to
+    // save to (replacing one is asked first). `filter`: pairs of a
+    // description and its patterns, each part ended by "|", such as
+    // "Profiles (*.ini)|*.ini|". `extension` is added to a name typed
+    // without one. Nothing when the user cancels.
+    enum class FileDialog { Open, Save };
+    virtual std::optional<std::string> AskFileName(FileDialog kind, const std::string& title,
+                                                   const std::string& filter, const std::string& extension) = 0;
     // Ends the program, whoever asks: what may not outlive it, such as a
     // display mode being tried, is undone first by `beforeEnd`.
     [[noreturn]] void EndProgram(int exitCode);

@@ -365,6 +365,15 @@ bool SimSystem::ActivateWindow(const std::string& windowClass) {
     return std::any_of(instances.begin(), instances.end(), [this](const auto& i) { return i.second == session; });
 }
 
+std::optional<std::string> SimSystem::AskFileName(FileDialog kind, const std::string& title,
+                                                  const std::string& filter, const std::string& extension) {
+    fileDialogs.push_back({kind, title, filter, extension});
+    if (fileAnswers.empty()) return std::nullopt;
+    std::optional<std::string> answer = fileAnswers.front();
+    fileAnswers.pop_front();
+    return answer;
+}
+
 void SimSystem::Exit(int exitCode) {
     // Windows drops the ended program's claims.
     instances.clear();

@@ -100,6 +100,11 @@ public:
     bool MoveFileOver(const std::string& from, const std::string& to) override;
     bool FileExists(const std::string& path) override { return !Faulted("find", FullPath(path)) && HasFile(path); }
     bool ClaimSingleInstance(const std::string& name) override;
+    std::string LocalTimeText() override { return localTime; }
+    // The file dialog takes the next of `fileAnswers` (a cancel when none
+    // is left) and is recorded in `fileDialogs`.
+    std::optional<std::string> AskFileName(FileDialog kind, const std::string& title, const std::string& filter,
+                                           const std::string& extension) override;
     // The holder gets its chance to end (`whileWaiting`), then the claim is
     // tried once more.
     bool WaitForSingleInstance(const std::string& name, std::uint32_t timeoutMs) override;
@@ -165,6 +170,13 @@ public:
     int session = 0;
     std::string InstanceKey(const std::string& name) const;
     std::vector<std::string> activated;
+    std::string localTime = "2026-12-09 08:00:00";
+    std::deque<std::optional<std::string>> fileAnswers;
+    struct FileDialogShown {
+        FileDialog kind;
+        std::string title, filter, extension;
+    };
+    std::vector<FileDialogShown> fileDialogs;
     std::vector<std::string> toldWaiting;
     // What the other programs do while this one waits for a claim; and how
     // long it waited in vain, in all.

@@ -123,12 +123,17 @@ TEST_F(Apply, AllDepthsUncheckedKeeps32WithAMessage) {
     EXPECT_EQ(m.system.shown[0].text, "Can't disable all modes, 32BPP will be enabled");
     EXPECT_EQ(List()->data, Join({Rec(0, 0, 8, 0), Rec(0, 0, 16, 0), Rec(0, 0, 24, 0)}));
 
+    // The next start reads the depths the list keeps out.
+    TForm1& read = Start();
+    for (const char* box : {"cb8", "cb16", "cb24"}) EXPECT_FALSE(read[box].Checked()) << box;
+    EXPECT_TRUE(read["cb32"].Checked());
+
     // Any one depth left allowed is enough.
     for (const char* allowed : {"cb8", "cb16", "cb24"}) {
         TForm1& g = Start();
         m.system.shown.clear();
         for (const char* box : {"cb8", "cb16", "cb24", "cb32"})
-            if (std::string(box) != allowed) g[box].SetState(ui::CheckState::Unchecked);
+            g[box].SetState(std::string(box) == allowed ? ui::CheckState::Checked : ui::CheckState::Unchecked);
         EXPECT_EQ(Ok(), 0);
         EXPECT_TRUE(m.system.shown.empty()) << allowed;
         EXPECT_EQ(List()->data.size(), 24u) << allowed;

@@ -18,6 +18,7 @@ From the bottom up:
   nonstd       the non-standard resolutions
   dialogs      the adapter dialog, About, the wait window
   report       the diagnostic report
+  profile      the profile file of what Kelvane owns
   app          the entry and the main window
 
 A file may include headers of its own folder and of the folders below it. A
@@ -31,7 +32,7 @@ import os
 import re
 import sys
 
-LAYERS = ["platform", "ui", "lang", "maintenance", "options", "modes", "nonstd", "dialogs", "report", "app"]
+LAYERS = ["platform", "ui", "lang", "maintenance", "options", "modes", "nonstd", "dialogs", "report", "profile", "app"]
 SOURCE_SUFFIXES = (".h", ".hpp", ".cpp", ".rc")
 INCLUDE_RE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
 

@@ -4,6 +4,7 @@
 // The program's own headers come before <windows.h>: the option box's type
 // names (REG_BINARY, ...) are macros there.
 #include "app/KVMAIN.h"
+#include "app/ProfileRun.h"
 #include "platform/Settings.h"
 
 #include <windows.h>
@@ -32,6 +33,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     kv::win::Win32Display display;
 #endif
     kv::Platform platform{registry, display, system};
+    // A profile saved or applied from a script: no window at all.
+    if (kv::IsProfileCommand(system.CommandLine())) return kv::RunProfileCommand(platform);
 
     kv::TForm1 form(platform);
     form.RunCommand([&] { form.FormCreate(); });

@@ -1,5 +1,6 @@
 #include "platform/win32/Win32Platform.h"
 
+#include <commdlg.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -440,6 +441,44 @@ bool Win32System::ActivateWindow(const std::string& windowClass) {
 void Win32System::TellOtherStartWaits(const std::string& windowClass) {
     if (HWND window = FindWindowW(Wide(windowClass).c_str(), nullptr))
         PostMessageW(window, RegisterWindowMessageW(kOtherStartWaitsMessage), 0, 0);
+}
+
+std::string Win32System::LocalTimeText() {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    char text[32];
+    wsprintfA(text, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+    return text;
+}
+
+std::optional<std::string> Win32System::AskFileName(FileDialog kind, const std::string& title,
+                                                     const std::string& filter, const std::string& extension) {
+    // The dialog takes its filter as parts ended by a zero, the list by two.
+    std::wstring parts = Wide(filter);
+    for (wchar_t& c : parts)
+        if (c == L'|') c = L'\0';
+    parts.push_back(L'\0');
+    std::wstring caption = Wide(title), defaultExtension = Wide(extension);
+    wchar_t file[MAX_PATH] = L"";
+    OPENFILENAMEW ofn{};
+    // The size Windows 2000 and XP both take without the Windows 2000 fields.
+    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = parts.c_str();
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.lpstrTitle = caption.c_str();
+    ofn.lpstrDefExt = defaultExtension.empty() ? nullptr : defaultExtension.c_str();
+    ofn.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+    if (kind == FileDialog::Open) {
+        ofn.Flags |= OFN_FILEMUSTEXIST;
+        if (!GetOpenFileNameW(&ofn)) return std::nullopt;
+    } else {
+        ofn.Flags |= OFN_OVERWRITEPROMPT;
+        if (!GetSaveFileNameW(&ofn)) return std::nullopt;
+    }
+    return Narrow(file);
 }
 
 void Win32System::Exit(int exitCode) { ExitProcess(static_cast<UINT>(exitCode)); }

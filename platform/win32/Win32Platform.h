@@ -64,6 +64,9 @@ public:
     void ReleaseSingleInstance(const std::string&) override {}
     bool ActivateWindow(const std::string& windowClass) override;
     void TellOtherStartWaits(const std::string& windowClass) override;
+    std::string LocalTimeText() override;
+    std::optional<std::string> AskFileName(FileDialog kind, const std::string& title, const std::string& filter,
+                                           const std::string& extension) override;
 
     // The window that owns message boxes and started programs.
     HWND owner = nullptr;
