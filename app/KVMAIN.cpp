@@ -222,11 +222,14 @@ void TForm1::ResetWindow() {
 void TForm1::OpenSettingsAndLanguage() {
     sharedRegistry = std::make_unique<SharedRegistry>(platform.registry);
     sharedRegistry->OpenKey(std::string("\\") + kProductSettingsKey, true);
-    // Started from its own directory, the program records where it lives, so
-    // a start from elsewhere (the one-shot start after a restart) finds its
-    // files.
-    if (platform.system.ReadFile("ati.pci"))
-        WriteTextValue(platform.registry, kProductSettingsKey, "InstallDir", platform.system.CurrentDirectory());
+    // The program records the folder it lives in, beside its ati.pci, so
+    // that every start finds its files: one from another folder too, such
+    // as the one-shot start after a restart or a start-up script's. Only
+    // when it moved: a run that changes nothing writes nothing.
+    std::string here = ProgramFolder(platform.system), recorded;
+    ReadTextValue(platform.registry, kProductSettingsKey, "InstallDir", recorded);
+    if (recorded != here && platform.system.ReadFile(here + "\\ati.pci"))
+        WriteTextValue(platform.registry, kProductSettingsKey, "InstallDir", here);
     ReloadLanguage();
 }
 

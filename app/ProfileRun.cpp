@@ -29,13 +29,6 @@ std::string OneLine(std::string s) {
     return s;
 }
 
-// The folder of the program's own exe, where its files lie.
-std::string ProgramFolder(ISystem& system) {
-    std::string path = system.ProgramPath();
-    std::size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? "." : path.substr(0, slash);
-}
-
 // One run: its command, the quiet platform it works on, and its log.
 class Run {
 public:

@@ -15,4 +15,10 @@ std::string InstallFile(IRegistry& reg, const std::string& fileName) {
     return GetInstallDir(reg) + "\\" + fileName;
 }
 
+std::string ProgramFolder(ISystem& system) {
+    std::string path = system.ProgramPath();
+    std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
 }  // namespace kv

@@ -22,4 +22,7 @@ std::string GetInstallDir(IRegistry& reg);
 // The installation directory joined with a file name.
 std::string InstallFile(IRegistry& reg, const std::string& fileName);
 
+// The folder of the program's own exe, where its files lie.
+std::string ProgramFolder(ISystem& system);
+
 }  // namespace kv

@@ -42,10 +42,15 @@ TEST(Startup, FillsCaptionAndAdapterInfoFromTheDriverAndAtiPci) {
     EXPECT_TRUE(m.system.shown.empty());
 }
 
-TEST(Startup, ARunFromItsOwnDirectoryRecordsItAndOthersUseTheStoredOne) {
+TEST(Startup, ARunRecordsTheFolderItLivesInWhereverItWasStartedFrom) {
     TestMachine m;
+    // A start-up script's first start comes from the system's folder.
+    m.system.currentDirectory = "C:\\WINDOWS\\system32";
     TForm1(m.platform).FormCreate();
     EXPECT_EQ(GetInstallDir(m.registry), "C:\\Kelvane");
+    unsigned long changes = m.registry.ChangeCount();
+    TForm1(m.platform).FormCreate();
+    EXPECT_EQ(m.registry.ChangeCount(), changes) << "recorded once";
 
     // The one-shot start after a restart begins elsewhere.
     m.system.currentDirectory = "C:\\WINDOWS\\system32";
