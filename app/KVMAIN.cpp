@@ -77,7 +77,8 @@ std::optional<LangEntry> TForm1::StartWithoutWindow() {
     // back to, and the check must see the change it was arranged for.
     if (ChangePending(platform) || CheckDue(platform)) return kWhyRefusedPending;
     StartupSequence();
-    if (!state.StartupComplete) return kWhyRefusedStartup;
+    // Its own key keeps where the snapshots lie and what awaits a check.
+    if (!state.StartupComplete || !platform.registry.KeyExists(kProductSettingsKey)) return kWhyRefusedStartup;
     return std::nullopt;
 }
 

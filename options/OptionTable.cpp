@@ -244,9 +244,11 @@ std::string FindDesktopKey(IRegistry& reg, const AdapterContext& ctx) {
 }
 
 void ReadBoundOptions(ui::Form& form, SharedRegistry& shared, IRegistry& reg, AdapterContext& ctx) {
+    // Looked for once: every desktop box, and the writes and snapshots
+    // after them, must name the same key, whatever a read of it says.
+    ctx.DesktopKey = FindDesktopKey(reg, ctx);
     for (TTSCheckBox* box : Boxes(form)) {
         if (box->RegistryBranch == RBranch::rbOther) continue;
-        if (box->RegistryBranch == RBranch::rbDesktop) ctx.DesktopKey = FindDesktopKey(reg, ctx);
         ReadOne(*box, shared, reg, BranchKey(*box, ctx));
         box->StartState = box->state;
         box->touched = false;

@@ -50,4 +50,15 @@ struct TestMachine : SimMachine {
     }
 };
 
+// A machine whose display functions name no device at all.
+struct NoDisplay : IDisplay {
+    std::optional<DisplayDeviceInfo> EnumDevice(std::uint32_t) override { return std::nullopt; }
+    std::optional<DisplayMode> EnumMode(const std::string&, std::uint32_t, std::uint32_t) override {
+        return std::nullopt;
+    }
+    bool ChangeFrequency(std::uint32_t, std::uint32_t) override { return false; }
+    std::optional<DisplayMode> CurrentMode(const std::string&) override { return std::nullopt; }
+    long ChangeMode(const std::string&, const DisplayMode&, std::uint32_t) override { return kDispChangeFailed; }
+};
+
 }  // namespace kv::test

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "MainWindowTest.h"
+#include "app/ProfileRun.h"
 #include "maintenance/ModeCheckSchedule.h"
 #include "maintenance/Snapshots.h"
 #include "maintenance/uRegClean.h"
@@ -353,6 +354,26 @@ const Scenario kScenarios[] = {
          s.SetRate("800x600", "85");
      },
      [](Session& s) { s.Ok(); }},
+    {"/APPLY of a profile, with no window",
+     [](Session& s) {
+         s.MarkOrigin();
+         s.m.system.WriteFile("C:\\lab.ini", "[Kelvane Profile]\r\nVersion=1\r\n[Rates]\r\n640x480=75\r\n"
+                                             "[Options]\r\nOpenGL=0\r\nDisableTiling=1\r\n"
+                                             "[Custom Resolutions]\r\n1=1360x1024\r\n");
+         s.m.system.commandLine = "\"C:\\Kelvane\\Kelvane.exe\" /APPLY C:\\lab.ini";
+     },
+     [](Session& s) {
+         // Nothing shows: the exit code and the log say how it ended.
+         int code = RunProfileCommand(s.m.platform);
+         std::string log = s.File("Kelvane.log");
+         if (code == kExitRefused || code == kExitPutBack) {
+             EXPECT_EQ(DriverState(s.m.registry), s.origin) << "exit code " << code << "\n" << log;
+         }
+         if (code != kExitDone) s.shownTexts.insert("exit code " + std::to_string(code));
+         std::istringstream lines(log);
+         for (std::string line; std::getline(lines, line);)
+             if (line.rfind("Said:", 0) == 0 || line.rfind("Not applied:", 0) == 0) s.shownTexts.insert(line);
+     }},
     {"Uninstall",
      [](Session& s) {
          s.MarkOrigin();

@@ -86,15 +86,7 @@ TEST(Startup, MissingAtiPciEndsTheProgramWithItsMessage) {
 
 TEST(Startup, WithoutADisplayDeviceTheProgramSaysSoAndEnds) {
     TestMachine m;
-    struct NoDisplay : IDisplay {
-        std::optional<DisplayDeviceInfo> EnumDevice(std::uint32_t) override { return std::nullopt; }
-        std::optional<DisplayMode> EnumMode(const std::string&, std::uint32_t, std::uint32_t) override {
-            return std::nullopt;
-        }
-        bool ChangeFrequency(std::uint32_t, std::uint32_t) override { return false; }
-        std::optional<DisplayMode> CurrentMode(const std::string&) override { return std::nullopt; }
-        long ChangeMode(const std::string&, const DisplayMode&, std::uint32_t) override { return kDispChangeFailed; }
-    } none;
+    test::NoDisplay none;
     Platform p{m.registry, none, m.system};
     TForm1 form(p);
     EXPECT_EQ(Ended([&] { form.FormCreate(); }), 0);
