@@ -17,7 +17,7 @@ cd "$(dirname "$0")/.."
 SECONDS_EACH=${1:-5}
 shift || true
 TARGETS=("$@")
-[ ${#TARGETS[@]} -gt 0 ] || TARGETS=(modelists lng atipci regfile startup edid)
+[ ${#TARGETS[@]} -gt 0 ] || TARGETS=(modelists lng atipci regfile startup edid profile)
 
 BUILD=build/fuzz
 cmake -S tests/fuzz -B "$BUILD" -DCMAKE_CXX_COMPILER=clang++ >/dev/null || exit 1
