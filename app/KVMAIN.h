@@ -194,6 +194,8 @@ private:
     void ShowPage(ui::Control& page);
     std::vector<TTSCheckBox*> BoundOptionBoxes();
     void LoadRates(const std::vector<ProfileRate>& rates, bool skipOutsideRange, ProfileLoad& load);
+    void LoadDepths(const std::array<std::optional<bool>, 4>& wanted, ProfileLoad& load);
+    void LoadOptions(const std::vector<ProfileOption>& wanted, ProfileLoad& load);
     void LoadAnisoDegree(const std::string& degree, ProfileLoad& load);
     void LoadCustomResolutions(const std::vector<NonStdEntry>& entries, ProfileLoad& load);
     // The colour depths the first list keeps out, unchecked.

@@ -96,23 +96,39 @@ Profile TForm1::ProfileOfWindow() {
 
 TForm1::ProfileLoad TForm1::LoadProfile(const Profile& profile, bool skipOutsideRange) {
     ProfileLoad load;
-    auto change = [&load](std::string what, std::string now, std::string was) {
-        load.changes.push_back({std::move(what), std::move(now), std::move(was)});
-    };
-    if ((profile.rates || std::any_of(profile.depths.begin(), profile.depths.end(),
-                                      [](const auto& d) { return d.has_value(); })) &&
-        state.DriverListsUnreadable)
+    bool anyDepth = std::any_of(profile.depths.begin(), profile.depths.end(), [](const auto& d) { return d.has_value(); });
+    if ((profile.rates || anyDepth) && state.DriverListsUnreadable) {
         load.skipped.push_back(LangText(kWhySkipListsLocked));
-    if (profile.rates && !state.DriverListsUnreadable) LoadRates(*profile.rates, skipOutsideRange, load);
-    ui::Control* depths[] = {cb8, cb16, cb24, cb32};
-    for (std::size_t i = 0; i < profile.depths.size() && !state.DriverListsUnreadable; ++i) {
-        if (!profile.depths[i] || *profile.depths[i] == depths[i]->Checked()) continue;
-        change(LangText(kTxtProfileDepthItem, {std::to_string(kProfileDepths[i])}), *profile.depths[i] ? "1" : "0",
-               *profile.depths[i] ? "0" : "1");
-        depths[i]->SetState(*profile.depths[i] ? ui::CheckState::Checked : ui::CheckState::Unchecked);
+    } else {
+        if (profile.rates) LoadRates(*profile.rates, skipOutsideRange, load);
+        LoadDepths(profile.depths, load);
     }
+    LoadOptions(profile.options, load);
+    if (profile.anisoDegree) LoadAnisoDegree(*profile.anisoDegree, load);
+    if (profile.custom) LoadCustomResolutions(EachOnce(*profile.custom), load);
+    return load;
+}
+
+void TForm1::LoadDepths(const std::array<std::optional<bool>, 4>& wanted, ProfileLoad& load) {
+    ui::Control* boxes[] = {cb8, cb16, cb24, cb32};
+    std::array<bool, 4> allowed{};
+    for (std::size_t i = 0; i < allowed.size(); ++i) allowed[i] = wanted[i].value_or(boxes[i]->Checked());
+    // With every depth kept out no mode would be left: 32 bits stays, as OK has it.
+    if (std::none_of(allowed.begin(), allowed.end(), [](bool a) { return a; })) {
+        allowed[3] = true;
+        load.skipped.push_back(LangText(kMsgAllDepthsOff));
+    }
+    for (std::size_t i = 0; i < allowed.size(); ++i) {
+        if (allowed[i] == boxes[i]->Checked()) continue;
+        load.changes.push_back({LangText(kTxtProfileDepthItem, {std::to_string(kProfileDepths[i])}),
+                                allowed[i] ? "1" : "0", allowed[i] ? "0" : "1"});
+        boxes[i]->SetState(allowed[i] ? ui::CheckState::Checked : ui::CheckState::Unchecked);
+    }
+}
+
+void TForm1::LoadOptions(const std::vector<ProfileOption>& wanted, ProfileLoad& load) {
     std::vector<TTSCheckBox*> boxes = BoundOptionBoxes();
-    for (const ProfileOption& option : profile.options) {
+    for (const ProfileOption& option : wanted) {
         auto found = std::find_if(boxes.begin(), boxes.end(),
                                   [&](TTSCheckBox* b) { return SameNoCase(Trimmed(b->RegistryKey), option.name); });
         if (found == boxes.end()) {
@@ -126,12 +142,9 @@ TForm1::ProfileLoad TForm1::LoadProfile(const Profile& profile, bool skipOutside
             load.skipped.push_back(LangText(kWhySkipNoOptionKey, {option.name}));
             continue;
         }
-        change(option.name, OptionSettingText(option.setting), OptionSettingText(SettingOf(box)));
+        load.changes.push_back({option.name, OptionSettingText(option.setting), OptionSettingText(SettingOf(box))});
         box.SetState(StateFor(box, option.setting));
     }
-    if (profile.anisoDegree) LoadAnisoDegree(*profile.anisoDegree, load);
-    if (profile.custom) LoadCustomResolutions(EachOnce(*profile.custom), load);
-    return load;
 }
 
 void TForm1::LoadRates(const std::vector<ProfileRate>& rates, bool skipOutsideRange, ProfileLoad& load) {

@@ -123,6 +123,7 @@ TEST(Profiles, AnotherMachineTakesWhatItCanAndTheLogSaysWhyNotTheRest) {
     b.m.registry.SetValue(kEdidKey, "EDID", {kRegBinary, small.Build()});
     b.m.registry.SetDword(kDeviceKey, "DisableTiling", 7);
     b.m.system.WriteFile(kLab, Minimal("[Rates]\r\n1152x864=85\r\n1024x768=87\r\n640x480=100\r\n800x600=85\r\n"
+                                       "[Colour Depths]\r\n8=0\r\n16=0\r\n24=0\r\n32=0\r\n"
                                        "[Options]\r\nDisableTiling=1\r\nNoSuchValue=1\r\n"));
     ASSERT_EQ(b.Run(std::string("/APPLY ") + kLab + " /CHECK"), kExitDone) << b.Log();
     std::string log = b.Log();
@@ -132,10 +133,12 @@ TEST(Profiles, AnotherMachineTakesWhatItCanAndTheLogSaysWhyNotTheRest) {
                              "Not applied: NoSuchValue: Kelvane knows no such option",
                              "This machine: Radeon 9800 Pro 128MB, ATI Technologies Inc with the monitor SMALL CRT",
                              "Changed: 800x600: 85 Hz (was 56 Hz)", "Changed: DisableTiling: 1 (was default)",
+                             "Not applied: Can't disable all modes, 32BPP will be enabled",
                              "The check after the restart is arranged."})
         EXPECT_TRUE(Holds(log, said)) << said << " in\n" << log;
     EXPECT_EQ(b.List()->data, test::Join({Rec(800, 600, 0, 56), Rec(800, 600, 0, 60), Rec(800, 600, 0, 70),
-                                          Rec(800, 600, 0, 72), Rec(800, 600, 0, 75)}));
+                                          Rec(800, 600, 0, 72), Rec(800, 600, 0, 75), Rec(0, 0, 8, 0),
+                                          Rec(0, 0, 16, 0), Rec(0, 0, 24, 0)}));
     EXPECT_EQ(b.m.registry.Find(kDeviceKey, "DisableTiling")->data, (Bytes{1, 0, 0, 0}));
     EXPECT_TRUE(ChangePending(b.m.platform)) << "/CHECK arranges the check as OK does";
 }
