@@ -238,11 +238,12 @@ int RunProfileCommand(Platform& platform) {
     int code = run.Go();
     run.Said();
     run.Add(LangText(kLogExit, {std::to_string(code), LangText(run.Meaning(code))}));
-    // Appended to each file; one that cannot be written is passed over,
-    // since the exit code still tells the outcome.
+    // Appended to each file, in the code page Notepad reads; one that
+    // cannot be written is passed over, since the exit code still tells
+    // the outcome.
     std::string text;
     for (const std::string& line : run.lines) text += line + "\r\n";
-    text += "\r\n";
+    text = system.EncodeText(text + "\r\n", ISystem::CodePage::Ansi);
     std::vector<std::string> files{ProgramFolder(system) + "\\" + kLogFile};
     if (!command.log.empty()) files.push_back(command.log);
     for (const std::string& file : files) system.WriteFile(file, system.ReadFile(file).value_or("") + text);
