@@ -105,7 +105,11 @@ private:
         ProfileReading reading = ReadProfileFile(p_.system, command_.file);
         if (!reading.profile) return Refuse(LangText(kMsgProfileUnusable, {command_.file, reading.problem}));
         const Profile& profile = *reading.profile;
-        Add(LangText(kLogProfile, {command_.file, profile.made, profile.adapter, profile.monitor}));
+        // A profile written by hand may not say where it was made.
+        if (profile.made.empty() || profile.adapter.empty())
+            Add(LangText(kLogProfileOnly, {command_.file}));
+        else
+            Add(LangText(kLogProfile, {command_.file, profile.made, profile.adapter, profile.monitor}));
         if (IsWindows9x(p_.system.GetVersion())) return Refuse(LangText(kWhyRefusedWindows));
         if (std::optional<LangEntry> refusal = Start()) return Refuse(LangText(*refusal));
 

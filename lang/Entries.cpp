@@ -362,6 +362,7 @@ const English kEnglish[] = {
     {kTxtProfileCustomItem, "the custom resolutions"},
     {kTxtProfileDepthItem, "%1 bits per pixel"},
     {kTxtUnknownMonitor, "not known"},
+    {kLogProfileOnly, "Profile: %1"},
 };
 
 }  // namespace

@@ -376,6 +376,7 @@ enum LangEntry : int {
     kTxtProfileCustomItem,
     kTxtProfileDepthItem,
     kTxtUnknownMonitor,
+    kLogProfileOnly,
 
     kLangEntryEnd  // one past the last entry
 };
