@@ -32,8 +32,7 @@ void TForm1::OKClick() {
     switch (outcome.result) {
         case ChangeResult::Written: break;
         case ChangeResult::PutBack: platform.system.EndProgram(1); return;
-        // Another OK would take the half-written settings for the run's own.
-        case ChangeResult::NotPutBack: state.SavingStopped = true; return;
+        case ChangeResult::NotPutBack:
         case ChangeResult::Refused: return;
     }
     FinishSave(outcome.restart);
@@ -44,6 +43,7 @@ TForm1::WriteOutcome TForm1::WriteChange(const SaveRequest& request) {
     outcome.result = ChangeDriverSettings(platform, snapshots, {adapter.DeviceKey, adapter.DesktopKey},
                                           LangText(kStopSaving),
                                           [&] { WriteSettings(request.lists, request.oddValues, outcome.restart); });
+    // Another OK would take the half-written settings for the run's own.
     if (outcome.result == ChangeResult::NotPutBack) state.SavingStopped = true;
     return outcome;
 }
