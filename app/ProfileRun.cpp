@@ -46,8 +46,9 @@ public:
         } catch (const std::exception& e) {
             Said();
             Add(LangText(kLogSaid, {OneLine(e.what())}));
-            if (!writing_) return Refuse(LangText(kWhyRefusedStartup));
-            return form_ && form_->snapshots.halfWritten ? kExitNotPutBack : kExitPutBack;
+            // The guarded path put the keys back before the exception came here.
+            if (writing_) return form_->snapshots.halfWritten ? kExitNotPutBack : kExitPutBack;
+            return wrote_ ? kExitDone : Refuse(LangText(kWhyRefusedStartup));
         }
     }
 
@@ -119,6 +120,7 @@ private:
 
         writing_ = true;
         TForm1::WriteOutcome outcome = form_->WriteWithoutWindow();
+        writing_ = false;
         Said();
         LogSnapshots();
         switch (outcome.result) {
@@ -127,6 +129,7 @@ private:
             case ChangeResult::PutBack: return kExitPutBack;
             case ChangeResult::NotPutBack: return kExitNotPutBack;
         }
+        wrote_ = true;
         for (const TForm1::ProfileChange& c : load.changes) Add(LangText(kLogChanged, {c.what, c.now, c.was}));
         restart_ = outcome.restart;
         Finish();
@@ -166,7 +169,8 @@ private:
     QuietSystem& quiet_;
     const ProfileCommand& command_;
     std::unique_ptr<TForm1> form_;
-    bool writing_ = false;
+    bool writing_ = false;  // the guarded path runs
+    bool wrote_ = false;    // it wrote the change whole
     bool restart_ = false;
 };
 
