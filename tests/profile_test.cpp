@@ -125,7 +125,8 @@ TEST(Profiles, AnotherMachineTakesWhatItCanAndTheLogSaysWhyNotTheRest) {
     b.m.system.WriteFile(kLab, Minimal("[Rates]\r\n1152x864=85\r\n1024x768=87\r\n640x480=100\r\n800x600=85\r\n"
                                        "[Colour Depths]\r\n8=0\r\n16=0\r\n24=0\r\n32=0\r\n"
                                        "[Options]\r\nDisableTiling=1\r\nNoSuchValue=1\r\n"));
-    ASSERT_EQ(b.Run(std::string("/APPLY ") + kLab + " /CHECK"), kExitDone) << b.Log();
+    ASSERT_EQ(b.Run(std::string("/APPLY ") + kLab + " /CHECK /RESTART"), kExitDone) << b.Log();
+    EXPECT_EQ(b.m.system.restartRequests, 1);
     std::string log = b.Log();
     for (const char* said : {"Not applied: 1152x864: this machine offers no such resolution",
                              "Not applied: 1024x768 at 87 Hz: the driver does not offer this rate",
@@ -137,11 +138,20 @@ TEST(Profiles, AnotherMachineTakesWhatItCanAndTheLogSaysWhyNotTheRest) {
                              "\r\nProfile: C:\\Profiles\\lab.ini\r\n",
                              "The check after the restart is arranged."})
         EXPECT_TRUE(Holds(log, said)) << said << " in\n" << log;
+    EXPECT_TRUE(Holds(log, "Windows restarts now.\r\nExit code 0: applied; Windows must restart to use it")) << log;
     EXPECT_EQ(b.List()->data, test::Join({Rec(800, 600, 0, 56), Rec(800, 600, 0, 60), Rec(800, 600, 0, 70),
                                           Rec(800, 600, 0, 72), Rec(800, 600, 0, 75), Rec(0, 0, 8, 0),
                                           Rec(0, 0, 16, 0), Rec(0, 0, 24, 0)}));
     EXPECT_EQ(b.m.registry.Find(kDeviceKey, "DisableTiling")->data, (Bytes{1, 0, 0, 0}));
     EXPECT_TRUE(ChangePending(b.m.platform)) << "/CHECK arranges the check as OK does";
+
+    // The desktop's options take effect without a restart: none is made.
+    ProfileMachine c;
+    c.m.system.WriteFile(kLab, Minimal("[Options]\r\nOpenGL=0\r\n"));
+    ASSERT_EQ(c.Run(std::string("/APPLY ") + kLab + " /RESTART /CHECK"), kExitDone) << c.Log();
+    EXPECT_EQ(c.m.system.restartRequests, 0);
+    EXPECT_FALSE(ChangePending(c.m.platform));
+    EXPECT_TRUE(Holds(c.Log(), "Exit code 0: applied\r\n")) << c.Log();
 }
 
 // Nothing is written for a profile or a start that cannot be used, and the
