@@ -301,6 +301,13 @@ TEST(Profiles, TheReaderTakesWhatWindowsAndNotepadWriteAndRefusesTheRest) {
             EXPECT_EQ((*r.profile->rates)[0].rate, 85) << c.text;
         }
     }
+    // A part left out is left alone; one given empty sets an empty list.
+    Profile partial = ReadProfile(Minimal("[Made On]\r\nMonitor=\"\"\r\n[Options]\r\nOpenGL=1\r\n")).profile.value();
+    EXPECT_FALSE(partial.rates || partial.custom);
+    EXPECT_EQ(partial.monitor, "") << "Windows takes the quotes off";
+    Profile empty = ReadProfile(Minimal("[Rates]\r\n[Custom Resolutions]\r\n")).profile.value();
+    EXPECT_TRUE(empty.rates && empty.rates->empty() && empty.custom && empty.custom->empty());
+
     // The custom resolutions' forms, each read as written.
     for (const char* text : {"1280x960", "1280x960x32", "1280x960@85", "1280x960x32@85"})
         EXPECT_EQ(CustomResolutionText(ParseCustomResolution(text).value()), text);
