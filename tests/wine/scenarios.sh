@@ -1458,6 +1458,38 @@ scenario_profiles() {
     verdict
 }
 
+# Save Profile writes what the window shows, a rate not yet saved among
+# them, where Windows' Save dialog says; Load Profile puts a profile back
+# into the grid, and nothing reaches the driver's key before OK.
+scenario_profile_window() {
+    setup profile_window demo KelvaneDemo
+    local file='C:\My Profiles\desk.ini' before
+    mkdir -p "$WINEPREFIX/drive_c/My Profiles"
+    start_app
+    wait_main
+    wait_file "$S_DIR/app/backup.dat.new" '"Device Description"="RADEON 9800 PRO"' 15 ||
+        fail "no backup.dat with the device's values$(on_screen)"
+    before=$(driver_values)
+    drv type "$MAIN" beside:640x480 75 -- menu "$MAIN" SaveProfile -- file-dialog "Save Profile..." "$file" -- msgbox 10 ||
+        fail "cannot save the profile: $DRV_ERR$(on_screen)"
+    expect "the message after Save" "${DRV_OUT##*$'\n'}" "The profile was saved as $file."
+    drv answer OK || fail "$DRV_ERR"
+    tr -d '\r' <"$WINEPREFIX/drive_c/My Profiles/desk.ini" 2>/dev/null | grep -qxF 640x480=75 ||
+        S_PROBLEMS+=("the saved profile lacks the line 640x480=75")
+
+    drv type "$MAIN" beside:640x480 85 -- menu "$MAIN" LoadProfile -- file-dialog "Load Profile..." "$file" -- \
+        text "$MAIN" beside:640x480 || fail "cannot load the profile: $DRV_ERR$(on_screen)"
+    expect "the rate shown for 640x480 after Load" "${DRV_OUT##*$'\n'}" 75
+    if drv msgbox 0; then S_PROBLEMS+=("Load says \"$DRV_OUT\""); fi
+    [ "$(driver_values)" = "$before" ] || S_PROBLEMS+=("Load wrote to the driver's keys before OK")
+    drv click "$MAIN" OK -- msgbox 20 || fail "no question after OK$(on_screen)"
+    expect "the question after OK" "${DRV_OUT##*$'\n'}" "All changes do not take effect until next boot. Restart?"
+    drv answer No || fail "$DRV_ERR"
+    app_ended 15 || fail "the program did not end after OK$(on_screen)"
+    expect "the restricted list after OK" "$(reg_value "$DEVICE" DALRestrictedModesBCD)" "$BELOW_75"
+    verdict
+}
+
 # Run again on Windows 2000 after all the others, each as NAME_2000: one
 # change with its check unanswered and answered, the restores of Restore and
 # Cancel, Uninstall, the clean, the report and a profile saved and applied.
@@ -1473,7 +1505,7 @@ if [ "$name" = --list ]; then
         demo_state road_of_one_change cancel_restores restore_then_restart two_starts close_mode_check check_cut_short \
         check_first large_fonts language language_cp1251 issues resolutions adapter_dialog clean uninstall \
         uninstall_before_restart fallback_after_another_start monitor every_window_fits ff_record \
-        report help_and_about profiles
+        report help_and_about profiles profile_window
     printf '%s_2000 ' $ON_2000
     echo
 elif declare -F "scenario_$name" >/dev/null; then
