@@ -19,6 +19,7 @@ DRV_OUT=""
 DRV_ERR=""
 S_IMPORTS=0
 S_WINVER=""
+S_MACHINE=""
 
 # The main window, found by its class so that a wrong caption fails only the
 # scenario about the caption.
@@ -42,11 +43,20 @@ setup() {
     mkdir -p "$S_DIR/app"
     S_LOG=$S_DIR/log
     : >"$S_LOG"
-    cp -a "$prefix" "$S_DIR/prefix"
-    forget_program "$S_DIR/prefix"
+    S_MACHINE=$prefix
     export WINEPREFIX=$S_DIR/prefix
+    new_machine
     cp "$KV_BIN/$exe.exe" "$S_DIR/app/Kelvane.exe"
     [ "${4:-}" = no-pci ] || cp "$KV_PCI" "$S_DIR/app/ati.pci"
+}
+
+# The scenario's prefix made anew from the one setup took: another machine
+# of the same kind, where the program has never run.
+new_machine() {
+    [ ! -d "$S_DIR/prefix" ] || "$WINESERVER" -k 2>/dev/null
+    rm -rf "$S_DIR/prefix"
+    cp -a "$S_MACHINE" "$S_DIR/prefix"
+    forget_program "$S_DIR/prefix"
 }
 
 # Every scenario starts on a machine where the program has never run. The

@@ -1334,10 +1334,166 @@ scenario_help_and_about() {
     verdict
 }
 
+# The desktop options' key of the demo machine: on Windows 2000 the driver
+# keeps them under its device key.
+desktop_key() {
+    if [ "${KV_WINDOWS:-xp}" = 2000 ]; then
+        echo "$DEVICE\\Desktop"
+    else
+        echo 'HKLM\SOFTWARE\ATI Technologies\Desktop\{6C5A1F3E-2B8D-4E7A-9F10-3D4C5B6A7E80}'
+    fi
+}
+
+# reg_set ENTRY...: merges values into the device key and the desktop
+# options' key; an entry is "device:" or "desktop:" and a .reg line.
+reg_set() {
+    local entry device="" desktop=""
+    for entry in "$@"; do
+        case $entry in
+            device:*) device+=${entry#device:}$'\n' ;;
+            desktop:*) desktop+=${entry#desktop:}$'\n' ;;
+        esac
+    done
+    printf 'Windows Registry Editor Version 5.00\n\n[%s]\n%s\n[%s]\n%s' "${DEVICE/HKLM/HKEY_LOCAL_MACHINE}" "$device" \
+        "$(desktop_key | sed 's/^HKLM/HKEY_LOCAL_MACHINE/')" "$desktop" | reg_import
+}
+
+# The driver's values, one line each as "KEY: NAME TYPE DATA", sorted; an
+# empty list reads as no list, as the driver reads it.
+driver_values() {
+    local key
+    for key in "$DEVICE" "$(desktop_key)"; do
+        "$WINE" reg query "$key" /s 2>>"$S_LOG"
+    done | tr -d '\r' | awk '/^HKEY/ { key = $0; next } /^ / && !/REG_BINARY *$/ { sub(/^ +/, ""); print key ": " $0 }' |
+        sort -u
+}
+
+# Every key and value of the machine's registry files, read once Wine's
+# session has ended: not the times they were written, nor the date Wine
+# gives its display driver at each start.
+registry_values() {
+    sed -e '/^#time=/d' -e '/^"DriverDateData"=/d' -e 's/^\(\[.*\]\) [0-9]*$/\1/' "$WINEPREFIX/system.reg" "$WINEPREFIX/user.reg"
+}
+
+# A profile made with /SAVE on one demo machine and applied with /APPLY on
+# another, set otherwise, by a start-up script: afterwards the second
+# holds the first one's driver values. Applied again it has nothing to do,
+# and a profile with a bad line is refused: neither writes anything. The
+# script's transcript and log land in build/wine-tests for a reader.
+scenario_profiles() {
+    setup profiles demo KelvaneDemo
+    local app=$S_DIR/app deploy='C:\deploy' lab before after problem
+    # The lab machine: 640x480 from 75 Hz, 800x600 from 72 Hz, no 16-bit
+    # colour, tiling off, no OpenGL, and a custom mode.
+    reg_set "device:\"DALRestrictedModesBCD\"=hex:06,40,04,80,00,00,00,60,06,40,04,80,00,00,00,70,06,40,04,80,00,00,00,72,\
+08,00,06,00,00,00,00,56,08,00,06,00,00,00,00,60,08,00,06,00,00,00,00,70,00,00,00,00,00,16,00,00" \
+        'device:"DisableTiling"=dword:00000001' 'device:"DALNonStandardModesBCD"=hex:12,80,09,60,00,32,00,85' \
+        'desktop:"OpenGL"=dword:00000000'
+    mkdir -p "$WINEPREFIX/drive_c/deploy"
+    (cd "$app" && exec "$WINE" Kelvane.exe /SAVE "$deploy\\lab.ini") >>"$S_LOG" 2>&1
+    expect "/SAVE's exit code" "$?" 0
+    cp "$WINEPREFIX/drive_c/deploy/lab.ini" "$S_DIR/lab.ini" 2>/dev/null || fail "/SAVE wrote no $deploy\\lab.ini"
+    local line
+    for line in '[Kelvane Profile]' '[Rates]' 640x480=75 800x600=72 1024x768=60 '[Colour Depths]' 16=0 32=1 \
+        '[Options]' DisableTiling=1 OpenGL=0 DisableDMACopy=default '[Custom Resolutions]' 1=1280x960x32@85; do
+        tr -d '\r' <"$S_DIR/lab.ini" | grep -qxF "$line" || S_PROBLEMS+=("the profile lacks the line $line")
+    done
+    lab=$(driver_values)
+    mv "$app/Kelvane.log" "$S_DIR/lab-Kelvane.log"
+
+    # Another machine: 1024x768 from 75 Hz, DMA copy off, no Direct3D and
+    # another custom mode. Its start-up script applies the profile.
+    new_machine
+    mkdir -p "$WINEPREFIX/drive_c/deploy"
+    cp "$S_DIR/lab.ini" "$WINEPREFIX/drive_c/deploy/lab.ini"
+    reg_set 'device:"DALRestrictedModesBCD"=hex:10,24,07,68,00,00,00,60,10,24,07,68,00,00,00,70,10,24,07,68,00,00,00,72' \
+        'device:"DisableDMACopy"=dword:00000001' 'device:"DALNonStandardModesBCD"=hex:12,80,08,00,00,00,00,60' \
+        'desktop:"D3D"=dword:00000000'
+    before=$(driver_values)
+    [ "$before" != "$lab" ] || fail "the second machine is set as the lab machine"
+    printf '%s\r\n' "cd /d $deploy" "start \"\" /wait \"$(winpath "$app")\\Kelvane.exe\" /APPLY lab.ini /LOG $deploy\\lab.log" \
+        'echo exit code %ERRORLEVEL%' >"$WINEPREFIX/drive_c/deploy/apply.cmd"
+    local transcript
+    transcript=$( (cd "$WINEPREFIX/drive_c/windows" && exec "$WINE" cmd /c "$deploy\\apply.cmd") 2>&1 | tr -d '\r')
+    printf '%s\n' "$transcript" >>"$S_LOG"
+    grep -qx 'exit code 0' <<<"$transcript" || S_PROBLEMS+=("the start-up script says \"$(paste -sd' ' <<<"$transcript")\"")
+    after=$(driver_values)
+    [ "$after" = "$lab" ] ||
+        S_PROBLEMS+=("after /APPLY the driver's values differ from the lab machine's: $(diff <(echo "$lab") <(echo "$after") | grep '^[<>]' | paste -sd';' -)")
+    local log
+    log=$(tr -d '\r' <"$app/Kelvane.log" 2>/dev/null)
+    for line in 'Changed: 640x480: 75 Hz (was 60 Hz)' 'Changed: 1024x768: 60 Hz (was 75 Hz)' \
+        'Changed: DisableDMACopy: default (was 1)' 'Changed: the custom resolutions: 1280x960x32@85 (was 1280x800@60)' \
+        'Exit code 0: applied; Windows must restart to use it'; do
+        grep -qxF -- "$line" <<<"$log" || S_PROBLEMS+=("Kelvane.log lacks \"$line\"")
+    done
+    line="Snapshot: $(winpath "$app")\\lastknowngood.dat holds ${DEVICE/HKLM/HKEY_LOCAL_MACHINE}"
+    grep -qF -- "$line" <<<"$log" || S_PROBLEMS+=("Kelvane.log lacks \"$line\"")
+    cmp -s "$app/Kelvane.log" "$WINEPREFIX/drive_c/deploy/lab.log" || S_PROBLEMS+=("the /LOG file is not Kelvane.log")
+    {
+        echo "C:\\deploy>type apply.cmd"
+        tr -d '\r' <"$WINEPREFIX/drive_c/deploy/apply.cmd"
+        printf '\nC:\\deploy>cmd /c apply.cmd\n%s\n\nKelvane.log:\n%s\n' "$transcript" "$log"
+    } >"$KV_WORK/profile-startup-script${S_NAME#profiles}.txt"
+
+    # Nothing to do, then refused: neither run writes to the registry.
+    "$WINESERVER" -w
+    registry_values >"$S_DIR/registry.before"
+    (cd "$app" && exec "$WINE" Kelvane.exe /APPLY "$deploy\\lab.ini") >>"$S_LOG" 2>&1
+    expect "the second /APPLY's exit code" "$?" 1
+    sed 's/^\[Rates\]\r$/&\ngarbage\r/' "$S_DIR/lab.ini" >"$WINEPREFIX/drive_c/deploy/garbage.ini"
+    sed 's/^640x480=75\r$/640x480=abc\r/' "$S_DIR/lab.ini" >"$WINEPREFIX/drive_c/deploy/abc.ini"
+    # Each file's name and its bad line.
+    local bad n
+    for bad in garbage:garbage abc:640x480=abc; do
+        (cd "$app" && exec "$WINE" Kelvane.exe /APPLY "$deploy\\${bad%%:*}.ini") >>"$S_LOG" 2>&1
+        expect "the exit code of ${bad%%:*}.ini" "$?" 2
+        n=$(tr -d '\r' <"$WINEPREFIX/drive_c/deploy/${bad%%:*}.ini" | grep -nxF "${bad#*:}" | cut -d: -f1)
+        grep -qF "Refused: $deploy\\${bad%%:*}.ini cannot be used as a profile: line $n (${bad#*:}):" "$app/Kelvane.log" ||
+            S_PROBLEMS+=("Kelvane.log does not say why ${bad%%:*}.ini was refused at line $n")
+    done
+    "$WINESERVER" -w
+    problem=$(registry_values | diff "$S_DIR/registry.before" - | grep '^[<>]' | head -n 4 | paste -sd';' -)
+    [ -z "$problem" ] || S_PROBLEMS+=("the registry changed: $problem")
+    verdict
+}
+
+# Save Profile writes what the window shows, a rate not yet saved among
+# them, where Windows' Save dialog says; Load Profile puts a profile back
+# into the grid, and nothing reaches the driver's key before OK.
+scenario_profile_window() {
+    setup profile_window demo KelvaneDemo
+    local file='C:\My Profiles\desk.ini' before
+    mkdir -p "$WINEPREFIX/drive_c/My Profiles"
+    start_app
+    wait_main
+    wait_file "$S_DIR/app/backup.dat.new" '"Device Description"="RADEON 9800 PRO"' 15 ||
+        fail "no backup.dat with the device's values$(on_screen)"
+    before=$(driver_values)
+    drv type "$MAIN" beside:640x480 75 -- menu "$MAIN" SaveProfile -- file-dialog "Save Profile..." "$file" -- msgbox 10 ||
+        fail "cannot save the profile: $DRV_ERR$(on_screen)"
+    expect "the message after Save" "${DRV_OUT##*$'\n'}" "The profile was saved as $file."
+    drv answer OK || fail "$DRV_ERR"
+    tr -d '\r' <"$WINEPREFIX/drive_c/My Profiles/desk.ini" 2>/dev/null | grep -qxF 640x480=75 ||
+        S_PROBLEMS+=("the saved profile lacks the line 640x480=75")
+
+    drv type "$MAIN" beside:640x480 85 -- menu "$MAIN" LoadProfile -- file-dialog "Load Profile..." "$file" -- \
+        text "$MAIN" beside:640x480 || fail "cannot load the profile: $DRV_ERR$(on_screen)"
+    expect "the rate shown for 640x480 after Load" "${DRV_OUT##*$'\n'}" 75
+    if drv msgbox 0; then S_PROBLEMS+=("Load says \"$DRV_OUT\""); fi
+    [ "$(driver_values)" = "$before" ] || S_PROBLEMS+=("Load wrote to the driver's keys before OK")
+    drv click "$MAIN" OK -- msgbox 20 || fail "no question after OK$(on_screen)"
+    expect "the question after OK" "${DRV_OUT##*$'\n'}" "All changes do not take effect until next boot. Restart?"
+    drv answer No || fail "$DRV_ERR"
+    app_ended 15 || fail "the program did not end after OK$(on_screen)"
+    expect "the restricted list after OK" "$(reg_value "$DEVICE" DALRestrictedModesBCD)" "$BELOW_75"
+    verdict
+}
+
 # Run again on Windows 2000 after all the others, each as NAME_2000: one
 # change with its check unanswered and answered, the restores of Restore and
-# Cancel, Uninstall, the clean and the report.
-ON_2000="road_of_one_change close_mode_check restore_then_restart cancel_restores uninstall clean report"
+# Cancel, Uninstall, the clean, the report and a profile saved and applied.
+ON_2000="road_of_one_change close_mode_check restore_then_restart cancel_restores uninstall clean report profiles"
 
 name=${1:-}
 if [[ $name == *_2000 ]]; then
@@ -1349,7 +1505,7 @@ if [ "$name" = --list ]; then
         demo_state road_of_one_change cancel_restores restore_then_restart two_starts close_mode_check check_cut_short \
         check_first large_fonts language language_cp1251 issues resolutions adapter_dialog clean uninstall \
         uninstall_before_restart fallback_after_another_start monitor every_window_fits ff_record \
-        report help_and_about
+        report help_and_about profiles profile_window
     printf '%s_2000 ' $ON_2000
     echo
 elif declare -F "scenario_$name" >/dev/null; then

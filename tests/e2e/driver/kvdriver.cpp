@@ -781,6 +781,7 @@ constexpr std::pair<const wchar_t*, int> kCommands[] = {
     {L"Adapter", kv::cmd::kAdapter},           {L"Language", kv::cmd::kLanguage},
     {L"Resolutions", kv::cmd::kResolutions},   {L"Contents", kv::cmd::kContents},
     {L"About", kv::cmd::kAbout},               {L"TryRate", kv::cmd::kTryRate},
+    {L"SaveProfile", kv::cmd::kSaveProfile},   {L"LoadProfile", kv::cmd::kLoadProfile},
 };
 
 int CommandId(const std::wstring& s) {
@@ -967,6 +968,27 @@ void Run(const Args& a) {
         if (!h) throw Failure{kNotMet, L"the message box has no button \"" + button + L"\""};
         ClickButton(h, button);
         Out(L"answered");
+    } else if (cmd == L"file-dialog") {
+        // Windows' Open or Save dialog: the file name typed into its box and
+        // the dialog's OK button pressed. It must close: one that stays has
+        // refused the name.
+        NoMoreThan(a, 3);
+        HWND dialog = WaitTop(Arg(a, 1, L"window"), kDefaultTimeout);
+        // The name's box: a combo box (cmb13) since Windows 2000, an edit (edt1) before.
+        HWND box = GetDlgItem(dialog, 0x47C);
+        if (!box) box = GetDlgItem(dialog, 0x480);
+        if (!box) throw Failure{kNotMet, L"\"" + a[1] + L"\" has no file name box"};
+        HWND edit = box;
+        for (HWND c : Children(box))
+            if (_wcsicmp(ClassOf(c).c_str(), L"Edit") == 0) edit = c;
+        const std::wstring& path = Arg(a, 2, L"path");
+        Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+        HWND ok = GetDlgItem(dialog, IDOK);
+        if (!ok) throw Failure{kNotMet, L"\"" + a[1] + L"\" has no OK button"};
+        ClickButton(ok, L"OK");
+        if (!Poll(kDefaultTimeout, [&] { return !IsWindow(dialog); }))
+            throw Failure{kNotMet, L"\"" + a[1] + L"\" stayed open with " + OneLine(TextOr(edit))};
+        Out(L"chose " + path);
     } else if (cmd == L"rect") {
         NoMoreThan(a, 3);
         HWND h = WaitTop(Arg(a, 1, L"window"), kDefaultTimeout);
@@ -1119,6 +1141,7 @@ constexpr const wchar_t* kUsageText =
     L"  msgbox [SECONDS]               print the open message box's text\n"
     L"  msgbox-caption [SECONDS]       print its caption\n"
     L"  answer BUTTON [SECONDS]        click a button of the message box\n"
+    L"  file-dialog WIN PATH           type PATH into an Open or Save dialog and press its OK\n"
     L"  rect WIN [CTRL]                print its screen place: left top width height\n"
     L"  client WIN                     print the size of its client area: width height\n"
     L"  modes                          list the display's modes: WxH BPP HZ\n"
