@@ -76,14 +76,6 @@ std::optional<LangEntry> TForm1::StartWithoutWindow() {
     // The settings from before that change must stay what its check falls
     // back to, and the check must see the change it was arranged for.
     if (ChangePending(platform) || CheckDue(platform)) return kWhyRefusedPending;
-    // A script starts the program from a folder of its own, maybe on a
-    // machine where it never ran: its files lie beside its exe.
-    std::string exe = platform.system.ProgramPath();
-    std::string folder = exe.substr(0, exe.find_last_of('\\'));
-    SharedRegistry settings(platform.registry);
-    if (platform.system.ReadFile(folder + "\\ati.pci") &&
-        settings.OpenKey(std::string("\\") + kProductSettingsKey, true))
-        settings.WriteString("InstallDir", folder);
     StartupSequence();
     // Its own key keeps where the snapshots lie and what awaits a check.
     if (!state.StartupComplete || !platform.registry.KeyExists(kProductSettingsKey)) return kWhyRefusedStartup;
