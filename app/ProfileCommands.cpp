@@ -242,7 +242,8 @@ void TForm1::LoadProfileClick() {
     }
     ProfileLoad load = LoadProfile(*reading.profile, false);
     if (!load.skipped.empty())
-        ShowWarning(platform.system, LangText(kMsgProfileNotAllLoaded, {*file, Lines(load.skipped)}));
+        ShowWarning(platform.system, LangText(kMsgProfileNotAllLoaded, {*file}) + "\n\n" + Lines(load.skipped) +
+                                         "\n\n" + LangText(kMsgProfileRestLoaded));
 }
 
 }  // namespace kv

@@ -327,7 +327,7 @@ const English kEnglish[] = {
     {kMsgProfileNotWritten, "The profile could not be written as %1. Check that the folder exists and that you may write there."},
     {kWhyProfileNoFile, "the file cannot be read"},
     {kMsgProfileUnusable, "%1 cannot be used as a profile: %2. Nothing was changed."},
-    {kMsgProfileNotAllLoaded, "Some of %1 is not for this machine and was not loaded:\n\n%2\n\nThe rest is in the window; OK saves it."},
+    {kMsgProfileNotAllLoaded, "Some of %1 is not for this machine and was not loaded:"},
     {kWhySkipNoResolution, "%1: this machine offers no such resolution"},
     {kWhySkipRateNotOffered, "%1 at %2 Hz: the driver does not offer this rate"},
     {kWhySkipNoOption, "%1: Kelvane knows no such option"},
@@ -363,6 +363,7 @@ const English kEnglish[] = {
     {kTxtProfileDepthItem, "%1 bits per pixel"},
     {kTxtUnknownMonitor, "not known"},
     {kLogProfileOnly, "Profile: %1"},
+    {kMsgProfileRestLoaded, "The rest is in the window; OK saves it."},
 };
 
 }  // namespace

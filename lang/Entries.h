@@ -377,6 +377,7 @@ enum LangEntry : int {
     kTxtProfileDepthItem,
     kTxtUnknownMonitor,
     kLogProfileOnly,
+    kMsgProfileRestLoaded,
 
     kLangEntryEnd  // one past the last entry
 };

@@ -663,6 +663,8 @@ TEST_F(Language, TheShippedTranslationsAreCompleteAndChangeTheMainWindow) {
             if (english.empty()) continue;
             EXPECT_EQ(LangText(n) == english, unchanged.count(n) != 0) << "entry " << n << ": " << LangText(n);
             EXPECT_TRUE(IsValidUtf8(LangText(n)));
+            // A text holds no line break: "\n" in a file would show as it is.
+            EXPECT_EQ(LangText(n).find("\\n"), std::string::npos) << "entry " << n;
             // A translation that lost a placeholder would show English.
             for (char k = '1'; k <= '9'; ++k) {
                 if (english.find({'%', k}) == std::string::npos) continue;
