@@ -61,7 +61,6 @@ struct StoredNonStdList {
     std::array<bool, kNonStandardValueCount> unreadable{};
     // "'name' (why)" for each of those.
     std::vector<std::string> problems;
-    std::size_t RecordCount() const { return entries.size() + kept.size(); }
 };
 // Reads the values from the current key of `shared`; their entries join
 // `entries` (none twice).

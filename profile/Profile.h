@@ -18,7 +18,6 @@ namespace kv {
 // A profile is a few kilobytes; a larger file is not read as one.
 inline constexpr std::size_t kMaxProfileBytes = 64 * 1024;
 inline constexpr int kProfileVersion = 1;
-inline constexpr const char* kProfileFilter = "*.ini";
 
 // What a profile sets of an option: the value 1 or 0, as the driver reads
 // it, or no value, so that the driver uses its own default.
