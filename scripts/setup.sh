@@ -27,4 +27,10 @@ echo "setup: installing ${need[*]}"
 # enough for these packages, so a second failure is not fatal here: the
 # install below says what it cannot find.
 $SUDO apt-get update -q || { sleep 5; $SUDO apt-get update -q; } || echo "setup: some package lists could not be updated; going on with those there are"
-$SUDO apt-get install -y -q --no-install-recommends "${need[@]}"
+# When the list that failed was one architecture's security list, the
+# 32-bit libraries Wine needs must match 64-bit ones that list alone holds;
+# taking both from the release's own lists makes them match again.
+$SUDO apt-get install -y -q --no-install-recommends "${need[@]}" || {
+  echo "setup: installing again from the release's own package lists"
+  $SUDO apt-get install -y -q --no-install-recommends -t bookworm "${need[@]}"
+}
