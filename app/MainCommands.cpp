@@ -71,7 +71,7 @@ std::optional<TForm1::SaveRequest> TForm1::PrepareSave(bool ask) {
     SaveRequest request;
     Bytes list = RestrictedListBytes(RestrictedRecords(modes, cbHiFreq->Checked(), ChosenDepths()), modes);
     if (!state.DriverListsUnreadable && list.size() > kListBufferSize) {
-        ShowError(platform.system, LangText(kMsgListTooLong, {std::to_string((list.size() + 7) / 8)}));
+        ShowError(platform.system, LangCount(kMsgListTooLong, (list.size() + 7) / 8));
         return std::nullopt;
     }
     request.lists = ListValuesToWrite(list, modes.StoredLists);

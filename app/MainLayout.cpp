@@ -123,7 +123,7 @@ void TForm1::BuildAdapterInfo() {
         {"Label2", "Vendor ID:", kTxtVendorId, "", ui::kNoEntry, "lbVendorID", &TForm1::lbVendorID},
         {"Label3", "Device ID:", kTxtDeviceId, "", ui::kNoEntry, "lbDevID", &TForm1::lbDevID},
         {"Label4", "SubSystem ID:", kTxtSubSystemId, "", ui::kNoEntry, "lbSSID1", &TForm1::lbSSID1},
-        {"Label5", "SubSystem  Vendor ID:", kTxtSubSystemVendorId, "", ui::kNoEntry, "lbSSID2", &TForm1::lbSSID2},
+        {"Label5", "SubSystem Vendor ID:", kTxtSubSystemVendorId, "", ui::kNoEntry, "lbSSID2", &TForm1::lbSSID2},
         {"Label35", "Revision:", kTxtRevision, "Revision of the card", kHintRevision, "lbRev", &TForm1::lbRev},
         {"Label33", "Card Type:", kTxtCardType, "Type of the card", kHintCardType, "lbCardType",
          &TForm1::lbCardType, 4},
@@ -227,7 +227,7 @@ void TForm1::BuildMenu() {
                       runs("TryRate1", "Try Rate...", kMenuTryRate, cmd::kTryRate, &TForm1::TryRate1Click)},
                      kMenuConfigure});
     menus.push_back({"Help",
-                     {clicks("Contens1", "Contens...", kMenuContents, cmd::kContents, Help),
+                     {clicks("Contens1", "Contents...", kMenuContents, cmd::kContents, Help),
                       clicks("About1", "About", kMenuAbout, cmd::kAbout, About)},
                      kMenuHelp});
     Language1 = &menus[1].items[1];

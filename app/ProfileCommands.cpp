@@ -120,7 +120,7 @@ void TForm1::LoadDepths(const std::array<std::optional<bool>, 4>& wanted, Profil
     }
     for (std::size_t i = 0; i < allowed.size(); ++i) {
         if (allowed[i] == boxes[i]->Checked()) continue;
-        load.changes.push_back({LangText(kTxtProfileDepthItem, {std::to_string(kProfileDepths[i])}),
+        load.changes.push_back({LangCount(kTxtProfileDepthItem, kProfileDepths[i]),
                                 allowed[i] ? "1" : "0", allowed[i] ? "0" : "1"});
         boxes[i]->SetState(allowed[i] ? ui::CheckState::Checked : ui::CheckState::Unchecked);
     }
@@ -196,7 +196,7 @@ void TForm1::LoadCustomResolutions(const std::vector<NonStdEntry>& entries, Prof
     std::vector<NonStdEntry> now = profileCustom.value_or(read.entries);
     if (now == entries) return;
     if (entries.size() + read.kept.size() > kMaxListRecords) {
-        load.skipped.push_back(LangText(kMsgListTooManyRecords, {std::to_string(entries.size() + read.kept.size())}));
+        load.skipped.push_back(LangCount(kMsgListTooManyRecords, entries.size() + read.kept.size()));
         return;
     }
     load.changes.push_back({LangText(kTxtProfileCustomItem), CustomListText(entries), CustomListText(now)});

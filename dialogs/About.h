@@ -28,8 +28,10 @@ public:
     ui::Control& Image1 = Add(Kind::Picture, "Image1", "", {8, 8, 32, 32});
     ui::Control& Label1 = Add(Kind::Label, "Label1", "", {44, 8, 180, 16}, "Kelvane");
     ui::Control& lbVer = Add(Kind::Label, "lbVer", "", {44, 26, 180, 14});
-    ui::Control& Label3 = Add(Kind::Label, "Label3", "", {44, 42, 84, 14}).Entry(kTxtBy);
-    ui::Control& Label4 = Add(Kind::Label, "Label4", "", {132, 42, 92, 14}, "Orvell");  // the e-mail link
+    // The licence holder, as the licence names it, in no language but its
+    // own; the name is the e-mail link.
+    ui::Control& Label3 = Add(Kind::Label, "Label3", "", {50, 42, 38, 14}, "\u00A9 2026");
+    ui::Control& Label4 = Add(Kind::Label, "Label4", "", {92, 42, 132, 14}, "the Kelvane developers");
     // The program's pages are the start page of its help, in English and in
     // the language in force.
     ui::Control& Label5 =

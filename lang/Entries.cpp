@@ -1,6 +1,7 @@
-// The built-in English texts of the language entries, in one place. The
-// original entries keep their texts exactly, odd spelling included:
-// language files, users' habits and the report rely on them.
+// The built-in English texts of the language entries, in one place. An
+// entry keeps its meaning and number, so that older language files still
+// fit; what another program or a file reads (file names, switches) stays
+// exactly as it is.
 #include "lang/Lang.h"
 
 namespace kv {
@@ -10,7 +11,10 @@ namespace {
 struct English {
     LangEntry entry;
     const char* text;
+    bool counted = false;  // a form for each kind of number, separated by "|"
 };
+
+constexpr bool kCounted = true;
 
 const English kEnglish[] = {
     {kHelpFileName, "KelvaneEn.chm"},
@@ -34,23 +38,23 @@ const English kEnglish[] = {
     {kTxtEnableDmaCopy, "Enable DMA copy"},
     {kTxtProjectorTab, "Enable Projector tab"},
     {kTxtRotationTab, "Enable Rotation tab"},
-    {kMsgRateAboveMaximum, "Selected Refresh Rate larger than maximum refresh rate setted up in Control Panel. Control Panel settings will be corrected."},
+    {kMsgRateAboveMaximum, "The selected refresh rate is higher than the maximum refresh rate set in Control Panel. Control Panel's setting will be corrected."},
     {kMsgWarning, "Warning"},
-    {kMsgRestartQuestion, "All changes do not take effect until next boot. Restart?"},
+    {kMsgRestartQuestion, "The changes take effect only when Windows restarts. Restart now?"},
     {kMsgRestartNeeded, "Restart needed"},
-    {kMsgCannotRestart, "Can't restart Windows [No admin access?]"},
+    {kMsgCannotRestart, "Can't restart Windows (no administrator rights?)"},
     {kMsgCannotRestartCaption, "Restart needed"},
     {kMsgReportSaved, "Report saved in Kelvane.rpt"},
     {kMsgReportSavedCaption, "Report Creation OK"},
-    {kMsgNoTemporaryFile, "Can't create temporaly file"},
+    {kMsgNoTemporaryFile, "Can't create a temporary file"},
     {kMsgError, "Error"},
     {kTxtSelectAdapterLabel, "Select one of the installed display adapters:"},
-    {kTxtIgnoreMonitor, "Igniore monitor capabilites"},
+    {kTxtIgnoreMonitor, "Ignore monitor capabilities"},
     {kTxtSelectAdapterCaption, "Select Adapter"},
     {kTxtCheckCaption, "Kelvane - Checking Video Modes..."},
-    {kTxtCheckReadable, "Settings implemented. If you can read this message, click \"OK\"."},
+    {kTxtCheckReadable, "The new settings are in effect. If you can read this message, click \"OK\"."},
     {kTxtCheckFirstCountdown, "Minimal refresh rate will be automatically selected in"},
-    {kTxtSeconds, "seconds"},
+    {kTxtSeconds, "second|seconds", kCounted},
     {kTxtCheckMinimalSelected, "Minimal refresh rate selected. If you can read this message, click \"OK\"."},
     {kTxtCheckRestoreCountdown, "Settings will be automatically restored from backup in"},
     {kHintChip, "Type of the card's chip"},
@@ -71,25 +75,25 @@ const English kEnglish[] = {
     {kMenuAdapter, "Adapter..."},
     {kMenuLanguage, "Language..."},
     {kMenuResolutions, "Resolutions..."},
-    {kMenuContents, "Contens..."},
+    {kMenuContents, "Contents..."},
     {kMenuAbout, "About"},
-    {kTxtResolutionsCaption, "Non-Standart Resolutions Mangement"},
-    {kTxtResolutionsLabel, "Non-standart Resolutions:"},
+    {kTxtResolutionsCaption, "Non-Standard Resolutions Management"},
+    {kTxtResolutionsLabel, "Non-standard Resolutions:"},
     {kTxtAdd, "Add"},
     {kTxtRemove, "Remove"},
     {kTxtEdit, "Edit"},
-    {kTxtResolutionsWarning1, "Warning: Program can enable ONLY resolutions supported by "},
-    {kTxtResolutionsWarning2, "hardware. If resolution can't be selected after restart, delete that "},
-    {kTxtResolutionsWarning3, "resolution from the list (wrong resolutions also may disable forcing "},
-    {kTxtResolutionsWarning4, "of Frequency)."},
+    {kTxtResolutionsWarning1, "Warning: Kelvane can enable ONLY resolutions supported by the "},
+    {kTxtResolutionsWarning2, "hardware. If a resolution can't be selected after the restart, delete that "},
+    {kTxtResolutionsWarning3, "resolution from the list (wrong resolutions may also stop the forcing "},
+    {kTxtResolutionsWarning4, "of refresh rates)."},
     {kMsgRegistryRestored, "Registry restored from backup. Restart now?"},
     {kMsgRegistryRestoredCaption, "Restart Needed"},
     {kMenuUninstall, "Uninstall"},
-    {kMsgUninstallCaption, "?"},
-    {kMsgUninstallQuestion, "A you sure to uninstall this program?"},
-    {kMsgUninstalled, "Program deleted sucssessifully. Registry changes will be impemented after restart."},
+    {kMsgUninstallCaption, "Uninstall"},
+    {kMsgUninstallQuestion, "Are you sure you want to uninstall Kelvane?"},
+    {kMsgUninstalled, "The driver's settings were put back from %1, and Kelvane's own settings were deleted; both take effect when Windows restarts. Kelvane deleted no files: to remove it, delete the folder %2."},
     {kMsgRestoreOfferCaption, "Error"},
-    {kMsgRestoreOffer, "Undisabled refresh rate detected. Strongly recommendated to restore previsious registry data. Restore now?"},
+    {kMsgRestoreOffer, "A refresh rate that should be disabled is in use. Restoring the previous registry data is strongly recommended. Restore now?"},
     {kTxtAutoconfig, "Autoconfig"},
     {kTxtHideRestrictedModes, "Hide modes restricted by driver"},
     {kTxtTheaterModeSupport, "Enable Theater Mode Support"},
@@ -109,22 +113,22 @@ const English kEnglish[] = {
     {kTxtTvCrtController, "TV&&CRT can be on same controller"},
     {kTxtTvLcdController, "TV&&LCD can be on same controller"},
     {kTxtIssuesCaption, "Kelvane - Issues..."},
-    {kTxtIssuesLabel, "Following issues was detected during startup:"},
+    {kTxtIssuesLabel, "The following issues were found at start-up:"},
     {kTxtIssuesFound, "Found "},
-    {kTxtIssuesErrors, " Error(s), "},
-    {kTxtIssuesWarnings, " Warning(s)"},
+    {kTxtIssuesErrors, " error(s), "},
+    {kTxtIssuesWarnings, " warning(s)"},
     {kTxtLiftCrtRestrictions, "Disable modes restricted by drivers on CRT (after restart)"},
     {kTxtFixRestart, "Fix&&Restart"},
     {kTxtIgnore, "Ignore"},
-    {kIssueOldVersion, "Error: Old version of Kelvane detected. Restart Requred."},
-    {kIssueNativeModes, "Error: Native modes in modetable. Restart Requred."},
+    {kIssueOldVersion, "Error: An old version of Kelvane was found. Restart required."},
+    {kIssueNativeModes, "Error: Native modes in the mode table. Restart required."},
     {kIssueLowRatesBefore, "Warning: Refresh rates lower than "},
     {kIssueLowRatesAfter, "Hz disabled."},
     {kIssueModeBefore, "Warning: Mode "},
     {kIssueModeAfter, " disabled."},
     {kIssueRateBefore, "Warning: Refresh Rate "},
     {kIssueRateAfter, "Hz disabled."},
-    {kIssueNonStandardRate, "Error: Frequency was non-standartly disabled. Restart needed."},
+    {kIssueNonStandardRate, "Error: A refresh rate was disabled in a non-standard way. Restart needed."},
     {kMenuCleanRegistry, "Clean Registry"},
     {kTxtLaptopDfpAdvanced, "DFP Advanced Settings (Laptop)"},
     {kTxtCrtAllModes, "Disable driver's restrictions for CRT"},
@@ -135,13 +139,13 @@ const English kEnglish[] = {
     {kTxtDfpHotPlugSupported, "DFP Hot Plug supported"},
     {kTxtDisableDfpHotPlug, "Disable DFP Hot Plug"},
     {kTxtCleanCaption, "Kelvane - Registry Clean..."},
-    {kTxtCleanLabel, "Following branches will be deleted:"},
-    {kTxtCleanWarning, "Warning : drivers MUST be reinstalled after registry clean. If you delete HKLM\\SOFTWARE\\ATI Technologies\\ branch, you \r\nalso MUST reinstall ATI MMC and other ATI programs."},
+    {kTxtCleanLabel, "The following branches will be deleted:"},
+    {kTxtCleanWarning, "Warning: the drivers MUST be reinstalled after a registry clean. If you delete the HKLM\\SOFTWARE\\ATI Technologies\\ branch, \r\nyou also MUST reinstall ATI MMC and the other ATI programs."},
     {kMsgRegistryKeyNotFound, "Registry key not found"},
     {kTxtVendorId, "Vendor ID:"},
     {kTxtDeviceId, "Device ID:"},
     {kTxtSubSystemId, "SubSystem ID:"},
-    {kTxtSubSystemVendorId, "SubSystem  Vendor ID:"},
+    {kTxtSubSystemVendorId, "SubSystem Vendor ID:"},
     {kTxtRevision, "Revision:"},
     {kTxtHz, "Hz"},
     {kTxtStretchBlt, "Enable BitBlock Transfers with Stretch"},
@@ -149,7 +153,7 @@ const English kEnglish[] = {
     {kTxtPrimaryTiling, "Enable Primary Tiling"},
     {kTxtVBlankFlip, "Enable VBlankFlip"},
     {kMsgNoAdapter, "No display adapter was found. Kelvane needs an active display adapter and will now close."},
-    {kMsgWindows9x, "This program may works uncorrectly under Windows 9x/ME"},
+    {kMsgWindows9x, "This program may not work correctly under Windows 9x/ME"},
     // A language file's line holds no line break: the two lines are two
     // entries.
     {kMsgNoAtiPci, "Can't open ati.pci"},
@@ -159,19 +163,19 @@ const English kEnglish[] = {
     {kMsgUnexpectedError, "Unexpected error: %1"},
     {kMsgNoShutdownPrivilege, "Can't get SeShutdownPrivilege"},
     {kMsgCannotOpenLangFile, "Can't open %1"},
-    {kMsgWrongLangVersion, "Wrong version of LNG File"},
+    {kMsgWrongLangVersion, "Wrong version of the language file"},
     {kMsgStartupIncomplete, "Kelvane could not read all of the driver's settings at start-up, so it will not write any. Nothing was changed."},
     {kMsgRepairedThisRun, "The driver's settings were repaired for the restart, so the settings shown here are out of date. Restart Windows and start Kelvane again to change them. Nothing was changed."},
     {kMsgEarlierSaveStopped, "An earlier save stopped half-way and the settings from before it could not be put back. Choose Restore Registry first. Nothing was changed."},
-    {kMsgAllDepthsOff, "Can't disable all modes, 32BPP will be enabled"},
-    {kMsgListTooLong, "The rates chosen need %1 restricted modes, but the driver's list holds at most 256. Nothing was changed: allow more rates and try again."},
+    {kMsgAllDepthsOff, "Can't disable all colour depths: 32 BPP will be enabled."},
+    {kMsgListTooLong, "The rates chosen need %1 restricted mode, but the driver's list holds at most 256. Nothing was changed: allow more rates and try again.|The rates chosen need %1 restricted modes, but the driver's list holds at most 256. Nothing was changed: allow more rates and try again.", kCounted},
     {kMsgMaxRateUnreadable, "Kelvane cannot read the control panel's maximum refresh rate in %1, so it leaves that pair as it is."},
     {kMsgListsLeftAlone, "The driver's restricted-mode lists were left as they were, since Kelvane could not read them at start-up. The other settings were saved."},
     {kMsgRateAboveAll, "The rate %1 Hz for %2 is above every rate it offers (up to %3 Hz), so all of them would be restricted and after the restart Windows could not use %2 at all. Restrict every rate of %2?"},
     {kMsgAnisoNotWhole, "The anisotropy degree must be a whole number, such as 16."},
     {kMsgRateNotNumber, "The refresh rate for %1 must be a whole number from 0 to 255."},
     {kMsgDropUnapplied, "Kelvane reads the driver's settings again for the adapter setting, so the refresh rates and options you changed and did not save with OK will be lost. Go on?"},
-    {kMsgCreateKeyQuestion, "Registry key doesn't exists. Create it?"},
+    {kMsgCreateKeyQuestion, "The registry key doesn't exist. Create it?"},
     {kMsgNoLastKnownGood, "Kelvane could not make a complete snapshot of the driver's settings (lastknowngood.dat), so Restore could not undo this change. Nothing was changed."},
     {kMsgBeforeChangeNotKept, "Kelvane could not add this setting to beforechange.dat, the copy the check after the restart puts back, so that check could not undo it. Nothing was changed."},
     {kMsgPutBack, "%1: %2. Kelvane put the driver's settings back as they were before this run changed them (lastknowngood.dat)."},
@@ -209,7 +213,7 @@ const English kEnglish[] = {
     {kWhyCutOff, "it ends before the registry editor finished it"},
     {kWhyHoldsNumber, "it holds a number"},
     {kWhyHoldsText, "it holds a text"},
-    {kWhyTooLong, "it holds %1 bytes, more than the 2048 bytes (256 modes) Kelvane can read"},
+    {kWhyTooLong, "it holds %1 byte, more than the 2048 bytes (256 modes) Kelvane can read|it holds %1 bytes, more than the 2048 bytes (256 modes) Kelvane can read", kCounted},
     {kMsgFirstRunIncomplete, "Kelvane could not make a complete snapshot of the driver's settings (firstrun.dat). Repair anyway?"},
     {kMsgRestartAnyway, "%1 Restart anyway?"},
     {kMsgNotUninstalled, "Kelvane was not uninstalled. %1"},
@@ -234,8 +238,8 @@ const English kEnglish[] = {
     {kMsgListFull, "The driver's list holds at most 256 resolutions, and this one is full. Remove a resolution before adding another."},
     {kMsgListKeyNotOpened, "Kelvane cannot open the driver's key (%1), so the list was not written. Nothing was changed."},
     {kMsgListUnreadable, "The list is written into the driver's value '%1', which Kelvane cannot read, and writing it would lose what it holds. Nothing was changed."},
-    {kMsgListTooManyRecords, "The list needs %1 records, but the driver's list holds at most 256. Remove resolutions and press OK again. Nothing was changed."},
-    {kMsgListTooManyKept, "The list needs %1 records (with %2 stored records Kelvane cannot show but keeps), but the driver's list holds at most 256. Remove resolutions and press OK again. Nothing was changed."},
+    {kMsgListTooManyRecords, "The list needs %1 record, but the driver's list holds at most 256. Remove resolutions and press OK again. Nothing was changed.|The list needs %1 records, but the driver's list holds at most 256. Remove resolutions and press OK again. Nothing was changed.", kCounted},
+    {kMsgListTooManyKept, "The list needs %1 record (with %2), but the driver's list holds at most 256. Remove resolutions and press OK again. Nothing was changed.|The list needs %1 records (with %2), but the driver's list holds at most 256. Remove resolutions and press OK again. Nothing was changed.", kCounted},
     {kTxtPixelsX, "pixels X"},
     {kTxtBppX, "BPP X"},
     {kTxtAny, "Any"},
@@ -253,7 +257,7 @@ const English kEnglish[] = {
     {kHintEnglishPage, "Program's page [English]"},
     {kHintOwnPage, "Program's page [Russian]"},
     {kTxtReportProblem, "Report a problem"},
-    {kTxtAboutOk, "Ok"},
+    {kTxtAboutOk, "OK"},
     {kTxtWait, "Wait..."},
     {kMsgReportNoEditor, "The registry editor could not be started. No report was made."},
     {kMsgReportExportLate, "The registry editor did not finish exporting %1 in time. No report was made."},
@@ -266,7 +270,7 @@ const English kEnglish[] = {
     {kTxtTryRateItem, "Try %1 at %2 Hz now"},
     {kTxtTryCaption, "Kelvane - Trying a Rate..."},
     {kTxtTryShowing, "The screen shows %1 at %2 Hz. If the picture is steady and sharp, keep this rate; it is saved only when you click OK."},
-    {kTxtTryCountdown, "The previous mode comes back in"},
+    {kTxtTryCountdown, "The previous mode comes back in %1 second|The previous mode comes back in %1 seconds", kCounted},
     {kTxtKeepRate, "Keep this rate"},
     {kTxtTryBack, "Back"},
     {kMsgTryNotOffered, "The display driver does not offer %1 at %2 Hz in the current colour depth, so it cannot be tried. Nothing was changed."},
@@ -360,13 +364,25 @@ const English kEnglish[] = {
     {kWhyRefusedStartup, "Kelvane could not read this machine's settings"},
     {kTxtNoneRate, "none"},
     {kTxtProfileCustomItem, "the custom resolutions"},
-    {kTxtProfileDepthItem, "%1 bits per pixel"},
+    {kTxtProfileDepthItem, "%1 bit per pixel|%1 bits per pixel", kCounted},
     {kTxtUnknownMonitor, "not known"},
     {kLogProfileOnly, "Profile: %1"},
     {kMsgProfileRestLoaded, "The rest is in the window; OK saves it."},
+    {kTxtCheckFirstCountdownIn, "Minimal refresh rate will be automatically selected in %1 second|Minimal refresh rate will be automatically selected in %1 seconds", kCounted},
+    {kTxtCheckRestoreCountdownIn, "Settings will be automatically restored from backup in %1 second|Settings will be automatically restored from backup in %1 seconds", kCounted},
+    {kTxtIssuesFoundIn, "Found %1, %2"},
+    {kTxtIssuesErrorsIn, "%1 error|%1 errors", kCounted},
+    {kTxtIssuesWarningsIn, "%1 warning|%1 warnings", kCounted},
+    {kTxtKeptRecords, "%1 stored record Kelvane cannot show but keeps|%1 stored records Kelvane cannot show but keeps", kCounted},
 };
 
 }  // namespace
+
+bool CountedEntry(int entry) {
+    for (const English& e : kEnglish)
+        if (e.entry == entry) return e.counted;
+    return false;
+}
 
 const std::string& EnglishText(int entry) {
     static const std::vector<std::string> texts = [] {

@@ -2,7 +2,9 @@
 // numbers: 0 to 126 are those of the files of 0.9.9.6 and keep their
 // meaning, 127 is where those files name their translator, and every entry
 // added since starts at 128. A text with a number or a name in it takes it
-// through a placeholder, "%1", "%2", ..., which a translation may move.
+// through a placeholder, "%1", "%2", ..., which a translation may move. A
+// text with a count gives a form for each kind of number, separated by "|"
+// (CountedEntry).
 #pragma once
 
 namespace kv {
@@ -257,7 +259,7 @@ enum LangEntry : int {
     // About, and the "Wait..." window.
     kTxtAboutCaption,
     kTxtVersion,
-    kTxtBy,
+    kTxtBy,  // no longer shown: the About box names the licence holder
     kHintEnglishPage,
     kHintOwnPage,
     kTxtReportProblem,
@@ -378,6 +380,13 @@ enum LangEntry : int {
     kTxtUnknownMonitor,
     kLogProfileOnly,
     kMsgProfileRestLoaded,
+    // Texts with a count, each in the forms its language's numbers take.
+    kTxtCheckFirstCountdownIn,
+    kTxtCheckRestoreCountdownIn,
+    kTxtIssuesFoundIn,
+    kTxtIssuesErrorsIn,
+    kTxtIssuesWarningsIn,
+    kTxtKeptRecords,
 
     kLangEntryEnd  // one past the last entry
 };

@@ -57,6 +57,26 @@ std::string LangText(int entry);
 // English text: a message never loses its number or name.
 std::string LangText(int entry, std::initializer_list<std::string> values);
 
+// Whether the entry's text has a count, and so a form for each kind of
+// number, separated by "|".
+bool CountedEntry(int entry);
+// Which of a counted text's `forms` a number takes. One form serves every
+// number; two are the forms of 1 and of every other number (English,
+// German); three those of 1, 21, 31, ...; of 2-4, 22-24, ...; and of 0,
+// 5-20, 25-30, ... (Russian).
+std::size_t PluralForm(std::size_t forms, unsigned long count);
+// A counted entry's text in the form `count` takes, "%1" being the count
+// and "%2", ... the `values`. The blank after the count does not break, so
+// its unit never starts a line alone. A form that lacks one of the English
+// form's placeholders shows the English form.
+std::string LangCount(int entry, unsigned long count, std::initializer_list<std::string> values = {});
+// The line "... in 15 seconds" of a count-down, from its sentence; a file
+// of 0.9.9.6 that has no such sentence gives its words before the number
+// and its unit.
+std::string SecondsLeftText(int sentence, int wordsBefore, unsigned long seconds);
+// The issues dialog's "Found 1 error, 2 warnings".
+std::string IssuesFoundText(unsigned long errors, unsigned long warnings);
+
 // "a", "a and b", "a, b and c", in the language in force.
 std::string Enumeration(const std::vector<std::string>& parts);
 

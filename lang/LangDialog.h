@@ -39,6 +39,6 @@ private:
     std::function<void()> reload_;
 };
 
-inline constexpr const char* kBuiltInLanguageLine = "English [Orvell]";
+inline constexpr const char* kBuiltInLanguageLine = "English [Kelvane project]";
 
 }  // namespace kv

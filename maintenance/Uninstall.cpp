@@ -45,9 +45,10 @@ UninstallSource FindSource(Platform& p, RunSnapshots& run, const std::string& de
 }
 
 // Everything went, or the user hears what stayed.
-void Report(const UninstallSource& source, bool settingsGone, bool checkCancelled, ISystem& sys) {
+void Report(const UninstallSource& source, bool settingsGone, bool checkCancelled, ISystem& sys,
+            const std::string& folder) {
     if (source.usable.Ok() && settingsGone && checkCancelled) {
-        sys.ShowMessageBox(LangText(kMsgUninstalled), LangText(kTxtOk), kMbOk);
+        sys.ShowMessageBox(LangText(kMsgUninstalled, {source.file, folder}), LangText(kTxtOk), kMbOk);
         return;
     }
     std::vector<std::string> parts;
@@ -86,8 +87,10 @@ void Uninstall(Platform& p, RunSnapshots& run, const std::string& deviceKey) {
     // The last change must not go live unchecked at the restart this asks
     // for.
     bool checkCancelled = CancelModeCheck(p);
+    // Where the files lie, read before the key that records it goes.
+    const std::string folder = GetInstallDir(p.registry);
     p.registry.DeleteKey(kProductSettingsKey);
-    Report(source, !p.registry.KeyExists(kProductSettingsKey), checkCancelled, p.system);
+    Report(source, !p.registry.KeyExists(kProductSettingsKey), checkCancelled, p.system, folder);
     p.system.EndProgram(0);
 }
 

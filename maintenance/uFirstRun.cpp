@@ -71,8 +71,7 @@ void TfFirstRun::FormCreate() {
 
     bIgnore.enabled = Errors == 0;
     lWrngs.text =
-        LangText(kTxtIssuesFound) + std::to_string(Errors) + LangText(kTxtIssuesErrors) + std::to_string(Warnings) +
-        LangText(kTxtIssuesWarnings);
+        IssuesFoundText(Errors, Warnings);
     if (Errors + Warnings == 0) {
         StampVersion();
         closed = true;

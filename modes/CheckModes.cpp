@@ -21,8 +21,6 @@ TForm5::TForm5(Platform& platform, DriverKeys driver)
     bCancel.onClick = [this] { bCancelClick(); };
     captionEntry = kTxtCheckCaption;
     ApplyWindowTexts(*this);
-    CountdownPrefix = LangText(kTxtCheckFirstCountdown);
-    UnitWord = LangText(kTxtSeconds);
     // Whoever may not read the screen well needs the whole line from the
     // first second on.
     ShowCountdown();
@@ -30,7 +28,9 @@ TForm5::TForm5(Platform& platform, DriverKeys driver)
 }
 
 void TForm5::ShowCountdown() {
-    Label2.text = CountdownPrefix + " " + std::to_string(ModeCheckCountdown) + " " + UnitWord;
+    Label2.text = ModeCheckFirstPhase
+                      ? SecondsLeftText(kTxtCheckFirstCountdownIn, kTxtCheckFirstCountdown, ModeCheckCountdown)
+                      : SecondsLeftText(kTxtCheckRestoreCountdownIn, kTxtCheckRestoreCountdown, ModeCheckCountdown);
 }
 
 void TForm5::Timer1Timer() {
@@ -50,7 +50,6 @@ void TForm5::bCancelClick() {
         MinimalRateSweep(true);
         ModeCheckFirstPhase = false;
         ModeCheckCountdown = kSeconds;
-        CountdownPrefix = LangText(kTxtCheckRestoreCountdown);
         Label1.text = LangText(kTxtCheckMinimalSelected);
         ShowCountdown();
         return;

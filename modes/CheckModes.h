@@ -40,8 +40,6 @@ public:
 
     std::uint8_t ModeCheckCountdown = kSeconds;
     bool ModeCheckFirstPhase = true;
-    std::string CountdownPrefix;
-    std::string UnitWord;  // the word after the number
 
     // Until the user answers, or the count-down has run its course, the
     // check decides what happens to the new settings.

@@ -153,7 +153,7 @@ std::string ByteValueProblem(const ValueInfo& info) {
     if (!info.exists) return "";
     if (info.kind == ValueKind::Dword) return LangText(kWhyHoldsNumber);
     if (info.kind == ValueKind::String || info.kind == ValueKind::ExpandString) return LangText(kWhyHoldsText);
-    if (info.size > kListBufferSize) return LangText(kWhyTooLong, {std::to_string(info.size)});
+    if (info.size > kListBufferSize) return LangCount(kWhyTooLong, info.size);
     return "";
 }
 

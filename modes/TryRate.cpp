@@ -97,7 +97,7 @@ TTryRate::TTryRate(Platform& platform, std::string deviceName, const DisplayMode
 TTryRate::~TTryRate() { SwitchBack(); }
 
 void TTryRate::ShowCountdown() {
-    Label2.text = LangText(kTxtTryCountdown) + " " + std::to_string(Countdown) + " " + LangText(kTxtSeconds);
+    Label2.text = LangCount(kTxtTryCountdown, Countdown);
 }
 
 void TTryRate::Timer1Timer() {

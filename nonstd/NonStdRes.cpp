@@ -162,11 +162,11 @@ bool TNonStRes::ListFitsAndCanBeWritten() {
         return false;
     }
     if (RecordCount() > kMaxListRecords) {
-        std::string records = std::to_string(RecordCount());
+        std::size_t records = RecordCount();
         ShowError(platform_.system,
                   read_.kept.empty()
-                      ? LangText(kMsgListTooManyRecords, {records})
-                      : LangText(kMsgListTooManyKept, {records, std::to_string(read_.kept.size())}));
+                      ? LangCount(kMsgListTooManyRecords, records)
+                      : LangCount(kMsgListTooManyKept, records, {LangCount(kTxtKeptRecords, read_.kept.size())}));
         return false;
     }
     return true;

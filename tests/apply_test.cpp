@@ -120,7 +120,7 @@ TEST_F(Apply, AllDepthsUncheckedKeeps32WithAMessage) {
     for (const char* box : {"cb8", "cb16", "cb24", "cb32"}) f[box].SetState(ui::CheckState::Unchecked);
     EXPECT_EQ(Ok(), 0);
     ASSERT_FALSE(m.system.shown.empty());
-    EXPECT_EQ(m.system.shown[0].text, "Can't disable all modes, 32BPP will be enabled");
+    EXPECT_EQ(m.system.shown[0].text, "Can't disable all colour depths: 32 BPP will be enabled.");
     EXPECT_EQ(List()->data, Join({Rec(0, 0, 8, 0), Rec(0, 0, 16, 0), Rec(0, 0, 24, 0)}));
 
     // The next start reads the depths the list keeps out.
@@ -168,9 +168,9 @@ TEST_F(Apply, AHighSelectionRaisesTheControlPanelsMaximumOnceAndOffersARestart) 
     EXPECT_EQ(Ok(), 0);
     ASSERT_EQ(m.system.shown.size(), 2u);
     EXPECT_EQ(m.system.shown[0].text,
-              "Selected Refresh Rate larger than maximum refresh rate setted up in Control Panel. Control Panel "
-              "settings will be corrected.");
-    EXPECT_EQ(m.system.shown[1].text, "All changes do not take effect until next boot. Restart?");
+              "The selected refresh rate is higher than the maximum refresh rate set in Control Panel. Control "
+              "Panel's setting will be corrected.");
+    EXPECT_EQ(m.system.shown[1].text, "The changes take effect only when Windows restarts. Restart now?");
     Bytes info = m.registry.Find(kDeviceKey, "DALR6 CRT_Info")->data;
     Bytes max = m.registry.Find(kDeviceKey, "DALR6 CRT_MaxModeInfo")->data;
     EXPECT_EQ(info[8], 100);
@@ -252,7 +252,7 @@ TEST_F(Apply, MoreRecordsThanTheDriversListHoldsAreRefused) {
         auto before = m.registry.ChangeCount();
         EXPECT_EQ(Ok(), -1);
         ASSERT_EQ(m.system.shown.size(), 1u);
-        EXPECT_EQ(m.system.shown[0].text.rfind("The rates chosen need 257 restricted modes, but the driver's list "
+        EXPECT_EQ(m.system.shown[0].text.rfind("The rates chosen need 257\u00A0restricted modes, but the driver's list "
                                                "holds at most 256.", 0), 0u) << m.system.shown[0].text;
         EXPECT_EQ(m.registry.ChangeCount(), before);
     }
@@ -414,10 +414,10 @@ TEST_F(RoadOfOneChange, OkWritesExactlyTheLowerRatesAndTheCheckStartShowsTheNewR
 TEST_F(RoadOfOneChange, UnansweredTheCheckFallsBackToTheLowestRateAndThenToTheBackup) {
     ApplyAndRestart();
     EXPECT_EQ(m.display.Current().frequency, 75u);
-    EXPECT_EQ((*check)["Label2"].text, "Minimal refresh rate will be automatically selected in 15 seconds")
+    EXPECT_EQ((*check)["Label2"].text, "Minimal refresh rate will be automatically selected in 15\u00A0seconds")
         << "the number and its unit from the first second on";
     Tick(1);
-    EXPECT_EQ((*check)["Label2"].text, "Minimal refresh rate will be automatically selected in 14 seconds");
+    EXPECT_EQ((*check)["Label2"].text, "Minimal refresh rate will be automatically selected in 14\u00A0seconds");
     m.display.ChangeFrequency(100, kCdsFullscreen);
     Tick(14);
     EXPECT_FALSE(check->ModeCheckFirstPhase);
@@ -454,7 +454,7 @@ TEST_F(RoadOfOneChange, CancelAtOnceStartsTheSecondPhaseWithFifteenSeconds) {
     (*check)["bCancel"].UserClick();
     EXPECT_FALSE(check->ModeCheckFirstPhase);
     EXPECT_EQ(check->ModeCheckCountdown, 15);
-    EXPECT_EQ((*check)["Label2"].text, "Settings will be automatically restored from backup in 15 seconds");
+    EXPECT_EQ((*check)["Label2"].text, "Settings will be automatically restored from backup in 15\u00A0seconds");
     Tick(14);
     EXPECT_EQ(m.system.restartRequests, 1);
     Tick(1);

@@ -173,7 +173,7 @@ TEST_F(UninstallTest, NoChangesNothingAndStartsNothing) {
     EXPECT_EQ(Run(), -1);
     EXPECT_EQ(m.registry.ChangeCount(), changes);
     EXPECT_TRUE(m.system.launches.empty());
-    EXPECT_EQ(m.system.shown[0].text + "/" + m.system.shown[0].caption, "A you sure to uninstall this program?/?");
+    EXPECT_EQ(m.system.shown[0].text + "/" + m.system.shown[0].caption, "Are you sure you want to uninstall Kelvane?/Uninstall");
 }
 
 TEST_F(UninstallTest, PutsTheStartsSettingsBackAndDeletesOnlyTheSettingsKey) {
@@ -195,7 +195,9 @@ TEST_F(UninstallTest, PutsTheStartsSettingsBackAndDeletesOnlyTheSettingsKey) {
     EXPECT_FALSE(m.registry.Find(kRunOnceKey, "Kelvane - test resolution"));
     ASSERT_EQ(m.system.shown.size(), 2u);
     EXPECT_EQ(m.system.shown[1].text + "/" + m.system.shown[1].caption,
-              "Program deleted sucssessifully. Registry changes will be impemented after restart./OK");
+              "The driver's settings were put back from firstrun.dat, and Kelvane's own settings were deleted; "
+              "both take effect when Windows restarts. Kelvane deleted no files: to remove it, delete the folder "
+              "C:\\Kelvane./OK");
 }
 
 // Only a copy this start made will do: an older one in its place holds the

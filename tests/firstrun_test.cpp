@@ -60,7 +60,7 @@ TEST_F(FirstRun, OldVersionIsCutToThreeCharactersAndTheVersionStampedEveryTime) 
         if (stored.type == kRegNone) m.registry.DeleteValue(kProductSettingsKey, "Version");
         else m.registry.SetValue(kProductSettingsKey, "Version", stored);
         Open();
-        EXPECT_EQ(Lines(), error ? "Error: Old version of Kelvane detected. Restart Requred.|" : "");
+        EXPECT_EQ(Lines(), error ? "Error: An old version of Kelvane was found. Restart required.|" : "");
         EXPECT_EQ(d->closed, !error);
         if (error) {
             // Stamped only once the user goes on: Cancel, and the close box
@@ -88,9 +88,9 @@ TEST_F(FirstRun, OldVersionIsCutToThreeCharactersAndTheVersionStampedEveryTime) 
 TEST_F(FirstRun, IssueLinesComeInOrderAndAnErrorLeavesOnlyCloseAndCancel) {
     m.registry.SetDword(kDeviceKey, kNativeModesValue, 2);
     Open({{{480, 640}, {600, 800}}, {60}, false});
-    EXPECT_EQ(Lines(), "Error: Native modes in modetable. Restart Requred.|Warning: Mode 640x480 disabled.|"
+    EXPECT_EQ(Lines(), "Error: Native modes in the mode table. Restart required.|Warning: Mode 640x480 disabled.|"
                        "Warning: Mode 800x600 disabled.|Warning: Refresh Rate 60Hz disabled.|");
-    EXPECT_EQ((*d)["lWrngs"].text, "Found 1 Error(s), 3 Warning(s)");
+    EXPECT_EQ((*d)["lWrngs"].text, "Found 1\u00A0error, 3\u00A0warnings");
     EXPECT_FALSE((*d)["bIgnore"].enabled);
     auto changes = m.registry.ChangeCount();
     EXPECT_THROW((*d)["bCancel"].UserClick(), ProgramEnded);
@@ -100,8 +100,8 @@ TEST_F(FirstRun, IssueLinesComeInOrderAndAnErrorLeavesOnlyCloseAndCancel) {
     // Modes in the continuation lists are an error of their own, last.
     m.registry.DeleteValue(kDeviceKey, kNativeModesValue);
     Open({{}, {}, true});
-    EXPECT_EQ(Lines(), "Error: Frequency was non-standartly disabled. Restart needed.|");
-    EXPECT_EQ((*d)["lWrngs"].text, "Found 1 Error(s), 0 Warning(s)");
+    EXPECT_EQ(Lines(), "Error: A refresh rate was disabled in a non-standard way. Restart needed.|");
+    EXPECT_EQ((*d)["lWrngs"].text, "Found 1\u00A0error, 0\u00A0warnings");
     EXPECT_FALSE((*d)["bIgnore"].enabled);
 }
 
@@ -152,7 +152,7 @@ TEST_F(FirstRun, FixClearsTheListsAndWritesTheCrtRuleBeforeTheRestart) {
     // again, keeping the snapshot from before the repair.
     ASSERT_EQ(m.system.shown.size(), 1u);
     EXPECT_EQ(m.system.shown[0].text + "/" + m.system.shown[0].caption,
-              "Can't restart Windows [No admin access?]/Restart needed");
+              "Can't restart Windows (no administrator rights?)/Restart needed");
     std::string snapshot = File(kLastKnownGoodFile);
     (*d)["bFix"].UserClick();
     EXPECT_EQ(m.system.restartRequests, 1);
@@ -254,7 +254,7 @@ TEST_F(IssuesAtStart, OnlyAnOrdinaryStartExaminesAndARepairIsAChangeRestoreUndoe
     EXPECT_FALSE((*issues)["bIgnore"].enabled);
     (*issues)["bFix"].UserClick();
     EXPECT_EQ(m.registry.Find(kDeviceKey, kNativeModesValue)->data[0], 0);
-    EXPECT_EQ(m.system.shown.back().text, "Can't restart Windows [No admin access?]");
+    EXPECT_EQ(m.system.shown.back().text, "Can't restart Windows (no administrator rights?)");
 
     // The window's settings are from before the repair: OK must not write
     // them over it, and Cancel does not take the repair back.

@@ -137,9 +137,9 @@ TEST_F(Language, TheVersionLineTakesAnyTenCharactersAndSkippedLinesCountNowhere)
         m.system.shown.clear();
         PutFile("v.lng", NumberedFile(5, line));
         EXPECT_EQ(LoadLanguage(*form, m.platform), kLangWrongVersion) << line;
-        EXPECT_EQ(Messages(), std::vector<std::string>{"Error: Wrong version of LNG File"});
+        EXPECT_EQ(Messages(), std::vector<std::string>{"Error: Wrong version of the language file"});
         EXPECT_EQ((*form)["gbRefresh"].text, "Refresh Rates:") << "a refused file leaves English";
-        EXPECT_EQ(LangText(23), "All changes do not take effect until next boot. Restart?");
+        EXPECT_EQ(LangText(23), "The changes take effect only when Windows restarts. Restart now?");
     }
 
     // Comments, sections and empty lines before the version line and
@@ -169,8 +169,8 @@ TEST_F(Language, EntriesAShorterFileDoesNotReachShowEnglishNeverAnEarlierFilesTe
     EXPECT_EQ((*form)["tcMainTabs"].items[2], "Desktop Settings");
     EXPECT_EQ((*form)["OK"].text, "OK");
     EXPECT_EQ(form->menus[0].items[0].caption, "Uninstall");
-    EXPECT_EQ(LangText(23), "All changes do not take effect until next boot. Restart?");
-    EXPECT_EQ(LangText(74), "A you sure to uninstall this program?");
+    EXPECT_EQ(LangText(23), "The changes take effect only when Windows restarts. Restart now?");
+    EXPECT_EQ(LangText(74), "Are you sure you want to uninstall Kelvane?");
     EXPECT_EQ(LangText(kLangEntryEnd), "") << "no entry past the last";
     EXPECT_EQ(LangText(-1), "");
 
@@ -220,6 +220,52 @@ TEST_F(Language, ATranslationMovesItsPlaceholdersAndOneWithoutThemShowsEnglish) 
         << "a value that holds a placeholder is not filled again";
 }
 
+// Texts with a count take the form their number needs, by the rule of as
+// many forms as the file gives; a file of 0.9.9.6 keeps its words around
+// the number.
+TEST_F(Language, ACountTakesTheFormItsNumberNeeds) {
+    const unsigned long counts[] = {0, 1, 2, 4, 5, 11, 12, 14, 21, 22, 25, 101, 111};
+    const std::size_t three[] = {2, 0, 1, 1, 2, 2, 2, 2, 0, 1, 2, 0, 2};
+    for (std::size_t i = 0; i < std::size(counts); ++i) {
+        EXPECT_EQ(PluralForm(1, counts[i]), 0u) << counts[i];
+        EXPECT_EQ(PluralForm(2, counts[i]), counts[i] == 1 ? 0u : 1u) << counts[i];
+        EXPECT_EQ(PluralForm(3, counts[i]), three[i]) << counts[i];
+    }
+    Start();
+    EXPECT_EQ(LangCount(kTxtTryCountdown, 1), "The previous mode comes back in 1\u00A0second");
+    EXPECT_EQ(IssuesFoundText(0, 1), "Found 0\u00A0errors, 1\u00A0warning");
+
+    auto file = [&](std::map<int, std::string> texts) {
+        std::string f = "Version = 0.9.9.6\r\n";
+        for (int n = 0; n <= kLastLangEntry; ++n)
+            f += (texts.count(n) ? texts[n] : "T" + std::to_string(n)) + "\r\n";
+        PutFile("counts.lng", f + "Translator\r\n");
+        Choose("counts.lng");
+        ASSERT_EQ(LoadLanguage(*form, m.platform), kLangApplied);
+    };
+    file({{kTxtTryCountdown, "cherez %1 sekundu|cherez %1 sekundy|cherez %1 sekund"},
+          {kTxtIssuesFoundIn, "Naideno: %1, %2"},
+          {kTxtIssuesErrorsIn, "%1 oshibka|%1 oshibki|%1 oshibok"},
+          {kTxtIssuesWarningsIn, "%1 Warnung"},
+          {kTxtCheckFirstCountdownIn, "noch %1"}});
+    std::string seen;
+    for (unsigned long n : {1, 2, 5, 21, 111}) seen += LangCount(kTxtTryCountdown, n) + ";";
+    EXPECT_EQ(seen, "cherez 1\u00A0sekundu;cherez 2\u00A0sekundy;cherez 5\u00A0sekund;cherez 21\u00A0sekundu;"
+                    "cherez 111\u00A0sekund;");
+    EXPECT_EQ(IssuesFoundText(22, 3), "Naideno: 22\u00A0oshibki, 3\u00A0Warnung") << "one form serves every number";
+    EXPECT_EQ(SecondsLeftText(kTxtCheckFirstCountdownIn, kTxtCheckFirstCountdown, 2), "noch 2");
+    file({{kTxtTryCountdown, "cherez sekundu|cherez %1 sekundy|cherez %1 sekund"}});
+    EXPECT_EQ(LangCount(kTxtTryCountdown, 2), "cherez 2\u00A0sekundy");
+    EXPECT_EQ(LangCount(kTxtTryCountdown, 21), "The previous mode comes back in 21\u00A0seconds")
+        << "a form that lost the number shows English";
+
+    PutFile("old.lng", NumberedFile(126));
+    Choose("old.lng");
+    LoadLanguage(*form, m.platform);
+    EXPECT_EQ(SecondsLeftText(kTxtCheckFirstCountdownIn, kTxtCheckFirstCountdown, 1), "T37 1\u00A0T38");
+    EXPECT_EQ(IssuesFoundText(1, 2), "T1001T1012T102");
+}
+
 TEST_F(Language, LinesBeyondTheTableAreIgnored) {
     Start();
     PutFile("huge.lng", NumberedFile(400));
@@ -234,7 +280,7 @@ TEST_F(Language, LinesBeyondTheTableAreIgnored) {
     LoadLanguage(*form, m.platform);
     for (int entry : {-1, kLastLangEntry + 1, static_cast<int>(kLangEntryCount)})
         EXPECT_EQ(LangText(entry), "") << entry;
-    EXPECT_EQ(LangText(126).substr(0, 9), "Warning :");
+    EXPECT_EQ(LangText(126).substr(0, 9), "Warning: ");
     EXPECT_EQ(LangText(127), "") << "where files of 0.9.9.6 name their translator";
     EXPECT_EQ(LangText(kMsgRegistryKeyNotFound), "Registry key not found");
 }
@@ -273,19 +319,19 @@ TEST_F(Language, TheCheckAfterARestartShowsNothingBeforeItsCountDown) {
     EXPECT_TRUE(m.system.shown.empty());
     EXPECT_EQ(form->dialogs.back()->caption, "Kelvane - Checking Video Modes...");
 
-    PutFile("Gone.lng", NumberedFile(kLastLangEntry));
+    PutFile("Gone.lng", NumberedFile(126));
     Start();
     ui::Form& check = *form->dialogs.back();
     EXPECT_EQ(check.caption, "T35");
     EXPECT_EQ(check["Label1"].text, "T36");
-    EXPECT_EQ(check["Label2"].text, "T37 15 T38");
+    EXPECT_EQ(check["Label2"].text, "T37 15\u00A0T38");
     EXPECT_EQ(check["bOK"].text, "T6");
     EXPECT_EQ(check["bCancel"].text, "T7");
     check["bCancel"].UserClick();
     EXPECT_EQ(check["Label1"].text, "T39");
-    EXPECT_EQ(check["Label2"].text, "T40 15 T38");
+    EXPECT_EQ(check["Label2"].text, "T40 15\u00A0T38");
     check.timers[0].onTimer();
-    EXPECT_EQ(check["Label2"].text, "T40 14 T38");
+    EXPECT_EQ(check["Label2"].text, "T40 14\u00A0T38");
     EXPECT_FALSE(form->FindMenuItem("Language1")->enabled);
 }
 
@@ -509,7 +555,7 @@ TEST_F(Language, TheDialogListsEnglishAndEveryUsableFile) {
     Start();
     {
         TForm3& dialog = OpenLanguageDialog();
-        EXPECT_EQ(dialog["lbLang"].items, std::vector<std::string>{"English [Orvell]"});
+        EXPECT_EQ(dialog["lbLang"].items, std::vector<std::string>{"English [Kelvane project]"});
         dialog["bCancel"].UserClick();
     }
     PutFile("a.lng", NumberedFile(kLastLangEntry));
@@ -527,7 +573,7 @@ TEST_F(Language, TheDialogListsEnglishAndEveryUsableFile) {
 
     TForm3& dialog = OpenLanguageDialog();
     std::vector<std::string> lines = dialog["lbLang"].items;
-    std::vector<std::string> expected = {"English [Orvell]", "T1 [Numbered project]", "T1 [Numbered project]",
+    std::vector<std::string> expected = {"English [Kelvane project]", "T1 [Numbered project]", "T1 [Numbered project]",
                                          "named.lng", "Paired [By us]", "tiny.lng"};
     EXPECT_EQ(lines, expected);
     EXPECT_EQ(dialog.LangFileList,
@@ -636,9 +682,9 @@ TEST_F(Language, TheShippedTranslationsAreCompleteAndChangeTheMainWindow) {
     // Texts that read the same in the translation, on purpose.
     const std::map<std::string, std::set<int>> same = {
         {"German.lng",
-         {0, 6, 9, 11, 56, 73, kTxtRevision, kTxtHz, kTxtVersion, kTxtMonitor, kTxtMonitorRange, kTxtMonitorRangeNoClock,
-          kLogRun}},
-        {"Russian.lng", {0, 6, 73, kLogRun}},
+         {0, 6, 9, 11, 56, kTxtRevision, kTxtHz, kTxtVersion, kTxtAboutOk, kTxtMonitor, kTxtMonitorRange,
+          kTxtMonitorRangeNoClock, kLogRun}},
+        {"Russian.lng", {0, 6, kTxtAboutOk, kLogRun}},
     };
     for (const auto& [name, unchanged] : same) {
         SCOPED_TRACE(name);

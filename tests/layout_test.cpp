@@ -68,7 +68,7 @@ TEST(Layout, EveryMenuItemWorks) {
             if (item.enabled && item.onClick) working.push_back(item.caption);
     EXPECT_EQ(working, (std::vector<std::string>{"Uninstall", "Restore Registry", "Clean Registry", "Create Report",
                                                  "Save Profile...", "Load Profile...", "Save and Exit", "Exit", "Adapter...", "Language...",
-                                                 "Resolutions...", "Try Rate...", "Contens...", "About"}));
+                                                 "Resolutions...", "Try Rate...", "Contents...", "About"}));
     EXPECT_EQ(form.FindMenuItem("Exit1")->caption, "Exit");
     EXPECT_EQ(form.FindMenuItem("Nothing1"), nullptr);
 }

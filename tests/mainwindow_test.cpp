@@ -101,7 +101,7 @@ TEST(Startup, Windows9xWarningOkEndsAndCancelGoesOn) {
     m.system.answers = {kIdOk};
     TForm1 first(m.platform);
     EXPECT_EQ(Ended([&] { first.FormCreate(); }), 1);
-    EXPECT_EQ(m.system.shown[0].text, "This program may works uncorrectly under Windows 9x/ME");
+    EXPECT_EQ(m.system.shown[0].text, "This program may not work correctly under Windows 9x/ME");
     EXPECT_EQ(m.system.shown[0].caption, "Warning");
     EXPECT_EQ(m.system.shown[0].buttons, kMbOkCancel);
 

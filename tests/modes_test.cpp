@@ -219,8 +219,8 @@ TEST_F(TableBuild, ARestrictedRateStillOfferedAsksToRestore) {
     TForm1& f = Start();  // no boot: the driver has not taken the list
     ASSERT_EQ(m.system.shown.size(), 1u);
     EXPECT_EQ(m.system.shown[0].text,
-              "Undisabled refresh rate detected. Strongly recommendated to restore previsious registry data. "
-              "Restore now?");
+              "A refresh rate that should be disabled is in use. Restoring the previous registry data is "
+              "strongly recommended. Restore now?");
     EXPECT_EQ(m.system.shown[0].caption, "Error");
     EXPECT_EQ(m.system.shown[0].buttons, kMbYesNo);
     EXPECT_TRUE(f.state.RestoreAtStart);
@@ -248,7 +248,7 @@ TEST_F(TableBuild, AListThatCannotBeReadWholeIsNamedAndLocksTheLists) {
     TForm1& f = StartAfterBoot();
     ASSERT_EQ(m.system.shown.size(), 1u);
     EXPECT_EQ(m.system.shown[0].text,
-              "Kelvane cannot read the driver's value 'DALRestrictedModesBCD3': it holds 2049 bytes, more than the "
+              "Kelvane cannot read the driver's value 'DALRestrictedModesBCD3': it holds 2049\u00A0bytes, more than the "
               "2048 bytes (256 modes) Kelvane can read. Kelvane leaves the driver's restricted-mode lists as they are: the refresh rates "
               "cannot be changed, but the other settings can. Only a repair with Fix&Restart resets them (the "
               "snapshot it takes first keeps them).");

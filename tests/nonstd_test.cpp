@@ -100,8 +100,8 @@ TEST_F(NonStd, AnEntryIsStoredAsFourBcdFieldsAndShownAsItsLine) {
         << "depth before rate";
 
     Open();
-    EXPECT_EQ(d->caption, "Non-Standart Resolutions Mangement");
-    EXPECT_EQ((*d)["mWarning"].text.substr(0, 60), "Warning: Program can enable ONLY resolutions supported by ha");
+    EXPECT_EQ(d->caption, "Non-Standard Resolutions Management");
+    EXPECT_EQ((*d)["mWarning"].text.substr(0, 60), "Warning: Kelvane can enable ONLY resolutions supported by th");
     EXPECT_TRUE(Add("1280", "1024"));
     EXPECT_EQ(Lines(), "1280 x 1024 x Any BPP x Any Refresh|");
     Click("bOK");
@@ -317,7 +317,7 @@ TEST_F(NonStd, AnUnreadableValueIsNamedOnceAndLeftAlone) {
     Open();
     EXPECT_EQ(Messages(), std::vector<std::string>{
                               "Warning: Kelvane cannot read the driver's values 'DALNonStandardModesBCD2' (it holds a "
-                              "number) and 'DALNonStandardModesBCD3' (it holds 2056 bytes, more than the 2048 bytes "
+                              "number) and 'DALNonStandardModesBCD3' (it holds 2056\u00A0bytes, more than the 2048 bytes "
                               "(256 modes) Kelvane can read). They are left as they are."});
     EXPECT_EQ(Lines(), "  800 x   600 x Any BPP x Any Refresh|");
     Click("bOK");
@@ -385,7 +385,7 @@ TEST_F(NonStd, TheDriversListHoldsAtMost256Records) {
     EXPECT_EQ((*d)["lbRes"].items.size(), 400u);
     Click("bOK");
     EXPECT_EQ(
-        m.system.shown.back().text.rfind("The list needs 400 records, but the driver's list holds at most 256.", 0),
+        m.system.shown.back().text.rfind("The list needs 400\u00A0records, but the driver's list holds at most 256.", 0),
         0u);
     EXPECT_EQ(m.registry.ChangeCount(), changes);
     EXPECT_FALSE(run.NonStandardListWritten || d->closed);

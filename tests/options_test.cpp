@@ -206,7 +206,7 @@ TEST_F(Options, TheCreatePromptAsksOnceForAWarningBoxThatStartedGray) {
     box.UserClick();
     EXPECT_EQ(box.state, CheckState::Grayed) << "No puts the box back";
     ASSERT_EQ(m.system.shown.size(), 1u);
-    EXPECT_EQ(m.system.shown[0].text, "Registry key doesn't exists. Create it?");
+    EXPECT_EQ(m.system.shown[0].text, "The registry key doesn't exist. Create it?");
     EXPECT_EQ(m.system.shown[0].caption, "?");
     m.system.answers = {kIdYes};
     box.UserClick();

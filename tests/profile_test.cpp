@@ -134,7 +134,7 @@ TEST(Profiles, AnotherMachineTakesWhatItCanAndTheLogSaysWhyNotTheRest) {
                              "Not applied: NoSuchValue: Kelvane knows no such option",
                              "This machine: Radeon 9800 Pro 128MB, ATI Technologies Inc with the monitor SMALL CRT",
                              "Changed: 800x600: 85 Hz (was 56 Hz)", "Changed: DisableTiling: 1 (was default)",
-                             "Not applied: Can't disable all modes, 32BPP will be enabled",
+                             "Not applied: Can't disable all colour depths: 32 BPP will be enabled.",
                              "\r\nProfile: C:\\Profiles\\lab.ini\r\n",
                              "The check after the restart is arranged."})
         EXPECT_TRUE(Holds(log, said)) << said << " in\n" << log;

@@ -77,8 +77,9 @@ TEST_F(RegClean, TheFourSearchesListLowerCaseAtiBranchesInOrder) {
     EXPECT_EQ(d->caption, "Kelvane - Registry Clean...");
     EXPECT_EQ((*d)["mWarning"].textColor, ui::kRed);
     EXPECT_EQ((*d)["mWarning"].text,
-              "Warning : drivers MUST be reinstalled after registry clean. If you delete HKLM\\SOFTWARE\\ATI "
-              "Technologies\\ branch, you also MUST reinstall ATI MMC and other ATI programs.");
+              "Warning: the drivers MUST be reinstalled after a registry clean. If you delete the "
+              "HKLM\\SOFTWARE\\ATI Technologies\\ branch, you also MUST reinstall ATI MMC and the other ATI "
+              "programs.");
 
     // Without the software key the list starts with the services; the
     // driver's service in capitals is somebody else's.

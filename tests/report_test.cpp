@@ -321,7 +321,7 @@ TEST_F(ReportTest, FailuresOnTheWaySayWhatWentWrongAndLeaveNoPieces) {
     m.system.WriteFile("C:\\Kelvane\\cpall.bat", "");
     m.system.readOnlyFiles.insert("c:\\kelvane\\cpall.bat");
     Click("bReport");
-    EXPECT_EQ(LastBox().text, "Can't create temporaly file");
+    EXPECT_EQ(LastBox().text, "Can't create a temporary file");
     EXPECT_EQ(LastBox().caption, "Error");
     EXPECT_FALSE(Has("kelvane.txt"));
     EXPECT_FALSE(Has("ati2mtag.reg"));
@@ -402,7 +402,7 @@ TEST_F(HelpTest, AboutShowsTheVersionAndItsLinksOpenShownNormally) {
     ASSERT_EQ(about.name, "TForm2");
     EXPECT_EQ(about.caption, "About Kelvane");
     EXPECT_EQ(about["lbVer"].text, "Version 0.9.9.6");
-    EXPECT_EQ(about["Label4"].text, "Orvell");
+    EXPECT_EQ(about["Label3"].text + " " + about["Label4"].text, "\u00A9 2026 the Kelvane developers");
 
     about["Label4"].UserClick();
     EXPECT_EQ(LastLaunch().file, "mailto:?subject=Kelvane%200.9.9.6");

@@ -293,7 +293,9 @@ TEST_F(Safety, UninstallBeforeTheRestartPutsBackTheSettingsFromBeforeTheChange) 
     EXPECT_EQ(Menu("Uninstall1"), 0);
     EXPECT_EQ(List()->data, Rec(0, 0, 0, 43));
     EXPECT_EQ(m.system.shown.back().text,
-              "Program deleted sucssessifully. Registry changes will be impemented after restart.");
+              "The driver's settings were put back from beforechange.dat, and Kelvane's own settings were "
+              "deleted; both take effect when Windows restarts. Kelvane deleted no files: to remove it, delete the "
+              "folder C:\\Kelvane.");
     m.Boot();
     EXPECT_TRUE(m.TakeRunOnceCommands().empty());
     EXPECT_TRUE(m.display.Offers({640, 480, 32, 60}));
@@ -446,7 +448,7 @@ TEST_F(Safety, ACheckStartShowsNothingBeforeTheCountDown) {
     ASSERT_TRUE(form->modeCheck);
     (*form->modeCheck)["bOK"].UserClick();
     ASSERT_EQ(m.system.shown.size(), 1u) << "the list's message waited for the answer";
-    EXPECT_NE(m.system.shown[0].text.find("'DALRestrictedModesBCD4': it holds 2100 bytes"), std::string::npos);
+    EXPECT_NE(m.system.shown[0].text.find("'DALRestrictedModesBCD4': it holds 2100\u00A0bytes"), std::string::npos);
 }
 
 // ---- one Kelvane at a time ----
@@ -536,7 +538,7 @@ TEST_F(Safety, AMaxRatePairOfTheWrongTypeIsNamedAndLeftAlone) {
     EXPECT_EQ(Ok(), 0);
     ASSERT_GE(m.system.shown.size(), 2u);
     EXPECT_NE(m.system.shown[0].text.find("'DALR6 CRT_Info' (it holds a text)"), std::string::npos);
-    EXPECT_EQ(m.system.shown.back().text, "All changes do not take effect until next boot. Restart?");
+    EXPECT_EQ(m.system.shown.back().text, "The changes take effect only when Windows restarts. Restart now?");
     EXPECT_EQ(m.registry.Find(kDeviceKey, "DALR6 CRT_Info")->type, kRegSz);
     EXPECT_EQ(m.registry.Find(kDeviceKey, "DALR6 CRT_MaxModeInfo")->data[16], 85) << "the pair is left whole";
     EXPECT_FALSE(Shows(m.system, "'DALR6 CRT_MaxModeInfo'"));
@@ -640,7 +642,7 @@ TEST_F(Safety, LockedListsAreLeftButEveryOtherChangeIsSaved) {
     EXPECT_TRUE(m.registry.Find(kDeviceKey, "DisableTiling"));
     EXPECT_TRUE(Shows(m.system, "restricted-mode lists were left as they were"));
     EXPECT_FALSE(f["ComboBox15"].enabled);
-    EXPECT_TRUE(Shows(m.system, "All changes do not take effect until next boot. Restart?"));
+    EXPECT_TRUE(Shows(m.system, "The changes take effect only when Windows restarts. Restart now?"));
 }
 
 // ---- odd data an untouched OK must not garble ----
@@ -728,7 +730,7 @@ TEST_F(Safety, ARateAboveEveryRateOfARowAsksBeforeRestrictingThemAll) {
     m.system.shown.clear();
     m.system.answers = {kIdNo};
     EXPECT_EQ(Ok(), 0);
-    EXPECT_EQ(m.system.shown.back().text, "All changes do not take effect until next boot. Restart?");
+    EXPECT_EQ(m.system.shown.back().text, "The changes take effect only when Windows restarts. Restart now?");
     CancelModeCheck(m.platform);  // its check answered
 
     // A row at its highest rate from the start still asks before going past.
@@ -780,7 +782,7 @@ TEST_F(Safety, TheAnisotropyDegreeTakesOnlyAWholeNumber) {
     std::string degree;
     ReadTextValue(m.registry, std::string(kDeviceKey) + "\\ddhal", "AnisoDegree", degree);
     EXPECT_EQ(degree, "8");
-    EXPECT_EQ(m.system.shown.back().text, "All changes do not take effect until next boot. Restart?")
+    EXPECT_EQ(m.system.shown.back().text, "The changes take effect only when Windows restarts. Restart now?")
         << "a new degree needs a restart";
 }
 

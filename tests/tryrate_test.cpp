@@ -54,7 +54,7 @@ TEST_F(TryRate, EveryWayOutBringsThePreviousModeBackAndOnlyKeepLeavesTheRateInTh
         {"the count-down",
          [](TTryRate& w) {
              for (int s = 0; s < 14; ++s) w.timers[0].onTimer();
-             EXPECT_EQ(w.Label2.text, "The previous mode comes back in 1 seconds");
+             EXPECT_EQ(w.Label2.text, "The previous mode comes back in 1\u00A0second");
              EXPECT_FALSE(w.closed) << "one second is left";
              w.timers[0].onTimer();
          },
@@ -78,7 +78,7 @@ TEST_F(TryRate, EveryWayOutBringsThePreviousModeBackAndOnlyKeepLeavesTheRateInTh
         EXPECT_EQ(trial->caption, "Kelvane - Trying a Rate...");
         EXPECT_TRUE(trial->stayOnTop && trial->modal);
         EXPECT_NE(trial->Label1.text.find("1024x768 at 85 Hz"), std::string::npos);
-        EXPECT_EQ(trial->Label2.text, "The previous mode comes back in 15 seconds");
+        EXPECT_EQ(trial->Label2.text, "The previous mode comes back in 15\u00A0seconds");
 
         form->RunCommand([&] { way.out(*trial); });
         EXPECT_TRUE(trial->closed);

@@ -653,7 +653,7 @@ scenario_language() {
     drv menu "$MAIN" Language -- wait-window "Select Language" -- items "Select Language" ListBox#0 ||
         fail "no language dialog: $DRV_ERR$(on_screen)"
     expect "the languages offered" "$(printf '%s\n' "$DRV_OUT" | sed 1,2d | sort | paste -sd'|' -)" \
-        "Deutsch [Kelvane-Projekt]|English [Orvell]|Русский [Проект Kelvane]"
+        "Deutsch [Kelvane-Projekt]|English [Kelvane project]|Русский [Проект Kelvane]"
     drv pick "Select Language" ListBox#0 "Deutsch [Kelvane-Projekt]" -- wait-gone "Select Language" ||
         fail "cannot choose German: $DRV_ERR"
     drv state "$MAIN" Abbrechen -- value "$MAIN" "Kartentyp:" ||
@@ -711,10 +711,10 @@ EOF
         drv wait-window "$ISSUES" 30 || fail "no issues dialog at $dpi DPI$(on_screen)"
         drv items "$ISSUES" ListBox#0 -- text "$ISSUES" "Static#1" -- state "$ISSUES" Ignore ||
             fail "cannot read the issues dialog: $DRV_ERR"
-        expect "the issues dialog at $dpi DPI" "$DRV_OUT" "Error: Old version of Kelvane detected. Restart Requred.
-Error: Native modes in modetable. Restart Requred.
+        expect "the issues dialog at $dpi DPI" "$DRV_OUT" "Error: An old version of Kelvane was found. Restart required.
+Error: Native modes in the mode table. Restart required.
 Warning: Refresh rates lower than 75Hz disabled.
-Found 2 Error(s), 1 Warning(s)
+Found 2 errors, 1 warning
 visible disabled"
         drv clipped "$ISSUES" || S_PROBLEMS+=("issues dialog at $dpi DPI: $DRV_ERR: $(paste -sd';' <<<"$DRV_OUT")")
         sleep 0.3
@@ -832,7 +832,7 @@ scenario_adapter_dialog() {
     drv menu "$MAIN" Adapter -- wait-window "Select Adapter" || fail "no adapter dialog: $DRV_ERR$(on_screen)"
     drv items "Select Adapter" ListBox#0 || fail "$DRV_ERR"
     expect "the adapters" "$DRV_OUT" "RADEON 9800 PRO"
-    drv click "Select Adapter" "Igniore monitor capabilites" -- click "Select Adapter" OK -- \
+    drv click "Select Adapter" "Ignore monitor capabilities" -- click "Select Adapter" OK -- \
         wait-gone "Select Adapter" || fail "$DRV_ERR$(on_screen)"
     expect PruningMode "$(reg_value "$DEVICE" PruningMode)" 0x0
     drv state "$MAIN" Autoconfig -- value "$MAIN" "Chip:" || fail "$DRV_ERR"
@@ -932,10 +932,10 @@ scenario_uninstall() {
     "$WINE" reg add "$DEVICE" /v PruningMode /t REG_DWORD /d 0 /f >>"$S_LOG" 2>&1 || fail "cannot change a value"
     drv menu "$MAIN" Uninstall || fail "$DRV_ERR"
     drv msgbox 20 || fail "no question$(on_screen)"
-    expect "the question" "$DRV_OUT" "A you sure to uninstall this program?"
+    expect "the question" "$DRV_OUT" "Are you sure you want to uninstall Kelvane?"
     drv answer Yes || fail "$DRV_ERR"
     drv msgbox 60 || fail "no message after Yes$(on_screen)"
-    expect "the message" "$DRV_OUT" "Program deleted sucssessifully. Registry changes will be impemented after restart."
+    expect "the message" "$DRV_OUT" "The driver's settings were put back from firstrun.dat, and Kelvane's own settings were deleted; both take effect when Windows restarts. Kelvane deleted no files: to remove it, delete the folder $(winpath "$S_DIR/app")."
     drv answer OK || fail "$DRV_ERR"
     app_ended 15 || fail "the program did not end after uninstall"
     expect PruningMode "$(reg_value "$DEVICE" PruningMode)" 0x1
@@ -955,7 +955,7 @@ scenario_uninstall_before_restart() {
     drv menu "$MAIN" Uninstall -- msgbox 20 || fail "no question$(on_screen)"
     drv answer Yes || fail "$DRV_ERR"
     drv msgbox 60 || fail "no message after Yes$(on_screen)"
-    expect "the message" "$DRV_OUT" "Program deleted sucssessifully. Registry changes will be impemented after restart."
+    expect "the message" "$DRV_OUT" "The driver's settings were put back from beforechange.dat, and Kelvane's own settings were deleted; both take effect when Windows restarts. Kelvane deleted no files: to remove it, delete the folder $(winpath "$S_DIR/app")."
     drv answer OK || fail "$DRV_ERR"
     app_ended 15 || fail "the program did not end after uninstall"
     if reg_value "$RUNONCE" "Kelvane - test resolution" >/dev/null; then

@@ -64,7 +64,13 @@ void Write(DWORD which, const std::wstring& line) {
     WriteFile(GetStdHandle(which), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
-void Out(const std::wstring& line) { Write(STD_OUTPUT_HANDLE, line); }
+// A count's non-breaking blank reads as a blank: the scripts write plain
+// ones.
+void Out(std::wstring line) {
+    for (wchar_t& c : line)
+        if (c == L'\u00A0') c = L' ';
+    Write(STD_OUTPUT_HANDLE, line);
+}
 void Err(const std::wstring& line) { Write(STD_ERROR_HANDLE, L"kvdriver: " + line); }
 
 // Line breaks inside a text would break the one-line-per-result rule.
@@ -180,7 +186,7 @@ std::wstring Unbroken(const std::wstring& text) {
     std::wstring out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') continue;
-        out += text[i] == L'\n' ? L' ' : text[i];
+        out += text[i] == L'\n' || text[i] == L'\u00A0' ? L' ' : text[i];
     }
     return out;
 }
