@@ -14,7 +14,7 @@ namespace kv {
 namespace {
 
 std::string RateText(std::uint8_t rate) {
-    return rate == kAllRatesRestricted ? LangText(kTxtNoneRate) : std::to_string(rate) + " Hz";
+    return rate == kAllRatesRestricted ? LangText(kTxtNoneRate) : std::to_string(rate) + " " + LangText(kTxtHz);
 }
 
 std::string CustomListText(const std::vector<NonStdEntry>& entries) {
