@@ -15,7 +15,7 @@ namespace kv {
 
 TNonStRes::TNonStRes(Platform& platform, NonStandardRun& run, RunSnapshots& snapshots, std::string deviceKey,
                      std::function<ui::Form&(std::unique_ptr<ui::Form>)> open)
-    : ui::Form("TNonStRes", "", 330, 304),
+    : ui::Form("TNonStRes", "", 354, 304),
       platform_(platform),
       run_(run),
       snapshots_(snapshots),

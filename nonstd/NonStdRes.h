@@ -25,15 +25,15 @@ class TNonStRes : public ui::Form {
     using Kind = ui::Kind;
 
 public:
-    ui::Control& Label1 = Add(Kind::Label, "Label1", "", {8, 8, 314, 16}).Entry(kTxtResolutionsLabel);
-    ui::Control& lbRes = Add(Kind::ListBox, "lbRes", "", {8, 26, 214, 160});
-    ui::Control& bAdd = Add(Kind::Button, "bAdd", "", {230, 26, 92, 25}).Entry(kTxtAdd);
-    ui::Control& bRemove = Add(Kind::Button, "bRemove", "", {230, 57, 92, 25}).Entry(kTxtRemove);
-    ui::Control& bEdit = Add(Kind::Button, "bEdit", "", {230, 88, 92, 25}).Entry(kTxtEdit);
-    ui::Control& bOK = Add(Kind::Button, "bOK", "", {230, 130, 92, 25}).Entry(kTxtOk);
-    ui::Control& BCancel = Add(Kind::Button, "BCancel", "", {230, 161, 92, 25}).Entry(kTxtCancel);
+    ui::Control& Label1 = Add(Kind::Label, "Label1", "", {8, 8, 338, 16}).Entry(kTxtResolutionsLabel);
+    ui::Control& lbRes = Add(Kind::ListBox, "lbRes", "", {8, 26, 238, 160});
+    ui::Control& bAdd = Add(Kind::Button, "bAdd", "", {254, 26, 92, 25}).Entry(kTxtAdd);
+    ui::Control& bRemove = Add(Kind::Button, "bRemove", "", {254, 57, 92, 25}).Entry(kTxtRemove);
+    ui::Control& bEdit = Add(Kind::Button, "bEdit", "", {254, 88, 92, 25}).Entry(kTxtEdit);
+    ui::Control& bOK = Add(Kind::Button, "bOK", "", {254, 130, 92, 25}).Entry(kTxtOk);
+    ui::Control& BCancel = Add(Kind::Button, "BCancel", "", {254, 161, 92, 25}).Entry(kTxtCancel);
     // Room for seven lines: translations of the warning take six.
-    ui::Control& mWarning = Add(Kind::Memo, "mWarning", "", {8, 196, 314, 100});
+    ui::Control& mWarning = Add(Kind::Memo, "mWarning", "", {8, 196, 338, 100});
 
     // `open` shows a new window (the main window's opener; it keeps the window alive for the run and returns it).
     TNonStRes(Platform& platform, NonStandardRun& run, RunSnapshots& snapshots, std::string deviceKey,

@@ -729,7 +729,7 @@ TEST_F(Language, TheShippedTranslationsAreCompleteAndChangeTheMainWindow) {
     // language: English without a file, Russian with it.
     m.registry.DeleteValue(test::kDeviceKey, "Device Description");
     Start();
-    EXPECT_EQ((*form)["lbChip"].text, "Ключ реестра не найден");
+    EXPECT_EQ((*form)["lbChip"].text, "Раздел реестра не найден");
     Choose("");
     Start();
     EXPECT_EQ((*form)["lbChip"].text, "Registry key not found");
