@@ -414,16 +414,16 @@ TEST_F(RoadOfOneChange, OkWritesExactlyTheLowerRatesAndTheCheckStartShowsTheNewR
 TEST_F(RoadOfOneChange, UnansweredTheCheckFallsBackToTheLowestRateAndThenToTheBackup) {
     ApplyAndRestart();
     EXPECT_EQ(m.display.Current().frequency, 75u);
-    EXPECT_EQ((*check)["Label2"].text, "Minimal refresh rate will be automatically selected in 15\u00A0seconds")
+    EXPECT_EQ((*check)["Label2"].text, "The lowest refresh rate will be selected automatically in 15\u00A0seconds")
         << "the number and its unit from the first second on";
     Tick(1);
-    EXPECT_EQ((*check)["Label2"].text, "Minimal refresh rate will be automatically selected in 14\u00A0seconds");
+    EXPECT_EQ((*check)["Label2"].text, "The lowest refresh rate will be selected automatically in 14\u00A0seconds");
     m.display.ChangeFrequency(100, kCdsFullscreen);
     Tick(14);
     EXPECT_FALSE(check->ModeCheckFirstPhase);
     EXPECT_EQ(m.display.Current().frequency, 75u) << "the lowest allowed rate at 1024x768";
     EXPECT_EQ(m.display.StoredFrequency(), 75u);
-    EXPECT_EQ((*check)["Label1"].text, "Minimal refresh rate selected. If you can read this message, click \"OK\".");
+    EXPECT_EQ((*check)["Label1"].text, "The lowest refresh rate is now selected. If you can read this message, click \"OK\".");
     EXPECT_EQ(m.system.restartRequests, 1);
     Tick(15);
     EXPECT_EQ(check->ModeCheckCountdown, TForm5::kStopped);
@@ -454,7 +454,7 @@ TEST_F(RoadOfOneChange, CancelAtOnceStartsTheSecondPhaseWithFifteenSeconds) {
     (*check)["bCancel"].UserClick();
     EXPECT_FALSE(check->ModeCheckFirstPhase);
     EXPECT_EQ(check->ModeCheckCountdown, 15);
-    EXPECT_EQ((*check)["Label2"].text, "Settings will be automatically restored from backup in 15\u00A0seconds");
+    EXPECT_EQ((*check)["Label2"].text, "The settings will be restored automatically from the backup in 15\u00A0seconds");
     Tick(14);
     EXPECT_EQ(m.system.restartRequests, 1);
     Tick(1);

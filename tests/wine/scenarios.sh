@@ -319,7 +319,7 @@ scenario_road_of_one_change() {
     check_handed_over
     drv text "$MAIN" beside:640x480 || fail "no 640x480 row behind the mode check: $DRV_ERR"
     expect "the rate shown for 640x480 after the restart" "$DRV_OUT" 75
-    drv wait-text "$CHECK" Static#0 'Minimal refresh rate selected. If you can read this message, click "OK".' 20 ||
+    drv wait-text "$CHECK" Static#0 'The lowest refresh rate is now selected. If you can read this message, click "OK".' 20 ||
         fail "the mode check did not fall back to the lowest rate: $DRV_ERR"
     copy_ended 25 || fail "the program still runs after the fallback to the backup$(on_screen)"
     timeout 20 "$WINESERVER" -w || fail "Wine's session did not end after the second restart"
@@ -436,7 +436,7 @@ scenario_close_mode_check() {
     check_handed_over
     drv close "$CHECK" -- close "$MAIN" -- sleep 1000 -- exists "$CHECK" -- exists "$MAIN" ||
         fail "closing the windows closed one: $DRV_ERR"
-    drv wait-text "$CHECK" Static#0 'Minimal refresh rate selected. If you can read this message, click "OK".' 25 ||
+    drv wait-text "$CHECK" Static#0 'The lowest refresh rate is now selected. If you can read this message, click "OK".' 25 ||
         fail "the count-down did not go on: $DRV_ERR"
     drv click "$CHECK" OK -- wait-gone "$CHECK" 10 || fail "the answered check did not close: $DRV_ERR"
     drv close "$MAIN" || fail "$DRV_ERR"
@@ -470,7 +470,7 @@ scenario_check_cut_short() {
     "$WINE" reg delete "$RUNONCE" /v "Kelvane - test resolution" /f >>"$S_LOG" 2>&1
     start_command "$command"
     check_handed_over
-    drv wait-text "$CHECK" Static#1 "Minimal refresh rate will be automatically selected in 12 seconds" 10 ||
+    drv wait-text "$CHECK" Static#1 "The lowest refresh rate will be selected automatically in 12 seconds" 10 ||
         fail "the count-down does not run: $DRV_ERR"
     pkill -9 -f 'Kelvane-0\.9\.9\.6\.exe' || fail "no copy to end"
     release_session
@@ -482,7 +482,7 @@ scenario_check_cut_short() {
     # Windows' logon does. The check is there again, and left unanswered it
     # puts the settings from before the change back and restarts.
     drv wait-window "$CHECK" 30 || fail "the next logon ran no check$(on_screen)"
-    drv wait-text "$CHECK" Static#0 'Minimal refresh rate selected. If you can read this message, click "OK".' 20 ||
+    drv wait-text "$CHECK" Static#0 'The lowest refresh rate is now selected. If you can read this message, click "OK".' 20 ||
         fail "the check did not fall back to the lowest rate: $DRV_ERR"
     copy_ended 25 || fail "the program still runs after the fallback to the backup$(on_screen)"
     timeout 20 "$WINESERVER" -w || fail "Wine's session did not end after the fallback's restart"
@@ -516,7 +516,7 @@ REG
     start_command "$(winpath "$S_DIR/app")\\Kelvane.exe /CHECK"
     check_handed_over
     if drv msgbox 0; then S_PROBLEMS+=("a message box came with the check: \"$DRV_OUT\""); fi
-    drv wait-text "$CHECK" Static#1 "Minimal refresh rate will be automatically selected in 13 seconds" 10 ||
+    drv wait-text "$CHECK" Static#1 "The lowest refresh rate will be selected automatically in 13 seconds" 10 ||
         S_PROBLEMS+=("the count-down does not run: $DRV_ERR")
     drv click "$CHECK" OK -- wait-gone "$CHECK" 10 || fail "$DRV_ERR"
     if drv msgbox 1; then S_PROBLEMS+=("a message box after the answer: \"$DRV_OUT\""); fi
@@ -987,7 +987,7 @@ scenario_fallback_after_another_start() {
     "$WINE" reg delete "$RUNONCE" /v "Kelvane - test resolution" /f >>"$S_LOG" 2>&1
     start_command "$command"
     check_handed_over
-    drv wait-text "$CHECK" Static#0 'Minimal refresh rate selected. If you can read this message, click "OK".' 20 ||
+    drv wait-text "$CHECK" Static#0 'The lowest refresh rate is now selected. If you can read this message, click "OK".' 20 ||
         fail "the mode check did not fall back to the lowest rate: $DRV_ERR"
     copy_ended 25 || fail "the fallback did not end the program for the restart$(on_screen)"
     timeout 20 "$WINESERVER" -w || fail "Wine's session did not end after the restart"
