@@ -19,6 +19,7 @@
 #include "platform/RegValues.h"
 #include "platform/Settings.h"
 #include "platform/Text.h"
+#include "tools/EnglishLng.h"
 #include "ui/TextWidth.h"
 
 namespace kv {
@@ -121,6 +122,46 @@ TEST_F(Language, ACompleteFileChangesEveryItemItNamesAndEnglishComesBackWhole) {
     EXPECT_EQ(LoadLanguage(*form, m.platform), kLangNoFile);
     EXPECT_EQ(WindowTexts(*form), english);
     EXPECT_TRUE(m.system.shown.empty());
+}
+
+// The translators' template, loaded as it is, reads as the built-in
+// English: a translator starts from a file that works.
+TEST_F(Language, TheTemplateForTranslatorsChangesNothing) {
+    Start();
+    std::vector<std::string> english = WindowTexts(*form);
+    std::string bytes = EnglishLngFile();
+    LngFile file = ParseLngFile(m.system, bytes);
+    EXPECT_TRUE(file.versionMatches);
+    EXPECT_EQ(file.codePage, 1252u);
+    EXPECT_EQ(file.entries.size(), static_cast<std::size_t>(kLastLangEntry) + 1) << "every entry";
+    PutFile("English.lng", bytes);
+    Choose("English.lng");
+    ASSERT_EQ(LoadLanguage(*form, m.platform), kLangApplied);
+    EXPECT_TRUE(m.system.shown.empty());
+    auto words = [](std::string text) {
+        std::erase_if(text, [](unsigned char c) { return std::isspace(c); });
+        return text;
+    };
+    for (int n = 0; n <= kLastLangEntry; ++n) {
+        // An entry English leaves empty cannot be: the dialog and the hints
+        // below.
+        const std::string& text = EnglishText(n);
+        if (text.empty()) continue;
+        if (text.find('\n') == std::string::npos) {
+            EXPECT_EQ(LangText(n), text) << "entry " << n;
+        } else {
+            EXPECT_EQ(words(LangText(n)), words(text)) << "entry " << n << ", on one line";
+        }
+    }
+    // The window shows what it showed, and hints only where English has
+    // none.
+    std::vector<std::string> shown = WindowTexts(*form);
+    ASSERT_EQ(shown.size(), english.size());
+    for (std::size_t i = 0; i < shown.size(); ++i)
+        EXPECT_TRUE(shown[i] == english[i] || english[i].back() == '?') << shown[i];
+    // The language dialog lists it as the built-in English.
+    TForm3& dialog = OpenLanguageDialog();
+    EXPECT_EQ(dialog["lbLang"].items, (std::vector<std::string>{kBuiltInLanguageLine, kBuiltInLanguageLine}));
 }
 
 TEST_F(Language, TheVersionLineTakesAnyTenCharactersAndSkippedLinesCountNowhere) {
