@@ -2,9 +2,12 @@
 // Kelvane installed in C:\Kelvane with its "ati.pci", Windows XP.
 #pragma once
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "maintenance/Snapshots.h"
 #include "platform/RegFile.h"
@@ -24,6 +27,22 @@ inline std::string SourceFile(const std::string& relative) {
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+// Every language file that ships: lang/*.lng by name, in sorted order.
+inline std::vector<std::string> ShippedLanguageFiles() {
+    std::vector<std::string> names;
+    for (const auto& file : std::filesystem::directory_iterator(std::string(KELVANE_SOURCE_DIR) + "/lang"))
+        if (file.path().extension() == ".lng") names.push_back(file.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// "" for the built-in English, then every shipped language file.
+inline std::vector<std::string> EveryLanguage() {
+    std::vector<std::string> names = ShippedLanguageFiles();
+    names.insert(names.begin(), "");
+    return names;
 }
 
 inline constexpr const char* kSmallPciIds =

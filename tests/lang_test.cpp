@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 #include <set>
 #include <sstream>
@@ -19,6 +20,7 @@
 #include "platform/RegValues.h"
 #include "platform/Settings.h"
 #include "platform/Text.h"
+#include "tools/EnglishLng.h"
 #include "ui/TextWidth.h"
 
 namespace kv {
@@ -121,6 +123,46 @@ TEST_F(Language, ACompleteFileChangesEveryItemItNamesAndEnglishComesBackWhole) {
     EXPECT_EQ(LoadLanguage(*form, m.platform), kLangNoFile);
     EXPECT_EQ(WindowTexts(*form), english);
     EXPECT_TRUE(m.system.shown.empty());
+}
+
+// The translators' template, loaded as it is, reads as the built-in
+// English: a translator starts from a file that works.
+TEST_F(Language, TheTemplateForTranslatorsChangesNothing) {
+    Start();
+    std::vector<std::string> english = WindowTexts(*form);
+    std::string bytes = EnglishLngFile();
+    LngFile file = ParseLngFile(m.system, bytes);
+    EXPECT_TRUE(file.versionMatches);
+    EXPECT_EQ(file.codePage, 1252u);
+    EXPECT_EQ(file.entries.size(), static_cast<std::size_t>(kLastLangEntry) + 1) << "every entry";
+    PutFile("English.lng", bytes);
+    Choose("English.lng");
+    ASSERT_EQ(LoadLanguage(*form, m.platform), kLangApplied);
+    EXPECT_TRUE(m.system.shown.empty());
+    auto words = [](std::string text) {
+        std::erase_if(text, [](unsigned char c) { return std::isspace(c); });
+        return text;
+    };
+    for (int n = 0; n <= kLastLangEntry; ++n) {
+        // An entry English leaves empty cannot be: the dialog and the hints
+        // below.
+        const std::string& text = EnglishText(n);
+        if (text.empty()) continue;
+        if (text.find('\n') == std::string::npos) {
+            EXPECT_EQ(LangText(n), text) << "entry " << n;
+        } else {
+            EXPECT_EQ(words(LangText(n)), words(text)) << "entry " << n << ", on one line";
+        }
+    }
+    // The window shows what it showed, and hints only where English has
+    // none.
+    std::vector<std::string> shown = WindowTexts(*form);
+    ASSERT_EQ(shown.size(), english.size());
+    for (std::size_t i = 0; i < shown.size(); ++i)
+        EXPECT_TRUE(shown[i] == english[i] || english[i].back() == '?') << shown[i];
+    // The language dialog lists it as the built-in English.
+    TForm3& dialog = OpenLanguageDialog();
+    EXPECT_EQ(dialog["lbLang"].items, (std::vector<std::string>{kBuiltInLanguageLine, kBuiltInLanguageLine}));
 }
 
 TEST_F(Language, TheVersionLineTakesAnyTenCharactersAndSkippedLinesCountNowhere) {
@@ -387,9 +429,9 @@ TEST_F(Language, ALongerCaptionTakesTwoLinesAndPushesTheBoxesBelowIt) {
 }
 
 TEST_F(Language, EveryLanguageFitsTheDriverPage) {
-    for (const char* name : {"", "German.lng", "Russian.lng"}) {
-        SCOPED_TRACE(name);
-        if (*name) PutFile(name, Shipped(name));
+    for (const std::string& name : test::EveryLanguage()) {
+        SCOPED_TRACE(name.empty() ? "English" : name);
+        if (!name.empty()) PutFile(name, Shipped(name));
         Choose(name);
         Start();
         const ui::Control& page = (*form)["gbAdvanced"];
@@ -509,9 +551,9 @@ std::vector<std::string> Misfits(ui::Form& w) {
 // Every window in English and in the shipped languages: each caption fits
 // its control, each control its window, and none lies over another.
 TEST_F(Language, EveryWindowFitsEveryLanguage) {
-    for (const char* name : {"", "German.lng", "Russian.lng"}) {
-        SCOPED_TRACE(name);
-        if (*name) PutFile(name, Shipped(name));
+    for (const std::string& name : test::EveryLanguage()) {
+        SCOPED_TRACE(name.empty() ? "English" : name);
+        if (!name.empty()) PutFile(name, Shipped(name));
         Choose(name);
         // Every kind of line the issues dialog shows.
         m.registry.SetString(kProductSettingsKey, "Version", "0.7");
@@ -686,15 +728,25 @@ TEST_F(Language, TheShippedTranslationsAreCompleteAndChangeTheMainWindow) {
           kTxtMonitorRangeNoClock, kLogRun}},
         {"Russian.lng", {0, 6, kTxtAboutOk, kLogRun}},
     };
-    for (const auto& [name, unchanged] : same) {
+    // A file not named there keeps English only where all of them do.
+    std::set<int> everywhere = same.begin()->second;
+    for (const auto& [name, unchanged] : same)
+        std::erase_if(everywhere, [&](int n) { return unchanged.count(n) == 0; });
+    const std::vector<std::string> files = test::ShippedLanguageFiles();
+    for (const auto& [name, unchanged] : same)
+        EXPECT_EQ(std::count(files.begin(), files.end(), name), 1) << name << " ships";
+    for (const std::string& name : files) {
         SCOPED_TRACE(name);
+        const std::set<int>& unchanged = same.count(name) ? same.at(name) : everywhere;
         std::string bytes = Shipped(name);
         ASSERT_FALSE(bytes.empty());
         LngFile file = ParseLngFile(m.system, bytes);
         EXPECT_TRUE(file.versionMatches);
         EXPECT_EQ(file.entries.size(), static_cast<std::size_t>(kLastLangEntry) + 1)
             << "every entry; the translator's last line is none";
-        EXPECT_NE(file.translator.find("Kelvane"), std::string::npos);
+        EXPECT_TRUE(!same.count(name) || file.translator.find("Kelvane") != std::string::npos) << "the project's own";
+        EXPECT_TRUE(file.entries.size() > kTranslatorLine && file.entries[kTranslatorLine] == file.translator)
+            << "where files of 0.9.9.6 name the translator";
         EXPECT_EQ(file.entries[0], "KelvaneEn.chm") << "no translated help exists";
         for (std::size_t at = bytes.find('\n'); at != std::string::npos; at = bytes.find('\n', at + 1))
             EXPECT_EQ(bytes[at - 1], '\r') << "CR LF line ends";

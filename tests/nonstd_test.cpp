@@ -475,11 +475,11 @@ int WrappedLines(const std::string& text, int width) {
 }
 
 TEST_F(NonStd, EveryLanguageFitsBothWindows) {
-    for (const char* file : {"", "German.lng", "Russian.lng"}) {
-        SCOPED_TRACE(file);
+    for (const std::string& file : test::EveryLanguage()) {
+        SCOPED_TRACE(file.empty() ? "English" : file);
         ResetLanguage();
-        if (*file) {
-            LngFile lng = ParseLngFile(m.system, test::SourceFile(std::string("lang/") + file));
+        if (!file.empty()) {
+            LngFile lng = ParseLngFile(m.system, test::SourceFile("lang/" + file));
             for (std::size_t i = 0; i < lng.entries.size(); ++i) LangTexts[i] = lng.entries[i];
             LangLoaded = 1;
             LangEntriesLoaded = lng.entries.size();

@@ -26,8 +26,13 @@ check() {
 }
 
 folder=Kelvane-0.9.9.6
+# Every language file in lang/ ships.
+languages=()
+for lng in "$root"/lang/*.lng; do
+    [ -f "$lng" ] && languages+=("$(basename "$lng")")
+done
 names=$(unzip -Z1 "$zip" 2>&1 | grep -v '/$' | sort | paste -sd' ' -)
-want=$(printf "$folder/%s\n" German.lng Kelvane.exe KelvaneEn.chm LICENSE.txt ReadMe.txt Russian.lng ati.pci |
+want=$(printf "$folder/%s\n" Kelvane.exe KelvaneEn.chm LICENSE.txt ReadMe.txt ati.pci "${languages[@]}" |
     sort | paste -sd' ' -)
 check dist_files "$([ "$names" = "$want" ] || echo "the zip holds \"$names\", expected \"$want\"")"
 unzip -q "$zip" -d "$work" || { check dist_unpacks "unzip failed"; exit 1; }
@@ -49,8 +54,11 @@ check dist_exe "$why"
 check dist_help "$([ "$(head -c 4 "$d/KelvaneEn.chm" 2>/dev/null)" = ITSF ] || echo "KelvaneEn.chm is no compiled help file")"
 
 why=""
-for lng in German.lng Russian.lng; do
+[ ${#languages[@]} -gt 0 ] || why="lang/ holds no language file"
+for lng in "${languages[@]}"; do
     cmp -s "$d/$lng" "$root/lang/$lng" || why="${why:+$why; }$lng differs from lang/$lng"
+    # The readme's list of what is in the folder.
+    grep -q "^  $lng " "$d/ReadMe.txt" || why="${why:+$why; }ReadMe.txt does not name $lng"
 done
 check dist_languages "$why"
 

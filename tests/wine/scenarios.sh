@@ -601,6 +601,15 @@ put_languages() {
     cp "$ROOT"/lang/*.lng "$S_DIR/app/" || fail "no language files to copy"
 }
 
+# lng_lines FILE: the counted lines of a language file in UTF-8, the
+# version line first (entry N is line N + 2) and the translator's last, read
+# in the code page its code-page line names (1252, the prefix's, without one).
+lng_lines() {
+    local cp
+    cp=$(grep -aiE '^\[ *codepage *= *[0-9]+ *\]' "$1" | head -n 1 | tr -dc 0-9)
+    tr -d '\r' <"$1" | grep -av '^[;[]' | grep -av '^$' | iconv -f "CP${cp:-1252}" -t UTF-8
+}
+
 # fits WIN NAME: notes each caption, tab, list line or title the window cuts
 # off and each control another hides, and keeps its picture as NAME.png
 # (taken once the window has been looked at: painted by then).
@@ -652,8 +661,13 @@ scenario_language() {
     wait_main
     drv menu "$MAIN" Language -- wait-window "Select Language" -- items "Select Language" ListBox#0 ||
         fail "no language dialog: $DRV_ERR$(on_screen)"
+    # English, and each shipped file's language (entry 1) and translator.
+    local lng offered="English [Kelvane project]"
+    for lng in "$ROOT"/lang/*.lng; do
+        offered+=$'\n'"$(lng_lines "$lng" | sed -n 3p) [$(lng_lines "$lng" | tail -n 1)]"
+    done
     expect "the languages offered" "$(printf '%s\n' "$DRV_OUT" | sed 1,2d | sort | paste -sd'|' -)" \
-        "Deutsch [Kelvane-Projekt]|English [Kelvane project]|Русский [Проект Kelvane]"
+        "$(sort <<<"$offered" | paste -sd'|' -)"
     drv pick "Select Language" ListBox#0 "Deutsch [Kelvane-Projekt]" -- wait-gone "Select Language" ||
         fail "cannot choose German: $DRV_ERR"
     drv state "$MAIN" Abbrechen -- value "$MAIN" "Kartentyp:" ||
@@ -1187,25 +1201,27 @@ scenario_monitor() {
     drv close "$MAIN" || fail "$DRV_ERR"
     app_ended 15 || fail "the program did not end"
 
-    # The Monitor row and a marked rate in each language.
-    local lang file
-    for lang in English:"" German:German.lng Russian:Russian.lng; do
-        file=${lang#*:}
+    # The Monitor row and a marked rate in English and each shipped language.
+    local lng lang file
+    for lng in English "$ROOT"/lang/*.lng; do
+        lang=$(basename "$lng" .lng)
+        file=""
+        [ "$lang" = English ] || file=$lang.lng
         "$WINE" reg add 'HKLM\SOFTWARE\Tessaly\Kelvane' /v LangFileName /d "$file" /f >>"$S_LOG" 2>&1
         start_app
         wait_main
         to_last_rows
-        drv clipped "$MAIN" || S_PROBLEMS+=("${lang%%:*}: $DRV_ERR: $(paste -sd';' <<<"$DRV_OUT")")
-        screenshot "monitor-${lang%%:*}.png"
+        drv clipped "$MAIN" || S_PROBLEMS+=("$lang: $DRV_ERR: $(paste -sd';' <<<"$DRV_OUT")")
+        screenshot "monitor-$lang.png"
         drv close "$MAIN" || fail "$DRV_ERR"
         app_ended 15 || fail "the program did not end"
     done
     verdict
 }
 
-# Every window in English, German and Russian at normal and large fonts:
-# nothing cut off, nothing hidden under another control, and pictures of
-# each for the developers to look at.
+# Every window in English and each shipped language at normal and large
+# fonts: nothing cut off, nothing hidden under another control, and pictures
+# of each for the developers to look at.
 scenario_every_window_fits() {
     setup every_window_fits demo KelvaneDemo
     put_languages
@@ -1214,11 +1230,13 @@ scenario_every_window_fits() {
     cp "$KV_BIN/makecab.exe" "$WINEPREFIX/drive_c/windows/system32/packcab.exe"
     printf '@"%s" sleep 3000\r\n@packcab.exe %%*\r\n' "$(winpath "$KV_BIN/kvdriver.exe")" \
         >"$WINEPREFIX/drive_c/windows/system32/makecab.bat"
-    local dpi
+    local dpi lng
     for dpi in 96 120; do
         windows_fit English "$dpi" Cancel
-        windows_fit German "$dpi" Abbrechen
-        windows_fit Russian "$dpi" Отмена
+        # Entry 7 is Cancel.
+        for lng in "$ROOT"/lang/*.lng; do
+            windows_fit "$(basename "$lng" .lng)" "$dpi" "$(lng_lines "$lng" | sed -n 9p)"
+        done
     done
     verdict
 }
