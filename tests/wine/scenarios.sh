@@ -1028,6 +1028,24 @@ EOF
 # issues dialog first, then the main window's pages and every window it
 # opens, and two message boxes; then the check after a restart in both its
 # phases. CANCEL is the language's caption of Cancel.
+# countdown_at LANGUAGE N PREFIX [TRIES]: waits for the check's count-down to
+# show N, takes its picture at once and notes its line in countdown.txt;
+# false when it did not come.
+countdown_at() {
+    local at
+    for ((at = 0; at < ${4:-60}; at++)); do
+        drv text class:TForm5 Static#1 || return 1
+        if [[ " $DRV_OUT " =~ [^0-9]$2[^0-9] ]]; then
+            local line=$DRV_OUT
+            screenshot "$3-check-$2s.png" class:TForm5
+            printf '%s, %s s: %s\n' "$1" "$2" "$line" >>"$KV_WORK/countdown.txt"
+            return
+        fi
+        sleep 0.2
+    done
+    return 1
+}
+
 windows_fit() {
     local lang=$1 dpi=$2 cancel=$3 file=""
     local at=${lang,,}-$dpi
@@ -1103,8 +1121,26 @@ windows_fit() {
 
     start_command "$(winpath "$S_DIR/app")\\Kelvane.exe /CHECK"
     drv wait-window class:TForm5 30 || fail "no check after the restart in $lang at $dpi DPI$(on_screen)"
+    # The count-down's first second, if the window is caught in it.
+    [ "$dpi" != 96 ] || countdown_at "$lang" 15 "$at" 3 || true
     fits class:TForm5 "$at-check"
-    drv click class:TForm5 "$cancel" -- sleep 500 || fail "$DRV_ERR"
+    if [ "$dpi" = 96 ]; then
+        # Its last seconds, in words of the language; then the first phase
+        # runs out by itself, as it does for nobody there.
+        local first tick n
+        drv text class:TForm5 Static#0 || fail "$DRV_ERR"
+        first=$DRV_OUT
+        for n in 2 1; do
+            countdown_at "$lang" "$n" "$at" || S_PROBLEMS+=("$lang: the count-down never showed $n: \"$DRV_OUT\"")
+        done
+        for ((tick = 0; tick < 25; tick++)); do
+            drv text class:TForm5 Static#0 && [ "$DRV_OUT" != "$first" ] && break
+            sleep 0.2
+        done
+        [ "$DRV_OUT" != "$first" ] || fail "the first phase did not run out in $lang"
+    else
+        drv click class:TForm5 "$cancel" -- sleep 500 || fail "$DRV_ERR"
+    fi
     fits class:TForm5 "$at-check-second"
     drv click class:TForm5 OK -- wait-gone class:TForm5 -- wait-window "$MAIN" -- close "$MAIN" || fail "$DRV_ERR"
     copy_ended 15 || fail "the check's program did not end in $lang at $dpi DPI$(on_screen)"
