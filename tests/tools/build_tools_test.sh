@@ -274,7 +274,7 @@ expect_layers() {
   fi
 }
 layer_tree layers modes/Apply.cpp app/KVMAIN.h
-expect_layers "a Part including the main window fails" 1 'modes/Apply.cpp:2: modes/ includes "app/KVMAIN.h" from the higher layer app/'
+expect_layers "a lower folder including the main window fails" 1 'modes/Apply.cpp:2: modes/ includes "app/KVMAIN.h" from the higher layer app/'
 layer_tree layers platform/win32/Win32Platform.cpp ui/Form.h
 expect_layers "a win32 sub-folder keeps its folder's layer" 1 'from the higher layer ui/'
 layer_tree layers maintenance/Snapshots.cpp modes/ModeRecords.h
