@@ -288,7 +288,7 @@ scenario_road_of_one_change() {
         fail "no backup.dat with the device's values$(on_screen)"
     drv type "$MAIN" beside:640x480 75 -- click "$MAIN" OK || fail "cannot set 75 Hz and click OK: $DRV_ERR"
     drv msgbox 20 -- msgbox-caption || fail "no message box after OK$(on_screen)"
-    expect "the question after OK" "$DRV_OUT" $'All changes do not take effect until next boot. Restart?\nRestart needed'
+    expect "the question after OK" "$DRV_OUT" $'The changes take effect only when Windows restarts. Restart now?\nRestart needed'
 
     # While the question is open, everything is in place for the restart.
     list=$(reg_value "$DEVICE" DALRestrictedModesBCD) || list="(none)"
@@ -370,7 +370,7 @@ apply_change_no_restart() {
     wait_main
     drv type "$MAIN" beside:640x480 75 -- click "$MAIN" OK || fail "cannot set 75 Hz and click OK: $DRV_ERR"
     drv msgbox 30 || fail "no question after OK$(on_screen)"
-    expect "the question after OK" "$DRV_OUT" "All changes do not take effect until next boot. Restart?"
+    expect "the question after OK" "$DRV_OUT" "The changes take effect only when Windows restarts. Restart now?"
     drv answer No || fail "cannot answer the question: $DRV_ERR"
     app_ended 15 || fail "the program did not end after OK$(on_screen)"
     reg_value "$RUNONCE" "Kelvane - test resolution" >/dev/null || fail "OK left no one-shot check"
@@ -510,7 +510,7 @@ Windows Registry Editor Version 5.00
 REG
     start_app
     drv msgbox 30 || fail "an ordinary start asked no restore question$(on_screen)"
-    expect "the ordinary start's question" "${DRV_OUT:0:33}" "Undisabled refresh rate detected."
+    expect "the ordinary start's question" "${DRV_OUT:0:49}" "A refresh rate that should be disabled is in use."
     drv answer No -- wait-window "$MAIN" 30 -- close "$MAIN" || fail "$DRV_ERR"
     app_ended 15 || fail "the ordinary start did not end"
     start_command "$(winpath "$S_DIR/app")\\Kelvane.exe /CHECK"
@@ -825,7 +825,7 @@ scenario_resolutions() {
     done
     drv click "$MAIN" OK || fail "$DRV_ERR"
     drv msgbox 20 -- msgbox-caption || fail "no question after OK$(on_screen)"
-    expect "the question after OK" "$DRV_OUT" $'All changes do not take effect until next boot. Restart?\nRestart needed'
+    expect "the question after OK" "$DRV_OUT" $'The changes take effect only when Windows restarts. Restart now?\nRestart needed'
     drv answer No || fail "$DRV_ERR"
     app_ended 15 || fail "the program did not end after OK"
     # The list written first is undone by Restore like any change of the run.
@@ -1383,7 +1383,7 @@ scenario_help_and_about() {
         grep -q '"Version 0.9.9.6"' <<<"$DRV_OUT" || S_PROBLEMS+=("About does not show \"Version 0.9.9.6\": $(paste -sd';' <<<"$DRV_OUT")")
         drv clipped "About Kelvane" || S_PROBLEMS+=("About at $dpi DPI: $DRV_ERR: $(paste -sd';' <<<"$DRV_OUT")")
         screenshot "about-$dpi.png" "About Kelvane"
-        drv click "About Kelvane" Ok -- wait-gone "About Kelvane" -- close "$MAIN" || fail "$DRV_ERR"
+        drv click "About Kelvane" OK -- wait-gone "About Kelvane" -- close "$MAIN" || fail "$DRV_ERR"
         app_ended 15 || fail "the program did not end"
         [ "$dpi" = 96 ] && break
         set_dpi 96
@@ -1543,7 +1543,7 @@ scenario_profile_window() {
     if drv msgbox 0; then S_PROBLEMS+=("Load says \"$DRV_OUT\""); fi
     [ "$(driver_values)" = "$before" ] || S_PROBLEMS+=("Load wrote to the driver's keys before OK")
     drv click "$MAIN" OK -- msgbox 20 || fail "no question after OK$(on_screen)"
-    expect "the question after OK" "${DRV_OUT##*$'\n'}" "All changes do not take effect until next boot. Restart?"
+    expect "the question after OK" "${DRV_OUT##*$'\n'}" "The changes take effect only when Windows restarts. Restart now?"
     drv answer No || fail "$DRV_ERR"
     app_ended 15 || fail "the program did not end after OK$(on_screen)"
     expect "the restricted list after OK" "$(reg_value "$DEVICE" DALRestrictedModesBCD)" "$BELOW_75"
