@@ -4,7 +4,7 @@
 #include "platform/RegValues.h"
 #include "platform/SharedRegistry.h"
 #include "platform/ShutdownPrivilege.h"
-#include "platform/SimMachine.h"
+#include "tests/sim/SimMachine.h"
 
 namespace kv {
 namespace {
