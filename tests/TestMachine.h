@@ -12,7 +12,7 @@
 #include "maintenance/Snapshots.h"
 #include "platform/RegFile.h"
 #include "platform/Settings.h"
-#include "platform/SimMachine.h"
+#include "tests/sim/SimMachine.h"
 
 namespace kv::test {
 

@@ -2,7 +2,6 @@
 
 #include "modes/Apply.h"
 #include "platform/AdapterContext.h"
-#include "platform/Settings.h"
 #include "TestMachine.h"
 
 namespace kv {
@@ -118,23 +117,6 @@ TEST(Identification, DriverVersionTakesTheLastPresentValueUpToTheParenthesis) {
     EXPECT_EQ(id.chip, "missing");
     EXPECT_EQ(id.driverVersion, "missing");
     EXPECT_EQ(ctx.VendorID, "");
-}
-
-TEST(VersionRule, OnlyTheHighBitMeansWindows9x) {
-    EXPECT_EQ(VersionText(0x0A280105), "5.1.2600");
-    EXPECT_EQ(VersionText(0x08930005), "5.0.2195");
-    EXPECT_EQ(VersionText(0x17700006), "6.0.6000") << "Vista's build is above 4096 and still NT";
-    EXPECT_EQ(VersionText(0xC0000A04), "4.10");
-}
-
-TEST(SettingsKey, InstallDirDefaultsToTheCurrentDirectoryAndLosesAStoredZero) {
-    RegistryImage reg;
-    EXPECT_EQ(GetInstallDir(reg), ".");
-    reg.SetString(kProductSettingsKey, "InstallDir", std::string("D:\\Tools\0", 9));
-    EXPECT_EQ(GetInstallDir(reg), "D:\\Tools");
-    reg.SetString(kProductSettingsKey, "InstallDir", std::string(251, 'x'));
-    EXPECT_EQ(GetInstallDir(reg), ".") << "a value too long to read";
-    EXPECT_EQ(InstallFile(reg, "ati.pci"), ".\\ati.pci");
 }
 
 }  // namespace

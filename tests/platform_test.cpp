@@ -1,10 +1,18 @@
+// The platform's smaller pieces: the value helpers, starting a program, the
+// Windows version, the settings key, the text conversions, SharedRegistry and
+// the shutdown privilege.
 #include <gtest/gtest.h>
 
+#include "platform/AdapterContext.h"
 #include "platform/Launch.h"
 #include "platform/RegValues.h"
+#include "platform/Settings.h"
 #include "platform/SharedRegistry.h"
 #include "platform/ShutdownPrivilege.h"
-#include "platform/SimMachine.h"
+#include "platform/Text.h"
+#include "tests/sim/SimMachine.h"
+
+using namespace std::string_literals;
 
 namespace kv {
 namespace {
@@ -91,6 +99,57 @@ TEST(ValueHelpers, OverlongTextsAreRefusedNotCut) {
     while (cyrillic.size() < 3 + 2 * 256) cyrillic += "ж";
     m.system.WriteFile(cyrillic, "MZ");
     EXPECT_NE(LaunchProgram(m.system, cyrillic, "", ".", kShowNormal), 0u) << "259 characters, though more bytes";
+}
+
+TEST(VersionRule, OnlyTheHighBitMeansWindows9x) {
+    EXPECT_EQ(VersionText(0x0A280105), "5.1.2600");
+    EXPECT_EQ(VersionText(0x08930005), "5.0.2195");
+    EXPECT_EQ(VersionText(0x17700006), "6.0.6000") << "Vista's build is above 4096 and still NT";
+    EXPECT_EQ(VersionText(0xC0000A04), "4.10");
+}
+
+TEST(SettingsKey, InstallDirDefaultsToTheCurrentDirectoryAndLosesAStoredZero) {
+    RegistryImage reg;
+    EXPECT_EQ(GetInstallDir(reg), ".");
+    reg.SetString(kProductSettingsKey, "InstallDir", std::string("D:\\Tools\0", 9));
+    EXPECT_EQ(GetInstallDir(reg), "D:\\Tools");
+    reg.SetString(kProductSettingsKey, "InstallDir", std::string(251, 'x'));
+    EXPECT_EQ(GetInstallDir(reg), ".") << "a value too long to read";
+    EXPECT_EQ(InstallFile(reg, "ati.pci"), ".\\ati.pci");
+}
+
+TEST(Text, ConvertsBothWaysKeepingZerosAndSurrogatePairs) {
+    std::string text = "Ключ\0a😀"s;
+    std::u16string units = Utf8ToUtf16(text);
+    EXPECT_EQ(units, u"Ключ\0a😀"s);
+    EXPECT_EQ(Utf16ToUtf8(units), text);
+}
+
+TEST(Text, BrokenInputBecomesReplacementCharactersOnly) {
+    // A stray continuation byte, a cut sequence and an overlong slash.
+    EXPECT_EQ(Utf8ToUtf16("a\x80" "b\xD0"), u"a\uFFFDb\uFFFD");
+    EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");
+    EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));
+    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));  // a surrogate
+    EXPECT_TRUE(IsValidUtf8("Ёлка 😀"));
+    EXPECT_EQ(Utf16ToUtf8(u"x\xD800y\xDC00"), "x\uFFFDy\uFFFD");
+}
+
+// The first and last code point of every sequence length, and the nearest
+// forms a converter must turn away: overlong ones, surrogates, past U+10FFFF.
+TEST(Text, EveryEncodingLengthHoldsUpToItsEdgesAndNoFurther) {
+    std::u16string edges = u"\u007F\u0080\u07FF\u0800\uD7FF\uE000\uFFFF\U00010000\U0010FFFF";
+    std::string utf8 = "\x7F" "\xC2\x80" "\xDF\xBF" "\xE0\xA0\x80" "\xED\x9F\xBF" "\xEE\x80\x80" "\xEF\xBF\xBF"
+                       "\xF0\x90\x80\x80" "\xF4\x8F\xBF\xBF";
+    EXPECT_EQ(Utf16ToUtf8(edges), utf8);
+    EXPECT_EQ(Utf8ToUtf16(utf8), edges);
+    EXPECT_TRUE(IsValidUtf8(utf8));
+    EXPECT_EQ(Utf16ToUtf8(u"\xD800\xDC00\xDBFF\xDFFF"), "\U00010000\U0010FFFF");
+    EXPECT_EQ(Utf16ToUtf8(u"\xDFFF"), "\uFFFD") << "a lone low surrogate";
+    for (const char* broken : {"\xE0\x9F\xBF", "\xF0\x8F\xBF\xBF", "\xED\xBF\xBF", "\xF4\x90\x80\x80"}) {
+        EXPECT_FALSE(IsValidUtf8(broken)) << broken;
+        EXPECT_EQ(Utf8ToUtf16(broken), std::u16string(std::char_traits<char>::length(broken), u'\uFFFD'));
+    }
 }
 
 TEST(SharedRegistryTest, AFailedOpenKeepsThePreviousKeyCurrent) {

@@ -96,40 +96,6 @@ void SeedFixture(RegistryImage& reg) {
     reg.CreateKey(kKey + "\\EmptyKey"s);
 }
 
-TEST(Text, ConvertsBothWaysKeepingZerosAndSurrogatePairs) {
-    std::string text = "Ключ\0a😀"s;
-    std::u16string units = Utf8ToUtf16(text);
-    EXPECT_EQ(units, u"Ключ\0a😀"s);
-    EXPECT_EQ(Utf16ToUtf8(units), text);
-}
-
-TEST(Text, BrokenInputBecomesReplacementCharactersOnly) {
-    // A stray continuation byte, a cut sequence and an overlong slash.
-    EXPECT_EQ(Utf8ToUtf16("a\x80" "b\xD0"), u"a\uFFFDb\uFFFD");
-    EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");
-    EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));
-    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));  // a surrogate
-    EXPECT_TRUE(IsValidUtf8("Ёлка 😀"));
-    EXPECT_EQ(Utf16ToUtf8(u"x\xD800y\xDC00"), "x\uFFFDy\uFFFD");
-}
-
-// The first and last code point of every sequence length, and the nearest
-// forms a converter must turn away: overlong ones, surrogates, past U+10FFFF.
-TEST(Text, EveryEncodingLengthHoldsUpToItsEdgesAndNoFurther) {
-    std::u16string edges = u"\u007F\u0080\u07FF\u0800\uD7FF\uE000\uFFFF\U00010000\U0010FFFF";
-    std::string utf8 = "\x7F" "\xC2\x80" "\xDF\xBF" "\xE0\xA0\x80" "\xED\x9F\xBF" "\xEE\x80\x80" "\xEF\xBF\xBF"
-                       "\xF0\x90\x80\x80" "\xF4\x8F\xBF\xBF";
-    EXPECT_EQ(Utf16ToUtf8(edges), utf8);
-    EXPECT_EQ(Utf8ToUtf16(utf8), edges);
-    EXPECT_TRUE(IsValidUtf8(utf8));
-    EXPECT_EQ(Utf16ToUtf8(u"\xD800\xDC00\xDBFF\xDFFF"), "\U00010000\U0010FFFF");
-    EXPECT_EQ(Utf16ToUtf8(u"\xDFFF"), "\uFFFD") << "a lone low surrogate";
-    for (const char* broken : {"\xE0\x9F\xBF", "\xF0\x8F\xBF\xBF", "\xED\xBF\xBF", "\xF4\x90\x80\x80"}) {
-        EXPECT_FALSE(IsValidUtf8(broken)) << broken;
-        EXPECT_EQ(Utf8ToUtf16(broken), std::u16string(std::char_traits<char>::length(broken), u'\uFFFD'));
-    }
-}
-
 TEST(RegExport, WritesTheSeededKeyExactlyAsWineRegeditDoes) {
     RegistryImage reg;
     SeedFixture(reg);

@@ -5,9 +5,9 @@ folder above its own.
 Usage: check_layers.py [ROOT]   (ROOT defaults to the repository)
 
 From the bottom up:
-  platform     the system behind interfaces, the simulated machine, the value
-               helpers, registry files, the settings key and the adapter
-               context
+  platform     the system behind interfaces, the demo's simulated adapter, the
+               value helpers, registry files, the settings key and the
+               adapter context
   ui           the plain state of windows and controls
   lang         the language table, language files, window texts and the
                language dialog

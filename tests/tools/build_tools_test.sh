@@ -283,6 +283,8 @@ layer_tree layers app/KVMAIN.cpp maintenance/Snapshots.h
 expect_layers "an include going down passes" 0
 layer_tree layers lang/Lang.cpp core/Texts.h
 expect_layers "a folder that is not a layer fails" 1 'which is not a layer'
+layer_tree layers platform/SimAdapter.cpp tests/sim/SimMachine.h
+expect_layers "the program never reaches the tests' simulated machine" 1 'includes "tests/sim/SimMachine.h" from tests/, which is not a layer'
 python3 "$TOOLS/check_layers.py" "$ROOT" >layers.out 2>&1 && pass "check_layers: the repository keeps its layers" ||
   fail "check_layers: the repository keeps its layers" layers.out
 

@@ -14,8 +14,8 @@
 #include "platform/Platform.h"
 #include "platform/RegistryImage.h"
 #include "platform/SimAdapter.h"
-#include "platform/SimFaults.h"
 #include "platform/Text.h"
+#include "tests/sim/SimFaults.h"
 
 namespace kv {
 

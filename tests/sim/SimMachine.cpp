@@ -1,4 +1,4 @@
-#include "platform/SimMachine.h"
+#include "tests/sim/SimMachine.h"
 
 #include <algorithm>
 #include <cctype>
