@@ -6,7 +6,6 @@
 namespace kv {
 
 LangTable LangTexts;
-LangTable DefaultTexts;
 std::uint16_t LangLoaded = 0;
 std::size_t LangEntriesLoaded = 0;
 std::string LangFileNameInForce;
@@ -17,7 +16,6 @@ bool EntryLoaded(int entry) {
 
 void ResetLanguage() {
     for (std::string& s : LangTexts) s.clear();
-    for (std::string& s : DefaultTexts) s.clear();
     LangLoaded = 0;
     LangEntriesLoaded = 0;
     LangFileNameInForce.clear();

@@ -31,8 +31,6 @@ using LangTable = std::array<std::string, kLangEntryCount>;
 // Program-wide language state, as UTF-8.
 // The texts of the files loaded; a later file writes over the entries it has.
 extern LangTable LangTexts;
-// The main window's built-in texts, kept at the first start-up.
-extern LangTable DefaultTexts;
 // 1 while a language file is in force.
 extern std::uint16_t LangLoaded;
 // How many entries the file in force holds: an entry beyond it shows its

@@ -82,7 +82,7 @@ int LoadLanguage(ui::Form& mainWindow, Platform& p, bool showMessages) {
             outcome = kLangApplied;
         }
     }
-    ApplyMainWindowTexts(mainWindow);
+    ApplyWindowTexts(mainWindow);
     return outcome;
 }
 
