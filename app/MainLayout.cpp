@@ -35,7 +35,7 @@ constexpr int kHiddenTop = kClientHeight + 40;
 TForm1::TForm1(Platform& platform)
     : ui::Form("TForm1", kProgramTitle, kClientWidth, kClientHeight), platform(platform) {
     // One main window a run: its creation is the program's start.
-    ResetLanguage();
+    LanguageInForce() = Language{};
     BuildControls();
     // Every control that names an entry shows its text, and the device
     // options take their columns by them.

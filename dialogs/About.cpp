@@ -23,7 +23,7 @@ bool PlainChmName(const std::string& name) {
 }  // namespace
 
 std::string HelpFilePath(Platform& p) {
-    if (LangLoaded == 1) {
+    if (LanguageInForce().Loaded()) {
         std::string named = LangText(0);
         if (PlainChmName(named) && !p.system.FindFiles(InstallFile(p.registry, named)).empty())
             return InstallFile(p.registry, named);

@@ -1,29 +1,38 @@
 #include "lang/Lang.h"
 
+#include <algorithm>
+
 #include "platform/ShutdownPrivilege.h"
 #include "platform/Settings.h"
 
 namespace kv {
 
-LangTable LangTexts;
-std::uint16_t LangLoaded = 0;
-std::size_t LangEntriesLoaded = 0;
-std::string LangFileNameInForce;
-
-bool EntryLoaded(int entry) {
-    return LangLoaded == 1 && entry >= 0 && static_cast<std::size_t>(entry) < LangEntriesLoaded;
+void Language::PutInForce(std::string fileName, const std::vector<std::string>& entries) {
+    entriesLoaded_ = std::min(entries.size(), texts_.size());
+    std::copy_n(entries.begin(), entriesLoaded_, texts_.begin());
+    loaded_ = true;
+    fileName_ = std::move(fileName);
 }
 
-void ResetLanguage() {
-    for (std::string& s : LangTexts) s.clear();
-    LangLoaded = 0;
-    LangEntriesLoaded = 0;
-    LangFileNameInForce.clear();
+void Language::PutEnglishInForce(std::string fileName) {
+    loaded_ = false;
+    fileName_ = std::move(fileName);
 }
 
-std::string LangText(int entry) {
-    return EntryLoaded(entry) ? LangTexts[static_cast<std::size_t>(entry)] : EnglishText(entry);
+bool Language::EntryLoaded(int entry) const {
+    return loaded_ && entry >= 0 && static_cast<std::size_t>(entry) < entriesLoaded_;
 }
+
+const std::string& Language::Text(int entry) const {
+    return EntryLoaded(entry) ? texts_[static_cast<std::size_t>(entry)] : EnglishText(entry);
+}
+
+Language& LanguageInForce() {
+    static Language inForce;
+    return inForce;
+}
+
+std::string LangText(int entry) { return LanguageInForce().Text(entry); }
 
 namespace {
 
@@ -82,7 +91,10 @@ std::string FormFor(const std::string& text, unsigned long count) {
 
 // Whether the file in force is older than the entry: it gives the texts the
 // entry replaces, but not the entry.
-bool OlderFileLacks(int entry, int older) { return !EntryLoaded(entry) && EntryLoaded(older); }
+bool OlderFileLacks(int entry, int older) {
+    const Language& language = LanguageInForce();
+    return !language.EntryLoaded(entry) && language.EntryLoaded(older);
+}
 
 }  // namespace
 

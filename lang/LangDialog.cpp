@@ -29,6 +29,7 @@ void TForm3::FormCreate() {
     list.items = {kBuiltInLanguageLine};
     list.itemIndex = 0;
     LangFileList.clear();
+    const Language& language = LanguageInForce();
     // The same folder the language is loaded from, wherever the program
     // was started from.
     for (const std::string& name : platform_.system.FindFiles(InstallFile(platform_.registry, "*.lng"))) {
@@ -41,7 +42,7 @@ void TForm3::FormCreate() {
         if (file.countedLines >= 4) line += " [" + file.translator + "]";
         list.items.push_back(line);
         LangFileList.push_back(name);
-        if (LangLoaded == 1 && SameNoCase(name, LangFileNameInForce))
+        if (language.Loaded() && SameNoCase(name, language.FileName()))
             list.itemIndex = static_cast<int>(list.items.size()) - 1;
     }
 }
