@@ -5,6 +5,7 @@
 #include "dialogs/About.h"
 #include "dialogs/Adapters.h"
 #include "lang/Lang.h"
+#include "lang/MessageBoxes.h"
 #include "maintenance/Uninstall.h"
 #include "maintenance/uRegClean.h"
 #include "modes/MonitorRates.h"

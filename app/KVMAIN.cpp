@@ -6,6 +6,7 @@
 #include "lang/Lang.h"
 #include "lang/LangDialog.h"
 #include "lang/LngFile.h"
+#include "lang/MessageBoxes.h"
 #include "maintenance/ModeCheckSchedule.h"
 #include "maintenance/Snapshots.h"
 #include "maintenance/WriteSteps.h"

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "lang/Lang.h"
+#include "lang/MessageBoxes.h"
 #include "lang/WindowTexts.h"
 #include "maintenance/DriverChange.h"
 #include "maintenance/WriteSteps.h"

@@ -2,9 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/ShutdownPrivilege.h"
-#include "platform/Settings.h"
-
 namespace kv {
 
 void Language::PutInForce(std::string fileName, const std::vector<std::string>& entries) {
@@ -146,18 +143,6 @@ std::string Enumeration(const std::vector<std::string>& parts) {
     for (std::size_t i = 0; i < parts.size(); ++i)
         text += (i == 0 ? "" : i + 1 == parts.size() ? LangText(kTxtListAnd) : ", ") + parts[i];
     return text;
-}
-
-void ShowError(ISystem& sys, const std::string& text) { sys.ShowMessageBox(text, LangText(kMsgError), kMbOk); }
-
-void ShowWarning(ISystem& sys, const std::string& text) { sys.ShowMessageBox(text, LangText(kMsgWarning), kMbOk); }
-
-bool AskWarning(ISystem& sys, const std::string& text) {
-    return sys.ShowMessageBox(text, LangText(kMsgWarning), kMbYesNo) == kIdYes;
-}
-
-void AcquireShutdownPrivilege(ISystem& sys) {
-    AcquireShutdownPrivilege(sys, LangText(kMsgNoShutdownPrivilege), LangText(kMsgError));
 }
 
 }  // namespace kv

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "lang/Entries.h"
-#include "platform/Platform.h"
 
 namespace kv {
 
@@ -90,15 +89,5 @@ std::string IssuesFoundText(unsigned long errors, unsigned long warnings);
 
 // "a", "a and b", "a, b and c", in the language in force.
 std::string Enumeration(const std::vector<std::string>& parts);
-
-// Message boxes captioned "Error" and "Warning" in the language in force;
-// AskWarning is a Yes/No question, true on Yes.
-void ShowError(ISystem& sys, const std::string& text);
-void ShowWarning(ISystem& sys, const std::string& text);
-bool AskWarning(ISystem& sys, const std::string& text);
-
-// Enables the shutdown privilege; each failing step says so in the
-// language in force.
-void AcquireShutdownPrivilege(ISystem& sys);
 
 }  // namespace kv

@@ -3,9 +3,11 @@
 #include <algorithm>
 
 #include "lang/Lang.h"
+#include "lang/MessageBoxes.h"
 #include "lang/WindowTexts.h"
 #include "maintenance/DriverChange.h"
 #include "maintenance/ModeCheckSchedule.h"
+#include "maintenance/Restart.h"
 #include "maintenance/WriteSteps.h"
 #include "platform/DriverValues.h"
 #include "platform/RegValues.h"
@@ -250,8 +252,7 @@ void TfFirstRun::WriteRepair() {
 }
 
 void TfFirstRun::RequestRestart() {
-    AcquireShutdownPrivilege(platform_.system);
-    if (!platform_.system.RestartWindows())
+    if (!AskWindowsToRestart(platform_.system))
         platform_.system.ShowMessageBox(LangText(kMsgCannotRestart), LangText(kMsgCannotRestartCaption), kMbOk);
 }
 

@@ -1,8 +1,10 @@
 #include "modes/CheckModes.h"
 
 #include "lang/Lang.h"
+#include "lang/MessageBoxes.h"
 #include "lang/WindowTexts.h"
 #include "maintenance/ModeCheckSchedule.h"
+#include "maintenance/Restart.h"
 
 namespace kv {
 
@@ -76,8 +78,7 @@ void TForm5::FallBackToBackup() {
         return;
     }
     CancelModeCheck(platform_);
-    AcquireShutdownPrivilege(platform_.system);
-    platform_.system.RestartWindows();
+    AskWindowsToRestart(platform_.system);
 }
 
 void TForm5::bOKClick() {

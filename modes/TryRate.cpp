@@ -1,6 +1,7 @@
 #include "modes/TryRate.h"
 
 #include "lang/Lang.h"
+#include "lang/MessageBoxes.h"
 #include "lang/WindowTexts.h"
 
 namespace kv {

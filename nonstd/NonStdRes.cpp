@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "lang/Lang.h"
+#include "lang/MessageBoxes.h"
 #include "lang/WindowTexts.h"
 #include "maintenance/DriverChange.h"
 #include "maintenance/WriteSteps.h"

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "lang/Lang.h"
+#include "lang/MessageBoxes.h"
 #include "lang/WindowTexts.h"
 
 namespace kv {
