@@ -4,7 +4,6 @@
 
 #include "lang/Lang.h"
 #include "lang/LngFile.h"
-#include "lang/WindowTexts.h"
 
 #include "platform/RegValues.h"
 #include "platform/Settings.h"
@@ -13,18 +12,14 @@
 namespace kv {
 
 TForm3::TForm3(Platform& platform, std::function<void()> reload)
-    : ui::Form("TForm3", "", 250, 190), platform_(platform), reload_(std::move(reload)) {
-    stayOnTop = true;
+    : Dialog("TForm3", kTxtSelectLanguageCaption, 250, 190), platform_(platform), reload_(std::move(reload)) {
     lbLang.showAccel = false;
-    lbLang.onClick = [this] { lbLangClick(); };
-    bOK.onClick = [this] { bOKClick(); };
-    bCancel.onClick = [this] { bCancelClick(); };
-    captionEntry = kTxtSelectLanguageCaption;
-    FormCreate();
+    Create({{lbLang, [this] { lbLangClick(); }},
+            {bOK, [this] { bOKClick(); }},
+            {bCancel, [this] { bCancelClick(); }}});
 }
 
 void TForm3::FormCreate() {
-    ApplyWindowTexts(*this);
     ui::Control& list = lbLang;
     list.items = {kBuiltInLanguageLine};
     list.itemIndex = 0;
