@@ -5,6 +5,7 @@
 #include "dialogs/About.h"
 #include "dialogs/Adapters.h"
 #include "lang/Lang.h"
+#include "lang/MessageBoxes.h"
 #include "maintenance/Uninstall.h"
 #include "maintenance/uRegClean.h"
 #include "modes/MonitorRates.h"
@@ -57,8 +58,8 @@ void TForm1::bReportClick() {
     // The log tells the rates as the grid shows them.
     grid.StoreVisibleBoxes();
     ReportFacts facts;
-    facts.langLoaded = LangLoaded;
-    facts.langFileName = LangFileNameInForce;
+    facts.langLoaded = LanguageInForce().Loaded();
+    facts.langFileName = LanguageInForce().FileName();
     facts.rows = modes.ResolutionRows;
     facts.monitor = &monitor;
     // The colour depths, then the first four desktop options: the OpenGL,

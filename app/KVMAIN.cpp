@@ -6,7 +6,7 @@
 #include "lang/Lang.h"
 #include "lang/LangDialog.h"
 #include "lang/LngFile.h"
-#include "lang/WindowTexts.h"
+#include "lang/MessageBoxes.h"
 #include "maintenance/ModeCheckSchedule.h"
 #include "maintenance/Snapshots.h"
 #include "maintenance/WriteSteps.h"
@@ -211,11 +211,6 @@ void TForm1::StartupSequence() {
 }
 
 void TForm1::ResetWindow() {
-    // The built-in texts, before any language file has replaced them.
-    if (state.FirstPaintPending && !defaultTextsCaptured_) {
-        CaptureDefaultTexts(*this);
-        defaultTextsCaptured_ = true;
-    }
     caption = kProgramTitle;
     for (RefreshGrid::Row& row : grid.shown) row.box->items.clear();
 }

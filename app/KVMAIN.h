@@ -282,7 +282,6 @@ private:
     // check waiting for this run to make way once they are done.
     int commandDepth_ = 0;
     bool makeWayRequested_ = false;
-    bool defaultTextsCaptured_ = false;
 };
 
 }  // namespace kv

@@ -6,8 +6,10 @@
 #include "app/KVMAIN.h"
 #include "lang/Lang.h"
 #include "lang/LngFile.h"
+#include "lang/MessageBoxes.h"
 #include "maintenance/DriverChange.h"
 #include "maintenance/ModeCheckSchedule.h"
+#include "maintenance/Restart.h"
 #include "maintenance/Snapshots.h"
 #include "maintenance/WriteSteps.h"
 #include "modes/Apply.h"
@@ -247,8 +249,7 @@ bool TForm1::RestartingChangeMade() {
 
 void TForm1::OfferRestart(const std::string& question, const std::string& caption) {
     if (platform.system.ShowMessageBox(question, caption, kMbYesNo) != kIdYes) return;
-    AcquireShutdownPrivilege(platform.system);
-    if (!platform.system.RestartWindows())
+    if (!AskWindowsToRestart(platform.system))
         platform.system.ShowMessageBox(LangText(kMsgCannotRestart), LangText(kMsgCannotRestartCaption), kMbOk);
 }
 

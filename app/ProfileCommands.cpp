@@ -4,6 +4,7 @@
 
 #include "app/KVMAIN.h"
 #include "lang/Lang.h"
+#include "lang/MessageBoxes.h"
 #include "modes/MonitorRates.h"
 #include "platform/Edid.h"
 #include "platform/Text.h"

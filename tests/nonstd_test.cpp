@@ -477,13 +477,9 @@ int WrappedLines(const std::string& text, int width) {
 TEST_F(NonStd, EveryLanguageFitsBothWindows) {
     for (const std::string& file : test::EveryLanguage()) {
         SCOPED_TRACE(file.empty() ? "English" : file);
-        ResetLanguage();
-        if (!file.empty()) {
-            LngFile lng = ParseLngFile(m.system, test::SourceFile("lang/" + file));
-            for (std::size_t i = 0; i < lng.entries.size(); ++i) LangTexts[i] = lng.entries[i];
-            LangLoaded = 1;
-            LangEntriesLoaded = lng.entries.size();
-        }
+        LanguageInForce() = Language{};
+        if (!file.empty())
+            LanguageInForce().PutInForce(file, ParseLngFile(m.system, test::SourceFile("lang/" + file)).entries);
         Open();
         Click("bAdd");
         for (ui::Form* form : {static_cast<ui::Form*>(d), static_cast<ui::Form*>(d->editor)}) {
@@ -503,7 +499,7 @@ TEST_F(NonStd, EveryLanguageFitsBothWindows) {
         EXPECT_LE(ui::CaptionWidth(NonStdLine({9999, 9999, 0, 0}), false), (*d)["lbRes"].rect.w - 24);
         Editor()["bCancel"].UserClick();
     }
-    ResetLanguage();
+    LanguageInForce() = Language{};
 }
 
 }  // namespace
