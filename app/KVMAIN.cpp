@@ -228,9 +228,9 @@ void TForm1::OpenSettingsAndLanguage() {
     // as the one-shot start after a restart or a start-up script's. Only
     // when it moved: a run that changes nothing writes nothing.
     std::string here = ProgramFolder(platform.system), recorded;
-    ReadTextValue(platform.registry, kProductSettingsKey, "InstallDir", recorded);
+    ReadTextValue(platform.registry, kProductSettingsKey, kInstallDirValue, recorded);
     if (recorded != here && platform.system.ReadFile(here + "\\ati.pci"))
-        WriteTextValue(platform.registry, kProductSettingsKey, "InstallDir", here);
+        WriteTextValue(platform.registry, kProductSettingsKey, kInstallDirValue, here);
     ReloadLanguage();
 }
 

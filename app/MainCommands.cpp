@@ -57,7 +57,7 @@ TForm1::WriteOutcome TForm1::WriteWithoutWindow() {
 }
 
 std::string TForm1::FinishWriteWithoutWindow(bool arrangeCheck) {
-    WriteTextValue(platform.registry, kProductSettingsKey, "Version", kVersionText);
+    WriteTextValue(platform.registry, kProductSettingsKey, kVersionValue, kVersionText);
     return arrangeCheck ? ScheduleModeCheck(platform, snapshots) : "";
 }
 
@@ -107,7 +107,7 @@ std::vector<std::string> TForm1::UnreadableMaxRateNames() {
 // driver reads at boot gets its check after the restart and the offer to
 // restart now.
 void TForm1::FinishSave(bool restart) {
-    WriteTextValue(platform.registry, kProductSettingsKey, "Version", kVersionText);
+    WriteTextValue(platform.registry, kProductSettingsKey, kVersionValue, kVersionText);
     StoreLangFileName();
     if (state.DriverListsUnreadable) ShowWarning(platform.system, LangText(kMsgListsLeftAlone));
 

@@ -5,7 +5,6 @@
 
 #include "lang/Lang.h"
 #include "maintenance/WriteSteps.h"
-#include "maintenance/uFirstRun.h"
 #include "options/OptionTable.h"
 #include "platform/Text.h"
 

@@ -9,6 +9,7 @@
 #include "maintenance/Snapshots.h"
 #include "modes/ModeRecords.h"
 #include "platform/AdapterContext.h"
+#include "platform/DriverValues.h"
 #include "platform/SharedRegistry.h"
 
 namespace kv {
@@ -30,17 +31,7 @@ Bytes RestrictedListBytes(const std::vector<BcdModeRecord>& records, const ModeT
 std::uint8_t HighestSelection(const std::vector<ResolutionRow>& rows);
 
 // The driver's control panel keeps its highest rate in byte 8 of an Info
-// value and byte 16 of the matching MaxModeInfo value.
-struct MaxRatePair {
-    const char* info;
-    const char* maxModeInfo;
-};
-inline constexpr MaxRatePair kMaxRatePairs[] = {
-    {"DALRagePro CRT GDO_Info", "DALRagePro_CRT_GDO_MaxModeInfo"},
-    {"DALRage128 CRT GDO_Info", "DALRage128 CRT GDO_MaxModeInfo"},
-    {"DALR6 CRT_Info", "DALR6 CRT_MaxModeInfo"},
-    {"DALR6 CRT2_Info", "DALR6 CRT2_MaxModeInfo"},
-};
+// value and byte 16 of the matching MaxModeInfo value (kMaxRatePairs).
 inline constexpr std::size_t kInfoRateByte = 8;
 inline constexpr std::size_t kMaxModeInfoRateByte = 16;
 

@@ -4,6 +4,7 @@
 
 #include "lang/Entries.h"
 #include "maintenance/WriteSteps.h"
+#include "platform/DriverValues.h"
 #include "platform/RegValues.h"
 #include "ui/TextWidth.h"
 
@@ -155,7 +156,7 @@ const std::vector<OptionDef>& DriverOptions() {
          kTxtTvCrtController},
         {"tcbCRTLCDsc", "TV&&LCD can be on same controller", "DALRULE_NOTVANDLCDONCRTC", D, true, Dev, false,
          kTxtTvLcdController},
-        {"tcbCRTSAM", "Disable driver's restrictions for CRT", "DALRULE_CRTSUPPORTSALLMODES", D, false, Dev, true,
+        {"tcbCRTSAM", "Disable driver's restrictions for CRT", kCrtAllModesValue, D, false, Dev, true,
          kTxtCrtAllModes},
         {"tcbDFPSAM", "Disable driver's restrictions for DFP", "DALRULE_DFPSUPPORTSALLMODES ", D, false, Dev, true,
          kTxtDfpAllModes},
