@@ -206,7 +206,7 @@ void TForm1::StartupSequence() {
     ReadDriverSettings();
     IdentifyAdapter();
     ShowPage(*gbAdInfo);
-    RecordRestartBookkeeping();
+    restartNeed.RecordStartup(BootSettings());
     state.StartupComplete = true;
 }
 
@@ -345,11 +345,13 @@ void TForm1::ReadAnisoDegree() {
     options.anisoDegree->text = degree;
 }
 
-void TForm1::RecordRestartBookkeeping() {
-    InitialSelections.clear();
-    for (const ResolutionRow& row : modes.ResolutionRows) InitialSelections.push_back(row.selected);
-    InitialAnisoDegree = options.anisoDegree->text;
-    InitialOptionStates = RecordRestartStates(*this);
+RestartNeed::Settings TForm1::BootSettings() {
+    RestartNeed::Settings now;
+    for (const ResolutionRow& row : modes.ResolutionRows) now.selections.push_back(row.selected);
+    now.anisoOn = options.aniso->Checked();
+    now.anisoDegree = options.anisoDegree->text;
+    now.options = RestartOptionStates(*this);
+    return now;
 }
 
 void TForm1::ShowRateError(std::size_t row) {

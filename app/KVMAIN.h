@@ -7,6 +7,7 @@
 
 #include "app/RunState.h"
 #include "maintenance/DriverChange.h"
+#include "maintenance/RestartNeed.h"
 #include "maintenance/Snapshots.h"
 #include "maintenance/uFirstRun.h"
 #include "modes/Apply.h"
@@ -165,10 +166,11 @@ public:
     ui::MenuItem* Language1 = nullptr;
     ui::MenuItem* TryRate1 = nullptr;
 
-    // What start-up saw, to tell at OK whether a restart is needed.
-    std::vector<std::uint8_t> InitialSelections;
-    std::string InitialAnisoDegree;
-    std::vector<ui::CheckState> InitialOptionStates;
+    // What start-up read of the settings the driver reads at boot, and
+    // whether this run wrote any of them: OK asks it whether to restart.
+    RestartNeed restartNeed;
+    // Those settings as the window holds them now.
+    RestartNeed::Settings BootSettings();
 
     // The run's snapshots: "backup.dat", started by the first paint,
     // "firstrun.dat", started by the issues dialog (put in place by the first
@@ -212,7 +214,6 @@ private:
     void BuildModeTable(const ListBuffer& firstList, std::size_t firstLength);
     void LockDriverLists(const std::string& why);
     void ReadAnisoDegree();
-    void RecordRestartBookkeeping();
     void ShowRateError(std::size_t row);
     // Why no rate may be tried now; nothing when one may.
     std::optional<LangEntry> TryRefusal();
@@ -241,10 +242,6 @@ private:
     std::vector<std::pair<std::string, std::string>> UnreadableMaxRateValues();
     // `odd`: the maximum-rate values that cannot be read, left alone.
     void WriteSettings(const std::vector<Bytes>& lists, const std::vector<std::string>& odd, bool& restart);
-    bool RestartDecision();
-    // Rates, the degree or an option that needs a restart differ from what
-    // start-up read.
-    bool RestartingChangeMade();
     void OfferRestart(const std::string& question, const std::string& caption);
     // Rates, options or a degree changed in this window and not saved.
     bool UnappliedChanges();

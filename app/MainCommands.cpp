@@ -52,7 +52,7 @@ TForm1::WriteOutcome TForm1::WriteWithoutWindow() {
     std::optional<SaveRequest> request = PrepareSave(false);
     if (!request) return {};
     WriteOutcome outcome = WriteChange(*request);
-    if (outcome.result == ChangeResult::Written && RestartDecision()) outcome.restart = true;
+    if (outcome.result == ChangeResult::Written && restartNeed.Needed(BootSettings())) outcome.restart = true;
     return outcome;
 }
 
@@ -111,7 +111,7 @@ void TForm1::FinishSave(bool restart) {
     StoreLangFileName();
     if (state.DriverListsUnreadable) ShowWarning(platform.system, LangText(kMsgListsLeftAlone));
 
-    if (RestartDecision()) restart = true;
+    if (restartNeed.Needed(BootSettings())) restart = true;
     if (restart) {
         // The check after the restart falls back to the settings from
         // before this change, and to no other.
@@ -195,10 +195,11 @@ std::vector<std::pair<std::string, std::string>> TForm1::UnreadableMaxRateValues
 // A rate above every rate a row offers restricts them all: after the restart
 // the driver offers no mode of that resolution. That needs a yes.
 bool TForm1::ConfirmRowsWithoutRates() {
+    const std::vector<std::uint8_t>& startup = restartNeed.Startup().selections;
     for (std::size_t i = 0; i < modes.ResolutionRows.size(); ++i) {
         const ResolutionRow& row = modes.ResolutionRows[i];
         if (row.rates.empty() || row.selected <= row.rates.back()) continue;
-        if (i < InitialSelections.size() && InitialSelections[i] > row.rates.back()) continue;
+        if (i < startup.size() && startup[i] > row.rates.back()) continue;
         std::string resolution = RefreshGrid::ResolutionText(row);
         std::string question = LangText(
             kMsgRateAboveAll, {std::to_string(row.selected), resolution, std::to_string(row.rates.back())});
@@ -213,7 +214,7 @@ bool TForm1::ConfirmRatesOutsideRange() {
     std::vector<std::string> lines;
     for (std::size_t i = 0; i < modes.ResolutionRows.size(); ++i) {
         const ResolutionRow& row = modes.ResolutionRows[i];
-        if (i < InitialSelections.size() && InitialSelections[i] == row.selected) continue;
+        if (!restartNeed.ChosenThisRun(i, row.selected)) continue;
         ModeVerdict verdict = JudgeRate(monitor.Declared(), row, row.selected);
         if (verdict.kind == ModeVerdict::Kind::Outside) lines.push_back(OutsideLine(row, row.selected, verdict));
     }
@@ -225,24 +226,12 @@ bool TForm1::ConfirmRatesOutsideRange() {
 // not written.
 bool TForm1::AnisoDegreeAccepted() {
     const std::string& degree = options.anisoDegree->text;
-    if (!options.aniso->Checked() || degree == InitialAnisoDegree) return true;
+    if (!options.aniso->Checked() || degree == restartNeed.Startup().anisoDegree) return true;
     bool whole = !degree.empty() && degree.size() <= 5 &&
                  std::all_of(degree.begin(), degree.end(), [](unsigned char c) { return std::isdigit(c); });
     if (whole) return true;
     ShowError(platform.system, LangText(kMsgAnisoNotWhole));
     return false;
-}
-
-bool TForm1::RestartDecision() {
-    // The driver reads its extra modes and its pruning at boot.
-    return nonStandard.NonStandardListWritten || state.PruningChangedThisRun || RestartingChangeMade();
-}
-
-bool TForm1::RestartingChangeMade() {
-    for (std::size_t i = 0; i < modes.ResolutionRows.size(); ++i)
-        if (i >= InitialSelections.size() || modes.ResolutionRows[i].selected != InitialSelections[i]) return true;
-    if (options.aniso->Checked() && options.anisoDegree->text != InitialAnisoDegree) return true;
-    return RestartNeededByOptions(*this, InitialOptionStates);
 }
 
 void TForm1::OfferRestart(const std::string& question, const std::string& caption) {

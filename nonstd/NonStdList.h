@@ -25,7 +25,6 @@ struct NonStdEntry {
 // The program-wide state: created empty at program start, lives for the run.
 struct NonStandardRun {
     std::vector<NonStdEntry> Entries;
-    bool NonStandardListWritten = false;  // raised by List OK; the main window's OK then offers a restart
 };
 
 inline constexpr std::size_t kNonStandardValueCount = std::size(kNonStandardListNames);

@@ -263,7 +263,7 @@ void WriteBoundOptions(ui::Form& form, SharedRegistry& shared, IRegistry& reg, c
     }
 }
 
-std::vector<CheckState> RecordRestartStates(ui::Form& form) {
+std::vector<CheckState> RestartOptionStates(ui::Form& form) {
     std::vector<CheckState> states;
     for (TTSCheckBox* box : Boxes(form))
         if (box->RestartRequred) states.push_back(box->state);
@@ -273,15 +273,6 @@ std::vector<CheckState> RecordRestartStates(ui::Form& form) {
 bool BoundOptionChanged(ui::Form& form) {
     for (TTSCheckBox* box : Boxes(form))
         if (box->RegistryBranch != RBranch::rbOther && box->state != box->StartState) return true;
-    return false;
-}
-
-bool RestartNeededByOptions(ui::Form& form, const std::vector<CheckState>& recorded) {
-    std::size_t next = 0;
-    for (TTSCheckBox* box : Boxes(form)) {
-        if (!box->RestartRequred) continue;
-        if (next >= recorded.size() || recorded[next++] != box->state) return true;
-    }
     return false;
 }
 
