@@ -24,10 +24,12 @@ void TForm1::bResClick() {
         ShowError(platform.system, LangText(kMsgStartupIncomplete));
         return;
     }
-    OpenDialog(std::make_unique<TNonStRes>(platform, nonStandard, snapshots, adapter.DeviceKey,
-                                           [this](std::unique_ptr<ui::Form> w) -> ui::Form& {
-                                               return OpenDialog(std::move(w));
-                                           }));
+    auto list = std::make_unique<TNonStRes>(platform, nonStandard, snapshots, adapter.DeviceKey,
+                                            [this](std::unique_ptr<ui::Form> w) -> ui::Form& {
+                                                return OpenDialog(std::move(w));
+                                            });
+    list->onWritten = [this] { restartNeed.MarkWritten(); };
+    OpenDialog(std::move(list));
 }
 
 void TForm1::bAdapterClick() {
@@ -35,7 +37,8 @@ void TForm1::bAdapterClick() {
     auto dialog = std::make_unique<TForm4>(platform, adapter, snapshots);
     dialog->confirmRerun = [this] { return ConfirmDropUnapplied(); };
     dialog->onApplied = [this](bool pruningChanged) {
-        if (pruningChanged) state.PruningChangedThisRun = true;
+        // The driver reads its pruning at boot.
+        if (pruningChanged) restartNeed.MarkWritten();
         RerunStartup();
     };
     OpenDialog(std::move(dialog));
@@ -164,7 +167,7 @@ bool TForm1::UnappliedChanges() {
     if (!state.StartupComplete) return false;
     // A rate typed that is no number is a change too.
     if (grid.StoreVisibleBoxes()) return true;
-    return RestartingChangeMade() || BoundOptionChanged(*this);
+    return restartNeed.Changed(BootSettings()) || BoundOptionChanged(*this);
 }
 
 bool TForm1::ConfirmDropUnapplied() {

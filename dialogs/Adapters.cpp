@@ -12,13 +12,6 @@
 
 namespace kv {
 
-namespace {
-
-constexpr const char* kAdapterNumValue = "AdapterNum";
-constexpr const char* kAllwaysValue = "Allways";
-
-}  // namespace
-
 TForm4::TForm4(Platform& platform, const AdapterContext& adapter, RunSnapshots& snapshots)
     : Dialog("TForm4", kTxtSelectAdapterCaption, 340, 190),
       platform_(platform),

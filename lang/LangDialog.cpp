@@ -47,7 +47,7 @@ void TForm3::bOKClick() {
     std::string name;
     if (line >= 1 && static_cast<std::size_t>(line) <= LangFileList.size())
         name = LangFileList[static_cast<std::size_t>(line) - 1];
-    WriteTextValue(platform_.registry, kProductSettingsKey, "LangFileName", name);
+    WriteTextValue(platform_.registry, kProductSettingsKey, kLangFileNameValue, name);
     if (reload_) reload_();
     closed = true;
 }

@@ -58,7 +58,7 @@ LngFile ParseLngFile(ISystem& system, const std::string& bytes) {
 
 int LoadLanguage(ui::Form& mainWindow, Platform& p, bool showMessages) {
     std::string name;
-    ReadTextValue(p.registry, kProductSettingsKey, "LangFileName", name);
+    ReadTextValue(p.registry, kProductSettingsKey, kLangFileNameValue, name);
     // A file that cannot be used is named in the language in force until
     // now.
     const std::string notOpened = LangText(kMsgCannotOpenLangFile, {name});
@@ -85,7 +85,7 @@ int LoadLanguage(ui::Form& mainWindow, Platform& p, bool showMessages) {
 }
 
 void StoreLangFileName(IRegistry& reg) {
-    WriteTextValue(reg, kProductSettingsKey, "LangFileName", LanguageInForce().FileName());
+    WriteTextValue(reg, kProductSettingsKey, kLangFileNameValue, LanguageInForce().FileName());
 }
 
 }  // namespace kv

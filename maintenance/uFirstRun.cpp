@@ -18,8 +18,6 @@ namespace kv {
 
 namespace {
 
-constexpr const char* kVersionValue = "Version";
-
 bool IsTextType(std::uint32_t type) { return type == kRegSz || type == kRegExpandSz; }
 
 constexpr int kMargin = 8;

@@ -25,11 +25,6 @@ struct StartupFindings {
     bool ExtraListsHoldModes = false;
 };
 
-// The driver values the examination reads and the repair clears.
-inline constexpr const char* kNativeModesValue = "DALRULE_ADDNATIVEMODESTOMODETABLE";
-inline constexpr const char* kMinResValue = "DALOPTION_MinResBCD";
-inline constexpr const char* kCrtAllModesValue = "DALRULE_CRTSUPPORTSALLMODES";
-
 class TfFirstRun : public Dialog {
     // The buttons' design widths; a longer caption widens its button.
     static constexpr int kButtonWidth = 75;

@@ -141,7 +141,7 @@ void TNonStRes::bOKClick() {
     if (ChangeDriverSettings(platform_, snapshots_, {deviceKey_}, LangText(kStopNonStandard),
                              write) != ChangeResult::Written)
         return;
-    run_.NonStandardListWritten = true;
+    if (onWritten) onWritten();
     closed = true;
 }
 

@@ -47,6 +47,9 @@ public:
     void BCancelClick();
 
     TNonStResAdd* editor = nullptr;  // the open editor, if any
+    // Called when List OK has written the list, which the driver reads at
+    // boot.
+    std::function<void()> onWritten;
 
 private:
     // True while the editor is open; it is then brought to the front, since

@@ -4,6 +4,7 @@
 
 #include "lang/Entries.h"
 #include "maintenance/WriteSteps.h"
+#include "platform/DriverValues.h"
 #include "platform/RegValues.h"
 #include "ui/TextWidth.h"
 
@@ -145,7 +146,7 @@ const std::vector<OptionDef>& DriverOptions() {
         {"tcbNoCRTTVDVI", "DALRULE_NOCRTTVANDDVIACTIVESIMULTANEOUSLY", D, true, Dev, false, kTxtCrtTvDviActive},
         {"tcbCRTTVsc", "DALRULE_NOTVANDCRTONSAMECONTROLLER", D, true, Dev, false, kTxtTvCrtController},
         {"tcbCRTLCDsc", "DALRULE_NOTVANDLCDONCRTC", D, true, Dev, false, kTxtTvLcdController},
-        {"tcbCRTSAM", "DALRULE_CRTSUPPORTSALLMODES", D, false, Dev, true, kTxtCrtAllModes},
+        {"tcbCRTSAM", kCrtAllModesValue, D, false, Dev, true, kTxtCrtAllModes},
         {"tcbDFPSAM", "DALRULE_DFPSUPPORTSALLMODES ", D, false, Dev, true, kTxtDfpAllModes},
         {"tcbLCDSAM", "DALRULE_LCDSUPPORTSALLMODES ", D, false, Dev, true, kTxtLcdAllModes},
         {"ttsMF", "DALRULE_MOBILEFEATURES", D, false, Dev, false, kTxtMobileFeatures},
@@ -245,7 +246,7 @@ void WriteBoundOptions(ui::Form& form, SharedRegistry& shared, IRegistry& reg, c
     }
 }
 
-std::vector<CheckState> RecordRestartStates(ui::Form& form) {
+std::vector<CheckState> RestartOptionStates(ui::Form& form) {
     std::vector<CheckState> states;
     for (TTSCheckBox* box : Boxes(form))
         if (box->RestartRequred) states.push_back(box->state);
@@ -255,15 +256,6 @@ std::vector<CheckState> RecordRestartStates(ui::Form& form) {
 bool BoundOptionChanged(ui::Form& form) {
     for (TTSCheckBox* box : Boxes(form))
         if (box->RegistryBranch != RBranch::rbOther && box->state != box->StartState) return true;
-    return false;
-}
-
-bool RestartNeededByOptions(ui::Form& form, const std::vector<CheckState>& recorded) {
-    std::size_t next = 0;
-    for (TTSCheckBox* box : Boxes(form)) {
-        if (!box->RestartRequred) continue;
-        if (next >= recorded.size() || recorded[next++] != box->state) return true;
-    }
     return false;
 }
 

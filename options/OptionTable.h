@@ -52,8 +52,7 @@ void ReadBoundOptions(ui::Form& form, SharedRegistry& shared, IRegistry& reg, Ad
 void WriteBoundOptions(ui::Form& form, SharedRegistry& shared, IRegistry& reg, const AdapterContext& ctx);
 
 // The states of the boxes whose change needs a restart, in component order.
-std::vector<ui::CheckState> RecordRestartStates(ui::Form& form);
-bool RestartNeededByOptions(ui::Form& form, const std::vector<ui::CheckState>& recorded);
+std::vector<ui::CheckState> RestartOptionStates(ui::Form& form);
 // A box bound to a value shows another state than the value gave it.
 bool BoundOptionChanged(ui::Form& form);
 
