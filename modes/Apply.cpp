@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "lang/Lang.h"
+#include "lang/MessageBoxes.h"
 #include "maintenance/WriteSteps.h"
 #include "options/OptionTable.h"
 #include "platform/Text.h"
