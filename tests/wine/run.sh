@@ -28,8 +28,9 @@ export KV_PCI=$ROOT/build/ati.pci
 export KV_WORK=$ROOT/build/wine-tests
 export KV_SHOTS=$ROOT/build/wine-shots
 SCENARIO_TIMEOUT=120
-# Scenarios that take twice as long: every window in three languages at two
-# sizes, six starts and six checks after a restart.
+# Scenarios that take four times as long: every window in every language at
+# two sizes, six starts and six checks after a restart, three of them
+# counted down to their last second.
 LONG_SCENARIOS="every_window_fits"
 
 took() {
@@ -63,7 +64,7 @@ inside() {
         script=$here/scenarios.sh
         [[ $name != standin_* ]] || script=$here/standins.sh
         limit=$SCENARIO_TIMEOUT
-        [[ " $LONG_SCENARIOS " != *" $name "* ]] || limit=$((2 * SCENARIO_TIMEOUT))
+        [[ " $LONG_SCENARIOS " != *" $name "* ]] || limit=$((4 * SCENARIO_TIMEOUT))
         out=$(timeout -k 5 "$limit" bash "$script" "$name")
         rc=$?
         took "$name" "$t0"
