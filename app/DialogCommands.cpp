@@ -5,6 +5,7 @@
 #include "dialogs/About.h"
 #include "dialogs/Adapters.h"
 #include "lang/Lang.h"
+#include "lang/MessageBoxes.h"
 #include "maintenance/Uninstall.h"
 #include "maintenance/uRegClean.h"
 #include "modes/MonitorRates.h"
@@ -23,10 +24,12 @@ void TForm1::bResClick() {
         ShowError(platform.system, LangText(kMsgStartupIncomplete));
         return;
     }
-    OpenDialog(std::make_unique<TNonStRes>(platform, nonStandard, snapshots, adapter.DeviceKey,
-                                           [this](std::unique_ptr<ui::Form> w) -> ui::Form& {
-                                               return OpenDialog(std::move(w));
-                                           }));
+    auto list = std::make_unique<TNonStRes>(platform, nonStandard, snapshots, adapter.DeviceKey,
+                                            [this](std::unique_ptr<ui::Form> w) -> ui::Form& {
+                                                return OpenDialog(std::move(w));
+                                            });
+    list->onWritten = [this] { restartNeed.MarkWritten(); };
+    OpenDialog(std::move(list));
 }
 
 void TForm1::bAdapterClick() {
@@ -34,7 +37,8 @@ void TForm1::bAdapterClick() {
     auto dialog = std::make_unique<TForm4>(platform, adapter, snapshots);
     dialog->confirmRerun = [this] { return ConfirmDropUnapplied(); };
     dialog->onApplied = [this](bool pruningChanged) {
-        if (pruningChanged) state.PruningChangedThisRun = true;
+        // The driver reads its pruning at boot.
+        if (pruningChanged) restartNeed.MarkWritten();
         RerunStartup();
     };
     OpenDialog(std::move(dialog));
@@ -57,8 +61,8 @@ void TForm1::bReportClick() {
     // The log tells the rates as the grid shows them.
     grid.StoreVisibleBoxes();
     ReportFacts facts;
-    facts.langLoaded = LangLoaded;
-    facts.langFileName = LangFileNameInForce;
+    facts.langLoaded = LanguageInForce().Loaded();
+    facts.langFileName = LanguageInForce().FileName();
     facts.rows = modes.ResolutionRows;
     facts.monitor = &monitor;
     // The colour depths, then the first four desktop options: the OpenGL,
@@ -163,7 +167,7 @@ bool TForm1::UnappliedChanges() {
     if (!state.StartupComplete) return false;
     // A rate typed that is no number is a change too.
     if (grid.StoreVisibleBoxes()) return true;
-    return RestartingChangeMade() || BoundOptionChanged(*this);
+    return restartNeed.Changed(BootSettings()) || BoundOptionChanged(*this);
 }
 
 bool TForm1::ConfirmDropUnapplied() {

@@ -6,7 +6,7 @@
 #include "lang/Lang.h"
 #include "lang/LangDialog.h"
 #include "lang/LngFile.h"
-#include "lang/WindowTexts.h"
+#include "lang/MessageBoxes.h"
 #include "maintenance/ModeCheckSchedule.h"
 #include "maintenance/Snapshots.h"
 #include "maintenance/WriteSteps.h"
@@ -206,16 +206,11 @@ void TForm1::StartupSequence() {
     ReadDriverSettings();
     IdentifyAdapter();
     ShowPage(*gbAdInfo);
-    RecordRestartBookkeeping();
+    restartNeed.RecordStartup(BootSettings());
     state.StartupComplete = true;
 }
 
 void TForm1::ResetWindow() {
-    // The built-in texts, before any language file has replaced them.
-    if (state.FirstPaintPending && !defaultTextsCaptured_) {
-        CaptureDefaultTexts(*this);
-        defaultTextsCaptured_ = true;
-    }
     caption = kProgramTitle;
     for (RefreshGrid::Row& row : grid.shown) row.box->items.clear();
 }
@@ -228,9 +223,9 @@ void TForm1::OpenSettingsAndLanguage() {
     // as the one-shot start after a restart or a start-up script's. Only
     // when it moved: a run that changes nothing writes nothing.
     std::string here = ProgramFolder(platform.system), recorded;
-    ReadTextValue(platform.registry, kProductSettingsKey, "InstallDir", recorded);
+    ReadTextValue(platform.registry, kProductSettingsKey, kInstallDirValue, recorded);
     if (recorded != here && platform.system.ReadFile(here + "\\ati.pci"))
-        WriteTextValue(platform.registry, kProductSettingsKey, "InstallDir", here);
+        WriteTextValue(platform.registry, kProductSettingsKey, kInstallDirValue, here);
     ReloadLanguage();
 }
 
@@ -345,11 +340,13 @@ void TForm1::ReadAnisoDegree() {
     options.anisoDegree->text = degree;
 }
 
-void TForm1::RecordRestartBookkeeping() {
-    InitialSelections.clear();
-    for (const ResolutionRow& row : modes.ResolutionRows) InitialSelections.push_back(row.selected);
-    InitialAnisoDegree = options.anisoDegree->text;
-    InitialOptionStates = RecordRestartStates(*this);
+RestartNeed::Settings TForm1::BootSettings() {
+    RestartNeed::Settings now;
+    for (const ResolutionRow& row : modes.ResolutionRows) now.selections.push_back(row.selected);
+    now.anisoOn = options.aniso->Checked();
+    now.anisoDegree = options.anisoDegree->text;
+    now.options = RestartOptionStates(*this);
+    return now;
 }
 
 void TForm1::ShowRateError(std::size_t row) {

@@ -7,6 +7,7 @@
 
 #include "app/RunState.h"
 #include "maintenance/DriverChange.h"
+#include "maintenance/RestartNeed.h"
 #include "maintenance/Snapshots.h"
 #include "maintenance/uFirstRun.h"
 #include "modes/Apply.h"
@@ -95,7 +96,8 @@ public:
     // dialog and its snapshot. Why it cannot run; nothing when it can.
     std::optional<LangEntry> StartWithoutWindow();
     // Writes what LoadProfile put in the window through the one guarded
-    // path, asking nothing. `restart`: a change the driver reads at boot.
+    // path, asking nothing. `restart`: written, and taking effect only after
+    // a restart.
     struct WriteOutcome {
         ChangeResult result = ChangeResult::Refused;
         bool restart = false;
@@ -165,10 +167,11 @@ public:
     ui::MenuItem* Language1 = nullptr;
     ui::MenuItem* TryRate1 = nullptr;
 
-    // What start-up saw, to tell at OK whether a restart is needed.
-    std::vector<std::uint8_t> InitialSelections;
-    std::string InitialAnisoDegree;
-    std::vector<ui::CheckState> InitialOptionStates;
+    // What start-up read of the settings the driver reads at boot, and
+    // whether this run wrote any of them: OK asks it whether to restart.
+    RestartNeed restartNeed;
+    // Those settings as the window holds them now.
+    RestartNeed::Settings BootSettings();
 
     // The run's snapshots: "backup.dat", started by the first paint,
     // "firstrun.dat", started by the issues dialog (put in place by the first
@@ -200,8 +203,6 @@ private:
     void LoadCustomResolutions(const std::vector<NonStdEntry>& entries, ProfileLoad& load);
     // The colour depths the first list keeps out, unchecked.
     void ReadDepths(const std::vector<ModeEntry>& records);
-    // The custom resolutions of a loaded profile, in the device key.
-    void WriteProfileCustom(SharedRegistry& shared, bool& restart);
     // The start-up sequence's steps.
     void ResetWindow();
     void OpenSettingsAndLanguage();
@@ -212,39 +213,22 @@ private:
     void BuildModeTable(const ListBuffer& firstList, std::size_t firstLength);
     void LockDriverLists(const std::string& why);
     void ReadAnisoDegree();
-    void RecordRestartBookkeeping();
     void ShowRateError(std::size_t row);
     // Why no rate may be tried now; nothing when one may.
     std::optional<LangEntry> TryRefusal();
     // The table's row that grid row k (1 to 15) shows; nothing past the last.
     std::optional<std::size_t> RowShownAt(int k);
-    // What OK writes: the restricted-mode list and the maximum-rate values
-    // it must leave alone.
-    struct SaveRequest {
-        // What each restricted-mode list value gets; one after the first
-        // that gets nothing is deleted.
-        std::vector<Bytes> lists;
-        std::vector<std::string> oddValues;
-    };
-    // `ask`: the questions of OK; a run without a window asks none.
-    std::optional<SaveRequest> PrepareSave(bool ask = true);
+    // What OK writes, from what the window holds, once its questions are
+    // answered; `ask`: the questions of OK, a run without a window asks none.
+    std::optional<SettingsChange> PrepareSave(bool ask = true);
     // Writes it through the one guarded path.
-    WriteOutcome WriteChange(const SaveRequest& request);
+    WriteOutcome WriteChange(const SettingsChange& change);
     DepthChoice ChosenDepths();
-    std::vector<std::string> UnreadableMaxRateNames();
-    void FinishSave(bool restart);
+    void FinishSave();
     bool ConfirmRowsWithoutRates();
     bool ConfirmRatesOutsideRange();
     void FindAdapterMonitor();
     bool AnisoDegreeAccepted();
-    // The maximum-rate values that cannot be read, each with why.
-    std::vector<std::pair<std::string, std::string>> UnreadableMaxRateValues();
-    // `odd`: the maximum-rate values that cannot be read, left alone.
-    void WriteSettings(const std::vector<Bytes>& lists, const std::vector<std::string>& odd, bool& restart);
-    bool RestartDecision();
-    // Rates, the degree or an option that needs a restart differ from what
-    // start-up read.
-    bool RestartingChangeMade();
     void OfferRestart(const std::string& question, const std::string& caption);
     // Rates, options or a degree changed in this window and not saved.
     bool UnappliedChanges();
@@ -282,7 +266,6 @@ private:
     // check waiting for this run to make way once they are done.
     int commandDepth_ = 0;
     bool makeWayRequested_ = false;
-    bool defaultTextsCaptured_ = false;
 };
 
 }  // namespace kv

@@ -6,13 +6,13 @@
 #include "app/KVMAIN.h"
 #include "lang/Lang.h"
 #include "lang/LngFile.h"
+#include "lang/MessageBoxes.h"
 #include "maintenance/DriverChange.h"
 #include "maintenance/ModeCheckSchedule.h"
+#include "maintenance/Restart.h"
 #include "maintenance/Snapshots.h"
-#include "maintenance/WriteSteps.h"
 #include "modes/Apply.h"
 #include "modes/MonitorRates.h"
-#include "options/OptionTable.h"
 #include "platform/RegValues.h"
 #include "platform/Settings.h"
 
@@ -26,57 +26,65 @@ void TForm1::OKClick() {
         ShowError(platform.system, LangText(*refusal));
         return;
     }
-    std::optional<SaveRequest> request = PrepareSave();
-    if (!request) return;
-    WriteOutcome outcome = WriteChange(*request);
-    switch (outcome.result) {
+    std::optional<SettingsChange> change = PrepareSave();
+    if (!change) return;
+    switch (WriteChange(*change).result) {
         case ChangeResult::Written: break;
         case ChangeResult::PutBack: platform.system.EndProgram(1); return;
         case ChangeResult::NotPutBack:
         case ChangeResult::Refused: return;
     }
-    FinishSave(outcome.restart);
+    FinishSave();
 }
 
-TForm1::WriteOutcome TForm1::WriteChange(const SaveRequest& request) {
+TForm1::WriteOutcome TForm1::WriteChange(const SettingsChange& change) {
     WriteOutcome outcome;
-    outcome.result = ChangeDriverSettings(platform, snapshots, {adapter.DeviceKey, adapter.DesktopKey},
-                                          LangText(kStopSaving),
-                                          [&] { WriteSettings(request.lists, request.oddValues, outcome.restart); });
+    SettingsTarget target{*sharedRegistry, adapter, *this, state.DeviceKeyFound};
+    outcome.result = SaveDriverSettings(platform, snapshots, target, change, restartNeed);
     // Another OK would take the half-written settings for the run's own.
     if (outcome.result == ChangeResult::NotPutBack) state.SavingStopped = true;
+    outcome.restart = outcome.result == ChangeResult::Written && restartNeed.Needed(BootSettings());
     return outcome;
 }
 
 TForm1::WriteOutcome TForm1::WriteWithoutWindow() {
-    std::optional<SaveRequest> request = PrepareSave(false);
-    if (!request) return {};
-    WriteOutcome outcome = WriteChange(*request);
-    if (outcome.result == ChangeResult::Written && RestartDecision()) outcome.restart = true;
-    return outcome;
+    std::optional<SettingsChange> change = PrepareSave(false);
+    if (!change) return {};
+    return WriteChange(*change);
 }
 
 std::string TForm1::FinishWriteWithoutWindow(bool arrangeCheck) {
-    WriteTextValue(platform.registry, kProductSettingsKey, "Version", kVersionText);
+    WriteTextValue(platform.registry, kProductSettingsKey, kVersionValue, kVersionText);
     return arrangeCheck ? ScheduleModeCheck(platform, snapshots) : "";
 }
 
-std::optional<TForm1::SaveRequest> TForm1::PrepareSave(bool ask) {
+std::optional<SettingsChange> TForm1::PrepareSave(bool ask) {
     if (std::optional<std::size_t> bad = grid.StoreVisibleBoxes()) {
         ShowRateError(*bad);
         return std::nullopt;
     }
     if (ask && (!ConfirmRowsWithoutRates() || !ConfirmRatesOutsideRange())) return std::nullopt;
     if (!AnisoDegreeAccepted()) return std::nullopt;
-    SaveRequest request;
+    SettingsChange change;
     Bytes list = RestrictedListBytes(RestrictedRecords(modes, cbHiFreq->Checked(), ChosenDepths()), modes);
-    if (!state.DriverListsUnreadable && list.size() > kListBufferSize) {
-        ShowError(platform.system, LangCount(kMsgListTooLong, (list.size() + 7) / 8));
-        return std::nullopt;
+    // Lists that could not be read whole are left alone.
+    if (!state.DriverListsUnreadable) {
+        if (list.size() > kListBufferSize) {
+            ShowError(platform.system, LangCount(kMsgListTooLong, (list.size() + 7) / 8));
+            return std::nullopt;
+        }
+        change.lists = ListValuesToWrite(list, modes.StoredLists);
     }
-    request.lists = ListValuesToWrite(list, modes.StoredLists);
-    request.oddValues = UnreadableMaxRateNames();
-    return request;
+    change.highestRate = HighestSelection(modes.ResolutionRows);
+    change.unreadableMaxRates = MaxRateValuesToLeave(platform, adapter.DeviceKey);
+    change.aniso = options.aniso->state;
+    change.anisoDegree = options.anisoDegree->text;
+    // A loaded profile's custom resolutions go with the change.
+    if (profileCustom)
+        change.customResolutions = [this](SharedRegistry& shared) {
+            return ReplaceNonStdEntries(shared, *profileCustom);
+        };
+    return change;
 }
 
 // With every depth off no mode would be left: all of 32 bits stays allowed.
@@ -90,29 +98,15 @@ DepthChoice TForm1::ChosenDepths() {
     return depths;
 }
 
-// The maximum-rate values that cannot be read are left alone, and the user
-// is told which and why.
-std::vector<std::string> TForm1::UnreadableMaxRateNames() {
-    std::vector<std::string> oddValues;
-    std::string names;
-    for (const auto& [name, problem] : UnreadableMaxRateValues()) {
-        oddValues.push_back(name);
-        names += (names.empty() ? "'" : ", '") + name + "' (" + problem + ")";
-    }
-    if (!oddValues.empty()) ShowWarning(platform.system, LangText(kMsgMaxRateUnreadable, {names}));
-    return oddValues;
-}
-
 // After a save: the version and language are stamped, and a change the
 // driver reads at boot gets its check after the restart and the offer to
 // restart now.
-void TForm1::FinishSave(bool restart) {
-    WriteTextValue(platform.registry, kProductSettingsKey, "Version", kVersionText);
+void TForm1::FinishSave() {
+    WriteTextValue(platform.registry, kProductSettingsKey, kVersionValue, kVersionText);
     StoreLangFileName();
     if (state.DriverListsUnreadable) ShowWarning(platform.system, LangText(kMsgListsLeftAlone));
 
-    if (RestartDecision()) restart = true;
-    if (restart) {
+    if (restartNeed.Needed(BootSettings())) {
         // The check after the restart falls back to the settings from
         // before this change, and to no other.
         if (std::string why = ScheduleModeCheck(platform, snapshots); !why.empty()) ShowWarning(platform.system, why);
@@ -121,84 +115,14 @@ void TForm1::FinishSave(bool restart) {
     platform.system.EndProgram(0);
 }
 
-// The driver's settings, in the order the driver's tools always wrote them.
-void TForm1::WriteSettings(const std::vector<Bytes>& lists, const std::vector<std::string>& odd, bool& restart) {
-    SharedRegistry& shared = *sharedRegistry;
-    if (!state.DriverListsUnreadable && OpenDriverKeyOrAbort(shared, adapter.DeviceKey, state.DeviceKeyFound)) {
-        for (std::size_t i = 0; i < std::size(kRestrictedListNames); ++i) {
-            const Bytes& bytes = i < lists.size() ? lists[i] : Bytes{};
-            if (i == 0 || !bytes.empty())
-                WriteBinaryOrAbort(shared, kRestrictedListNames[i], bytes);
-            else
-                DeleteValueOrAbort(shared, kRestrictedListNames[i]);
-        }
-    }
-
-    WriteBoundOptions(*this, shared, platform.registry, adapter);
-
-    // The ddhal key is the one driver key Kelvane may create, and only
-    // below a device key that exists.
-    ui::Control& aniso = *options.aniso;
-    // Unchecked, a missing key holds no degree to delete.
-    bool write = aniso.state == ui::CheckState::Checked;
-    if (aniso.state != ui::CheckState::Grayed && platform.registry.KeyExists(adapter.DeviceKey) &&
-        shared.OpenKey("\\" + adapter.DeviceKey + "\\" + kDdhalSubkey, write)) {
-        if (write)
-            WriteTextOrAbort(shared, kAnisoDegreeValue, options.anisoDegree->text);
-        else
-            DeleteValueOrAbort(shared, kAnisoDegreeValue);
-    }
-
-    if (profileCustom) WriteProfileCustom(shared, restart);
-
-    // The control panel's maximum follows the rates chosen; with the lists
-    // left alone nothing was chosen.
-    if (!state.DriverListsUnreadable && OpenDriverKeyOrAbort(shared, adapter.DeviceKey, state.DeviceKeyFound)) {
-        std::uint8_t highest = HighestSelection(modes.ResolutionRows);
-        for (const MaxRatePair& pair : kMaxRatePairs) {
-            bool readable = std::find(odd.begin(), odd.end(), pair.info) == odd.end() &&
-                            std::find(odd.begin(), odd.end(), pair.maxModeInfo) == odd.end();
-            if (!readable || !CorrectMaxRatePair(shared, highest, pair)) continue;
-            platform.system.ShowMessageBox(LangText(kMsgRateAboveMaximum), LangText(kMsgWarning), kMbOk);
-            restart = true;
-        }
-    }
-}
-
-// The list is read again, just before it is written: the kept records and
-// the values' padding go back as they are.
-void TForm1::WriteProfileCustom(SharedRegistry& shared, bool& restart) {
-    if (!OpenDriverKeyOrAbort(shared, adapter.DeviceKey, state.DeviceKeyFound)) return;
-    StoredNonStdList read = ReadNonStdLists(shared);
-    if (read.unreadable[0]) throw CommandAborted(LangText(kMsgListUnreadable, {kNonStandardListNames[0]}));
-    if (read.entries == *profileCustom) return;
-    WriteNonStdLists(shared, read, *profileCustom);
-    // The driver reads its extra modes at boot.
-    restart = true;
-}
-
-// The values of the maximum-rate pairs that cannot be read as the binary
-// data they should be.
-std::vector<std::pair<std::string, std::string>> TForm1::UnreadableMaxRateValues() {
-    std::vector<std::pair<std::string, std::string>> odd;
-    SharedRegistry probe(platform.registry);
-    if (!probe.OpenKey("\\" + adapter.DeviceKey, false)) return odd;
-    for (const MaxRatePair& pair : kMaxRatePairs) {
-        for (const char* name : {pair.info, pair.maxModeInfo}) {
-            std::string problem = ByteValueProblem(probe.GetValueInfo(name));
-            if (!problem.empty()) odd.emplace_back(name, problem);
-        }
-    }
-    return odd;
-}
-
 // A rate above every rate a row offers restricts them all: after the restart
 // the driver offers no mode of that resolution. That needs a yes.
 bool TForm1::ConfirmRowsWithoutRates() {
+    const std::vector<std::uint8_t>& startup = restartNeed.Startup().selections;
     for (std::size_t i = 0; i < modes.ResolutionRows.size(); ++i) {
         const ResolutionRow& row = modes.ResolutionRows[i];
         if (row.rates.empty() || row.selected <= row.rates.back()) continue;
-        if (i < InitialSelections.size() && InitialSelections[i] > row.rates.back()) continue;
+        if (i < startup.size() && startup[i] > row.rates.back()) continue;
         std::string resolution = RefreshGrid::ResolutionText(row);
         std::string question = LangText(
             kMsgRateAboveAll, {std::to_string(row.selected), resolution, std::to_string(row.rates.back())});
@@ -213,7 +137,7 @@ bool TForm1::ConfirmRatesOutsideRange() {
     std::vector<std::string> lines;
     for (std::size_t i = 0; i < modes.ResolutionRows.size(); ++i) {
         const ResolutionRow& row = modes.ResolutionRows[i];
-        if (i < InitialSelections.size() && InitialSelections[i] == row.selected) continue;
+        if (!restartNeed.ChosenThisRun(i, row.selected)) continue;
         ModeVerdict verdict = JudgeRate(monitor.Declared(), row, row.selected);
         if (verdict.kind == ModeVerdict::Kind::Outside) lines.push_back(OutsideLine(row, row.selected, verdict));
     }
@@ -225,7 +149,7 @@ bool TForm1::ConfirmRatesOutsideRange() {
 // not written.
 bool TForm1::AnisoDegreeAccepted() {
     const std::string& degree = options.anisoDegree->text;
-    if (!options.aniso->Checked() || degree == InitialAnisoDegree) return true;
+    if (!options.aniso->Checked() || degree == restartNeed.Startup().anisoDegree) return true;
     bool whole = !degree.empty() && degree.size() <= 5 &&
                  std::all_of(degree.begin(), degree.end(), [](unsigned char c) { return std::isdigit(c); });
     if (whole) return true;
@@ -233,22 +157,9 @@ bool TForm1::AnisoDegreeAccepted() {
     return false;
 }
 
-bool TForm1::RestartDecision() {
-    // The driver reads its extra modes and its pruning at boot.
-    return nonStandard.NonStandardListWritten || state.PruningChangedThisRun || RestartingChangeMade();
-}
-
-bool TForm1::RestartingChangeMade() {
-    for (std::size_t i = 0; i < modes.ResolutionRows.size(); ++i)
-        if (i >= InitialSelections.size() || modes.ResolutionRows[i].selected != InitialSelections[i]) return true;
-    if (options.aniso->Checked() && options.anisoDegree->text != InitialAnisoDegree) return true;
-    return RestartNeededByOptions(*this, InitialOptionStates);
-}
-
 void TForm1::OfferRestart(const std::string& question, const std::string& caption) {
     if (platform.system.ShowMessageBox(question, caption, kMbYesNo) != kIdYes) return;
-    AcquireShutdownPrivilege(platform.system);
-    if (!platform.system.RestartWindows())
+    if (!AskWindowsToRestart(platform.system))
         platform.system.ShowMessageBox(LangText(kMsgCannotRestart), LangText(kMsgCannotRestartCaption), kMbOk);
 }
 

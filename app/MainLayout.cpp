@@ -3,6 +3,7 @@
 #include "app/CommandIds.h"
 #include "app/KVMAIN.h"
 #include "lang/Lang.h"
+#include "lang/WindowTexts.h"
 #include "options/OptionTable.h"
 #include "platform/Settings.h"
 
@@ -34,14 +35,18 @@ constexpr int kHiddenTop = kClientHeight + 40;
 TForm1::TForm1(Platform& platform)
     : ui::Form("TForm1", kProgramTitle, kClientWidth, kClientHeight), platform(platform) {
     // One main window a run: its creation is the program's start.
-    ResetLanguage();
+    LanguageInForce() = Language{};
     BuildControls();
+    // Every control that names an entry shows its text, and the device
+    // options take their columns by them.
+    ApplyWindowTexts(*this);
+    LayOutDriverOptions(options);
 }
 
 void TForm1::BuildControls() {
     BuildGrid();
     tcMainTabs = &Add(Kind::TabControl, "tcMainTabs", "", Rect{196, 6, 440, 24});
-    tcMainTabs->items = {"Adapter Info", "Driver Settings", "Desktop Settings"};
+    tcMainTabs->items.resize(3);  // captioned by their entries
     tcMainTabs->itemEntries = {kTxtTabAdapterInfo, kTxtTabDriverSettings, kTxtTabDesktopSettings};
     tcMainTabs->itemIndex = 0;
     tcMainTabs->onChange = [this] { tcMainTabsChange(); };
@@ -52,11 +57,11 @@ void TForm1::BuildControls() {
     gbDriver->visible = false;
     options = AddOptionBoxes(*this, clicks, platform.system);
 
-    OK = &Add(Kind::Button, "OK", "", Rect{399, 402, 75, 25}, "OK").Entry(kTxtOk);
+    OK = &Add(Kind::Button, "OK", "", Rect{399, 402, 75, 25}).Entry(kTxtOk);
     OK->onClick = [this] { OKClick(); };
-    Cancel = &Add(Kind::Button, "Cancel", "", Rect{480, 402, 75, 25}, "Cancel").Entry(kTxtCancel);
+    Cancel = &Add(Kind::Button, "Cancel", "", Rect{480, 402, 75, 25}).Entry(kTxtCancel);
     Cancel->onClick = [this] { CancelClick(); };
-    Help = &Add(Kind::Button, "Help", "", Rect{561, 402, 75, 25}, "Help").Entry(kTxtHelp);
+    Help = &Add(Kind::Button, "Help", "", Rect{561, 402, 75, 25}).Entry(kTxtHelp);
     Help->onClick = [this] { HelpClick(); };
     BuildMenuButtons();
     BuildHiddenGroups();
@@ -77,7 +82,7 @@ void TForm1::BuildControls() {
 void TForm1::BuildGrid() {
     // Wide enough that a longer caption (the German one) still leaves the
     // frame's top edge on both sides of it.
-    Add(Kind::GroupBox, "gbRefresh", "", Rect{8, 4, 180, 396}, "Refresh Rates:").Entry(kTxtRefreshRates);
+    Add(Kind::GroupBox, "gbRefresh", "", Rect{8, 4, 180, 396}).Entry(kTxtRefreshRates);
     auto arrow = [this](const char* name, int y, const char* glyph, void (TForm1::*handler)()) {
         auto& button = Add(Kind::SpeedButton, name, "gbRefresh", Rect{82, y, 56, 18}, glyph);
         button.fontName = "Webdings";
@@ -94,11 +99,11 @@ void TForm1::BuildGrid() {
         row.label = &Add(Kind::Label, "l" + k, "gbRefresh", Rect{12, y + 3, 64, 16});
         row.label->align = Align::Right;
         row.box = &Add(Kind::ComboBox, "ComboBox" + k, "gbRefresh", Rect{82, y, 56, 21}, "60");
-        row.unit = &Add(Kind::Label, "hz" + k, "gbRefresh", Rect{144, y + 3, 26, 16}, "Hz").Entry(kTxtHz);
+        row.unit = &Add(Kind::Label, "hz" + k, "gbRefresh", Rect{144, y + 3, 26, 16}).Entry(kTxtHz);
         row.label->onContextMenu = row.box->onContextMenu = [this, i] { return GridRowMenu(static_cast<int>(i) + 1); };
     }
     grid.down = arrow("sbDown", kGridTop + RefreshGrid::kRows * kGridRowHeight + 2, "6", &TForm1::sbDownClick);
-    bAuto = &Add(Kind::Button, "bAuto", "", Rect{43, 404, 110, 25}, "Autoconfig").Entry(kTxtAutoconfig);
+    bAuto = &Add(Kind::Button, "bAuto", "", Rect{43, 404, 110, 25}).Entry(kTxtAutoconfig);
     bAuto->onClick = [this] { bAutoClick(); };
 }
 
@@ -106,9 +111,7 @@ void TForm1::BuildAdapterInfo() {
     gbAdInfo = &Add(Kind::GroupBox, "gbAdInfo", "", kPageRect);
     struct Row {
         const char* name;
-        const char* caption;
         int captionEntry;
-        const char* hint;
         int hintEntry;
         const char* value;
         Control* TForm1::*shown;
@@ -117,30 +120,24 @@ void TForm1::BuildAdapterInfo() {
         int lines = 1;
     };
     const Row rows[] = {
-        {"Label1", "Chip:", kTxtChip, "Type of the card's chip", kHintChip, "lbChip", &TForm1::lbChip},
-        {"Label31", "Driver Version:", kTxtDriverVersion, "Version of currently installed driver",
-         kHintDriverVersion, "lbDRVver", &TForm1::lbDRVver},
-        {"Label2", "Vendor ID:", kTxtVendorId, "", ui::kNoEntry, "lbVendorID", &TForm1::lbVendorID},
-        {"Label3", "Device ID:", kTxtDeviceId, "", ui::kNoEntry, "lbDevID", &TForm1::lbDevID},
-        {"Label4", "SubSystem ID:", kTxtSubSystemId, "", ui::kNoEntry, "lbSSID1", &TForm1::lbSSID1},
-        {"Label5", "SubSystem Vendor ID:", kTxtSubSystemVendorId, "", ui::kNoEntry, "lbSSID2", &TForm1::lbSSID2},
-        {"Label35", "Revision:", kTxtRevision, "Revision of the card", kHintRevision, "lbRev", &TForm1::lbRev},
-        {"Label33", "Card Type:", kTxtCardType, "Type of the card", kHintCardType, "lbCardType",
-         &TForm1::lbCardType, 4},
-        {"lMonitor", "Monitor:", kTxtMonitor,
-         "The monitor Windows names for this adapter, and the range its EDID declares it can show", kHintMonitor,
-         "lbMonitor", &TForm1::lbMonitor, 3},
+        {"Label1", kTxtChip, kHintChip, "lbChip", &TForm1::lbChip},
+        {"Label31", kTxtDriverVersion, kHintDriverVersion, "lbDRVver", &TForm1::lbDRVver},
+        {"Label2", kTxtVendorId, ui::kNoEntry, "lbVendorID", &TForm1::lbVendorID},
+        {"Label3", kTxtDeviceId, ui::kNoEntry, "lbDevID", &TForm1::lbDevID},
+        {"Label4", kTxtSubSystemId, ui::kNoEntry, "lbSSID1", &TForm1::lbSSID1},
+        {"Label5", kTxtSubSystemVendorId, ui::kNoEntry, "lbSSID2", &TForm1::lbSSID2},
+        {"Label35", kTxtRevision, kHintRevision, "lbRev", &TForm1::lbRev},
+        {"Label33", kTxtCardType, kHintCardType, "lbCardType", &TForm1::lbCardType, 4},
+        {"lMonitor", kTxtMonitor, kHintMonitor, "lbMonitor", &TForm1::lbMonitor, 3},
     };
     // Captions of other languages run longer than the English ones.
     int y = 30;
     for (const Row& row : rows) {
-        auto& caption = Add(Kind::Label, row.name, "gbAdInfo", Rect{8, y, 188, 16}, row.caption);
+        auto& caption = Add(Kind::Label, row.name, "gbAdInfo", Rect{8, y, 188, 16});
         caption.Entry(row.captionEntry, row.hintEntry);
         caption.align = Align::Right;
-        caption.hint = row.hint;
         auto& value = Add(Kind::Label, row.value, "gbAdInfo", Rect{204, y, 224, 16}).HintEntry(row.hintEntry);
         value.showAccel = false;  // driver texts are shown as they are
-        value.hint = row.hint;
         this->*row.shown = &value;
         value.rect.h = row.lines * 16;
         value.wordWrap = row.lines > 1;
@@ -153,7 +150,7 @@ void TForm1::BuildAdapterInfo() {
 void TForm1::BuildMenuButtons() {
     struct Button {
         const char* name;
-        const char* caption;
+        const char* caption;  // where no entry gives it one
         int entry;
         void (TForm1::*handler)();
         Control* TForm1::*shown;
@@ -161,8 +158,8 @@ void TForm1::BuildMenuButtons() {
     const Button buttons[] = {
         {"About", "About...", ui::kNoEntry, &TForm1::AboutClick, &TForm1::About},
         {"bLang", "Language", ui::kNoEntry, &TForm1::bLangClick, &TForm1::bLang},
-        {"bReport", "Report", kTxtReport, &TForm1::bReportClick, &TForm1::bReport},
-        {"bAdapter", "Adapter...", kTxtAdapterButton, &TForm1::bAdapterClick, &TForm1::bAdapter},
+        {"bReport", "", kTxtReport, &TForm1::bReportClick, &TForm1::bReport},
+        {"bAdapter", "", kTxtAdapterButton, &TForm1::bAdapterClick, &TForm1::bAdapter},
         {"bRes", "Resolution", ui::kNoEntry, &TForm1::bResClick, &TForm1::bRes},
         {"bRestore", "bRestore", ui::kNoEntry, &TForm1::bRestoreClick, &TForm1::bRestore},
     };
@@ -199,36 +196,31 @@ void TForm1::BuildHiddenGroups() {
 
 void TForm1::BuildMenu() {
     // Each item clicks a button of the window, or runs its handler.
-    auto clicks = [](const char* name, const char* caption, int entry, unsigned short id, Control* button) {
-        return ui::MenuItem{name, caption, id, entry, true, [button] { button->Click(); }};
+    auto clicks = [](const char* name, int entry, unsigned short id, Control* button) {
+        return ui::MenuItem{name, "", id, entry, true, [button] { button->Click(); }};
     };
-    auto runs = [this](const char* name, const char* caption, int entry, unsigned short id,
-                       void (TForm1::*handler)()) {
-        return ui::MenuItem{name, caption, id, entry, true, [this, handler] { (this->*handler)(); }};
+    auto runs = [this](const char* name, int entry, unsigned short id, void (TForm1::*handler)()) {
+        return ui::MenuItem{name, "", id, entry, true, [this, handler] { (this->*handler)(); }};
     };
-    menus.push_back({"Program",
-                     {runs("Uninstall1", "Uninstall", kMenuUninstall, cmd::kUninstall, &TForm1::Uninstall1Click),
-                      clicks("RestoreRegistry1", "Restore Registry", kMenuRestoreRegistry, cmd::kRestoreRegistry,
-                             bRestore),
-                      runs("CleanRegistry1", "Clean Registry", kMenuCleanRegistry, cmd::kCleanRegistry,
-                           &TForm1::CleanRegistry1Click),
-                      clicks("CreateReport1", "Create Report", kMenuCreateReport, cmd::kCreateReport, bReport),
-                      runs("SaveProfile1", "Save Profile...", kMenuSaveProfile, cmd::kSaveProfile,
-                           &TForm1::SaveProfileClick),
-                      runs("LoadProfile1", "Load Profile...", kMenuLoadProfile, cmd::kLoadProfile,
-                           &TForm1::LoadProfileClick),
-                      clicks("SaveExit1", "Save and Exit", kMenuSaveExit, cmd::kSaveExit, OK),
-                      clicks("Exit1", "Exit", kMenuExit, cmd::kExit, Cancel)},
+    menus.push_back({"",
+                     {runs("Uninstall1", kMenuUninstall, cmd::kUninstall, &TForm1::Uninstall1Click),
+                      clicks("RestoreRegistry1", kMenuRestoreRegistry, cmd::kRestoreRegistry, bRestore),
+                      runs("CleanRegistry1", kMenuCleanRegistry, cmd::kCleanRegistry, &TForm1::CleanRegistry1Click),
+                      clicks("CreateReport1", kMenuCreateReport, cmd::kCreateReport, bReport),
+                      runs("SaveProfile1", kMenuSaveProfile, cmd::kSaveProfile, &TForm1::SaveProfileClick),
+                      runs("LoadProfile1", kMenuLoadProfile, cmd::kLoadProfile, &TForm1::LoadProfileClick),
+                      clicks("SaveExit1", kMenuSaveExit, cmd::kSaveExit, OK),
+                      clicks("Exit1", kMenuExit, cmd::kExit, Cancel)},
                      kMenuProgram});
-    menus.push_back({"Configure",
-                     {clicks("Adapter1", "Adapter...", kMenuAdapter, cmd::kAdapter, bAdapter),
-                      clicks("Language1", "Language...", kMenuLanguage, cmd::kLanguage, bLang),
-                      clicks("Resolutions1", "Resolutions...", kMenuResolutions, cmd::kResolutions, bRes),
-                      runs("TryRate1", "Try Rate...", kMenuTryRate, cmd::kTryRate, &TForm1::TryRate1Click)},
+    menus.push_back({"",
+                     {clicks("Adapter1", kMenuAdapter, cmd::kAdapter, bAdapter),
+                      clicks("Language1", kMenuLanguage, cmd::kLanguage, bLang),
+                      clicks("Resolutions1", kMenuResolutions, cmd::kResolutions, bRes),
+                      runs("TryRate1", kMenuTryRate, cmd::kTryRate, &TForm1::TryRate1Click)},
                      kMenuConfigure});
-    menus.push_back({"Help",
-                     {clicks("Contens1", "Contents...", kMenuContents, cmd::kContents, Help),
-                      clicks("About1", "About", kMenuAbout, cmd::kAbout, About)},
+    menus.push_back({"",
+                     {clicks("Contens1", kMenuContents, cmd::kContents, Help),
+                      clicks("About1", kMenuAbout, cmd::kAbout, About)},
                      kMenuHelp});
     Language1 = &menus[1].items[1];
     TryRate1 = &menus[1].items[3];

@@ -4,6 +4,7 @@
 
 #include "app/KVMAIN.h"
 #include "lang/Lang.h"
+#include "lang/MessageBoxes.h"
 #include "modes/MonitorRates.h"
 #include "platform/Edid.h"
 #include "platform/Text.h"
@@ -180,7 +181,7 @@ void TForm1::LoadAnisoDegree(const std::string& degree, ProfileLoad& load) {
                       : box.Checked()                     ? options.anisoDegree->text
                                                           : "off";
     if (was == degree) return;
-    load.changes.push_back({"AnisoDegree", degree, was});
+    load.changes.push_back({kAnisoDegreeValue, degree, was});
     box.SetState(off ? ui::CheckState::Unchecked : ui::CheckState::Checked);
     options.anisoDegree->enabled = !off;
     if (!off) options.anisoDegree->text = degree;

@@ -8,6 +8,7 @@
 
 #include "app/KVMAIN.h"
 #include "lang/Lang.h"
+#include "maintenance/Restart.h"
 #include "platform/QuietSystem.h"
 #include "platform/Settings.h"
 #include "platform/WindowsVersion.h"
@@ -157,8 +158,7 @@ private:
         else
             Add(LangText(kLogSaid, {OneLine(why)}));
         if (!command_.restart) return;
-        AcquireShutdownPrivilege(p_.system);
-        if (p_.system.RestartWindows())
+        if (AskWindowsToRestart(p_.system))
             Add(LangText(kLogRestarting));
         else
             Add(LangText(kLogSaid, {LangText(kMsgCannotRestart)}));

@@ -28,9 +28,6 @@ struct RunState {
     // The issues dialog repaired the driver's settings: what the window read
     // at start-up is stale and must not be written over the repair.
     bool RepairedThisRun = false;
-    // The adapter dialog changed a driver value that the driver reads at
-    // boot: OK offers a restart.
-    bool PruningChangedThisRun = false;
     // A failed save whose previous settings could not be put back: OK must
     // not overwrite "lastknowngood.dat" with the half-written state.
     bool SavingStopped = false;

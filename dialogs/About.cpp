@@ -1,7 +1,6 @@
 #include "dialogs/About.h"
 
 #include "lang/Lang.h"
-#include "lang/WindowTexts.h"
 #include "platform/Launch.h"
 #include "platform/Settings.h"
 #include "platform/Text.h"
@@ -23,7 +22,7 @@ bool PlainChmName(const std::string& name) {
 }  // namespace
 
 std::string HelpFilePath(Platform& p) {
-    if (LangLoaded == 1) {
+    if (LanguageInForce().Loaded()) {
         std::string named = LangText(0);
         if (PlainChmName(named) && !p.system.FindFiles(InstallFile(p.registry, named)).empty())
             return InstallFile(p.registry, named);
@@ -36,9 +35,8 @@ void OpenHelp(Platform& p) {
     LaunchProgram(p.system, "hh.exe", "\"" + HelpFilePath(p) + "\"", GetInstallDir(p.registry), kShowNormal);
 }
 
-TForm2::TForm2(Platform& platform) : ui::Form("TForm2", "", 232, 144), platform_(platform) {
+TForm2::TForm2(Platform& platform) : Dialog("TForm2", kTxtAboutCaption, 232, 144), platform_(platform) {
     using ui::Align;
-    stayOnTop = true;
     minimizeBox = true;
     Label1.align = Align::Center;
     Label1.bold = true;
@@ -46,23 +44,20 @@ TForm2::TForm2(Platform& platform) : ui::Form("TForm2", "", 232, 144), platform_
     Label3.align = Align::Right;
     Label4.link = true;
     Label4.hint = MailLink();
-    Label4.onClick = [this] { Label4Click(); };
     for (ui::Control* page : {&Label5, &Label2, &Label6}) {
         page->align = Align::Center;
         page->link = true;
         page->showAccel = false;
     }
-    Label5.onClick = [this] { Label5Click(); };
-    Label2.onClick = [this] { Label2Click(); };
     Label6.hint = kProjectPage;
-    Label6.onClick = [this] { Label6Click(); };
-    Button1.onClick = [this] { Button1Click(); };
-    captionEntry = kTxtAboutCaption;
-    FormCreate();
+    Create({{Label4, [this] { Label4Click(); }},
+            {Label5, [this] { Label5Click(); }},
+            {Label2, [this] { Label2Click(); }},
+            {Label6, [this] { Label6Click(); }},
+            {Button1, [this] { Button1Click(); }}});
 }
 
 void TForm2::FormCreate() {
-    ApplyWindowTexts(*this);
     lbVer.text = LangText(kTxtVersion, {kVersionText});
     std::string helpPath = HelpFilePath(platform_);
     ui::Control& own = Label2;
@@ -91,9 +86,9 @@ void TForm2::Label5Click() { OpenLink(InstallFile(platform_.registry, kEnglishHe
 void TForm2::Label6Click() { OpenLink(kProjectPage); }
 void TForm2::Button1Click() { closed = true; }
 
-TForm6::TForm6() : ui::Form("TForm6", LangText(kTxtWait), 140, 2) {
-    stayOnTop = true;
+TForm6::TForm6() : Dialog("TForm6", kTxtWait, 140, 2) {
     borderButtons = false;
+    Create({});
 }
 
 }  // namespace kv

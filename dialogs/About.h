@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "lang/Dialog.h"
 #include "lang/Entries.h"
 #include "platform/Platform.h"
 #include "ui/Form.h"
@@ -21,9 +22,7 @@ std::string HelpFilePath(Platform& p);
 // Starts the help viewer on that file, shown normally.
 void OpenHelp(Platform& p);
 
-class TForm2 : public ui::Form {
-    using Kind = ui::Kind;
-
+class TForm2 : public Dialog {
 public:
     ui::Control& Image1 = Add(Kind::Picture, "Image1", "", {8, 8, 32, 32});
     ui::Control& Label1 = Add(Kind::Label, "Label1", "", {44, 8, 180, 16}, "Kelvane");
@@ -42,7 +41,7 @@ public:
 
     explicit TForm2(Platform& platform);
 
-    void FormCreate();
+    void FormCreate() override;
     void Label4Click();
     void Label2Click();
     void Label5Click();
@@ -60,7 +59,7 @@ private:
 };
 
 // No border buttons: the report takes it away when it is done.
-class TForm6 : public ui::Form {
+class TForm6 : public Dialog {
 public:
     TForm6();
 };

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "lang/Lang.h"
-#include "lang/WindowTexts.h"
+#include "lang/MessageBoxes.h"
 #include "maintenance/DriverChange.h"
 #include "maintenance/WriteSteps.h"
 #include "platform/DriverValues.h"
@@ -12,25 +12,18 @@
 
 namespace kv {
 
-namespace {
-
-constexpr const char* kAdapterNumValue = "AdapterNum";
-constexpr const char* kAllwaysValue = "Allways";
-
-}  // namespace
-
 TForm4::TForm4(Platform& platform, const AdapterContext& adapter, RunSnapshots& snapshots)
-    : ui::Form("TForm4", "", 340, 190), platform_(platform), adapter_(adapter), snapshots_(snapshots) {
-    stayOnTop = true;
+    : Dialog("TForm4", kTxtSelectAdapterCaption, 340, 190),
+      platform_(platform),
+      adapter_(adapter),
+      snapshots_(snapshots) {
     lbAdapters.showAccel = false;
     lbAdapters.onChange = [this] { lbAdaptersClick(); };
-    lbAdapters.onClick = [this] { lbAdaptersDblClick(); };
     cbAllways.visible = false;
     cbAllways.state = ui::CheckState::Checked;
-    bOK.onClick = [this] { bOKClick(); };
-    bExit.onClick = [this] { bExitClick(); };
-    captionEntry = kTxtSelectAdapterCaption;
-    FormCreate();
+    Create({{lbAdapters, [this] { lbAdaptersDblClick(); }},
+            {bOK, [this] { bOKClick(); }},
+            {bExit, [this] { bExitClick(); }}});
 }
 
 void TForm4::FormCreate() {
@@ -42,7 +35,6 @@ void TForm4::FormCreate() {
     std::uint16_t always = 0;
     ReadDwordValue(platform_.registry, kProductSettingsKey, kAllwaysValue, always);
     cbAllways.state = always == 1 ? ui::CheckState::Checked : ui::CheckState::Unchecked;
-    ApplyWindowTexts(*this);
 }
 
 std::string TForm4::AdapterKey(int line) const {

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "lang/Dialog.h"
 #include "lang/Entries.h"
 #include "maintenance/Snapshots.h"
 #include "platform/AdapterContext.h"
@@ -13,9 +14,7 @@
 
 namespace kv {
 
-class TForm4 : public ui::Form {
-    using Kind = ui::Kind;
-
+class TForm4 : public Dialog {
 public:
     ui::Control& Label1 = Add(Kind::Label, "Label1", "", {8, 8, 324, 16}).Entry(kTxtSelectAdapterLabel);
     ui::Control& lbAdapters = Add(Kind::ListBox, "lbAdapters", "", {8, 28, 324, 92});
@@ -30,7 +29,7 @@ public:
     // key in use, whose snapshots `snapshots` are).
     TForm4(Platform& platform, const AdapterContext& adapter, RunSnapshots& snapshots);
 
-    void FormCreate();
+    void FormCreate() override;
     void lbAdaptersClick();
     void lbAdaptersDblClick();
     void bOKClick();

@@ -1,31 +1,35 @@
 #include "lang/Lang.h"
 
-#include "platform/ShutdownPrivilege.h"
-#include "platform/Settings.h"
+#include <algorithm>
 
 namespace kv {
 
-LangTable LangTexts;
-LangTable DefaultTexts;
-std::uint16_t LangLoaded = 0;
-std::size_t LangEntriesLoaded = 0;
-std::string LangFileNameInForce;
-
-bool EntryLoaded(int entry) {
-    return LangLoaded == 1 && entry >= 0 && static_cast<std::size_t>(entry) < LangEntriesLoaded;
+void Language::PutInForce(std::string fileName, const std::vector<std::string>& entries) {
+    entriesLoaded_ = std::min(entries.size(), texts_.size());
+    std::copy_n(entries.begin(), entriesLoaded_, texts_.begin());
+    loaded_ = true;
+    fileName_ = std::move(fileName);
 }
 
-void ResetLanguage() {
-    for (std::string& s : LangTexts) s.clear();
-    for (std::string& s : DefaultTexts) s.clear();
-    LangLoaded = 0;
-    LangEntriesLoaded = 0;
-    LangFileNameInForce.clear();
+void Language::PutEnglishInForce(std::string fileName) {
+    loaded_ = false;
+    fileName_ = std::move(fileName);
 }
 
-std::string LangText(int entry) {
-    return EntryLoaded(entry) ? LangTexts[static_cast<std::size_t>(entry)] : EnglishText(entry);
+bool Language::EntryLoaded(int entry) const {
+    return loaded_ && entry >= 0 && static_cast<std::size_t>(entry) < entriesLoaded_;
 }
+
+const std::string& Language::Text(int entry) const {
+    return EntryLoaded(entry) ? texts_[static_cast<std::size_t>(entry)] : EnglishText(entry);
+}
+
+Language& LanguageInForce() {
+    static Language inForce;
+    return inForce;
+}
+
+std::string LangText(int entry) { return LanguageInForce().Text(entry); }
 
 namespace {
 
@@ -84,7 +88,10 @@ std::string FormFor(const std::string& text, unsigned long count) {
 
 // Whether the file in force is older than the entry: it gives the texts the
 // entry replaces, but not the entry.
-bool OlderFileLacks(int entry, int older) { return !EntryLoaded(entry) && EntryLoaded(older); }
+bool OlderFileLacks(int entry, int older) {
+    const Language& language = LanguageInForce();
+    return !language.EntryLoaded(entry) && language.EntryLoaded(older);
+}
 
 }  // namespace
 
@@ -136,18 +143,6 @@ std::string Enumeration(const std::vector<std::string>& parts) {
     for (std::size_t i = 0; i < parts.size(); ++i)
         text += (i == 0 ? "" : i + 1 == parts.size() ? LangText(kTxtListAnd) : ", ") + parts[i];
     return text;
-}
-
-void ShowError(ISystem& sys, const std::string& text) { sys.ShowMessageBox(text, LangText(kMsgError), kMbOk); }
-
-void ShowWarning(ISystem& sys, const std::string& text) { sys.ShowMessageBox(text, LangText(kMsgWarning), kMbOk); }
-
-bool AskWarning(ISystem& sys, const std::string& text) {
-    return sys.ShowMessageBox(text, LangText(kMsgWarning), kMbYesNo) == kIdYes;
-}
-
-void AcquireShutdownPrivilege(ISystem& sys) {
-    AcquireShutdownPrivilege(sys, LangText(kMsgNoShutdownPrivilege), LangText(kMsgError));
 }
 
 }  // namespace kv

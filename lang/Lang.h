@@ -6,13 +6,11 @@
 
 #include <array>
 #include <cstddef>
-#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "lang/Entries.h"
-#include "platform/Platform.h"
 
 namespace kv {
 
@@ -26,27 +24,39 @@ inline constexpr int kLastLangEntry = kLangEntryEnd - 1;
 static_assert(kLangEntryEnd <= static_cast<int>(kLangEntryCount));
 inline constexpr const char* kLangVersion = "0.9.9.6";
 
-using LangTable = std::array<std::string, kLangEntryCount>;
+// The language in force: the entries of the language file put in force,
+// as UTF-8, over the built-in English. A new one, in English, is what a
+// run starts with.
+class Language {
+public:
+    // Puts a file's entries in force, at most kLangEntryCount of them: an
+    // entry beyond them shows its English text, never an earlier file's.
+    void PutInForce(std::string fileName, const std::vector<std::string>& entries);
+    // English in force; the settings name `fileName`, a file that could
+    // not be used, or "".
+    void PutEnglishInForce(std::string fileName);
 
-// Program-wide language state, as UTF-8.
-// The texts of the files loaded; a later file writes over the entries it has.
-extern LangTable LangTexts;
-// The main window's built-in texts, kept at the first start-up.
-extern LangTable DefaultTexts;
-// 1 while a language file is in force.
-extern std::uint16_t LangLoaded;
-// How many entries the file in force holds: an entry beyond it shows its
-// English text, never an earlier file's.
-extern std::size_t LangEntriesLoaded;
-// The name of the file in force ("" for English), as last read from the
-// settings; written back when the program ends.
-extern std::string LangFileNameInForce;
+    // Whether a language file is in force.
+    bool Loaded() const { return loaded_; }
+    // The file the settings name ("" for English), whether or not it could
+    // be used: written back when the program ends.
+    const std::string& FileName() const { return fileName_; }
+    // Whether the file in force holds the entry.
+    bool EntryLoaded(int entry) const;
+    // The text of an entry: the file's where it holds the entry, otherwise
+    // the English text.
+    const std::string& Text(int entry) const;
 
-// The state at program start: no file, English.
-void ResetLanguage();
+private:
+    std::array<std::string, kLangEntryCount> texts_;
+    std::size_t entriesLoaded_ = 0;
+    bool loaded_ = false;
+    std::string fileName_;
+};
 
-// Whether the file in force holds the entry.
-bool EntryLoaded(int entry);
+// The program's one language in force. Every text below reads it; loading
+// a language file (LngFile.h) changes it.
+Language& LanguageInForce();
 
 // The built-in English text of an entry; "" for entries without one.
 const std::string& EnglishText(int entry);
@@ -79,15 +89,5 @@ std::string IssuesFoundText(unsigned long errors, unsigned long warnings);
 
 // "a", "a and b", "a, b and c", in the language in force.
 std::string Enumeration(const std::vector<std::string>& parts);
-
-// Message boxes captioned "Error" and "Warning" in the language in force;
-// AskWarning is a Yes/No question, true on Yes.
-void ShowError(ISystem& sys, const std::string& text);
-void ShowWarning(ISystem& sys, const std::string& text);
-bool AskWarning(ISystem& sys, const std::string& text);
-
-// Enables the shutdown privilege; each failing step says so in the
-// language in force.
-void AcquireShutdownPrivilege(ISystem& sys);
 
 }  // namespace kv

@@ -4,7 +4,6 @@
 
 #include "lang/Lang.h"
 #include "lang/LngFile.h"
-#include "lang/WindowTexts.h"
 
 #include "platform/RegValues.h"
 #include "platform/Settings.h"
@@ -13,22 +12,19 @@
 namespace kv {
 
 TForm3::TForm3(Platform& platform, std::function<void()> reload)
-    : ui::Form("TForm3", "", 250, 190), platform_(platform), reload_(std::move(reload)) {
-    stayOnTop = true;
+    : Dialog("TForm3", kTxtSelectLanguageCaption, 250, 190), platform_(platform), reload_(std::move(reload)) {
     lbLang.showAccel = false;
-    lbLang.onClick = [this] { lbLangClick(); };
-    bOK.onClick = [this] { bOKClick(); };
-    bCancel.onClick = [this] { bCancelClick(); };
-    captionEntry = kTxtSelectLanguageCaption;
-    FormCreate();
+    Create({{lbLang, [this] { lbLangClick(); }},
+            {bOK, [this] { bOKClick(); }},
+            {bCancel, [this] { bCancelClick(); }}});
 }
 
 void TForm3::FormCreate() {
-    ApplyWindowTexts(*this);
     ui::Control& list = lbLang;
     list.items = {kBuiltInLanguageLine};
     list.itemIndex = 0;
     LangFileList.clear();
+    const Language& language = LanguageInForce();
     // The same folder the language is loaded from, wherever the program
     // was started from.
     for (const std::string& name : platform_.system.FindFiles(InstallFile(platform_.registry, "*.lng"))) {
@@ -41,7 +37,7 @@ void TForm3::FormCreate() {
         if (file.countedLines >= 4) line += " [" + file.translator + "]";
         list.items.push_back(line);
         LangFileList.push_back(name);
-        if (LangLoaded == 1 && SameNoCase(name, LangFileNameInForce))
+        if (language.Loaded() && SameNoCase(name, language.FileName()))
             list.itemIndex = static_cast<int>(list.items.size()) - 1;
     }
 }
@@ -51,7 +47,7 @@ void TForm3::bOKClick() {
     std::string name;
     if (line >= 1 && static_cast<std::size_t>(line) <= LangFileList.size())
         name = LangFileList[static_cast<std::size_t>(line) - 1];
-    WriteTextValue(platform_.registry, kProductSettingsKey, "LangFileName", name);
+    WriteTextValue(platform_.registry, kProductSettingsKey, kLangFileNameValue, name);
     if (reload_) reload_();
     closed = true;
 }

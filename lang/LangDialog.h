@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "lang/Dialog.h"
 #include "lang/Entries.h"
 #include "platform/Platform.h"
 #include "ui/Form.h"
@@ -13,9 +14,7 @@ namespace kv {
 
 // The language dialog: the built-in English and every usable language file
 // of the installation directory.
-class TForm3 : public ui::Form {
-    using Kind = ui::Kind;
-
+class TForm3 : public Dialog {
 public:
     ui::Control& Label1 = Add(Kind::Label, "Label1", "", {8, 8, 234, 16}).Entry(kTxtSelectLanguageLabel);
     ui::Control& lbLang = Add(Kind::ListBox, "lbLang", "", {8, 26, 234, 124});
@@ -26,7 +25,7 @@ public:
     // re-captions the main window.
     TForm3(Platform& platform, std::function<void()> reload);
 
-    void FormCreate();
+    void FormCreate() override;
     void bOKClick();
     void bCancelClick();
     void lbLangClick();

@@ -58,14 +58,14 @@ LngFile ParseLngFile(ISystem& system, const std::string& bytes) {
 
 int LoadLanguage(ui::Form& mainWindow, Platform& p, bool showMessages) {
     std::string name;
-    ReadTextValue(p.registry, kProductSettingsKey, "LangFileName", name);
+    ReadTextValue(p.registry, kProductSettingsKey, kLangFileNameValue, name);
     // A file that cannot be used is named in the language in force until
     // now.
     const std::string notOpened = LangText(kMsgCannotOpenLangFile, {name});
     const std::string wrongVersion = LangText(kMsgWrongLangVersion), error = LangText(kMsgError);
-    LangLoaded = 0;
+    Language& language = LanguageInForce();
+    language.PutEnglishInForce(name);
     int outcome = kLangNoFile;
-    LangFileNameInForce = name;
     if (!name.empty()) {
         std::optional<std::string> bytes = p.system.ReadFile(InstallFile(p.registry, name));
         LngFile file = bytes ? ParseLngFile(p.system, *bytes) : LngFile{};
@@ -76,18 +76,16 @@ int LoadLanguage(ui::Form& mainWindow, Platform& p, bool showMessages) {
             if (showMessages) p.system.ShowMessageBox(wrongVersion, error, kMbOk);
             outcome = kLangWrongVersion;
         } else {
-            std::copy(file.entries.begin(), file.entries.end(), LangTexts.begin());
-            LangEntriesLoaded = file.entries.size();
-            LangLoaded = 1;
+            language.PutInForce(name, file.entries);
             outcome = kLangApplied;
         }
     }
-    ApplyMainWindowTexts(mainWindow);
+    ApplyWindowTexts(mainWindow);
     return outcome;
 }
 
 void StoreLangFileName(IRegistry& reg) {
-    WriteTextValue(reg, kProductSettingsKey, "LangFileName", LangFileNameInForce);
+    WriteTextValue(reg, kProductSettingsKey, kLangFileNameValue, LanguageInForce().FileName());
 }
 
 }  // namespace kv

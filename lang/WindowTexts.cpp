@@ -27,22 +27,10 @@ void ForEachEntryText(ui::Form& window, const EntryText& use) {
     }
 }
 
-std::size_t Index(int entry) { return static_cast<std::size_t>(entry); }
-
 }  // namespace
 
 void ApplyWindowTexts(ui::Form& window) {
     ForEachEntryText(window, [](int entry, std::string& text) { text = LangText(entry); });
-}
-
-void CaptureDefaultTexts(ui::Form& mainWindow) {
-    ForEachEntryText(mainWindow, [](int entry, std::string& text) { DefaultTexts[Index(entry)] = text; });
-}
-
-void ApplyMainWindowTexts(ui::Form& mainWindow) {
-    ForEachEntryText(mainWindow, [](int entry, std::string& text) {
-        text = EntryLoaded(entry) ? LangTexts[Index(entry)] : DefaultTexts[Index(entry)];
-    });
 }
 
 }  // namespace kv

@@ -7,14 +7,9 @@
 
 namespace kv {
 
-// Every text of a dialog that names an entry, as LangText shows it.
+// Every text of a window that names an entry, as LangText shows it: the
+// file's text where the file in force holds the entry, otherwise its
+// English text.
 void ApplyWindowTexts(ui::Form& window);
-
-// The main window keeps its built-in texts, which a language file replaces
-// entry by entry: CaptureDefaultTexts keeps them once, before any file is
-// loaded; ApplyMainWindowTexts gives each text the file's entry, or the
-// built-in text where the file in force does not hold it.
-void CaptureDefaultTexts(ui::Form& mainWindow);
-void ApplyMainWindowTexts(ui::Form& mainWindow);
 
 }  // namespace kv

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "lang/Lang.h"
+#include "lang/MessageBoxes.h"
 #include "maintenance/ModeCheckSchedule.h"
 #include "maintenance/WriteSteps.h"
 #include "platform/RegFile.h"

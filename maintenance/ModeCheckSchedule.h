@@ -14,14 +14,6 @@
 
 namespace kv {
 
-// The one-shot start entry's name under the RunOnce key.
-inline constexpr const char* kRunOnceValue = "Kelvane - test resolution";
-// Made when a change is about to be restarted into and held in memory only:
-// Windows drops it at every restart, so while it is there the driver has
-// not yet taken the change. A value in the registry proper could not tell
-// a restart that happened from one still to come.
-inline constexpr const char* kAwaitingRestartKey = "SOFTWARE\\Tessaly\\Kelvane\\AwaitingRestart";
-
 // A change awaits its check: its record is there (or cannot be read, and
 // may be), from the moment it is made until the check is answered or has
 // put the settings back. Restore and Uninstall then put back the kept file

@@ -15,9 +15,6 @@ namespace kv {
 namespace {
 
 constexpr const char* kNewSuffix = ".new";
-// In the program's settings key: the fingerprint of the "beforechange.dat"
-// the change awaiting its check was made from.
-constexpr const char* kBeforeChangeValue = "BackupBeforeChange";
 
 bool IsStringType(std::uint32_t type) { return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz; }
 

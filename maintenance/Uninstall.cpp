@@ -1,6 +1,7 @@
 #include "maintenance/Uninstall.h"
 
 #include "lang/Lang.h"
+#include "lang/MessageBoxes.h"
 #include "maintenance/DriverChange.h"
 #include "maintenance/ModeCheckSchedule.h"
 #include "maintenance/WriteSteps.h"

@@ -3,9 +3,10 @@
 #include <algorithm>
 
 #include "lang/Lang.h"
-#include "lang/WindowTexts.h"
+#include "lang/MessageBoxes.h"
 #include "maintenance/DriverChange.h"
 #include "maintenance/ModeCheckSchedule.h"
+#include "maintenance/Restart.h"
 #include "maintenance/WriteSteps.h"
 #include "platform/DriverValues.h"
 #include "platform/RegValues.h"
@@ -17,8 +18,6 @@ namespace kv {
 
 namespace {
 
-constexpr const char* kVersionValue = "Version";
-
 bool IsTextType(std::uint32_t type) { return type == kRegSz || type == kRegExpandSz; }
 
 constexpr int kMargin = 8;
@@ -28,13 +27,12 @@ constexpr int kButtonGap = 8;
 
 TfFirstRun::TfFirstRun(Platform& platform, std::string deviceKey, StartupFindings findings,
                        RunSnapshots& run)
-    : ui::Form("TfFirstRun", "", 600, 242),
+    : Dialog("TfFirstRun", kTxtIssuesCaption, 600, 242),
       platform_(platform),
       deviceKey_(std::move(deviceKey)),
       findings_(std::move(findings)),
       run_(run) {
     deviceKeyFound_ = platform_.registry.KeyExists(deviceKey_);
-    stayOnTop = true;
     // Closing it goes on without a repair where Ignore may, and is Cancel
     // where an error keeps Ignore grey: the error is then found again at
     // the next start.
@@ -49,15 +47,12 @@ TfFirstRun::TfFirstRun(Platform& platform, std::string deviceKey, StartupFinding
     lWrngs.showAccel = false;
     cbDBM.wordWrap = true;
     cbDBM.state = ui::CheckState::Checked;
-    bFix.onClick = [this] { bFixClick(); };
-    bIgnore.onClick = [this] { bIgnoreClick(); };
-    bCancel.onClick = [this] { bCancelClick(); };
-    captionEntry = kTxtIssuesCaption;
-    FormCreate();
+    Create({{bFix, [this] { bFixClick(); }},
+            {bIgnore, [this] { bIgnoreClick(); }},
+            {bCancel, [this] { bCancelClick(); }}});
 }
 
 void TfFirstRun::FormCreate() {
-    ApplyWindowTexts(*this);
     LayOutButtons();
 
     Errors = 0;
@@ -250,8 +245,7 @@ void TfFirstRun::WriteRepair() {
 }
 
 void TfFirstRun::RequestRestart() {
-    AcquireShutdownPrivilege(platform_.system);
-    if (!platform_.system.RestartWindows())
+    if (!AskWindowsToRestart(platform_.system))
         platform_.system.ShowMessageBox(LangText(kMsgCannotRestart), LangText(kMsgCannotRestartCaption), kMbOk);
 }
 

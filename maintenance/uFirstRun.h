@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "lang/Dialog.h"
 #include "lang/Entries.h"
 #include "maintenance/Snapshots.h"
 #include "platform/ModeRecord.h"
@@ -24,13 +25,7 @@ struct StartupFindings {
     bool ExtraListsHoldModes = false;
 };
 
-// The driver values the examination reads and the repair clears.
-inline constexpr const char* kNativeModesValue = "DALRULE_ADDNATIVEMODESTOMODETABLE";
-inline constexpr const char* kMinResValue = "DALOPTION_MinResBCD";
-inline constexpr const char* kCrtAllModesValue = "DALRULE_CRTSUPPORTSALLMODES";
-
-class TfFirstRun : public ui::Form {
-    using Kind = ui::Kind;
+class TfFirstRun : public Dialog {
     // The buttons' design widths; a longer caption widens its button.
     static constexpr int kButtonWidth = 75;
     static constexpr int kFixWidth = 90;
@@ -56,7 +51,7 @@ public:
 
     // The examination; the constructor calls it. Sets `closed` when nothing
     // was found, so the dialog is never shown.
-    void FormCreate();
+    void FormCreate() override;
     void bFixClick();
     void bIgnoreClick();
     // Ends the program with exit code 1.

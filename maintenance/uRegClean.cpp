@@ -5,7 +5,6 @@
 #include <set>
 
 #include "lang/Lang.h"
-#include "lang/WindowTexts.h"
 #include "maintenance/ModeCheckSchedule.h"
 #include "platform/RegValues.h"
 #include "platform/Settings.h"
@@ -80,18 +79,16 @@ std::string CleanExportFileName(const std::string& branch) {
 }
 
 TFRegClean::TFRegClean(Platform& platform, RunSnapshots& run, std::string deviceKey)
-    : ui::Form("TFRegClean", "", 560, 331), platform_(platform), run_(run), deviceKey_(std::move(deviceKey)) {
-    stayOnTop = true;
+    : Dialog("TFRegClean", kTxtCleanCaption, 560, 331),
+      platform_(platform),
+      run_(run),
+      deviceKey_(std::move(deviceKey)) {
     clbBranch.showAccel = false;
     mWarning.textColor = ui::kRed;
-    bOK.onClick = [this] { bOKClick(); };
-    bCancel.onClick = [this] { bCancelClick(); };
-    captionEntry = kTxtCleanCaption;
-    FormCreate();
+    Create({{bOK, [this] { bOKClick(); }}, {bCancel, [this] { bCancelClick(); }}});
 }
 
 void TFRegClean::FormCreate() {
-    ApplyWindowTexts(*this);
     // The English warning is stored as two lines; the box wraps it as one
     // text, as it does a translation's single line.
     std::string& warning = mWarning.text;

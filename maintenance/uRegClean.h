@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "lang/Dialog.h"
 #include "lang/Entries.h"
 #include "maintenance/Snapshots.h"
 #include "platform/Platform.h"
@@ -21,16 +22,14 @@ namespace kv {
 // name cannot hold made "_", and ".reg".
 std::string CleanExportFileName(const std::string& branch);
 
-class TFRegClean : public ui::Form {
-    using Kind = ui::Kind;
-
+class TFRegClean : public Dialog {
 public:
     ui::Control& lbFB = Add(Kind::Label, "lbFB", "", {8, 8, 544, 16}).Entry(kTxtCleanLabel);
     // Wide enough for a class instance's path; longer lines scroll.
     ui::Control& clbBranch = Add(Kind::CheckListBox, "clbBranch", "", {8, 26, 544, 200});
     // The English warning takes three lines; translations get a fourth.
     ui::Control& mWarning = Add(Kind::Memo, "mWarning", "", {8, 234, 544, 56}).Entry(kTxtCleanWarning);
-    ui::Control& bOK = Add(Kind::Button, "bOK", "", {392, 298, 75, 25}, "OK").Entry(kTxtOk);
+    ui::Control& bOK = Add(Kind::Button, "bOK", "", {392, 298, 75, 25}).Entry(kTxtOk);
     ui::Control& bCancel = Add(Kind::Button, "bCancel", "", {477, 298, 75, 25}).Entry(kTxtCancel);
 
     // `deviceKey`: the adapter's key; `run`: the run's snapshots, whose
@@ -38,7 +37,7 @@ public:
     TFRegClean(Platform& platform, RunSnapshots& run, std::string deviceKey);
 
     // The search; the constructor calls it.
-    void FormCreate();
+    void FormCreate() override;
     // Exports and deletes the checked branches and says what became of each.
     // After a clean that deleted anything the program ends: Windows must be
     // restarted and the driver installed again.

@@ -4,8 +4,8 @@
 #include <cctype>
 
 #include "lang/Lang.h"
+#include "lang/MessageBoxes.h"
 #include "maintenance/WriteSteps.h"
-#include "maintenance/uFirstRun.h"
 #include "options/OptionTable.h"
 #include "platform/Text.h"
 
@@ -76,7 +76,82 @@ bool CorrectMaxRatePair(SharedRegistry& shared, std::uint8_t rate, const MaxRate
     return corrected;
 }
 
+std::vector<std::string> MaxRateValuesToLeave(Platform& p, const std::string& deviceKey) {
+    std::vector<std::string> odd;
+    SharedRegistry probe(p.registry);
+    if (!probe.OpenKey("\\" + deviceKey, false)) return odd;
+    std::string names;
+    for (const MaxRatePair& pair : kMaxRatePairs) {
+        for (const char* name : {pair.info, pair.maxModeInfo}) {
+            std::string problem = ByteValueProblem(probe.GetValueInfo(name));
+            if (problem.empty()) continue;
+            odd.push_back(name);
+            names += (names.empty() ? "'" : ", '") + std::string(name) + "' (" + problem + ")";
+        }
+    }
+    if (!odd.empty()) ShowWarning(p.system, LangText(kMsgMaxRateUnreadable, {names}));
+    return odd;
+}
+
 namespace {
+
+// The first restricted-mode list value always gets its bytes; a
+// continuation gets them when there are any, and is deleted otherwise.
+void WriteLists(SharedRegistry& shared, const std::vector<Bytes>& lists) {
+    for (std::size_t i = 0; i < std::size(kRestrictedListNames); ++i) {
+        const Bytes& bytes = i < lists.size() ? lists[i] : Bytes{};
+        if (i == 0 || !bytes.empty())
+            WriteBinaryOrAbort(shared, kRestrictedListNames[i], bytes);
+        else
+            DeleteValueOrAbort(shared, kRestrictedListNames[i]);
+    }
+}
+
+// The ddhal key is the one driver key Kelvane may create, and only below a
+// device key that exists.
+void WriteAnisoDegree(Platform& p, const SettingsTarget& target, const SettingsChange& change) {
+    // Unchecked, a missing key holds no degree to delete.
+    bool write = change.aniso == ui::CheckState::Checked;
+    const std::string& deviceKey = target.adapter.DeviceKey;
+    if (change.aniso == ui::CheckState::Grayed || !p.registry.KeyExists(deviceKey) ||
+        !target.shared.OpenKey("\\" + deviceKey + "\\" + kDdhalSubkey, write))
+        return;
+    if (write)
+        WriteTextOrAbort(target.shared, kAnisoDegreeValue, change.anisoDegree);
+    else
+        DeleteValueOrAbort(target.shared, kAnisoDegreeValue);
+}
+
+// The control panel's maxima follow the highest rate chosen, but for the
+// values that could not be read; true when one was raised.
+bool RaiseMaxima(Platform& p, SharedRegistry& shared, const SettingsChange& change) {
+    const std::vector<std::string>& odd = change.unreadableMaxRates;
+    bool raised = false;
+    for (const MaxRatePair& pair : kMaxRatePairs) {
+        bool readable = std::find(odd.begin(), odd.end(), pair.info) == odd.end() &&
+                        std::find(odd.begin(), odd.end(), pair.maxModeInfo) == odd.end();
+        if (!readable || !CorrectMaxRatePair(shared, change.highestRate, pair)) continue;
+        p.system.ShowMessageBox(LangText(kMsgRateAboveMaximum), LangText(kMsgWarning), kMbOk);
+        raised = true;
+    }
+    return raised;
+}
+
+// The driver's settings, in the order the driver's tools always wrote them;
+// true when a value the driver reads at boot and the window does not show
+// was written: the custom resolutions, a maximum raised.
+bool WriteSettings(Platform& p, const SettingsTarget& target, const SettingsChange& change) {
+    SharedRegistry& shared = target.shared;
+    auto openDeviceKey = [&] { return OpenDriverKeyOrAbort(shared, target.adapter.DeviceKey, target.deviceKeyFound); };
+    if (change.lists && openDeviceKey()) WriteLists(shared, *change.lists);
+    WriteBoundOptions(target.boxes, shared, p.registry, target.adapter);
+    WriteAnisoDegree(p, target, change);
+    // The driver reads its extra modes at boot.
+    bool bootValueWritten = change.customResolutions && openDeviceKey() && change.customResolutions(shared);
+    // With the lists left alone no rate was chosen.
+    if (change.lists && openDeviceKey() && RaiseMaxima(p, shared, change)) bootValueWritten = true;
+    return bootValueWritten;
+}
 
 // The key of every display adapter Windows lists, but the one in use.
 std::vector<std::string> OtherAdapterKeys(const AdapterContext& adapter) {
@@ -89,6 +164,16 @@ std::vector<std::string> OtherAdapterKeys(const AdapterContext& adapter) {
 }
 
 }  // namespace
+
+ChangeResult SaveDriverSettings(Platform& p, RunSnapshots& run, const SettingsTarget& target,
+                                const SettingsChange& change, RestartNeed& restart) {
+    const AdapterContext& adapter = target.adapter;
+    bool bootValueWritten = false;
+    ChangeResult result = ChangeDriverSettings(p, run, {adapter.DeviceKey, adapter.DesktopKey}, LangText(kStopSaving),
+                                               [&] { bootValueWritten = WriteSettings(p, target, change); });
+    if (result == ChangeResult::Written && bootValueWritten) restart.MarkWritten();
+    return result;
+}
 
 std::vector<ValueRef> OwnDriverValues(const AdapterContext& adapter) {
     const std::string& deviceKey = adapter.DeviceKey;

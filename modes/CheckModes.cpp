@@ -1,26 +1,24 @@
 #include "modes/CheckModes.h"
 
 #include "lang/Lang.h"
-#include "lang/WindowTexts.h"
+#include "lang/MessageBoxes.h"
 #include "maintenance/ModeCheckSchedule.h"
+#include "maintenance/Restart.h"
 
 namespace kv {
 
 TForm5::TForm5(Platform& platform, DriverKeys driver)
-    : ui::Form("TForm5", "", 400, 128), platform_(platform), driver_(std::move(driver)) {
-    // In front of every other window of Kelvane, and the main window takes
-    // no input meanwhile: a click there must not cover the count-down.
-    stayOnTop = true;
+    : Dialog("TForm5", kTxtCheckCaption, 400, 128), platform_(platform), driver_(std::move(driver)) {
+    // In front of every other window of Kelvane, as every dialog, and the
+    // main window takes no input meanwhile: a click there must not cover
+    // the count-down.
     modal = true;
     // Nobody may be able to read the screen: closing the window must not
     // stop the count-down, so the window stays until it is answered.
     onCloseQuery = [] { return false; };
     Label1.align = ui::Align::Center;
     Label2.align = ui::Align::Center;
-    bOK.onClick = [this] { bOKClick(); };
-    bCancel.onClick = [this] { bCancelClick(); };
-    captionEntry = kTxtCheckCaption;
-    ApplyWindowTexts(*this);
+    Create({{bOK, [this] { bOKClick(); }}, {bCancel, [this] { bCancelClick(); }}});
     // Whoever may not read the screen well needs the whole line from the
     // first second on.
     ShowCountdown();
@@ -76,8 +74,7 @@ void TForm5::FallBackToBackup() {
         return;
     }
     CancelModeCheck(platform_);
-    AcquireShutdownPrivilege(platform_.system);
-    platform_.system.RestartWindows();
+    AskWindowsToRestart(platform_.system);
 }
 
 void TForm5::bOKClick() {

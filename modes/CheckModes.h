@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "lang/Dialog.h"
 #include "lang/Entries.h"
 #include "maintenance/Snapshots.h"
 #include "platform/Platform.h"
@@ -15,9 +16,7 @@
 
 namespace kv {
 
-class TForm5 : public ui::Form {
-    using Kind = ui::Kind;
-
+class TForm5 : public Dialog {
 public:
     ui::Control& Label1 = Add(Kind::Label, "Label1", "", {10, 14, 380, 30}).Entry(kTxtCheckReadable);
     ui::Control& Label2 = Add(Kind::Label, "Label2", "", {10, 50, 380, 30});  // the count-down

@@ -1,7 +1,7 @@
 #include "modes/TryRate.h"
 
 #include "lang/Lang.h"
-#include "lang/WindowTexts.h"
+#include "lang/MessageBoxes.h"
 
 namespace kv {
 
@@ -60,21 +60,18 @@ std::unique_ptr<TTryRate> TTryRate::Start(Platform& platform, const std::string&
 
 TTryRate::TTryRate(Platform& platform, std::string deviceName, const DisplayMode& before, bool beforeStored,
                    const DisplayMode& tried)
-    : ui::Form("TTryRate", "", 420, 128),
+    : Dialog("TTryRate", kTxtTryCaption, 420, 128),
       platform_(platform),
       deviceName_(std::move(deviceName)),
       before_(before),
       beforeStored_(beforeStored),
       tried_(tried) {
-    // Whoever cannot read the screen must find it in front, and need not
-    // find it at all: it goes back by itself.
-    stayOnTop = true;
+    // Whoever cannot read the screen must find it in front, as every
+    // dialog, and need not find it at all: it goes back by itself.
     modal = true;
     Label1.align = ui::Align::Center;
     Label1.wordWrap = true;
     Label2.align = ui::Align::Center;
-    bKeep.onClick = [this] { bKeepClick(); };
-    bBack.onClick = [this] { bBackClick(); };
     escapeButton = &bBack;
     onCloseQuery = [this] {
         bBackClick();
@@ -85,8 +82,7 @@ TTryRate::TTryRate(Platform& platform, std::string deviceName, const DisplayMode
     onEndSession = [this] {
         if (!closed) End(false, false);
     };
-    captionEntry = kTxtTryCaption;
-    ApplyWindowTexts(*this);
+    Create({{bKeep, [this] { bKeepClick(); }}, {bBack, [this] { bBackClick(); }}});
     Label1.text = LangText(kTxtTryShowing, {SizeText(tried_), std::to_string(tried_.frequency)});
     ShowCountdown();
     timers.push_back({"Timer1", 1000, true, [this] { Timer1Timer(); }});

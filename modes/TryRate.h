@@ -9,15 +9,14 @@
 #include <memory>
 #include <string>
 
+#include "lang/Dialog.h"
 #include "lang/Entries.h"
 #include "platform/Platform.h"
 #include "ui/Form.h"
 
 namespace kv {
 
-class TTryRate : public ui::Form {
-    using Kind = ui::Kind;
-
+class TTryRate : public Dialog {
 public:
     ui::Control& Label1 = Add(Kind::Label, "Label1", "", {12, 12, 396, 48});  // what is tried
     ui::Control& Label2 = Add(Kind::Label, "Label2", "", {12, 66, 396, 18});  // the count-down

@@ -78,4 +78,12 @@ void WriteNonStdLists(SharedRegistry& shared, const StoredNonStdList& read, cons
         if (!read.unreadable[i]) WriteBinaryOrAbort(shared, kNonStandardListNames[i], values[i]);
 }
 
+bool ReplaceNonStdEntries(SharedRegistry& shared, const std::vector<NonStdEntry>& entries) {
+    StoredNonStdList read = ReadNonStdLists(shared);
+    if (read.unreadable[0]) throw CommandAborted(LangText(kMsgListUnreadable, {kNonStandardListNames[0]}));
+    if (read.entries == entries) return false;
+    WriteNonStdLists(shared, read, entries);
+    return true;
+}
+
 }  // namespace kv

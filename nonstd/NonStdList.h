@@ -25,7 +25,6 @@ struct NonStdEntry {
 // The program-wide state: created empty at program start, lives for the run.
 struct NonStandardRun {
     std::vector<NonStdEntry> Entries;
-    bool NonStandardListWritten = false;  // raised by List OK; the main window's OK then offers a restart
 };
 
 inline constexpr std::size_t kNonStandardValueCount = std::size(kNonStandardListNames);
@@ -70,5 +69,10 @@ StoredNonStdList ReadNonStdLists(SharedRegistry& shared, std::vector<NonStdEntry
 // empty, not deleted, and values that already say the list go back as they
 // were. The first write that fails aborts.
 void WriteNonStdLists(SharedRegistry& shared, const StoredNonStdList& read, const std::vector<NonStdEntry>& entries);
+// Makes `entries` the list of the current key, unless it holds them
+// already: the values are read again just before, so that the kept records
+// and their padding go back as they are. A first value that cannot be read
+// stops the command. True when the list was written.
+bool ReplaceNonStdEntries(SharedRegistry& shared, const std::vector<NonStdEntry>& entries);
 
 }  // namespace kv

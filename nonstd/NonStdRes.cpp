@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "lang/Lang.h"
-#include "lang/WindowTexts.h"
+#include "lang/MessageBoxes.h"
 #include "maintenance/DriverChange.h"
 #include "maintenance/WriteSteps.h"
 #include "modes/ModeRecords.h"
@@ -15,13 +15,12 @@ namespace kv {
 
 TNonStRes::TNonStRes(Platform& platform, NonStandardRun& run, RunSnapshots& snapshots, std::string deviceKey,
                      std::function<ui::Form&(std::unique_ptr<ui::Form>)> open)
-    : ui::Form("TNonStRes", "", 354, 304),
+    : Dialog("TNonStRes", kTxtResolutionsCaption, 354, 304),
       platform_(platform),
       run_(run),
       snapshots_(snapshots),
       deviceKey_(std::move(deviceKey)),
       open_(std::move(open)) {
-    stayOnTop = true;
     // The close box is Cancel, and like every button waits for the editor.
     onCloseQuery = [this] {
         if (EditorOpen()) return false;
@@ -29,19 +28,16 @@ TNonStRes::TNonStRes(Platform& platform, NonStandardRun& run, RunSnapshots& snap
         return true;
     };
     lbRes.showAccel = false;
-    lbRes.onClick = [this] { bEditClick(); };
-    bAdd.onClick = [this] { bAddClick(); };
-    bRemove.onClick = [this] { bRemoveClick(); };
-    bEdit.onClick = [this] { bEditClick(); };
-    bOK.onClick = [this] { bOKClick(); };
-    BCancel.onClick = [this] { BCancelClick(); };
     mWarning.textColor = ui::kRed;
-    captionEntry = kTxtResolutionsCaption;
-    FormCreate();
+    Create({{lbRes, [this] { bEditClick(); }},
+            {bAdd, [this] { bAddClick(); }},
+            {bRemove, [this] { bRemoveClick(); }},
+            {bEdit, [this] { bEditClick(); }},
+            {bOK, [this] { bOKClick(); }},
+            {BCancel, [this] { BCancelClick(); }}});
 }
 
 void TNonStRes::FormCreate() {
-    ApplyWindowTexts(*this);
     // The four lines of the warning run on as one text.
     mWarning.text = LangText(kTxtResolutionsWarning1) + LangText(kTxtResolutionsWarning2) +
                     LangText(kTxtResolutionsWarning3) + LangText(kTxtResolutionsWarning4);
@@ -145,7 +141,7 @@ void TNonStRes::bOKClick() {
     if (ChangeDriverSettings(platform_, snapshots_, {deviceKey_}, LangText(kStopNonStandard),
                              write) != ChangeResult::Written)
         return;
-    run_.NonStandardListWritten = true;
+    if (onWritten) onWritten();
     closed = true;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "lang/Dialog.h"
 #include "lang/Entries.h"
 #include "maintenance/Snapshots.h"
 #include "nonstd/NonStdList.h"
@@ -21,9 +22,7 @@ namespace kv {
 class SharedRegistry;
 class TNonStResAdd;
 
-class TNonStRes : public ui::Form {
-    using Kind = ui::Kind;
-
+class TNonStRes : public Dialog {
 public:
     ui::Control& Label1 = Add(Kind::Label, "Label1", "", {8, 8, 338, 16}).Entry(kTxtResolutionsLabel);
     ui::Control& lbRes = Add(Kind::ListBox, "lbRes", "", {8, 26, 238, 160});
@@ -40,7 +39,7 @@ public:
               std::function<ui::Form&(std::unique_ptr<ui::Form>)> open);
 
     // Loading; the constructor calls it.
-    void FormCreate();
+    void FormCreate() override;
     void bAddClick();
     void bEditClick();
     void bRemoveClick();
@@ -48,6 +47,9 @@ public:
     void BCancelClick();
 
     TNonStResAdd* editor = nullptr;  // the open editor, if any
+    // Called when List OK has written the list, which the driver reads at
+    // boot.
+    std::function<void()> onWritten;
 
 private:
     // True while the editor is open; it is then brought to the front, since

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "lang/Lang.h"
-#include "lang/WindowTexts.h"
+#include "lang/MessageBoxes.h"
 
 namespace kv {
 
@@ -62,26 +62,21 @@ std::string NumberOrAny(unsigned value) { return value == 0 ? LangText(kTxtAny) 
 
 TNonStResAdd::TNonStResAdd(Platform& platform, Mode mode, NonStdEntry editing,
                            std::function<void(const NonStdEntry&)> accept, std::function<void()> onClosed)
-    : ui::Form("TNonStResAdd", "", 420, 78),
+    : Dialog("TNonStResAdd", kTxtResolutionsCaption, 420, 78),
       mode(mode),
       editing(editing),
       platform_(platform),
       accept_(std::move(accept)),
       onClosed_(std::move(onClosed)) {
-    stayOnTop = true;
     // The close box is Cancel.
     onCloseQuery = [this] {
         bCancelClick();
         return true;
     };
-    bOK.onClick = [this] { bOKClick(); };
-    bCancel.onClick = [this] { bCancelClick(); };
-    captionEntry = kTxtResolutionsCaption;
-    FormCreate();
+    Create({{bOK, [this] { bOKClick(); }}, {bCancel, [this] { bCancelClick(); }}});
 }
 
 void TNonStResAdd::FormCreate() {
-    ApplyWindowTexts(*this);
     bool edit = mode == Mode::Edit;
     eWidth.text = edit ? std::to_string(editing.width) : "";
     eHeight.text = edit ? std::to_string(editing.height) : "";

@@ -4,15 +4,14 @@
 
 #include <functional>
 
+#include "lang/Dialog.h"
 #include "nonstd/NonStdRes.h"
 #include "platform/Platform.h"
 #include "ui/Form.h"
 
 namespace kv {
 
-class TNonStResAdd : public ui::Form {
-    using Kind = ui::Kind;
-
+class TNonStResAdd : public Dialog {
 public:
     enum class Mode { Add, Edit };
 
@@ -35,7 +34,7 @@ public:
                  std::function<void()> onClosed);
 
     // Fills the fields; the constructor calls it.
-    void FormCreate();
+    void FormCreate() override;
     void bOKClick();
     void bCancelClick();
 

@@ -4,6 +4,7 @@
 
 #include "lang/Entries.h"
 #include "maintenance/WriteSteps.h"
+#include "platform/DriverValues.h"
 #include "platform/RegValues.h"
 #include "ui/TextWidth.h"
 
@@ -110,23 +111,20 @@ void WriteOne(TTSCheckBox& box, SharedRegistry& shared, IRegistry& reg, const st
 
 const std::vector<OptionDef>& DesktopOptions() {
     static const std::vector<OptionDef> options = {
-        {"tcbOpenGL", "Enable OpenGL tab", "OpenGL", D, false, Desk, false, kTxtOpenGLTab, kHintOpenGLTab},
-        {"tcbD3D", "Enable Direct3D tab", "D3D", D, false, Desk, false, kTxtDirect3DTab, kHintDirect3DTab},
-        {"tcbProjector", "Enable Projector tab", "Projector", D, false, Desk, false, kTxtProjectorTab,
-         kHintProjectorTab},
-        {"tcbRotation", "Enable Rotation tab", "Rotation", D, false, Desk, false, kTxtRotationTab, kHintRotationTab},
-        {"tcbOverl", "Enable Overlay tab", "Overlay", B, false, Desk, false, kTxtOverlayTab},
-        {"tcbATV", "Enable Advanced TV tab", "TVAdvanced", B, false, Desk, false, kTxtAdvancedTvTab},
-        {"tcbDTM", "Enable Theater Mode", "DisableOverlayTheaterMode", B, true, Desk, false, kTxtTheaterMode},
-        {"tcbDispl", "Enable Displays tab", "Displays", B, false, Desk, false, kTxtDisplaysTab},
-        {"tcbDPF", "Enable Displays Page Function", "DisableDisplaysPageFunction", B, true, Desk, false,
-         kTxtDisplaysPageFunction},
-        {"tcbWorkstation", "Enable Workstation tab", "Workstation", B, false, Desk, false, kTxtWorkstationTab},
-        {"tcbHideOL", "Hide Overlay \"THX\" Logo", "HideOverlayTHXLogo", B, false, Desk, false, kTxtHideThxLogo},
-        {"tcbMaxx", "Enable Maxx tab", "Maxx", B, false, Desk, false, kTxtMaxxTab},
-        {"tcbOvlEM", "Overlay Warning Message", "OverlayWarningMessage", D, false, Desk, false, kTxtOverlayWarning},
-        {"ttsLDFPA", "DFP Advanced Settings (Laptop)", "LaptopDFPAdvanced", B, false, Desk, false,
-         kTxtLaptopDfpAdvanced},
+        {"tcbOpenGL", "OpenGL", D, false, Desk, false, kTxtOpenGLTab, kHintOpenGLTab},
+        {"tcbD3D", "D3D", D, false, Desk, false, kTxtDirect3DTab, kHintDirect3DTab},
+        {"tcbProjector", "Projector", D, false, Desk, false, kTxtProjectorTab, kHintProjectorTab},
+        {"tcbRotation", "Rotation", D, false, Desk, false, kTxtRotationTab, kHintRotationTab},
+        {"tcbOverl", "Overlay", B, false, Desk, false, kTxtOverlayTab},
+        {"tcbATV", "TVAdvanced", B, false, Desk, false, kTxtAdvancedTvTab},
+        {"tcbDTM", "DisableOverlayTheaterMode", B, true, Desk, false, kTxtTheaterMode},
+        {"tcbDispl", "Displays", B, false, Desk, false, kTxtDisplaysTab},
+        {"tcbDPF", "DisableDisplaysPageFunction", B, true, Desk, false, kTxtDisplaysPageFunction},
+        {"tcbWorkstation", "Workstation", B, false, Desk, false, kTxtWorkstationTab},
+        {"tcbHideOL", "HideOverlayTHXLogo", B, false, Desk, false, kTxtHideThxLogo},
+        {"tcbMaxx", "Maxx", B, false, Desk, false, kTxtMaxxTab},
+        {"tcbOvlEM", "OverlayWarningMessage", D, false, Desk, false, kTxtOverlayWarning},
+        {"ttsLDFPA", "LaptopDFPAdvanced", B, false, Desk, false, kTxtLaptopDfpAdvanced},
     };
     return options;
 }
@@ -134,46 +132,34 @@ const std::vector<OptionDef>& DesktopOptions() {
 const std::vector<OptionDef>& DriverOptions() {
     // Two value names end in a blank: the driver reads them that way.
     static const std::vector<OptionDef> options = {
-        {"tcbBitBlt", "Enable BitBlock Transfers with Stretch", "DisableDrvStretchBlt", D, true, Dev, true,
-         kTxtStretchBlt},
-        {"tcbBlockWrite", "BlockWrite (For cards with SGRAM/DDR SGRAM only)", "DisableBlockWrite", D, true, Dev, true,
-         kTxtBlockWrite},
-        {"TSCheckBox1", "UnCached Write Combining", "DisableUSWC", D, true, Dev, true, kTxtUncachedWriteCombining},
-        {"tcbTilling", "Enable Primary Tiling", "DisableTiling", D, true, Dev, true, kTxtPrimaryTiling},
-        {"TSCheckBox2", "Enable VBlankFlip", "DisableVBlankFlip", D, true, Dev, true, kTxtVBlankFlip},
-        {"tcbLCD", "Enable LCD controller", "DisableLCD", D, true, Dev, true, kTxtEnableLcd},
-        {"tcbDDC2", "Enable DDC2", "DDC2Disabled", D, true, Dev, true, kTxtEnableDdc2},
-        {"tcbDmaCopy", "Enable DMA copy", "DisableDMACopy", D, true, Dev, true, kTxtEnableDmaCopy},
-        {"tcbHideRM", "Hide modes restricted by driver", "DALRULE_ENUMDISPLAYSRESTRICTMODES", D, false, Dev, false,
-         kTxtHideRestrictedModes},
-        {"tcbTheM", "Enable Theater Mode Support", "OvlTheaterMode", B, false, Dev, true, kTxtTheaterModeSupport},
-        {"tcbNoCRTTV", "CRT&&TV can be active simultaneously", "DALRULE_NOCRTANDTVACTIVESIMULTANEOUSLY", D, true, Dev,
-         false, kTxtCrtTvActive},
-        {"tcbNoCRTTVDVI", "CRT&&TV&&DVI can be active simultaneously", "DALRULE_NOCRTTVANDDVIACTIVESIMULTANEOUSLY", D,
-         true, Dev, false, kTxtCrtTvDviActive},
-        {"tcbCRTTVsc", "TV&&CRT can be on same controller", "DALRULE_NOTVANDCRTONSAMECONTROLLER", D, true, Dev, false,
-         kTxtTvCrtController},
-        {"tcbCRTLCDsc", "TV&&LCD can be on same controller", "DALRULE_NOTVANDLCDONCRTC", D, true, Dev, false,
-         kTxtTvLcdController},
-        {"tcbCRTSAM", "Disable driver's restrictions for CRT", "DALRULE_CRTSUPPORTSALLMODES", D, false, Dev, true,
-         kTxtCrtAllModes},
-        {"tcbDFPSAM", "Disable driver's restrictions for DFP", "DALRULE_DFPSUPPORTSALLMODES ", D, false, Dev, true,
-         kTxtDfpAllModes},
-        {"tcbLCDSAM", "Disable driver's restrictions for LCD", "DALRULE_LCDSUPPORTSALLMODES ", D, false, Dev, true,
-         kTxtLcdAllModes},
-        {"ttsMF", "Mobile Features", "DALRULE_MOBILEFEATURES", D, false, Dev, false, kTxtMobileFeatures},
-        {"ttsGVE", "Get VGA Expansion at boot", "DALRULE_GETVGAEXPANSIONATBOOT", D, false, Dev, false,
-         kTxtVgaExpansion},
-        {"ttsDFPHP", "DFP Hot Plug supported", "DFPRULE_HotplugSupported", D, false, Dev, false,
-         kTxtDfpHotPlugSupported},
-        {"ttsDDFPHP", "Disable DFP Hot Plug", "DisableHotPlugDFP", D, false, Dev, false, kTxtDisableDfpHotPlug},
+        {"tcbBitBlt", "DisableDrvStretchBlt", D, true, Dev, true, kTxtStretchBlt},
+        {"tcbBlockWrite", "DisableBlockWrite", D, true, Dev, true, kTxtBlockWrite},
+        {"TSCheckBox1", "DisableUSWC", D, true, Dev, true, kTxtUncachedWriteCombining},
+        {"tcbTilling", "DisableTiling", D, true, Dev, true, kTxtPrimaryTiling},
+        {"TSCheckBox2", "DisableVBlankFlip", D, true, Dev, true, kTxtVBlankFlip},
+        {"tcbLCD", "DisableLCD", D, true, Dev, true, kTxtEnableLcd},
+        {"tcbDDC2", "DDC2Disabled", D, true, Dev, true, kTxtEnableDdc2},
+        {"tcbDmaCopy", "DisableDMACopy", D, true, Dev, true, kTxtEnableDmaCopy},
+        {"tcbHideRM", "DALRULE_ENUMDISPLAYSRESTRICTMODES", D, false, Dev, false, kTxtHideRestrictedModes},
+        {"tcbTheM", "OvlTheaterMode", B, false, Dev, true, kTxtTheaterModeSupport},
+        {"tcbNoCRTTV", "DALRULE_NOCRTANDTVACTIVESIMULTANEOUSLY", D, true, Dev, false, kTxtCrtTvActive},
+        {"tcbNoCRTTVDVI", "DALRULE_NOCRTTVANDDVIACTIVESIMULTANEOUSLY", D, true, Dev, false, kTxtCrtTvDviActive},
+        {"tcbCRTTVsc", "DALRULE_NOTVANDCRTONSAMECONTROLLER", D, true, Dev, false, kTxtTvCrtController},
+        {"tcbCRTLCDsc", "DALRULE_NOTVANDLCDONCRTC", D, true, Dev, false, kTxtTvLcdController},
+        {"tcbCRTSAM", kCrtAllModesValue, D, false, Dev, true, kTxtCrtAllModes},
+        {"tcbDFPSAM", "DALRULE_DFPSUPPORTSALLMODES ", D, false, Dev, true, kTxtDfpAllModes},
+        {"tcbLCDSAM", "DALRULE_LCDSUPPORTSALLMODES ", D, false, Dev, true, kTxtLcdAllModes},
+        {"ttsMF", "DALRULE_MOBILEFEATURES", D, false, Dev, false, kTxtMobileFeatures},
+        {"ttsGVE", "DALRULE_GETVGAEXPANSIONATBOOT", D, false, Dev, false, kTxtVgaExpansion},
+        {"ttsDFPHP", "DFPRULE_HotplugSupported", D, false, Dev, false, kTxtDfpHotPlugSupported},
+        {"ttsDDFPHP", "DisableHotPlugDFP", D, false, Dev, false, kTxtDisableDfpHotPlug},
     };
     return options;
 }
 
 OptionBoxes AddOptionBoxes(ui::Form& form, TSClickState& clicks, ISystem& system) {
     auto add = [&](const OptionDef& def, const char* page, ui::Rect rect) -> TTSCheckBox& {
-        auto& box = form.Add<TTSCheckBox>(def.component, page, rect, def.caption, clicks, system);
+        auto& box = form.Add<TTSCheckBox>(def.component, page, rect, "", clicks, system);
         box.Entry(def.entry, def.hintEntry);
         box.RegistryKey = def.registryKey;
         box.RegistryKeyType = def.type;
@@ -193,8 +179,7 @@ OptionBoxes AddOptionBoxes(ui::Form& form, TSClickState& clicks, ISystem& system
 
     // The anisotropy box is bound to no value of its own: its degree is
     // read and written with the drop-down beside it.
-    auto& aniso = form.Add<TTSCheckBox>("cbAnisoD3D", "gbAdvanced", ui::Rect{12, 20, 240, 17},
-                                        "Force Anisotropic Filtering in Direct3D", clicks, system);
+    auto& aniso = form.Add<TTSCheckBox>("cbAnisoD3D", "gbAdvanced", ui::Rect{12, 20, 240, 17}, "", clicks, system);
     aniso.Entry(kTxtForceAnisotropic);
     aniso.allowGrayed = false;
     aniso.RegistryKeyType = RegType::REG_SZ;
@@ -208,7 +193,6 @@ OptionBoxes AddOptionBoxes(ui::Form& form, TSClickState& clicks, ISystem& system
     boxes.anisoDegree = &degree;
 
     for (const OptionDef& def : DriverOptions()) boxes.driver.push_back(&add(def, "gbAdvanced", ui::Rect{}));
-    LayOutDriverOptions(boxes);
     return boxes;
 }
 
@@ -262,7 +246,7 @@ void WriteBoundOptions(ui::Form& form, SharedRegistry& shared, IRegistry& reg, c
     }
 }
 
-std::vector<CheckState> RecordRestartStates(ui::Form& form) {
+std::vector<CheckState> RestartOptionStates(ui::Form& form) {
     std::vector<CheckState> states;
     for (TTSCheckBox* box : Boxes(form))
         if (box->RestartRequred) states.push_back(box->state);
@@ -272,15 +256,6 @@ std::vector<CheckState> RecordRestartStates(ui::Form& form) {
 bool BoundOptionChanged(ui::Form& form) {
     for (TTSCheckBox* box : Boxes(form))
         if (box->RegistryBranch != RBranch::rbOther && box->state != box->StartState) return true;
-    return false;
-}
-
-bool RestartNeededByOptions(ui::Form& form, const std::vector<CheckState>& recorded) {
-    std::size_t next = 0;
-    for (TTSCheckBox* box : Boxes(form)) {
-        if (!box->RestartRequred) continue;
-        if (next >= recorded.size() || recorded[next++] != box->state) return true;
-    }
     return false;
 }
 

@@ -14,7 +14,6 @@ namespace kv {
 
 struct OptionDef {
     const char* component;
-    const char* caption;  // as stored: "&&" shows one "&"
     const char* registryKey;
     RegType type;
     bool inverted;
@@ -37,7 +36,9 @@ struct OptionBoxes {
 };
 
 // Adds every bound box to its page: the desktop options to gbDriver, the
-// anisotropy controls and the device options to gbAdvanced.
+// anisotropy controls and the device options to gbAdvanced. Each names the
+// entry of its caption; the device options take their places by their
+// texts (LayOutDriverOptions).
 OptionBoxes AddOptionBoxes(ui::Form& form, TSClickState& clicks, ISystem& system);
 
 // Places the device options in their two columns by their captions, as
@@ -51,8 +52,7 @@ void ReadBoundOptions(ui::Form& form, SharedRegistry& shared, IRegistry& reg, Ad
 void WriteBoundOptions(ui::Form& form, SharedRegistry& shared, IRegistry& reg, const AdapterContext& ctx);
 
 // The states of the boxes whose change needs a restart, in component order.
-std::vector<ui::CheckState> RecordRestartStates(ui::Form& form);
-bool RestartNeededByOptions(ui::Form& form, const std::vector<ui::CheckState>& recorded);
+std::vector<ui::CheckState> RestartOptionStates(ui::Form& form);
 // A box bound to a value shows another state than the value gave it.
 bool BoundOptionChanged(ui::Form& form);
 

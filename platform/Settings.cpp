@@ -6,7 +6,7 @@ namespace kv {
 
 std::string GetInstallDir(IRegistry& reg) {
     std::string dir = ".";
-    ReadTextValue(reg, kProductSettingsKey, "InstallDir", dir);
+    ReadTextValue(reg, kProductSettingsKey, kInstallDirValue, dir);
     if (!dir.empty() && dir.back() == '\0') dir.pop_back();
     return dir;
 }

@@ -1,9 +1,11 @@
 #include "platform/SimAdapter.h"
 
 #include <algorithm>
-#include <initializer_list>
 #include <optional>
+#include <span>
 #include <tuple>
+
+#include "platform/DriverValues.h"
 
 namespace kv {
 
@@ -84,7 +86,7 @@ std::vector<DisplayMode> SimAtiAdapter::RawOnlyModes() {
 namespace {
 
 // The records of several list values, one after another.
-std::vector<ModeRecord> ReadLists(IRegistry& reg, std::initializer_list<const char*> names) {
+std::vector<ModeRecord> ReadLists(IRegistry& reg, std::span<const char* const> names) {
     std::vector<ModeRecord> records;
     for (const char* name : names) {
         auto list = ReadList(reg, SimAtiAdapter::kDeviceKey, name);
@@ -136,11 +138,8 @@ bool Restricted(const std::vector<ModeRecord>& restricted, const DisplayMode& m)
 void SimAtiAdapter::Boot() {
     std::vector<DisplayMode> modes = HardwareModes();
     modes.insert(modes.end(), moreModes.begin(), moreModes.end());
-    AddExtraModes(modes, ReadLists(registry_, {"DALNonStandardModesBCD", "DALNonStandardModesBCD1",
-                                               "DALNonStandardModesBCD2", "DALNonStandardModesBCD3"}));
-    std::vector<ModeRecord> restricted =
-        ReadLists(registry_, {"DALRestrictedModesBCD", "DALRestrictedModesBCD1", "DALRestrictedModesBCD2",
-                              "DALRestrictedModesBCD3", "DALRestrictedModesBCD4"});
+    AddExtraModes(modes, ReadLists(registry_, kNonStandardListNames));
+    std::vector<ModeRecord> restricted = ReadLists(registry_, kRestrictedListNames);
     offered_.clear();
     for (const DisplayMode& m : modes)
         if (!Restricted(restricted, m)) offered_.push_back(m);

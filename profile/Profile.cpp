@@ -6,6 +6,7 @@
 
 #include "lang/Lang.h"
 #include "modes/ModeRecords.h"
+#include "platform/DriverValues.h"
 #include "platform/Text.h"
 
 namespace kv {
@@ -18,7 +19,6 @@ constexpr const char* kRatesSection = "Rates";
 constexpr const char* kDepthsSection = "Colour Depths";
 constexpr const char* kOptionsSection = "Options";
 constexpr const char* kCustomSection = "Custom Resolutions";
-constexpr const char* kAnisoName = "AnisoDegree";
 constexpr const char* kNoRate = "none";
 constexpr const char* kDegreeOff = "off";
 
@@ -169,7 +169,7 @@ private:
     }
 
     void Option(const std::string& line, const std::string& name, const std::string& value) {
-        if (SameNoCase(name, kAnisoName)) {
+        if (SameNoCase(name, kAnisoDegreeValue)) {
             if (Lower(value) != kDegreeOff && !Number(value)) return Fail(line, kWhyProfileNoDegree);
             profile_.anisoDegree = Lower(value) == kDegreeOff ? std::string(kDegreeOff) : value;
             return;
@@ -297,7 +297,7 @@ std::string ProfileText(const Profile& p) {
         line("; driver's own default. AnisoDegree: a degree, or off.");
         line(std::string("[") + kOptionsSection + "]");
         for (const ProfileOption& o : p.options) line(Trim(o.name) + "=" + OptionSettingText(o.setting));
-        if (p.anisoDegree) line(std::string(kAnisoName) + "=" + *p.anisoDegree);
+        if (p.anisoDegree) line(std::string(kAnisoDegreeValue) + "=" + *p.anisoDegree);
     }
     if (p.custom) {
         line("");

@@ -153,7 +153,7 @@ std::string ReportLog(Platform& p, const AdapterContext& adapter, const ReportFa
                            std::to_string(facts.langLoaded) + "(" + facts.langFileName + ")]");
     log += Line(kSeparator);
     std::uint16_t ignoreCaps = 0;
-    ReadDwordValue(p.registry, kProductSettingsKey, "IgnoreMonitorCAPS", ignoreCaps);
+    ReadDwordValue(p.registry, kProductSettingsKey, kIgnoreMonitorCapsValue, ignoreCaps);
     log += Line(ignoreCaps > 0 ? "IgnoreMonitorCaps : Yes" : "IgnoreMonitorCaps : No");
     log += Line(adapter.DeviceKey);
     log += Line(kSeparator);

@@ -174,6 +174,20 @@ TEST_F(Apply, AHighSelectionRaisesTheControlPanelsMaximumOnceAndOffersARestart) 
     EXPECT_EQ(info, infoBefore) << "nothing else in the value changes";
     EXPECT_EQ(m.registry.Find(kDeviceKey, "DALR6 CRT2_Info"), nullptr) << "absent values are not created";
     EXPECT_EQ(m.system.restartRequests, 0) << "No means no restart";
+
+    // A maximum another tool lowered is raised with no rate changed, and
+    // the driver reads it at boot.
+    info[8] = 60;
+    max[16] = 60;
+    m.registry.SetBinary(kDeviceKey, "DALR6 CRT_Info", info);
+    m.registry.SetBinary(kDeviceKey, "DALR6 CRT_MaxModeInfo", max);
+    Start();
+    m.system.shown.clear();
+    m.system.answers = {kIdOk, kIdNo};
+    EXPECT_EQ(Ok(), 0);
+    ASSERT_EQ(m.system.shown.size(), 2u);
+    EXPECT_EQ(m.system.shown[1].text, "The changes take effect only when Windows restarts. Restart now?");
+    EXPECT_EQ(m.registry.Find(kDeviceKey, "DALR6 CRT_Info")->data[8], 100);
 }
 
 TEST_F(Apply, ARateAtTheControlPanelsMaximumNeedsNoCorrection) {

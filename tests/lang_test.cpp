@@ -28,7 +28,7 @@ namespace {
 
 // Every test begins as a fresh program does: no language file in force.
 struct ResetLanguageEachTest : ::testing::EmptyTestEventListener {
-    void OnTestStart(const ::testing::TestInfo&) override { ResetLanguage(); }
+    void OnTestStart(const ::testing::TestInfo&) override { LanguageInForce() = kv::Language{}; }
 };
 const bool kListening = [] {
     ::testing::UnitTest::GetInstance()->listeners().Append(new ResetLanguageEachTest);
@@ -313,8 +313,9 @@ TEST_F(Language, LinesBeyondTheTableAreIgnored) {
     PutFile("huge.lng", NumberedFile(400));
     Choose("huge.lng");
     EXPECT_EQ(LoadLanguage(*form, m.platform), kLangApplied);
-    EXPECT_EQ(LangTexts[249], "T249");
-    EXPECT_EQ(LangEntriesLoaded, kLangEntryCount);
+    EXPECT_EQ(LangText(249), "T249");
+    EXPECT_EQ(LangText(static_cast<int>(kLangEntryCount) - 1), "T399") << "the table's last entry is the file's";
+    EXPECT_EQ(LangText(static_cast<int>(kLangEntryCount)), "") << "beyond the table";
     EXPECT_EQ((*form)["bAuto"].text, "T80");
 
     // Back in English, entries the table has no English text for are empty.
@@ -340,7 +341,8 @@ TEST_F(Language, NoFileAnEmptyNameOrAMissingFile) {
     Choose("Gone.lng");
     EXPECT_EQ(LoadLanguage(*form, m.platform), kLangNotRead);
     EXPECT_EQ(Messages(), std::vector<std::string>{"Error: Can't open Gone.lng"});
-    EXPECT_EQ(LangLoaded, 0);
+    EXPECT_FALSE(LanguageInForce().Loaded());
+    EXPECT_EQ(LanguageInForce().FileName(), "Gone.lng") << "kept, to be written back";
 
     // At the next start the name is still there, and so is the message;
     // Cancel keeps the name.
@@ -771,7 +773,7 @@ TEST_F(Language, TheShippedTranslationsAreCompleteAndChangeTheMainWindow) {
         }
     }
     // Read through its code-page line, Russian reads right on a Western system.
-    ResetLanguage();
+    LanguageInForce() = kv::Language{};
     Choose("Russian.lng");
     LoadLanguage(*form, m.platform);
     EXPECT_EQ(LangText(7), "Отмена");

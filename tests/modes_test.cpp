@@ -317,7 +317,7 @@ TEST_F(TableBuild, AnisotropyDegreeIsReadFromTheDdhalKey) {
     EXPECT_TRUE(f["cbAnisoD3D"].Checked());
     EXPECT_TRUE(f["cbAnisoDegree"].enabled);
     EXPECT_EQ(f["cbAnisoDegree"].text, "64");
-    EXPECT_EQ(f.InitialAnisoDegree, "64");
+    EXPECT_EQ(f.restartNeed.Startup().anisoDegree, "64");
 
     m.registry.SetString(std::string(kDeviceKey) + "\\ddhal", "AnisoDegree", "");
     TForm1& g = Start();

@@ -36,6 +36,7 @@ protected:
             return *windows.back();
         };
         auto list = std::make_unique<TNonStRes>(m.platform, run, snapshots, deviceKey, open);
+        list->onWritten = [this] { listWritten = true; };
         d = list.get();
         windows.push_back(std::move(list));
         return *d;
@@ -85,6 +86,8 @@ protected:
 
     test::TestMachine m;
     NonStandardRun run;
+    // List OK wrote the list, which the driver reads at boot.
+    bool listWritten = false;
     RunSnapshots snapshots;
     std::vector<std::unique_ptr<ui::Form>> windows;
     TNonStRes* d = nullptr;
@@ -106,7 +109,7 @@ TEST_F(NonStd, AnEntryIsStoredAsFourBcdFieldsAndShownAsItsLine) {
     EXPECT_EQ(Lines(), "1280 x 1024 x Any BPP x Any Refresh|");
     Click("bOK");
     EXPECT_EQ(Value(kNames[0]), (Bytes{0x12, 0x80, 0x10, 0x24, 0, 0, 0, 0}));
-    EXPECT_TRUE(run.NonStandardListWritten);
+    EXPECT_TRUE(listWritten);
     EXPECT_TRUE(d->closed);
     EXPECT_TRUE(Messages().empty());
 }
@@ -321,7 +324,7 @@ TEST_F(NonStd, AnUnreadableValueIsNamedOnceAndLeftAlone) {
                               "(256 modes) Kelvane can read). They are left as they are."});
     EXPECT_EQ(Lines(), "  800 x   600 x Any BPP x Any Refresh|");
     Click("bOK");
-    EXPECT_TRUE(run.NonStandardListWritten);
+    EXPECT_TRUE(listWritten);
     EXPECT_TRUE(Value(kNames[1]).empty());
     EXPECT_EQ(m.registry.Find(kDeviceKey, kNames[2])->data, dword.data);
     EXPECT_EQ(m.registry.Find(kDeviceKey, kNames[3])->data, big.data);
@@ -339,7 +342,7 @@ TEST_F(NonStd, AnUnreadableFirstValueIsNeverWritten) {
     auto changes = m.registry.ChangeCount();
     Click("bOK");
     EXPECT_EQ(m.registry.ChangeCount(), changes);
-    EXPECT_FALSE(run.NonStandardListWritten || d->closed || snapshots.lastKnownGoodTaken);
+    EXPECT_FALSE(listWritten || d->closed || snapshots.lastKnownGoodTaken);
     EXPECT_EQ(m.system.shown.back().caption, "Error");
 }
 
@@ -359,6 +362,7 @@ TEST_F(NonStd, TheDriversListHoldsAtMost256Records) {
     EXPECT_EQ(Value(kNames[0]), Join({Rec(800, 600, 0, 0), Rec(640, 400, 0, 0)}));
 
     run = {};
+    listWritten = false;
     // 255 entries and one record the list cannot show.
     m.registry.SetBinary(kDeviceKey, kNames[0], Join({Modes(255, 700), Rec(0, 0, 0, 60)}));
     Open();
@@ -371,13 +375,14 @@ TEST_F(NonStd, TheDriversListHoldsAtMost256Records) {
     EXPECT_TRUE(Add("640", "400"));
     Click("bOK");
     // Exactly 256 records fit.
-    EXPECT_TRUE(run.NonStandardListWritten);
+    EXPECT_TRUE(listWritten);
     Bytes full = Value(kNames[0]);
     ASSERT_EQ(full.size(), kListBufferSize);
     EXPECT_EQ(Bytes(full.end() - 16, full.end() - 8), Rec(640, 400, 0, 0));
 
     // Four values can hold more than the one written.
     run = {};
+    listWritten = false;
     for (int i = 0; i < 4; ++i)
         m.registry.SetBinary(kDeviceKey, kNames[i], Modes(100, static_cast<std::uint16_t>(600 + i)));
     auto changes = m.registry.ChangeCount();
@@ -388,7 +393,7 @@ TEST_F(NonStd, TheDriversListHoldsAtMost256Records) {
         m.system.shown.back().text.rfind("The list needs 400\u00A0records, but the driver's list holds at most 256.", 0),
         0u);
     EXPECT_EQ(m.registry.ChangeCount(), changes);
-    EXPECT_FALSE(run.NonStandardListWritten || d->closed);
+    EXPECT_FALSE(listWritten || d->closed);
 }
 
 TEST_F(NonStd, AMissingDeviceKeyIsNeitherReadNorWrittenNorCreated) {
@@ -402,7 +407,7 @@ TEST_F(NonStd, AMissingDeviceKeyIsNeitherReadNorWrittenNorCreated) {
                                                    missing + "), so the list was not written. Nothing was changed."});
     EXPECT_FALSE(m.registry.KeyExists(missing));
     EXPECT_EQ(m.registry.ChangeCount(), changes);
-    EXPECT_FALSE(run.NonStandardListWritten || d->closed);
+    EXPECT_FALSE(listWritten || d->closed);
 }
 
 TEST_F(NonStd, NothingIsWrittenWithoutLastKnownGoodWhichIsTakenOnceARun) {
@@ -413,11 +418,11 @@ TEST_F(NonStd, NothingIsWrittenWithoutLastKnownGoodWhichIsTakenOnceARun) {
     Click("bOK");
     EXPECT_EQ(Messages(), std::vector<std::string>{std::string("Error: ") + EnglishText(kMsgNoLastKnownGood)});
     EXPECT_EQ(m.registry.Find(kDeviceKey, kNames[0]), nullptr);
-    EXPECT_FALSE(run.NonStandardListWritten || d->closed);
+    EXPECT_FALSE(listWritten || d->closed);
 
     m.system.lockedFiles.clear();
     Click("bOK");
-    EXPECT_TRUE(run.NonStandardListWritten);
+    EXPECT_TRUE(listWritten);
     EXPECT_EQ(m.system.ReadFile(lastKnownGood).value_or("").find("DALNonStandardModesBCD"), std::string::npos)
         << "taken before the write";
 
@@ -446,7 +451,7 @@ TEST_F(NonStd, AWriteThatFailsHalfWayPutsBackTheValuesAsTheyWere) {
                                                    "data for 'DALNonStandardModesBCD2'. Kelvane put the driver's "
                                                    "settings back as they were before this run changed them "
                                                    "(lastknowngood.dat)."});
-    EXPECT_FALSE(run.NonStandardListWritten || d->closed);
+    EXPECT_FALSE(listWritten || d->closed);
 
     deleteFails = true;
     Click("bOK");
@@ -455,7 +460,7 @@ TEST_F(NonStd, AWriteThatFailsHalfWayPutsBackTheValuesAsTheyWere) {
                                               "Restore Registry to try again."),
               std::string::npos)
         << m.system.shown.back().text;
-    EXPECT_FALSE(run.NonStandardListWritten || d->closed);
+    EXPECT_FALSE(listWritten || d->closed);
 }
 
 // The word-wrapped lines of a text in the dialog font.
@@ -477,13 +482,9 @@ int WrappedLines(const std::string& text, int width) {
 TEST_F(NonStd, EveryLanguageFitsBothWindows) {
     for (const std::string& file : test::EveryLanguage()) {
         SCOPED_TRACE(file.empty() ? "English" : file);
-        ResetLanguage();
-        if (!file.empty()) {
-            LngFile lng = ParseLngFile(m.system, test::SourceFile("lang/" + file));
-            for (std::size_t i = 0; i < lng.entries.size(); ++i) LangTexts[i] = lng.entries[i];
-            LangLoaded = 1;
-            LangEntriesLoaded = lng.entries.size();
-        }
+        LanguageInForce() = Language{};
+        if (!file.empty())
+            LanguageInForce().PutInForce(file, ParseLngFile(m.system, test::SourceFile("lang/" + file)).entries);
         Open();
         Click("bAdd");
         for (ui::Form* form : {static_cast<ui::Form*>(d), static_cast<ui::Form*>(d->editor)}) {
@@ -503,7 +504,7 @@ TEST_F(NonStd, EveryLanguageFitsBothWindows) {
         EXPECT_LE(ui::CaptionWidth(NonStdLine({9999, 9999, 0, 0}), false), (*d)["lbRes"].rect.w - 24);
         Editor()["bCancel"].UserClick();
     }
-    ResetLanguage();
+    LanguageInForce() = Language{};
 }
 
 }  // namespace

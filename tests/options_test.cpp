@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/KVMAIN.h"
+#include "maintenance/RestartNeed.h"
 #include "options/OptionTable.h"
 #include "TestMachine.h"
 
@@ -129,16 +130,21 @@ TEST_F(Options, ValuesTheBoxCannotShowStayUnlessTheUserChangesThem) {
 
 TEST_F(Options, OnlyBoxesThatNeedARestartCountForIt) {
     TForm1& f = Start();
+    auto optionsChanged = [&f] {
+        RestartNeed::Settings now;
+        now.options = RestartOptionStates(f);
+        return f.restartNeed.Changed(now);
+    };
     f["tcbHideRM"].UserClick();
-    EXPECT_FALSE(RestartNeededByOptions(f, f.InitialOptionStates));
+    EXPECT_FALSE(optionsChanged());
     f["tcbTilling"].UserClick();
-    EXPECT_TRUE(RestartNeededByOptions(f, f.InitialOptionStates));
+    EXPECT_TRUE(optionsChanged());
     f["tcbTilling"].UserClick();
     f["tcbTilling"].UserClick();
-    EXPECT_FALSE(RestartNeededByOptions(f, f.InitialOptionStates)) << "back where it started";
+    EXPECT_FALSE(optionsChanged()) << "back where it started";
     f["cbAnisoD3D"].UserClick();
     EXPECT_TRUE(f["cbAnisoDegree"].enabled);
-    EXPECT_TRUE(RestartNeededByOptions(f, f.InitialOptionStates));
+    EXPECT_TRUE(optionsChanged());
 }
 
 TEST_F(Options, DesktopKeyOnXpFallsBackToTheLastNumberedSubkey) {
@@ -172,8 +178,12 @@ TEST(RestartBookkeeping, WithoutARecordEveryBoxCountsAsChanged) {
     test::TestMachine m;
     TForm1 form(m.platform);
     form.FormCreate();
-    EXPECT_FALSE(RestartNeededByOptions(form, RecordRestartStates(form)));
-    EXPECT_TRUE(RestartNeededByOptions(form, {}));
+    RestartNeed::Settings now;
+    now.options = RestartOptionStates(form);
+    RestartNeed recorded;
+    recorded.RecordStartup(now);
+    EXPECT_FALSE(recorded.Changed(now));
+    EXPECT_TRUE(RestartNeed{}.Changed(now));
 }
 
 TEST_F(Options, OtherWindowsVersionsKeepDesktopOptionsUnderTheDeviceKey) {

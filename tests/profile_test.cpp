@@ -152,6 +152,14 @@ TEST(Profiles, AnotherMachineTakesWhatItCanAndTheLogSaysWhyNotTheRest) {
     EXPECT_EQ(c.m.system.restartRequests, 0);
     EXPECT_FALSE(ChangePending(c.m.platform));
     EXPECT_TRUE(Holds(c.Log(), "Exit code 0: applied\r\n")) << c.Log();
+
+    // The driver reads its extra modes at boot: custom resolutions alone
+    // need the restart.
+    ProfileMachine d;
+    d.m.system.WriteFile(kLab, Minimal("[Custom Resolutions]\r\n1=1360x1024\r\n"));
+    ASSERT_EQ(d.Run(std::string("/APPLY ") + kLab + " /RESTART"), kExitDone) << d.Log();
+    EXPECT_EQ(d.m.registry.Find(kDeviceKey, "DALNonStandardModesBCD")->data, Rec(1360, 1024, 0, 0));
+    EXPECT_EQ(d.m.system.restartRequests, 1);
 }
 
 // Nothing is written for a profile or a start that cannot be used, and the

@@ -749,7 +749,7 @@ TEST_F(Safety, ARateAboveEveryRateOfARowAsksBeforeRestrictingThemAll) {
                                Rec(1600, 1200, 0, 75)}));
     m.Boot();
     TForm1& f = Start();
-    EXPECT_EQ(f.InitialSelections[f.modes.ResolutionRows.size() - 2], kAllRatesRestricted);
+    EXPECT_EQ(f.restartNeed.Startup().selections[f.modes.ResolutionRows.size() - 2], kAllRatesRestricted);
     m.system.shown.clear();
     EXPECT_EQ(Ok(), 0);
     EXPECT_TRUE(m.system.shown.empty());

@@ -175,7 +175,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             // added, so the driver reads no whole record in it that was not
             // read.
             const RegValue* now = m.registry.Find(fuzz::kDeviceKey, kNonStandardListNames[0]);
-            if (form.nonStandard.NonStandardListWritten) {
+            if (form.restartNeed.Written()) {
                 if (!now) fuzz::Fault("the list dialog's OK left no list");
                 Bytes read;
                 for (const auto& v : in.nonStandard)
